@@ -1,0 +1,15 @@
+// Routine names for the host tools and tests; not part of the kernel image.
+#include "meminit/entry/config_table.h"
+#include "meminit/entry/routines.h"
+
+namespace tov {
+
+const char* routine_name(InitRoutine r) {
+#define TOV_ROUTINE(family, name) \
+    if (r == &name) return #name;
+#include "meminit/entry/routines.def"
+#undef TOV_ROUTINE
+    return "?";
+}
+
+}  // namespace tov

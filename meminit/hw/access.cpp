@@ -1,0 +1,109 @@
+#include "meminit/hw/access.h"
+
+#include "meminit/hw/platform.h"
+#include "meminit/hw/regs.h"
+
+namespace tov {
+namespace {
+
+uint32_t load(const RegContext* ctx, uint32_t off) {
+    return platform::mmio_load(ctx->reg_base + off);
+}
+
+// Registers whose second load may legitimately differ; the first load is used.
+bool read_twice_exempt(uint32_t off) {
+    return off == reg::BLK_414 || off == reg::BLK_418 || off == reg::REG_6130 ||
+           off == reg::REG_6134;
+}
+
+constexpr uint32_t ticks_per_wrap = 42950;  // tick values 0..42949
+
+}  // namespace
+
+int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value) {
+    platform::mmio_store(ctx->reg_base + off, value);
+    return status_ok;
+}
+
+bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out) {
+    uint32_t a = load(ctx, off);
+    uint32_t b = load(ctx, off);
+    if (read_twice_exempt(off)) {
+        *out = a;
+        return true;
+    }
+    // The low nibble of 0x0f8 moves on its own; only the upper 28 bits must agree.
+    const uint32_t mask = off == reg::SYS_0F8 ? ~0xfu : ~0u;
+    a &= mask;
+    b &= mask;
+    for (uint32_t loads = 2; loads < stable_read_max_loads; ++loads) {
+        const uint32_t c = load(ctx, off) & mask;
+        if (a == b && b == c) {
+            *out = a;
+            return true;
+        }
+        a = b;
+        b = c;
+    }
+    *out = b;
+    return false;
+}
+
+uint32_t reg_read(const RegContext* ctx, uint32_t off) {
+    uint32_t v = 0;
+    reg_read_stable(ctx, off, &v);
+    return v;
+}
+
+int32_t reg_read_to(const RegContext* ctx, uint32_t* out, uint32_t off) {
+    return reg_read_stable(ctx, off, out) ? status_ok : status_fail;
+}
+
+int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set,
+                   bool checked) {
+    uint32_t v = 0;
+    if (!reg_read_stable(ctx, off, &v) && checked) return status_fail;
+    return reg_write(ctx, off, (v & ~clear) | set);
+}
+
+uint32_t tick_now() { return static_cast<uint32_t>(platform::interrupt_time()) / tick_units; }
+
+void delay_ticks(uint32_t n) {
+    platform::trace_delay('t', n);
+    const uint32_t target = n + 1;  // 32-bit, as the hardware timing was specified
+    uint32_t prev = tick_now();
+    uint32_t passed = 0;
+    while (passed < target) {
+        const uint32_t t = tick_now();
+        // The tick falls back to 0 when the low 32 bits of the interrupt time
+        // wrap; that fall is one boundary, not a jump of 4 billion.
+        passed += t >= prev ? t - prev : (ticks_per_wrap - prev) + t;
+        prev = t;
+    }
+}
+
+uint32_t delay_ms(uint32_t n) {
+    platform::trace_delay('m', n);
+    const uint64_t t0 = platform::interrupt_time();
+    const uint64_t target = static_cast<uint64_t>(n) * 10000u;
+    if (target == 0) return 0;
+    uint64_t e;
+    do {
+        e = platform::interrupt_time() - t0;
+    } while (e < target);
+    return static_cast<uint32_t>(e);
+}
+
+int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks) {
+    delay_ticks(ticks);
+    return (reg_read(ctx, reg::DRC_CMD_STATUS) & 1u) ? 1 : 0;
+}
+
+void mem_trace(const char* format, ...) {
+    __builtin_va_list args;
+    __builtin_va_start(args, format);
+    platform::trace_message(format, args);
+    __builtin_va_end(args);
+}
+
+}  // namespace tov

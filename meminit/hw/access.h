@@ -1,0 +1,60 @@
+// Register access and timing primitives. Every register access is one 32-bit
+// load or store at reg_base + offset; every wait is a busy-wait on the
+// interrupt-time clock and every wait on the chip has a time bound.
+#pragma once
+
+#include <stdint.h>
+
+#include "meminit/entry/meminit.h"
+
+namespace tov {
+
+constexpr int32_t status_ok = 0;
+constexpr int32_t status_fail = -1;
+
+// A stable read gives up after this many loads (the first two included).
+constexpr uint32_t stable_read_max_loads = 32;
+// Longest wait on the controller's done bit, in 100 ns units (100 ms): far
+// above any command's execution time, short enough to hold a CPU at raised IRQL.
+constexpr uint64_t done_wait_bound = 1000000;
+// Interrupt-time units per 10 ms tick.
+constexpr uint32_t tick_units = 100000;
+
+int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value);
+
+// Stable read: the value that three successive loads agree on (0x0f8 compared
+// without its low 4 bits; 0x414, 0x418, 0x6130, 0x6134 take the first of two
+// loads). Gives up after stable_read_max_loads loads, returning false and the
+// last load's value in *out.
+bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out);
+
+// Stable read for the direct-access routines: the agreed value, or the last
+// load's value when the register never settles.
+uint32_t reg_read(const RegContext* ctx, uint32_t off);
+
+// Stable read with a status: 0, or -1 when the register never settled.
+int32_t reg_read_to(const RegContext* ctx, uint32_t* out, uint32_t off);
+
+// One stable read and one store: off := (value & ~clear) | set. With checked
+// set, a read that never settles stores nothing and returns -1.
+int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set,
+                   bool checked = false);
+
+// Low 32 bits of the interrupt time in 10 ms ticks (0 to 42949).
+uint32_t tick_now();
+
+// Waits until n + 1 tick boundaries have passed. A wait across the wrap of
+// the low 32 bits still counts every boundary, so it never ends early.
+void delay_ticks(uint32_t n);
+
+// Waits n ms on the full 64-bit clock; returns the low 32 bits of the elapsed
+// 100 ns count.
+uint32_t delay_ms(uint32_t n);
+
+// delay_ticks(ticks), then 1 if the done bit of DRC_CMD_STATUS is set, else 0.
+int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks = 1);
+
+// Trace sink: printf-style message; produces nothing in the kernel image.
+void mem_trace(const char* format, ...);
+
+}  // namespace tov

@@ -1,0 +1,158 @@
+#include "meminit/hw/blocks.h"
+
+#include "meminit/hw/access.h"
+#include "meminit/hw/platform.h"
+#include "meminit/hw/regs.h"
+
+namespace tov {
+
+void dram_cmd(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks) {
+    reg_write(ctx, reg::DRC_CMD, 0);
+    dram_cmd_nc(ctx, word, code, ticks);
+}
+
+void dram_cmd_nc(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks) {
+    reg_write(ctx, reg::DRC_CMD_WORD, word);
+    reg_write(ctx, reg::DRC_CMD, code);
+    delay_ticks(ticks);
+}
+
+int32_t dram_wait_done(const RegContext* ctx, bool checked) {
+    const uint64_t t0 = platform::interrupt_time();
+    for (;;) {
+        uint32_t v = 0;
+        if (!reg_read_stable(ctx, reg::DRC_CMD_STATUS, &v) && checked) return status_fail;
+        if (v & 1u) return 1;
+        if (platform::interrupt_time() - t0 >= done_wait_bound) return 0;
+    }
+}
+
+int32_t dram_cmd_poll(const RegContext* ctx, uint32_t word, uint32_t code, bool checked) {
+    reg_write(ctx, reg::DRC_CMD_WORD, word);
+    reg_write(ctx, reg::DRC_CMD, code);
+    return dram_wait_done(ctx, checked);
+}
+
+int32_t dram_power_up_polled(const RegContext* ctx, const PowerUpWords& w, bool checked) {
+    for (uint32_t i = 0; i < power_up_len; ++i) {
+        const int32_t r = dram_cmd_poll(ctx, w.word[i], power_up_codes[i], checked);
+        if (r != 1) return r;
+    }
+    return 1;
+}
+
+int32_t dram_power_up_waited(const RegContext* ctx, const PowerUpWords& w, uint32_t ticks) {
+    for (uint32_t i = 1; i < power_up_len; ++i) {
+        if (i == 1) dram_cmd_nc(ctx, w.word[i], power_up_codes[i], ticks);
+        else dram_cmd(ctx, w.word[i], power_up_codes[i], ticks);
+        if (dram_wait_done(ctx) != 1) return 0;
+    }
+    return 1;
+}
+
+int32_t dram_power_up_checked(const RegContext* ctx, const PowerUpWords& w, bool skip_p1_p8) {
+    if (!skip_p1_p8) {
+        for (uint32_t i = 1; i <= 8; ++i) {
+            if (i == 1) dram_cmd_nc(ctx, w.word[i], power_up_codes[i]);
+            else dram_cmd(ctx, w.word[i], power_up_codes[i]);
+            if (dram_cmd_wait(ctx) != 1) return 0;
+        }
+        reg_write(ctx, reg::DRC_CMD, 0);
+    }
+    dram_cmd_nc(ctx, w.word[9], power_up_codes[9]);
+    return dram_cmd_wait(ctx);
+}
+
+int32_t clock_gen_hold(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked) {
+    for (uint32_t i = 0; i < n; ++i)
+        if (reg_modify(ctx, g[i].reg, 0, 0xc00000, checked) != status_ok) return status_fail;
+    return status_ok;
+}
+
+int32_t clock_gen_set_fields(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked) {
+    for (uint32_t i = 0; i < n; ++i)
+        if (reg_modify(ctx, g[i].reg, g[i].clear, g[i].set, checked) != status_ok) return status_fail;
+    return status_ok;
+}
+
+int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks,
+                          bool checked) {
+    // Bit 23 first, then bit 22: the generator must leave hold in that order.
+    constexpr uint32_t stages[2] = {0x800000u, 0x400000u};
+    for (uint32_t bit : stages) {
+        for (uint32_t i = 0; i < n; ++i) {
+            if (!g[i].release) continue;
+            if (reg_modify(ctx, g[i].reg, bit, 0, checked) != status_ok) return status_fail;
+        }
+    }
+    delay_ticks(ticks);
+    return status_ok;
+}
+
+int32_t clock_gen_program(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks,
+                          bool checked) {
+    if (clock_gen_hold(ctx, g, n, checked) != status_ok) return status_fail;
+    if (clock_gen_set_fields(ctx, g, n, checked) != status_ok) return status_fail;
+    return clock_gen_release(ctx, g, n, ticks, checked);
+}
+
+void config_pulse_high(const RegContext* ctx, uint32_t w) {
+    reg_write(ctx, reg::DRC_CFG, w | 0xc0000000u);
+    delay_ticks(1);
+    reg_write(ctx, reg::DRC_CFG, w);
+    delay_ticks(1);
+}
+
+void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear) {
+    const uint32_t v = reg_read(ctx, reg::DRC_CFG);
+    reg_write(ctx, reg::DRC_CFG, v | 0x40000000u);
+    delay_ticks(ticks);
+    const uint32_t base = fresh_clear ? reg_read(ctx, reg::DRC_CFG) : v;
+    reg_write(ctx, reg::DRC_CFG, base & ~0x40000000u);
+}
+
+namespace {
+
+// One read-back of the test client: 1 matches, 0 differs, -1 never settled.
+int32_t fb_check_word(const RegContext* ctx, uint32_t expected, bool checked, bool trace_failures) {
+    uint32_t v = 0;
+    const bool stable = reg_read_stable(ctx, reg::DRC_TEST_DATA, &v);
+    if (!stable && checked) return status_fail;
+    delay_ms(2);
+    if (v == expected) return 1;
+    if (trace_failures) {
+        if (expected == 0x12345678u) {
+            mem_trace("Frame Buffer Read/Write using Register test client 0x12345678 failed\n");
+            mem_trace("expected 0x12345678, actual 0x%8x\n", v);
+        } else {
+            mem_trace("Frame Buffer Read/Write using Register test client 0x87654321 failed\n");
+            mem_trace("expected 0x87654321, actual 0x%8x\n", v);
+        }
+    }
+    return 0;
+}
+
+void fb_step(const RegContext* ctx, uint32_t off, uint32_t value) {
+    reg_write(ctx, off, value);
+    delay_ms(2);
+}
+
+}  // namespace
+
+int32_t fb_register_test(const RegContext* ctx, bool checked, bool trace_failures) {
+    fb_step(ctx, reg::DRC_TEST_DATA, 0x12345678);
+    fb_step(ctx, reg::DRC_878, 0x1f00);
+    fb_step(ctx, reg::DRC_TEST_CTRL, 0x4);   // write slot 0
+    fb_step(ctx, reg::DRC_TEST_DATA, 0x87654321);
+    fb_step(ctx, reg::DRC_878, 0x1f00);
+    fb_step(ctx, reg::DRC_TEST_CTRL, 0x14);  // write slot 0x10
+    fb_step(ctx, reg::DRC_TEST_CTRL, 0);     // read slot 0
+    fb_step(ctx, reg::DRC_878, 0);
+    int32_t r = fb_check_word(ctx, 0x12345678, checked, trace_failures);
+    if (r != 1) return r;
+    fb_step(ctx, reg::DRC_TEST_CTRL, 0x10);  // read slot 0x10
+    fb_step(ctx, reg::DRC_878, 0);
+    return fb_check_word(ctx, 0x87654321, checked, trace_failures);
+}
+
+}  // namespace tov

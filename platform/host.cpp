@@ -1,0 +1,38 @@
+// Host side of the platform seam: every access goes to the active simulator.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "meminit/hw/platform.h"
+#include "sim/simulator.h"
+
+namespace tov::platform {
+namespace {
+sim::Simulator& target() {
+    sim::Simulator* s = sim::Simulator::active();
+    if (s == nullptr) {
+        std::fprintf(stderr, "host platform: register access without a simulator\n");
+        std::abort();
+    }
+    return *s;
+}
+}  // namespace
+
+uint32_t mmio_load(uintptr_t addr) { return target().mmio_load(addr); }
+void mmio_store(uintptr_t addr, uint32_t value) { target().mmio_store(addr, value); }
+uint64_t interrupt_time() { return target().interrupt_time(); }
+
+void trace_message(const char* format, __builtin_va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    char buf[512];
+    const int n = std::vsnprintf(buf, sizeof buf, format, copy);
+    va_end(copy);
+    std::string msg = n < 0 ? std::string() : std::string(buf, n < int(sizeof buf) ? n : sizeof buf - 1);
+    target().record_trace(std::move(msg));
+}
+
+void trace_delay(char kind, uint32_t n) { target().record_delay(kind, n); }
+
+}  // namespace tov::platform

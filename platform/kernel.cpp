@@ -1,0 +1,23 @@
+// Kernel side of the platform seam: volatile MMIO on the caller's mapping,
+// the kernel's interrupt-time clock, and a trace sink that does nothing.
+#include <stdint.h>
+
+#include "meminit/hw/platform.h"
+
+// The one kernel import (ntoskrnl.exe). The driver-kit headers are C-only,
+// so it is declared here.
+extern "C" __declspec(dllimport) uint64_t __stdcall KeQueryInterruptTime();
+
+namespace tov::platform {
+
+uint32_t mmio_load(uintptr_t addr) { return *reinterpret_cast<volatile const uint32_t*>(addr); }
+
+void mmio_store(uintptr_t addr, uint32_t value) { *reinterpret_cast<volatile uint32_t*>(addr) = value; }
+
+uint64_t interrupt_time() { return KeQueryInterruptTime(); }
+
+void trace_message(const char*, __builtin_va_list) {}
+
+void trace_delay(char, uint32_t) {}
+
+}  // namespace tov::platform

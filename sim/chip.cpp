@@ -1,0 +1,46 @@
+#include "sim/chip.h"
+
+namespace tov::sim {
+
+Chip::Chip(const ChipConfig& cfg) : cfg_(cfg) {
+    for (const auto& [off, v] : cfg.presets) regs_[off] = v;
+}
+
+uint32_t Chip::word(uint32_t off) const {
+    auto it = regs_.find(off);
+    return it == regs_.end() ? 0 : it->second;
+}
+
+bool Chip::command_done() {
+    if (stuck_) return false;
+    if (in_flight_loads_ > 0) {
+        --in_flight_loads_;
+        return false;
+    }
+    return true;
+}
+
+uint32_t Chip::load(uint32_t off) {
+    uint32_t v = word(off);
+    if (off == status_reg) v = (v & ~1u) | (command_done() ? 1u : 0u);
+    if (cfg_.unstable.count(off)) {
+        const uint64_t n = ++unstable_loads_[off];
+        if (n & 1) v ^= 0xffffffffu;
+    }
+    return v;
+}
+
+void Chip::store(uint32_t off, uint32_t value) {
+    regs_[off] = value;
+    if (off == cmd_reg && value != 0) {
+        ++commands_;
+        stuck_ = cfg_.cmd_stuck_at != 0 && commands_ == cfg_.cmd_stuck_at;
+        in_flight_loads_ = cfg_.cmd_latency;
+    } else if (off == test_ctrl_reg) {
+        const uint32_t slot = (value >> 4) & 1;
+        if (value & 0x4) slots_[slot] = word(test_data_reg) ^ cfg_.fb_corrupt[slot];
+        else regs_[test_data_reg] = slots_[slot];
+    }
+}
+
+}  // namespace tov::sim

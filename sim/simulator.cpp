@@ -1,0 +1,98 @@
+#include "sim/simulator.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace tov::sim {
+namespace {
+Simulator* g_active = nullptr;
+}
+
+uint64_t VirtualClock::read() {
+    uint64_t t;
+    if (reads_ < cfg_.script.size()) {
+        t = cfg_.script[reads_];
+        now_ = t + cfg_.step;
+    } else {
+        t = now_;
+        now_ += cfg_.step;
+    }
+    ++reads_;
+    return t;
+}
+
+Simulator::Simulator(const ChipConfig& chip, const ClockConfig& clock)
+    : ctx_{reg_base, aux_base}, chip_(chip), clock_(clock), previous_(g_active) {
+    g_active = this;
+}
+
+Simulator::~Simulator() { g_active = previous_; }
+
+Simulator* Simulator::active() { return g_active; }
+
+uint32_t Simulator::offset_of(uintptr_t addr) const {
+    if (addr < reg_base || addr >= reg_base + reg_span || (addr & 3) != 0) {
+        std::fprintf(stderr, "simulator: access outside the register block at %#llx\n",
+                     static_cast<unsigned long long>(addr));
+        std::abort();
+    }
+    return static_cast<uint32_t>(addr - reg_base);
+}
+
+uint32_t Simulator::mmio_load(uintptr_t addr) {
+    const uint64_t t = clock_.now();
+    if (addr == aux_base) {
+        const uint32_t v = chip_.aux_load();
+        events_.push_back({EventKind::aux_load, 0, v, t, {}});
+        return v;
+    }
+    const uint32_t off = offset_of(addr);
+    const uint32_t v = chip_.load(off);
+    events_.push_back({EventKind::load, off, v, t, {}});
+    return v;
+}
+
+void Simulator::mmio_store(uintptr_t addr, uint32_t value) {
+    const uint32_t off = offset_of(addr);
+    chip_.store(off, value);
+    events_.push_back({EventKind::store, off, value, clock_.now(), {}});
+}
+
+void Simulator::record_trace(std::string msg) {
+    events_.push_back({EventKind::trace, 0, 0, clock_.now(), std::move(msg)});
+}
+
+void Simulator::record_delay(char kind, uint32_t n) {
+    events_.push_back({kind == 't' ? EventKind::delay_ticks : EventKind::delay_ms, 0, n,
+                       clock_.now(), {}});
+}
+
+MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t power_mode) {
+    MemInitParams p;
+    p.reg_ctx = nullptr;
+    p.config_id = config_id;
+    p.clock_index = clock_index;
+    p.mem_size = p.bus_flag = p.mode_flag = fill_word;
+    for (auto& w : p.reserved_a) w = fill_word;
+    p.power_mode = power_mode;
+    for (auto& w : p.reserved_b) w = fill_word;
+    p.mem_clock_khz = p.mem_size_out = p.map_value = fill_word;
+    return p;
+}
+
+RunResult run_bring_up(const RunRequest& req) {
+    Simulator sim(req.chip, req.clock);
+    MemInitParams p = initial_record(req.config_id, req.clock_index, req.power_mode);
+    p.reg_ctx = sim.context();
+    RunResult r;
+    r.start_time = sim.clock().now();
+    r.ret = tov_mem_init(&p);
+    r.end_time = sim.clock().now();
+    p.reg_ctx = nullptr;
+    r.record = p;
+    r.events = sim.events();
+    r.commands = sim.chip().commands_started();
+    return r;
+}
+
+}  // namespace tov::sim

@@ -1,0 +1,113 @@
+// A simulated bring-up: chip, virtual interrupt-time clock and the bus trace.
+// While a Simulator exists it is the target of the host platform seam, so
+// library code runs unchanged against it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "meminit/entry/meminit.h"
+#include "sim/chip.h"
+
+namespace tov::sim {
+
+enum class EventKind { store, load, aux_load, delay_ticks, delay_ms, trace };
+
+struct Event {
+    EventKind kind;
+    uint32_t off = 0;  // register offset (store, load)
+    uint32_t val = 0;  // value (store, load, aux_load) or count (delays)
+    uint64_t time = 0; // virtual interrupt time when the event happened
+    std::string msg;   // formatted trace message
+};
+
+// The interrupt-time clock: every read returns the current time and then
+// advances it by `step`. A script, when given, supplies the first readings.
+struct ClockConfig {
+    // 0.5 ms per reading: a 100 ms done-bit time-out costs about 200 polls
+    // (600 loads), a 10 ms tick about 20 readings.
+    static constexpr uint64_t default_step = 5000;
+    uint64_t start = 0;
+    uint64_t step = default_step;
+    std::vector<uint64_t> script;
+};
+
+class VirtualClock {
+public:
+    explicit VirtualClock(const ClockConfig& cfg) : cfg_(cfg), now_(cfg.start) {}
+    uint64_t read();
+    uint64_t now() const { return now_; }
+    uint64_t reads() const { return reads_; }
+
+private:
+    ClockConfig cfg_;
+    uint64_t now_;
+    uint64_t reads_ = 0;
+};
+
+class Simulator {
+public:
+    // Addresses handed to the library as reg_base and aux_base; the host seam
+    // maps them back onto the chip.
+    static constexpr uintptr_t reg_base = 0x10000000;
+    static constexpr uintptr_t aux_base = 0x20000000;
+    static constexpr uint32_t reg_span = 0x10000;
+
+    explicit Simulator(const ChipConfig& chip = {}, const ClockConfig& clock = {});
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    // The simulator the host seam currently routes to (nullptr: none).
+    static Simulator* active();
+
+    RegContext* context() { return &ctx_; }
+    Chip& chip() { return chip_; }
+    VirtualClock& clock() { return clock_; }
+    const std::vector<Event>& events() const { return events_; }
+
+    // Seam targets.
+    uint32_t mmio_load(uintptr_t addr);
+    void mmio_store(uintptr_t addr, uint32_t value);
+    uint64_t interrupt_time() { return clock_.read(); }
+    void record_trace(std::string msg);
+    void record_delay(char kind, uint32_t n);
+
+private:
+    uint32_t offset_of(uintptr_t addr) const;
+
+    RegContext ctx_;
+    Chip chip_;
+    VirtualClock clock_;
+    std::vector<Event> events_;
+    Simulator* previous_;
+};
+
+// One bring-up through tov_mem_init on a fresh simulated chip.
+struct RunRequest {
+    uint32_t config_id = 0;
+    uint32_t clock_index = 0;
+    uint32_t power_mode = 0;
+    ChipConfig chip;
+    ClockConfig clock;
+};
+
+struct RunResult {
+    int32_t ret = 0;
+    MemInitParams record{};  // the record after the call (reg_ctx no longer valid)
+    std::vector<Event> events;
+    uint64_t start_time = 0;
+    uint64_t end_time = 0;
+    uint32_t commands = 0;  // commands started on the chip
+};
+
+constexpr uint32_t fill_word = 0xa5a5a5a5;
+
+// The record a tool or test starts from: the three inputs as given, every
+// other 32-bit field fill_word.
+MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t power_mode);
+
+RunResult run_bring_up(const RunRequest& req);
+
+}  // namespace tov::sim

@@ -1,0 +1,122 @@
+// Helpers shared by the tests: run a bring-up on the simulated chip and pick
+// the bus trace apart.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/simulator.h"
+#include "sim/trace_format.h"
+
+namespace tov::test {
+
+using sim::Event;
+using sim::EventKind;
+using sim::RunResult;
+
+inline RunResult run(uint32_t config_id, uint32_t clock_index, uint32_t power_mode = 0,
+                     const sim::ChipConfig& chip = {}, const sim::ClockConfig& clock = {}) {
+    sim::RunRequest req;
+    req.config_id = config_id;
+    req.clock_index = clock_index;
+    req.power_mode = power_mode;
+    req.chip = chip;
+    req.clock = clock;
+    return sim::run_bring_up(req);
+}
+
+// Compact form of every event ("W 810 26a0936", "R 828 1", "T 1", "M 2", "A 0", "X msg").
+inline std::vector<std::string> trace_of(const RunResult& r) { return sim::compact(r.events); }
+
+// Stores only, as (offset, value).
+struct Store {
+    uint32_t off;
+    uint32_t val;
+    bool operator==(const Store&) const = default;
+};
+inline std::vector<Store> stores(const RunResult& r) {
+    std::vector<Store> out;
+    for (const Event& e : r.events)
+        if (e.kind == EventKind::store) out.push_back({e.off, e.val});
+    return out;
+}
+inline std::vector<uint32_t> stores_to(const RunResult& r, uint32_t off) {
+    std::vector<uint32_t> out;
+    for (const Event& e : r.events)
+        if (e.kind == EventKind::store && e.off == off) out.push_back(e.val);
+    return out;
+}
+inline size_t loads_of(const RunResult& r, uint32_t off) {
+    size_t n = 0;
+    for (const Event& e : r.events) n += e.kind == EventKind::load && e.off == off;
+    return n;
+}
+
+// DRAM commands in issue order: the word last stored to 0x824 before each
+// nonzero store to 0x820.
+struct Command {
+    uint32_t code;
+    uint32_t word;
+    bool operator==(const Command&) const = default;
+};
+inline std::vector<Command> commands(const RunResult& r) {
+    std::vector<Command> out;
+    uint32_t word = 0;
+    for (const Event& e : r.events) {
+        if (e.kind != EventKind::store) continue;
+        if (e.off == 0x824) word = e.val;
+        if (e.off == 0x820 && e.val != 0) out.push_back({e.val, word});
+    }
+    return out;
+}
+
+inline std::vector<std::string> messages(const RunResult& r) {
+    std::vector<std::string> out;
+    for (const Event& e : r.events)
+        if (e.kind == EventKind::trace) out.push_back(e.msg);
+    return out;
+}
+
+// Index of the first event at or after `from` whose compact form equals `what`, or -1.
+inline long find_event(const RunResult& r, const std::string& what, size_t from = 0) {
+    const auto c = trace_of(r);
+    for (size_t i = from; i < c.size(); ++i)
+        if (c[i] == what) return static_cast<long>(i);
+    return -1;
+}
+
+// True if `seq` occurs as a contiguous run in the compact trace.
+inline bool contains_run(const RunResult& r, const std::vector<std::string>& seq) {
+    const auto c = trace_of(r);
+    if (seq.empty()) return true;
+    for (size_t i = 0; i + seq.size() <= c.size(); ++i) {
+        bool ok = true;
+        for (size_t j = 0; j < seq.size() && ok; ++j) ok = c[i + j] == seq[j];
+        if (ok) return true;
+    }
+    return false;
+}
+
+// The compact trace with every stable read folded to one "R off val" line and
+// delay-free: handy for comparing a routine against a written-out sequence.
+inline std::vector<std::string> accesses(const RunResult& r) {
+    std::vector<std::string> out;
+    const auto& ev = r.events;
+    for (size_t i = 0; i < ev.size(); ++i) {
+        const Event& e = ev[i];
+        if (e.kind == EventKind::load) {
+            size_t j = i;
+            while (j + 1 < ev.size() && ev[j + 1].kind == EventKind::load && ev[j + 1].off == e.off) ++j;
+            out.push_back(sim::event_compact(ev[j]));
+            i = j;
+        } else {
+            out.push_back(sim::event_compact(e));
+        }
+    }
+    return out;
+}
+
+}  // namespace tov::test
