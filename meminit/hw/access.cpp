@@ -66,6 +66,8 @@ int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t
     return reg_write(ctx, off, (v & ~clear) | set);
 }
 
+uint32_t aux_read(const RegContext* ctx) { return platform::mmio_load(ctx->aux_base); }
+
 uint32_t tick_now() { return static_cast<uint32_t>(platform::interrupt_time()) / tick_units; }
 
 void delay_ticks(uint32_t n) {

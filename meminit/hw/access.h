@@ -40,6 +40,10 @@ int32_t reg_read_to(const RegContext* ctx, uint32_t* out, uint32_t off);
 int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set,
                    bool checked = false);
 
+// One 32-bit load of the first word behind aux_base (the value is the
+// caller's; the first family's reset pulse only needs the access).
+uint32_t aux_read(const RegContext* ctx);
+
 // Low 32 bits of the interrupt time in 10 ms ticks (0 to 42949).
 uint32_t tick_now();
 
