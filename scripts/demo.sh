@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds the host tools and runs one bring-up on the simulated chip:
+# configuration 0x3000099 at clock_index 10. Extra arguments go to tovmem run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset host >/dev/null
+cmake --build --preset host --target tovmem >/dev/null
+exec build/host/tovmem run --config 0x3000099 --clock 10 "$@"
