@@ -21,6 +21,12 @@ bool Chip::command_done() {
 }
 
 uint32_t Chip::load(uint32_t off) {
+    auto script = cfg_.load_script.find(off);
+    if (script != cfg_.load_script.end() && !script->second.empty()) {
+        const uint32_t v = script->second.front();
+        script->second.pop_front();
+        return v;
+    }
     uint32_t v = word(off);
     if (off == status_reg) v = (v & ~1u) | (command_done() ? 1u : 0u);
     if (cfg_.unstable.count(off)) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <set>
 #include <unordered_map>
@@ -17,6 +18,8 @@ struct ChipConfig {
     std::set<uint32_t> unstable;  // offsets whose odd-numbered loads return the inverted value
     uint32_t fb_corrupt[2] = {0, 0};  // XOR applied to test-client writes per slot
     uint32_t aux_value = 0;     // the word behind aux_base
+    // Tests: values the next loads of an offset return, before its stored word.
+    std::map<uint32_t, std::deque<uint32_t>> load_script;
 };
 
 class Chip {

@@ -1,0 +1,213 @@
+// The shared blocks: DRAM command issue forms, bounded done-bit waits, the
+// power-up list, clock-generator programming, configuration pulses and the
+// frame-buffer check, each checked store by store on the simulated chip.
+#include "meminit/hw/access.h"
+#include "meminit/hw/blocks.h"
+#include "tests/harness.h"
+
+namespace tov::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines folded(const sim::Simulator& s) {
+    RunResult r;
+    r.events = s.events();
+    return accesses(r);
+}
+
+TEST(CommandBlocks, IssueFormsStoreExactly) {
+    {
+        sim::Simulator s;
+        dram_cmd(s.context(), 0x1ffff, 0x10a1);
+        EXPECT_EQ(compact(s.events()), (Lines{"W 820 0", "W 824 1ffff", "W 820 10a1", "T 1"}));
+    }
+    {
+        sim::Simulator s;
+        dram_cmd_nc(s.context(), 0x98ef0000, 0x11f1, 3);
+        EXPECT_EQ(compact(s.events()), (Lines{"W 824 98ef0000", "W 820 11f1", "T 3"}));
+    }
+    {
+        // Polling form: no zero write, no delay, returns at the first stable read with bit 0 set.
+        sim::ChipConfig c;
+        c.cmd_latency = 2;
+        sim::Simulator s(c);
+        EXPECT_EQ(dram_cmd_poll(s.context(), 0x20132, 0x81), 1);
+        EXPECT_EQ(compact(s.events()), (Lines{"W 824 20132", "W 820 81", "R 828 0", "R 828 0", "R 828 1",
+                                              "R 828 1", "R 828 1"}));
+    }
+}
+
+TEST(CommandBlocks, DoneWaitGivesUpWithinItsBound) {
+    for (bool checked : {false, true}) {
+        sim::ChipConfig c;
+        c.cmd_stuck_at = 1;
+        sim::Simulator s(c);
+        const uint64_t t0 = s.clock().now();
+        EXPECT_EQ(dram_cmd_poll(s.context(), 0x10000, 0x1171, checked), 0);
+        const uint64_t waited = s.clock().now() - t0;
+        EXPECT_GE(waited, done_wait_bound);
+        EXPECT_LE(waited, done_wait_bound + 2 * sim::ClockConfig::default_step);
+        size_t loads = 0;
+        for (const Event& e : s.events()) loads += e.kind == EventKind::load;
+        EXPECT_LE(loads, 1000u) << "a time-out must stay cheap to simulate";
+        EXPECT_GT(loads, 100u);
+    }
+}
+
+TEST(CommandBlocks, CheckedWaitFailsOnAStatusThatNeverSettles) {
+    sim::ChipConfig c;
+    c.unstable.insert(0x828);
+    {
+        sim::Simulator s(c);
+        EXPECT_EQ(dram_wait_done(s.context(), true), -1);
+        EXPECT_EQ(s.events().size(), 32u);
+    }
+    {
+        // Unchecked, the 32nd load (the true value, done) ends the wait.
+        sim::Simulator s(c);
+        EXPECT_EQ(dram_wait_done(s.context(), false), 1);
+    }
+}
+
+TEST(PowerUp, ListPositionsAndIssueForms) {
+    const PowerUpWords w = power_up_words(0x98ef, 0x20000, 0x20132, 0x2ffff, 0x140000, 0x140000, 0x140032);
+    {
+        sim::Simulator s;
+        EXPECT_EQ(dram_power_up_polled(s.context(), w), 1);
+        RunResult r;
+        r.events = s.events();
+        EXPECT_EQ(commands(r), (std::vector<Command>{{0x1171, 0x10000},
+                                                     {0x11f1, 0x98ef0000},
+                                                     {0x10a1, 0x1ffff},
+                                                     {0x1081, 0x20000},
+                                                     {0x81, 0x20132},
+                                                     {0xa1, 0x2ffff},
+                                                     {0x91, 0x140000},
+                                                     {0x91, 0x140000},
+                                                     {0x81, 0x140032},
+                                                     {0x1f3, 0xc80000}}));
+        EXPECT_EQ(stores_to(r, 0x820), (std::vector<uint32_t>{0x1171, 0x11f1, 0x10a1, 0x1081, 0x81, 0xa1, 0x91, 0x91,
+                                                              0x81, 0x1f3}));
+    }
+    {
+        // Second family: P1 without the zero write, P2..P9 with it, a wait after each.
+        sim::Simulator s;
+        EXPECT_EQ(dram_power_up_waited(s.context(), w), 1);
+        const Lines f = folded(s);
+        EXPECT_EQ((Lines{f.begin(), f.begin() + 9}),
+                  (Lines{"W 824 98ef0000", "W 820 11f1", "T 1", "R 828 1", "W 820 0", "W 824 1ffff", "W 820 10a1",
+                         "T 1", "R 828 1"}));
+        RunResult r;
+        r.events = s.events();
+        EXPECT_EQ(commands(r).size(), 9u);
+        EXPECT_EQ(commands(r).back(), (Command{0x1f3, 0xc80000}));
+    }
+    {
+        // First family: a zero write before the closing command, issued without
+        // one; each command's own tick, then the check's tick and one read.
+        sim::Simulator s;
+        EXPECT_EQ(dram_power_up_checked(s.context(), w), 1);
+        const Lines f = folded(s);
+        EXPECT_EQ((Lines{f.end() - 7, f.end()}),
+                  (Lines{"R 828 1", "W 820 0", "W 824 c80000", "W 820 1f3", "T 1", "T 1", "R 828 1"}));
+    }
+    {
+        // A third command that never completes: exactly three commands, result 0.
+        sim::ChipConfig c;
+        c.cmd_stuck_at = 3;
+        sim::Simulator s(c);
+        EXPECT_EQ(dram_power_up_checked(s.context(), w), 0);
+        EXPECT_EQ(s.chip().commands_started(), 3u);
+        EXPECT_EQ(s.events().back().kind, EventKind::load);
+    }
+    {
+        sim::ChipConfig c;
+        c.cmd_stuck_at = 4;
+        sim::Simulator s(c);
+        EXPECT_EQ(dram_power_up_waited(s.context(), w), 0);
+        EXPECT_EQ(s.chip().commands_started(), 4u);
+    }
+}
+
+TEST(ClockGen, HoldFieldReleaseInListOrder) {
+    const ClockGenField gens[] = {
+        {.reg = 0x010, .clear = 0x3f02, .set = 0x3a02, .release = true},
+        {.reg = 0x018, .clear = 0x3f00, .set = 0x1700, .release = false},
+        {.reg = 0x030, .clear = 0x3f00, .set = 0x1400, .release = true},
+    };
+    sim::Simulator s;
+    EXPECT_EQ(clock_gen_program(s.context(), gens, 3), status_ok);
+    EXPECT_EQ(folded(s), (Lines{"R 10 0",      "W 10 c00000",  "R 18 0",      "W 18 c00000", "R 30 0",
+                                "W 30 c00000", "R 10 c00000",  "W 10 c03a02", "R 18 c00000", "W 18 c01700",
+                                "R 30 c00000", "W 30 c01400",  "R 10 c03a02", "W 10 403a02", "R 30 c01400",
+                                "W 30 401400", "R 10 403a02",  "W 10 3a02",   "R 30 401400", "W 30 1400",
+                                "T 1"}));
+    // The generator that was not released stays held.
+    EXPECT_EQ(s.chip().word(0x018), 0xc01700u);
+}
+
+TEST(ConfigPulse, BothForms) {
+    {
+        sim::Simulator s;
+        config_pulse_high(s.context(), 0x26a0936);
+        EXPECT_EQ(compact(s.events()), (Lines{"W 810 c26a0936", "T 1", "W 810 26a0936", "T 1"}));
+    }
+    for (bool fresh : {false, true}) {
+        sim::ChipConfig c;
+        c.presets[0x810] = 0x126a0936;
+        sim::Simulator s(c);
+        config_pulse_bit30(s.context(), 3, fresh);
+        Lines expect{"R 810 126a0936", "W 810 526a0936", "T 3"};
+        if (fresh) expect.push_back("R 810 526a0936");
+        expect.push_back("W 810 126a0936");
+        EXPECT_EQ(folded(s), expect) << fresh;
+    }
+}
+
+TEST(FrameBufferCheck, PassesAndFailsPerWord) {
+    const Lines writes{"W 874 12345678", "M 2", "W 878 1f00", "M 2", "W 870 4",  "M 2", "W 874 87654321", "M 2",
+                       "W 878 1f00",     "M 2", "W 870 14",   "M 2", "W 870 0",  "M 2", "W 878 0",        "M 2"};
+    {
+        sim::Simulator s;
+        EXPECT_EQ(fb_register_test(s.context()), 1);
+        Lines expect = writes;
+        expect.insert(expect.end(), {"R 874 12345678", "M 2", "W 870 10", "M 2", "W 878 0", "M 2", "R 874 87654321",
+                                     "M 2"});
+        EXPECT_EQ(folded(s), expect);
+        EXPECT_EQ(s.chip().test_slot(0), 0x12345678u);
+        EXPECT_EQ(s.chip().test_slot(1), 0x87654321u);
+    }
+    {
+        // Wrong first word: nine steps, no further write to the control register.
+        sim::ChipConfig c;
+        c.fb_corrupt[0] = 1;
+        sim::Simulator s(c);
+        EXPECT_EQ(fb_register_test(s.context()), 0);
+        Lines expect = writes;
+        expect.insert(expect.end(), {"R 874 12345679", "M 2"});
+        EXPECT_EQ(folded(s), expect);
+    }
+    {
+        // Wrong second word: all twelve steps; failures traced when asked.
+        sim::ChipConfig c;
+        c.fb_corrupt[1] = 0x80000000;
+        sim::Simulator s(c);
+        EXPECT_EQ(fb_register_test(s.context(), false, true), 0);
+        RunResult r;
+        r.events = s.events();
+        EXPECT_EQ(messages(r),
+                  (Lines{"Frame Buffer Read/Write using Register test client 0x87654321 failed\n",
+                         "expected 0x87654321, actual 0x 7654321\n"}));
+        EXPECT_EQ(stores_to(r, 0x870), (std::vector<uint32_t>{4, 0x14, 0, 0x10}));
+    }
+    {
+        sim::ChipConfig c;
+        c.unstable.insert(0x874);
+        sim::Simulator s(c);
+        EXPECT_EQ(fb_register_test(s.context(), true), -1);
+    }
+}
+
+}  // namespace
+}  // namespace tov::test
