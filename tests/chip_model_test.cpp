@@ -1,0 +1,68 @@
+// The simulated chip: the behaviour tests and tools rely on.
+#include "tests/harness.h"
+
+namespace tov::test {
+namespace {
+
+TEST(ChipModel, DoneBitFollowsCommandsLatencyAndStuckCommand) {
+    sim::ChipConfig c;
+    c.cmd_latency = 2;
+    c.cmd_stuck_at = 2;
+    c.presets[0x828] = 0xf0;
+    sim::Chip chip(c);
+    EXPECT_EQ(chip.load(0x828), 0xf1u);  // no command yet: done
+    chip.store(0x820, 0);                // zero does not start a command
+    EXPECT_EQ(chip.commands_started(), 0u);
+    chip.store(0x820, 0x81);
+    EXPECT_EQ(chip.load(0x828), 0xf0u);
+    EXPECT_EQ(chip.load(0x828), 0xf0u);
+    EXPECT_EQ(chip.load(0x828), 0xf1u);
+    chip.store(0x820, 0x91);  // the second command never completes
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(chip.load(0x828) & 1, 0u);
+    chip.store(0x820, 0x91);
+    EXPECT_EQ(chip.commands_started(), 3u);
+    chip.load(0x828);
+    chip.load(0x828);
+    EXPECT_EQ(chip.load(0x828), 0xf1u);
+}
+
+TEST(ChipModel, UnstableRegisterAlternates) {
+    sim::ChipConfig c;
+    c.unstable = {0x810, 0x828};
+    sim::Chip chip(c);
+    chip.store(0x810, 0x12);
+    EXPECT_EQ(chip.load(0x810), ~0x12u);
+    EXPECT_EQ(chip.load(0x810), 0x12u);
+    EXPECT_EQ(chip.load(0x810), ~0x12u);
+    EXPECT_EQ(chip.load(0x828), 0xfffffffeu);  // done bit applied first, then inverted
+    EXPECT_EQ(chip.load(0x828), 1u);
+}
+
+TEST(ChipModel, TestClientSlots) {
+    sim::ChipConfig c;
+    c.fb_corrupt[1] = 0xff;
+    sim::Chip chip(c);
+    chip.store(0x874, 0x11111111);
+    chip.store(0x870, 0x4);
+    chip.store(0x874, 0x22222222);
+    chip.store(0x870, 0x14);
+    chip.store(0x870, 0x0);
+    EXPECT_EQ(chip.load(0x874), 0x11111111u);
+    chip.store(0x870, 0x10);
+    EXPECT_EQ(chip.load(0x874), 0x222222ddu);
+    EXPECT_EQ(chip.word(0x870), 0x10u);
+}
+
+TEST(ChipModel, AuxWordAndRegisterPresets) {
+    sim::ChipConfig c;
+    c.aux_value = 0xdeadbeef;
+    c.presets[0x47c] = 1;
+    sim::Simulator s(c);
+    EXPECT_EQ(s.mmio_load(sim::Simulator::aux_base), 0xdeadbeefu);
+    EXPECT_EQ(s.mmio_load(sim::Simulator::reg_base + 0x47c), 1u);
+    EXPECT_EQ(s.mmio_load(sim::Simulator::reg_base + 0x480), 0u);
+    EXPECT_EQ(compact(s.events()), (std::vector<std::string>{"A deadbeef", "R 47c 1", "R 480 0"}));
+}
+
+}  // namespace
+}  // namespace tov::test

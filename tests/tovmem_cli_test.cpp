@@ -1,0 +1,140 @@
+// The tovmem command line: exit statuses, argument errors, the JSON-lines
+// trace and the table listing.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome tovmem(const std::string& args) {
+    const std::string err_file = ::testing::TempDir() + "tovmem_stderr.txt";
+    const std::string cmd = std::string(TOVMEM_PATH) + " " + args + " 2>" + err_file;
+    Outcome o{};
+    FILE* f = popen(cmd.c_str(), "r");
+    if (!f) return {-1, "", ""};
+    std::array<char, 65536> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), f)) > 0) o.out.append(buf.data(), n);
+    const int st = pclose(f);
+    o.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    if (FILE* e = fopen(err_file.c_str(), "r")) {
+        while ((n = fread(buf.data(), 1, buf.size(), e)) > 0) o.err.append(buf.data(), n);
+        fclose(e);
+    }
+    return o;
+}
+
+std::vector<std::string> lines(const std::string& s) {
+    std::vector<std::string> out;
+    std::istringstream in(s);
+    std::string l;
+    while (std::getline(in, l)) out.push_back(l);
+    return out;
+}
+
+TEST(TovmemCli, OutsideFamiliesPrintsOnlyTheUntouchedResult) {
+    const Outcome o = tovmem("run --config 0x2000000 --clock 0 --format jsonl");
+    EXPECT_EQ(o.status, 1);
+    const auto l = lines(o.out);
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_TRUE(std::regex_search(l[0], std::regex(R"(^\{"ev":"result","ret":0,"config_id":33554432,"clock_index":0,)"
+                                                   R"("mem_size":2779096485,"bus_flag":2779096485,"mode_flag":2779096485,)"
+                                                   R"("power_mode":0,"mem_clock_khz":2779096485,"mem_size_out":2779096485,)"
+                                                   R"("map_value":2779096485,"reserved":\[2779096485,2779096485,)"
+                                                   R"(2779096485,2779096485,2779096485\])")))
+        << l[0];
+}
+
+TEST(TovmemCli, ResultShowsTheRemappedClock) {
+    const Outcome o = tovmem("run --config 0x10 --clock 1 --format jsonl");
+    const auto l = lines(o.out);
+    ASSERT_FALSE(l.empty());
+    EXPECT_NE(l.back().find(R"("ev":"result")"), std::string::npos);
+    EXPECT_NE(l.back().find(R"("clock_index":7,)"), std::string::npos) << l.back();
+    EXPECT_NE(l.back().find(R"("power_mode":0,)"), std::string::npos);
+}
+
+TEST(TovmemCli, JsonLinesHaveOneEventPerLine) {
+    const Outcome o = tovmem("run --config 0x3000099 --clock 10 --format jsonl --reg 0x47c=1");
+    const std::regex event(R"re(^\{"ev":"(store|load|aux_load|delay_ticks|delay_ms|trace|result)")re");
+    const auto l = lines(o.out);
+    ASSERT_FALSE(l.empty());
+    for (const std::string& line : l) EXPECT_TRUE(std::regex_search(line, event)) << line;
+    EXPECT_EQ(l.back().rfind(R"({"ev":"result")", 0), 0u);
+}
+
+TEST(TovmemCli, ListPrintsEveryRow) {
+    const Outcome o = tovmem("list");
+    EXPECT_EQ(o.status, 0);
+    const auto l = lines(o.out);
+    EXPECT_EQ(l.size(), 191u);
+    size_t halden = 0, orlit = 0, varnel = 0;
+    for (const std::string& s : l) {
+        halden += s.rfind("halden", 0) == 0;
+        orlit += s.rfind("orlit", 0) == 0;
+        varnel += s.rfind("varnel", 0) == 0;
+    }
+    EXPECT_EQ(halden, 28u);
+    EXPECT_EQ(orlit, 59u);
+    EXPECT_EQ(varnel, 104u);
+    EXPECT_NE(o.out.find("id 0x03000099  meminit_varnel_high_1down_V58C2256164SCI5"), std::string::npos);
+}
+
+TEST(TovmemCli, HelpForEveryCommand) {
+    for (const char* a : {"--help", "run --help", "list --help"}) {
+        const Outcome o = tovmem(a);
+        EXPECT_EQ(o.status, 0) << a;
+        EXPECT_NE(o.out.find("usage: tovmem"), std::string::npos) << a;
+    }
+}
+
+TEST(TovmemCli, BadArgumentsGiveOneLineAndStatusTwo) {
+    const char* const bad[] = {
+        "",
+        "frobnicate",
+        "run",
+        "run --config 0x10",
+        "run --clock 3",
+        "run --config zz --clock 1",
+        "run --config 0x100000000 --clock 1",
+        "run --config 1 --clock -1",
+        "run --config 1 --clock 1 --format xml",
+        "run --config 1 --clock 1 --reg 0x810",
+        "run --config 1 --clock 1 --reg 0x811=1",
+        "run --config 1 --clock 1 --fb-corrupt 2=1",
+        "run --config 1 --clock 1 --cmd-stuck-at 0",
+        "run --config 1 --clock 1 --bogus 1",
+        "run --config 1 --clock",
+        "list extra",
+    };
+    for (const char* a : bad) {
+        const Outcome o = tovmem(a);
+        EXPECT_EQ(o.status, 2) << a;
+        if (std::string(a).empty()) continue;  // bare tovmem prints its usage
+        EXPECT_EQ(lines(o.err).size(), 1u) << a << ": " << o.err;
+        EXPECT_EQ(o.err.rfind("tovmem: ", 0), 0u) << a;
+        EXPECT_TRUE(o.out.empty()) << a;
+    }
+}
+
+TEST(TovmemCli, TextTraceNamesRegistersAndSummarises) {
+    const Outcome o = tovmem("run --config 0x3000099 --clock 10");
+    EXPECT_NE(o.out.find("result "), std::string::npos);
+    EXPECT_NE(o.out.find("memory clock "), std::string::npos);
+    EXPECT_NE(o.out.find("virtual time "), std::string::npos);
+    EXPECT_NE(o.out.find("loads, "), std::string::npos);
+}
+
+}  // namespace
