@@ -1,0 +1,209 @@
+// The second family's register programs: the standard bring-up, the short
+// clock-only sequence and the slow 25 MHz controller re-initialisation, plus
+// the case dispatch that every routine of the family shares.
+#include "meminit/hw/access.h"
+#include "meminit/hw/blocks.h"
+#include "meminit/hw/regs.h"
+#include "meminit/orlit/orlit.h"
+
+namespace tov::orlit {
+namespace {
+
+constexpr uint32_t bit17 = 0x20000;  // 0x43c: blocks held while the clocks change
+constexpr uint32_t gen_field_mask = 0x3f00;  // generator field, bits 8-13
+constexpr uint32_t final_068 = 0x478;
+
+uint32_t size_for(SizeRule rule, const MemInitParams* p) {
+    switch (rule) {
+    case SizeRule::half_if_bus:
+        return p->bus_flag != 0 ? p->mem_size >> 1 : p->mem_size;
+    case SizeRule::half_or_quarter:
+        // bus_flag is 0 or 1 (table rows): halved, or quartered on the narrow bus.
+        return p->bus_flag != 0 ? p->mem_size >> 2 : p->mem_size >> 1;
+    case SizeRule::as_form:
+    case SizeRule::full:
+        break;
+    }
+    return p->mem_size;
+}
+
+// Lanes 0 and 1 and the 0x880 word: switched off, then on after a settle delay.
+void lanes_on(const RegContext* ctx, uint32_t d) {
+    reg_modify(ctx, reg::DRC_890, 0, 4);
+    reg_modify(ctx, reg::DRC_LANE0, 1, 0);
+    reg_modify(ctx, reg::DRC_LANE1, 1, 0);
+    reg_modify(ctx, reg::DRC_880, 1, 0x40);
+    reg_read(ctx, reg::DRC_880);  // the controller needs the read before the delay
+    delay_ticks(d);
+    reg_modify(ctx, reg::DRC_LANE0, 0, 2);
+    reg_modify(ctx, reg::DRC_LANE1, 0, 2);
+    reg_modify(ctx, reg::DRC_880, 0, 2);
+}
+
+// The full bring-up with one form's values. 1, or 0 when a command timed out.
+int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size) {
+    const RegContext* ctx = p->reg_ctx;
+    p->mem_clock_khz = f.clock_khz;
+    p->mem_size_out = size_for(size == SizeRule::as_form ? f.size : size, p);
+
+    reg_modify(ctx, reg::BLK_43C, bit17, 0);
+    reg_write(ctx, reg::BLK_418, 0);
+    reg_write(ctx, reg::BLK_420, 0);
+    reg_write(ctx, reg::BLK_430, 0);
+    reg_write(ctx, reg::SYS_000, f.hold_word);
+    reg_write(ctx, reg::SYS_058,
+              f.first_058 == First058::g && p->mode_flag != 0 ? 0x3000000 : 0x1000000);
+
+    const ClockGenField gens[3] = {
+        {reg::CLKGEN_010, gen_field_mask, uint32_t(f.gen_field[0]) << 8, (f.released & gen_010) != 0},
+        {reg::CLKGEN_018, gen_field_mask, uint32_t(f.gen_field[1]) << 8, (f.released & gen_018) != 0},
+        {reg::CLKGEN_030, gen_field_mask, uint32_t(f.gen_field[2]) << 8, (f.released & gen_030) != 0},
+    };
+    clock_gen_hold(ctx, gens, 3);
+    reg_write(ctx, reg::SYS_05C, 0xfffd);
+    reg_write(ctx, reg::SYS_070, f.word_070);
+    clock_gen_set_fields(ctx, gens, 3);
+    clock_gen_release(ctx, gens, 3, f.d);
+
+    reg_write(ctx, reg::SYS_050, f.word_050);
+    reg_modify(ctx, reg::SYS_058, 0, 0x26f);
+    reg_write(ctx, reg::SYS_05C, 0xf000000);
+    reg_write(ctx, reg::SYS_060, f.word_060);
+    reg_write(ctx, reg::SYS_008, 0x800ffab7);
+    reg_write(ctx, reg::SYS_068, f.early_068);
+    reg_modify(ctx, reg::SYS_000, f.release_mask, 0);
+    lanes_on(ctx, f.d);
+
+    reg_write(ctx, reg::DRC_CFG, f.word_810);
+    reg_write(ctx, reg::DRC_814, f.word_814);
+    reg_write(ctx, reg::DRC_818, f.word_818);
+    reg_write(ctx, reg::DRC_81C, f.word_81c);
+    if (f.word_808 != not_written) {
+        reg_write(ctx, reg::DRC_808, f.word_808);
+        reg_write(ctx, reg::DRC_80C, f.word_80c);
+    }
+
+    const PowerUpWords words = power_up_words(f.n, f.a << 16, 0x20000 + 0x100 + f.mr, 0x2ffff,
+                                              f.a << 16, f.r << 16, (f.r << 16) + f.mr);
+    if (dram_power_up_waited(ctx, words, f.d) != 1) return 0;
+
+    reg_write(ctx, reg::DRC_CMD, 0);
+    reg_write(ctx, reg::DRC_850, 0);
+    reg_write(ctx, reg::DRC_840, f.word_840);
+    reg_write(ctx, reg::DRC_844, f.word_840);
+    reg_write(ctx, reg::DRC_848, 0xf);
+    config_pulse_bit30(ctx, f.d, f.pulse == PulseClear::fresh);
+    reg_modify(ctx, reg::BLK_43C, 0, bit17);
+    reg_write(ctx, reg::BLK_400, 0xf9c);
+    if (f.final_068) reg_write(ctx, reg::SYS_068, final_068);
+    return 1;
+}
+
+// Clock and pad set-up only, at 162 MHz; the controller is left alone.
+int32_t run_short(MemInitParams* p) {
+    const RegContext* ctx = p->reg_ctx;
+    p->mem_clock_khz = 162000;
+    p->mem_size_out = size_for(SizeRule::half_if_bus, p);
+    delay_ticks(1);
+    reg_write(ctx, reg::SYS_000, 0xf2a6);
+    reg_write(ctx, reg::SYS_05C, 0x69);
+    reg_write(ctx, reg::SYS_060, 0xffffffff);
+    reg_modify(ctx, reg::SYS_058, 0x26f, 0);
+    delay_ticks(1);
+    reg_write(ctx, reg::CLKGEN_010, 0xc00000);
+    reg_write(ctx, reg::CLKGEN_018, 0xc00000);
+    reg_write(ctx, reg::CLKGEN_030, 0xc00000);
+    reg_write(ctx, reg::DRC_880, 1);
+    reg_write(ctx, reg::SYS_070, 0x1000000);
+    reg_write(ctx, reg::SYS_070, 2);
+    reg_modify(ctx, reg::SYS_050, 0x11, 0xee);
+    reg_modify(ctx, reg::SYS_058, 0, 6);
+    delay_ticks(1);
+    reg_write(ctx, reg::SYS_000, 0);
+    delay_ticks(1);
+    reg_write(ctx, reg::SYS_068, final_068);
+    return 1;
+}
+
+// Slow controller re-initialisation at 25 MHz: no generator change, every
+// command held for 20 ticks. 1, or 0 when a command never became ready.
+int32_t run_reinit(MemInitParams* p, const OrlitReinit& v) {
+    const RegContext* ctx = p->reg_ctx;
+    constexpr uint32_t hold = 20;
+    p->mem_clock_khz = 25000;
+    p->mem_size_out = v.size_out;
+
+    if (v.clear_43c_first) reg_modify(ctx, reg::BLK_43C, bit17, 0);
+    if (v.all_ones_000) reg_write(ctx, reg::SYS_000, 0xffffffff);
+    else reg_modify(ctx, reg::SYS_000, 0, 0x10);
+    if (v.read_back_000) reg_read(ctx, reg::SYS_000);
+    delay_ticks(100);
+    reg_modify(ctx, reg::SYS_000, 0x10, 0);
+
+    reg_modify(ctx, reg::DRC_890, 0, 4);
+    reg_modify(ctx, reg::DRC_LANE0, 1, 2);
+    reg_modify(ctx, reg::DRC_LANE1, 1, 2);
+    reg_modify(ctx, reg::DRC_880, 1, 2);
+    reg_modify(ctx, reg::DRC_CFG, ~0xc880e080u, v.word_810);
+    reg_modify(ctx, reg::DRC_814, ~0u, 0x1860413);         // read dropped, plain write
+    reg_modify(ctx, reg::DRC_818, ~v.keep_818, v.word_818);  // keep 0: read dropped
+    reg_modify(ctx, reg::DRC_81C, 0x1ff, 0x21);
+    delay_ticks(hold);
+
+    for (uint32_t i = 0; i < v.command_count; ++i) {
+        if (dram_wait_done(ctx) != 1) return 0;
+        reg_modify(ctx, reg::DRC_CMD_WORD, ~0xe000u, v.commands[i].word);
+        reg_modify(ctx, reg::DRC_CMD, v.code_field, v.commands[i].code);
+        delay_ticks(hold);
+        if (i < 7) reg_write(ctx, reg::DRC_CMD, 0);
+    }
+    reg_write(ctx, reg::DRC_800, 0);
+    delay_ticks(hold);
+
+    if (v.write_840_8a4) {
+        reg_write(ctx, reg::DRC_840, 0x44444444);
+        reg_write(ctx, reg::DRC_844, 0x44444444);
+        reg_write(ctx, reg::DRC_8A0, 0xcccccccc);
+        reg_write(ctx, reg::DRC_8A4, 0xcccccccc);
+    }
+    reg_modify(ctx, reg::BLK_43C, ~0u, 0x30000);  // read dropped, plain write
+    reg_write(ctx, reg::SYS_068, final_068);
+    return 1;
+}
+
+}  // namespace
+
+int32_t run_routine(MemInitParams* p, const OrlitRoutine& r) {
+    const uint32_t clock = p->clock_index;
+    const OrlitCase* c = &r.cases[r.case_count - 1];
+    for (uint32_t i = 0; i < r.case_count; ++i) {
+        if (clock >= r.cases[i].lo && clock <= r.cases[i].hi) {
+            c = &r.cases[i];
+            break;
+        }
+    }
+    // A clock the routine does not serve initialises nothing: not a success.
+    if (c->path == Path::none) return 0;
+
+    if (r.entering) mem_trace(r.entering);
+    if (c->message) mem_trace(c->message);
+    int32_t result = 0;
+    switch (c->path) {
+    case Path::standard:
+        result = run_standard(p, *c->form, c->size);
+        break;
+    case Path::short_seq:
+        result = run_short(p);
+        break;
+    case Path::reinit:
+        result = run_reinit(p, *c->reinit);
+        break;
+    case Path::none:
+        break;
+    }
+    if (result != 1) return result;
+    if (r.leaving) mem_trace(r.leaving);
+    return 1;
+}
+
+}  // namespace tov::orlit

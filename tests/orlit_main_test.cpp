@@ -1,0 +1,361 @@
+// Main routine of the second family (162 MHz part): standard forms, the
+// short sequence, the 25 MHz re-initialisations and command time-outs.
+#include <cstdio>
+
+#include "tests/harness.h"
+
+namespace tov::test {
+namespace {
+
+constexpr uint32_t main_id = 0x1000001;  // 64 MiB, bus 1, mode 1, no clock remapping
+const std::string entering = "X entering meminit_orlit_K4H561638F_TCCC\n";
+const std::string leaving = "X leaving meminit_orlit_K4H561638F_TCCC\n";
+
+std::string w(uint32_t off, uint32_t v) {
+    char b[40];
+    std::snprintf(b, sizeof b, "W %x %x", off, v);
+    return b;
+}
+std::string r(uint32_t off, uint32_t v) {
+    char b[40];
+    std::snprintf(b, sizeof b, "R %x %x", off, v);
+    return b;
+}
+std::string t(uint32_t n) { return "T " + std::to_string(n); }
+
+std::vector<uint32_t> tick_delays(const RunResult& res) {
+    std::vector<uint32_t> out;
+    for (const Event& e : res.events)
+        if (e.kind == EventKind::delay_ticks) out.push_back(e.val);
+    return out;
+}
+
+uint32_t last(const std::vector<uint32_t>& v) { return v.empty() ? 0xdeadbeef : v.back(); }
+
+}  // namespace
+
+// Form A, written out from the register program on a chip that reads 0
+// everywhere: every load, store, delay and message in order.
+TEST(OrlitMain, FormAExactTraffic) {
+    const RunResult res = run(main_id, 0);
+    std::vector<std::string> x = {entering};
+    auto rmw = [&](uint32_t off, uint32_t before, uint32_t after) {
+        x.push_back(r(off, before));
+        x.push_back(w(off, after));
+    };
+    rmw(0x43c, 0, 0);
+    for (uint32_t off : {0x418u, 0x420u, 0x430u}) x.push_back(w(off, 0));
+    x.push_back(w(0x000, 0xfffffdff));
+    x.push_back(w(0x058, 0x3000000));  // mode_flag 1
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) rmw(off, 0, 0xc00000);
+    x.push_back(w(0x05c, 0xfffd));
+    x.push_back(w(0x070, 0x1000000));
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) rmw(off, 0xc00000, 0xc01700);
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) rmw(off, 0xc01700, 0x401700);
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) rmw(off, 0x401700, 0x1700);
+    x.push_back(t(1));
+    x.push_back(w(0x050, 0x9b0fd0));
+    rmw(0x058, 0x3000000, 0x300026f);
+    x.push_back(w(0x05c, 0xf000000));
+    x.push_back(w(0x060, 0));
+    x.push_back(w(0x008, 0x800ffab7));
+    x.push_back(w(0x068, 0x478));
+    rmw(0x000, 0xfffffdff, 0xfffffdef);
+    rmw(0x890, 0, 4);
+    rmw(0x860, 0, 0);
+    rmw(0x864, 0, 0);
+    rmw(0x880, 0, 0x40);
+    x.push_back(r(0x880, 0x40));
+    x.push_back(t(1));
+    rmw(0x860, 0, 2);
+    rmw(0x864, 0, 2);
+    rmw(0x880, 0x40, 0x42);
+    x.push_back(w(0x810, 0x26a0936));
+    x.push_back(w(0x814, 0x4bb0937));
+    x.push_back(w(0x818, 0x223230b));
+    x.push_back(w(0x81c, 0x31));
+    const uint32_t cmds[9][2] = {{0x794b0000, 0x11f1}, {0x1ffff, 0x10a1}, {0x30000, 0x1081},
+                                 {0x20132, 0x81},      {0x2ffff, 0xa1},   {0x30000, 0x91},
+                                 {0xb0000, 0x91},      {0xb0032, 0x81},   {0xc80000, 0x1f3}};
+    for (int i = 0; i < 9; ++i) {
+        if (i > 0) x.push_back(w(0x820, 0));
+        x.push_back(w(0x824, cmds[i][0]));
+        x.push_back(w(0x820, cmds[i][1]));
+        x.push_back(t(1));
+        x.push_back(r(0x828, 1));
+    }
+    x.push_back(w(0x820, 0));
+    x.push_back(w(0x850, 0));
+    x.push_back(w(0x840, 0x88888888));
+    x.push_back(w(0x844, 0x88888888));
+    x.push_back(w(0x848, 0xf));
+    rmw(0x810, 0x26a0936, 0x426a0936);
+    x.push_back(t(1));
+    rmw(0x810, 0x426a0936, 0x26a0936);  // fresh clear
+    rmw(0x43c, 0, 0x20000);
+    x.push_back(w(0x400, 0xf9c));
+    x.push_back(w(0x068, 0x478));
+    x.push_back(leaving);
+
+    EXPECT_EQ(res.ret, 1);
+    EXPECT_EQ(res.record.mem_clock_khz, 162000u);
+    EXPECT_EQ(res.record.mem_size_out, 0x4000000u);
+    EXPECT_EQ(accesses(res), x);
+}
+
+TEST(OrlitMain, CaseSelectionAndSizes) {
+    struct Row {
+        uint32_t clock;
+        uint32_t cfg;       // 0x810 before the commands
+        uint32_t hold;      // first 0x000 word
+        uint32_t size;      // 64 MiB row, bus 1
+        uint32_t early_068;
+    };
+    const Row rows[] = {
+        {0, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},  {2, 0x26a0936, 0xfffffdff, 0x2000000, 0x478},
+        {3, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},  {6, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
+        {7, 0x126a0936, 0xffffffff, 0x2000000, 0},     {10, 0x126a0936, 0xffffffff, 0x2000000, 0},
+        {11, 0x126a0936, 0xffffffff, 0x1000000, 0},    {12, 0x126a0936, 0xffffffff, 0x2000000, 0},
+        {13, 0x26a0936, 0xfffffdff, 0x4000000, 0x478}, {0xffff0002, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
+        {0xffff0006, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.clock);
+        const RunResult res = run(main_id, row.clock);
+        EXPECT_EQ(res.ret, 1);
+        EXPECT_EQ(res.record.mem_clock_khz, 162000u);
+        EXPECT_EQ(res.record.mem_size_out, row.size);
+        EXPECT_EQ(stores_to(res, 0x810).front(), row.cfg);
+        EXPECT_EQ(stores_to(res, 0x000).front(), row.hold);
+        // Form A releases bits 4 and 9 of 0x000, the others bit 4 only.
+        EXPECT_EQ(last(stores_to(res, 0x000)), row.hold & ~(row.hold == 0xfffffdff ? 0x210u : 0x10u));
+        EXPECT_EQ(stores_to(res, 0x068), (std::vector<uint32_t>{row.early_068, 0x478}));
+        EXPECT_EQ(res.commands, 9u);
+    }
+}
+
+TEST(OrlitMain, HalfOrQuarterFollowsBus) {
+    // 0x1000007: 32 MiB, bus 0; clock 11 is above the remapped range.
+    const RunResult narrow = run(0x1000007, 11);
+    EXPECT_EQ(narrow.record.clock_index, 11u);
+    EXPECT_EQ(narrow.record.mem_size_out, 0x1000000u);  // halved
+    const RunResult wide = run(main_id, 11);
+    EXPECT_EQ(wide.record.mem_size_out, 0x1000000u);    // 64 MiB quartered
+    EXPECT_EQ(wide.record.mem_clock_khz, 162000u);
+    // Clock 2 halves only on the wide bus.
+    EXPECT_EQ(run(0x1000037, 2).record.mem_size_out, 0x2000000u);
+    EXPECT_EQ(run(0x1000026, 7).record.mem_size_out, 0x2000000u);  // bus 0: form B keeps 32 MiB
+}
+
+TEST(OrlitMain, FormBPulseIsHeldAndB12ReleasesOnlyFirstGenerator) {
+    const RunResult b = run(main_id, 8);
+    EXPECT_TRUE(contains_run(b, {"W 848 f"}));
+    // Held clear: the value read before the pulse, no second read of 0x810.
+    const auto acc = accesses(b);
+    const auto it = std::find(acc.begin(), acc.end(), "W 848 f");
+    ASSERT_NE(it, acc.end());
+    EXPECT_EQ(std::vector<std::string>(it + 1, it + 5),
+              (std::vector<std::string>{"R 810 126a0936", "W 810 526a0936", "T 1", "W 810 126a0936"}));
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) EXPECT_EQ(last(stores_to(b, off)), 0x1700u) << off;
+    EXPECT_EQ(stores_to(b, 0x050), (std::vector<uint32_t>{0x9b0fd0}));
+
+    const RunResult b12 = run(main_id, 12);
+    EXPECT_EQ(last(stores_to(b12, 0x010)), 0x1700u);
+    EXPECT_EQ(last(stores_to(b12, 0x018)), 0xc01700u);  // still held
+    EXPECT_EQ(last(stores_to(b12, 0x030)), 0xc01700u);
+    EXPECT_EQ(stores_to(b12, 0x050), (std::vector<uint32_t>{0xdd0fd4}));
+    EXPECT_EQ(stores_to(b12, 0x810).back(), 0x126a0936u);
+
+    // Form A clears bit 30 in a fresh read.
+    const RunResult a = run(main_id, 4);
+    EXPECT_TRUE(contains_run(a, {"W 810 426a0936", "T 1", "R 810 426a0936"}));
+}
+
+TEST(OrlitMain, ShortSequence) {
+    const RunResult res = run(main_id, 1);
+    const std::vector<std::string> x = {
+        entering,        t(1),           w(0x000, 0xf2a6), w(0x05c, 0x69),    w(0x060, 0xffffffff),
+        r(0x058, 0),     w(0x058, 0),    t(1),             w(0x010, 0xc00000), w(0x018, 0xc00000),
+        w(0x030, 0xc00000), w(0x880, 1), w(0x070, 0x1000000), w(0x070, 2),     r(0x050, 0),
+        w(0x050, 0xee),  r(0x058, 0),    w(0x058, 6),      t(1),              w(0x000, 0),
+        t(1),            w(0x068, 0x478), leaving,
+    };
+    EXPECT_EQ(res.ret, 1);
+    EXPECT_EQ(res.record.mem_clock_khz, 162000u);
+    EXPECT_EQ(res.record.mem_size_out, 0x2000000u);  // half: bus 1
+    EXPECT_EQ(res.commands, 0u);
+    EXPECT_EQ(accesses(res), x);
+
+    // The field writes keep the other bits.
+    sim::ChipConfig chip;
+    chip.presets = {{0x050, 0xffffffff}, {0x058, 0xffffffff}};
+    const RunResult kept = run(main_id, 1, 0, chip);
+    EXPECT_EQ(stores_to(kept, 0x050), (std::vector<uint32_t>{0xffffffee}));
+    EXPECT_EQ(stores_to(kept, 0x058), (std::vector<uint32_t>{0xfffffd90, 0xfffffd96}));
+}
+
+namespace {
+
+// Expected traffic of a re-initialisation on a chip that reads 0, built from
+// its distinguishing values.
+struct Variant {
+    uint32_t clock;
+    uint32_t size;
+    uint32_t cfg;
+    uint32_t field;
+    std::vector<std::pair<uint32_t, uint32_t>> cmds;
+};
+
+std::vector<std::string> reinit_traffic(const Variant& v) {
+    std::vector<std::string> x = {entering};
+    if (v.clock == 0xffff0004) {
+        x.insert(x.end(), {r(0x43c, 0), w(0x43c, 0), w(0x000, 0xffffffff), r(0x000, 0xffffffff)});
+    } else if (v.clock == 0xffff0005) {
+        x.push_back(w(0x000, 0xffffffff));
+    } else {
+        x.insert(x.end(), {r(0x000, 0), w(0x000, 0x10)});
+    }
+    const uint32_t held = v.clock == 0xffff0004 || v.clock == 0xffff0005 ? 0xffffffff : 0x10;
+    x.insert(x.end(), {t(100), r(0x000, held), w(0x000, held & ~0x10u)});
+    x.insert(x.end(), {r(0x890, 0), w(0x890, 4), r(0x860, 0), w(0x860, 2), r(0x864, 0), w(0x864, 2),
+                       r(0x880, 0), w(0x880, 2), r(0x810, 0), w(0x810, v.cfg), r(0x814, 0),
+                       w(0x814, 0x1860413), r(0x818, 0)});
+    x.push_back(w(0x818, v.field == 0x31f3 ? 0x1222104 : 0x11222104));
+    x.insert(x.end(), {r(0x81c, 0), w(0x81c, 0x21), t(20)});
+    uint32_t word = 0, code = 0;
+    for (size_t i = 0; i < v.cmds.size(); ++i) {
+        x.push_back(r(0x828, 1));
+        x.push_back(r(0x824, word));
+        word = (word & 0xe000) | v.cmds[i].first;
+        x.push_back(w(0x824, word));
+        x.push_back(r(0x820, code));
+        code = (code & ~v.field) | v.cmds[i].second;
+        x.push_back(w(0x820, code));
+        x.push_back(t(20));
+        if (i < 7) {
+            x.push_back(w(0x820, 0));
+            code = 0;
+        }
+    }
+    x.insert(x.end(), {w(0x800, 0), t(20)});
+    if (v.field == 0x31f7)
+        x.insert(x.end(), {w(0x840, 0x44444444), w(0x844, 0x44444444), w(0x8a0, 0xcccccccc),
+                           w(0x8a4, 0xcccccccc)});
+    x.insert(x.end(), {r(0x43c, 0), w(0x43c, 0x30000), w(0x068, 0x478), leaving});
+    return x;
+}
+
+const std::vector<std::pair<uint32_t, uint32_t>> cmds_1 = {
+    {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20123, 0x81}, {0x20400, 0xa1},
+    {0x10000, 0x91},      {0x40000, 0x91},   {0x40023, 0x81},   {0x20000, 0x1f3}};
+const std::vector<std::pair<uint32_t, uint32_t>> cmds_2 = {
+    {0x20000, 0x3171}, {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20122, 0x81},
+    {0x20400, 0xa1},   {0x10000, 0x91},      {0x40000, 0x91},   {0x40022, 0x81},   {0x20000, 0x1f3}};
+
+}  // namespace
+
+TEST(OrlitReinit, ThreeVariantsExactTraffic) {
+    const Variant variants[] = {
+        {0x1000000, 0x2000000, 0x36a0936, 0x31f3, cmds_1},
+        {0xffff0003, 0x2000000, 0x36a0936, 0x31f3, cmds_1},
+        {0xffff0004, 0x4000000, 0x26a0936, 0x31f7, cmds_2},
+        {0xffff0005, 0x1000000, 0x126a0936, 0x31f7, cmds_2},
+    };
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.clock);
+        const RunResult res = run(main_id, v.clock);
+        EXPECT_EQ(res.ret, 1);
+        EXPECT_EQ(res.record.mem_clock_khz, 25000u);
+        EXPECT_EQ(res.record.mem_size_out, v.size);
+        EXPECT_EQ(res.record.clock_index, v.clock);  // passed through unchanged
+        EXPECT_EQ(accesses(res), reinit_traffic(v));
+        uint32_t ticks = 0;
+        for (uint32_t n : tick_delays(res)) ticks += n;
+        EXPECT_EQ(ticks, 100 + 20 * (v.cmds.size() + 2));
+        for (uint32_t off : {0x10u, 0x18u, 0x30u, 0x50u, 0x58u, 0x5cu, 0x60u, 0x70u})
+            EXPECT_TRUE(stores_to(res, off).empty()) << off;
+    }
+}
+
+TEST(OrlitReinit, FirstVariantSameTrafficForBothClockValues) {
+    EXPECT_EQ(trace_of(run(main_id, 0x1000000)), trace_of(run(main_id, 0xffff0003)));
+    // The second and third differ only in the start, 0x810 and the size.
+    auto a = accesses(run(main_id, 0xffff0004));
+    auto b = accesses(run(main_id, 0xffff0005));
+    a.erase(a.begin() + 1, a.begin() + 5);  // 0x43c clear, all ones, read back
+    b.erase(b.begin() + 1, b.begin() + 2);  // all ones
+    ASSERT_EQ(a.size(), b.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) {
+            ++differ;
+            EXPECT_EQ(a[i], "W 810 26a0936");
+            EXPECT_EQ(b[i], "W 810 126a0936");
+        }
+    EXPECT_EQ(differ, 1u);
+}
+
+TEST(OrlitReinit, FieldWritesKeepTheirBits) {
+    sim::ChipConfig chip;
+    for (uint32_t off : {0x810u, 0x818u, 0x81cu, 0x824u, 0x820u, 0x860u}) chip.presets[off] = 0xffffffff;
+    const RunResult v1 = run(main_id, 0x1000000, 0, chip);
+    EXPECT_EQ(stores_to(v1, 0x810), (std::vector<uint32_t>{0xc880e080 | 0x36a0936}));
+    EXPECT_EQ(stores_to(v1, 0x818), (std::vector<uint32_t>{0xf1222104}));
+    EXPECT_EQ(stores_to(v1, 0x81c), (std::vector<uint32_t>{0xfffffe21}));
+    EXPECT_EQ(stores_to(v1, 0x860), (std::vector<uint32_t>{0xfffffffe}));
+    EXPECT_EQ(stores_to(v1, 0x824).front(), 0x2710e000u);            // bits 13-15 kept
+    EXPECT_EQ(stores_to(v1, 0x820).front(), 0xffffce0cu | 0x31f1u);  // outside 0x31f3 kept
+    const RunResult v2 = run(main_id, 0xffff0004, 0, chip);
+    EXPECT_EQ(stores_to(v2, 0x818), (std::vector<uint32_t>{0x11222104}));  // plain after a read
+    EXPECT_EQ(stores_to(v2, 0x820).front(), 0xffffce08u | 0x3171u);
+}
+
+TEST(OrlitMain, DispatcherFixedClocks) {
+    for (uint32_t id : {0x1000002u, 0x1000003u}) {
+        for (uint32_t clock : {0u, 1u, 3u, 11u, 0xffff0004u}) {
+            SCOPED_TRACE(clock);
+            const RunResult res = run(id, clock);
+            EXPECT_EQ(res.record.clock_index, 10u);
+            EXPECT_EQ(res.ret, 1);
+            EXPECT_EQ(res.record.mem_clock_khz, 162000u);
+            EXPECT_EQ(res.record.mem_size_out, 0x2000000u);  // form B, bus 0
+            EXPECT_EQ(stores_to(res, 0x810).front(), 0x126a0936u);
+            EXPECT_EQ(res.commands, 9u);
+        }
+    }
+}
+
+TEST(OrlitMain, StuckCommandEndsAtOnce) {
+    for (uint32_t stuck : {1u, 3u, 9u}) {
+        SCOPED_TRACE(stuck);
+        sim::ChipConfig chip;
+        chip.cmd_stuck_at = stuck;
+        const RunResult res = run(main_id, 0, 0, chip);
+        EXPECT_EQ(res.ret, 0);
+        EXPECT_EQ(res.commands, stuck);
+        EXPECT_EQ(res.record.mem_clock_khz, 162000u);  // outputs set before the first access
+        EXPECT_EQ(messages(res), (std::vector<std::string>{entering.substr(2)}));
+        // Nothing after the stuck command but its delay and the bounded polls of 0x828.
+        const auto acc = accesses(res);
+        ASSERT_GE(acc.size(), 3u);
+        EXPECT_EQ(acc[acc.size() - 3].rfind("W 820 ", 0), 0u);
+        EXPECT_EQ(acc[acc.size() - 2], "T 1");
+        EXPECT_EQ(acc.back(), "R 828 0");
+        EXPECT_LT(res.end_time - res.start_time, 50'000'000u);  // well under 5 s of interrupt time
+    }
+    // A controller that takes a while per command is not a failure.
+    sim::ChipConfig slow;
+    slow.cmd_latency = 5;
+    EXPECT_EQ(run(main_id, 0, 0, slow).ret, 1);
+
+    sim::ChipConfig chip;
+    chip.cmd_stuck_at = 2;
+    const RunResult re = run(main_id, 0xffff0005, 0, chip);
+    EXPECT_EQ(re.ret, 0);
+    EXPECT_EQ(re.commands, 2u);
+    const auto acc = accesses(re);
+    EXPECT_EQ(acc[acc.size() - 2], "W 820 0");  // the zero write after command 2, then only polls
+    EXPECT_EQ(acc.back(), "R 828 0");
+}
+
+}  // namespace tov::test
