@@ -1,40 +1,658 @@
-// varnel init routines (placeholders until the family sequence lands).
+// Init routines of the third family: one profile per routine, each routine
+// a thin entry that runs the family sequence with its profile.
 #include "meminit/entry/routines.h"
+#include "meminit/hw/regs.h"
+#include "meminit/varnel/varnel.h"
+
+namespace tov::varnel {
+namespace {
+
+// ---------------------------------------------------------------------------
+// high_1down members: direct access, default and half-width forms, ending in
+// the pulse and the frame-buffer check. Columns in the order: alternate set,
+// 0x058 rule, 0x050 per form, S24 ticks per form, W, S27 words, command
+// words (long count, P3 = P6, P4, P5, P7, P8), S30.
+// ---------------------------------------------------------------------------
+
+// meminit_varnel_high_1down_V58C2256164SCI5: 0x3000099
+constexpr Profile high_1down_V58C2256164SCI5 = {
+    .entry = "mem init, meminit_varnel_high_1down_V58C2256164SCI5\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_EDD2516AETA_5B: 0x30000bd
+constexpr Profile EDD2516AETA_5B = {
+    .entry = "mem init, meminit_varnel_EDD2516AETA_5B \n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006704, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_MT46V16M16BG_5B: 0x3000020, 0x3000021
+constexpr Profile high_1down_MT46V16M16BG_5B = {
+    .entry = "mem init, meminit_varnel_high_1down_MT46V16M16BG_5B\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0e00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = true,
+};
+
+// meminit_varnel_high_1down_HYB25D128160CE_5: 0x300003f
+constexpr Profile high_1down_HYB25D128160CE_5 = {
+    .entry = "mem init, meminit_varnel_high_1down_HYB25D128160CE_5\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = false,
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea092e),
+    .timing = {.r814 = 0xbee0b38, .r818 = 0x3123230d, .r81c = 0x31, .r808 = 0xd0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032),
+    .s30 = true,
+};
+
+// meminit_varnel_high_1down_EM6AA160TS_5G: 0x300006e, 0x300006f, 0x3000070
+constexpr Profile high_1down_EM6AA160TS_5G = {
+    .entry = "mem init, meminit_varnel_high_1down_EM6AA160TS_5G\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = true,
+};
+
+// meminit_varnel_high_1down_HY5DU561622CT_4: 0x3000041, 0x3000043, 0x3000044, 0x300004a, 0x300004b
+//   0x300005a, 0x300005b, 0x30000f0
+constexpr Profile high_1down_HY5DU561622CT_4 = {
+    .entry = "mem init, meminit_varnel_high_1down_HY5DU561622CT_4\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70f28, .r818 = 0x53232512, .r81c = 0x41, .r808 = 0x12c800c8},
+    .cmds = words(0x98ef, 0x50000, 0x20142, 0x2ffff, 0x120000, 0x120042),
+    .s30 = true,
+};
+
+// meminit_varnel_high_1down_EDD5116AFTA_5B: 0x3000062
+constexpr Profile high_1down_EDD5116AFTA_5B = {
+    .entry = "mem init, meminit_varnel_high_1down_EDD5116AFTA_5B\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0a32),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = true,
+};
+
+// meminit_varnel_high_1down_HY5DU561622ETP_4: 0x3000090, 0x30000c0, 0x30000f8, 0x30000f9, 0x30000fa
+//   0x30000fb, 0x30000fc, 0x30000fd, 0x30000fe, 0x30000ff
+constexpr Profile high_1down_HY5DU561622ETP_4 = {
+    .entry = "mem init, meminit_varnel_high_1down_HY5DU561622ETP_4\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70f28, .r818 = 0x53242512, .r81c = 0x41, .r808 = 0x12c800c8},
+    .cmds = words(0x98ef, 0x50000, 0x20142, 0x2ffff, 0x120000, 0x120042),
+    .s30 = true,
+};
+
+// meminit_varnel_high_1down_V58C2128164SBI5: 0x3000063
+constexpr Profile high_1down_V58C2128164SBI5 = {
+    .entry = "mem init, meminit_varnel_high_1down_V58C2128164SBI5\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0932),
+    .timing = {.r814 = 0xbee0b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xf0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = true,
+};
+
+// meminit_varnel_high_1down_HY5DU121622CTP_D43: 0x3000018, 0x300003d, 0x30000c9
+constexpr Profile high_1down_HY5DU121622CTP_D43 = {
+    .entry = "mem init, meminit_varnel_high_1down_HY5DU121622CTP_D43\n",
+    .alt = AltSet::clocks_7_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x26a0a36),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_EDD2516AETA_5B: 0x3000069
+constexpr Profile high_1down_EDD2516AETA_5B = {
+    .entry = "mem init, meminit_varnel_high_1down_EDD2516AETA_5B\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006704, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0932),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20142, 0x2ffff, 0xe0000, 0xe0042),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_HYB25D256160CE_5: 0x3000068
+constexpr Profile high_1down_HYB25D256160CE_5 = {
+    .entry = "mem init, meminit_varnel_high_1down_HYB25D256160CE_5\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006704, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0932),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230d, .r81c = 0x31, .r808 = 0xd0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_K4D551638F_LC50: 0x300002e, 0x300002f, 0x30000a1
+constexpr Profile high_1down_K4D551638F_LC50 = {
+    .entry = "mem init, meminit_varnel_high_1down_K4D551638F_LC50\n",
+    .alt = AltSet::clocks_7_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006704, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70c28, .r818 = 0x4233340e, .r81c = 0x31, .r808 = 0xec800c8},
+    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+    .check = {FbCheck::tick_tail, FbCheck::plain},  // default form: tick waits at the end
+};
+
+// meminit_varnel_high_1down_HYB25DC256160CE_5: 0x300006d, 0x300007b, 0x300007c
+constexpr Profile high_1down_HYB25DC256160CE_5 = {
+    .entry = "mem init, meminit_varnel_high_1down_HYB25DC256160CE_5\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006704, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230d, .r81c = 0x31, .r808 = 0xd0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_HY5DU281622ETP_5: 0x3000045, 0x3000046, 0x3000047, 0x3000048, 0x3000049
+//   0x300004c
+constexpr Profile high_1down_HY5DU281622ETP_5 = {
+    .entry = "mem init, meminit_varnel_high_1down_HY5DU281622ETP_5\n",
+    .alt = AltSet::clocks_7_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70c28, .r818 = 0x4323240e, .r81c = 0x31, .r808 = 0xec800c8},
+    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_NT5DS16M16CS_5T: 0x3000035, 0x30000f4
+constexpr Profile high_1down_NT5DS16M16CS_5T = {
+    .entry = "mem init, meminit_varnel_high_1down_NT5DS16M16CS_5T\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_V58C2128164SBI5_2: 0x300004d, 0x300004e, 0x30000f3, 0x30000f6
+constexpr Profile high_1down_V58C2128164SBI5_2 = {
+    .entry = "mem init, meminit_varnel_high_1down_V58C2128164SBI5\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {1, 2},
+    .cfg = both_widths(0x2ea0932),
+    .timing = {.r814 = 0xbee0a38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_NT5DS8M16FS_5T: 0x300008f
+constexpr Profile high_1down_NT5DS8M16FS_5T = {
+    .entry = "mem init, meminit_varnel_high_1down_NT5DS8M16FS_5T\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0932),
+    .timing = {.r814 = 0xbee0b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_HY5DU561622LF_D43: 0x3000036
+constexpr Profile high_1down_HY5DU561622LF_D43 = {
+    .entry = "mem init, meminit_varnel_high_1down_HY5DU561622LF_D43\n",
+    .alt = AltSet::clocks_7_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x26a0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_W9425G6CH_5: 0x3000042, 0x30000f1, 0x30000f2
+constexpr Profile high_1down_W9425G6CH_5 = {
+    .entry = "mem init, meminit_varnel_high_1down_W9425G6CH_5\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x29810b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f000a},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B: 0x30000b8
+constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B = {
+    .entry = "mem init, meminit_varnel_common_NT5DS16M16CS-5T_HY5DU561622ETP-D43_MT46V16M16P-5B\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006704, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_HY5DU561622CT_5: 0x30000c8
+constexpr Profile high_1down_HY5DU561622CT_5 = {
+    .entry = "mem init, meminit_varnel_high_1down_HY5DU561622CT_5\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70c28, .r818 = 0x4323240e, .r81c = 0x31, .r808 = 0xec800c8},
+    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_high_1down_NT5DS16M16CG_5T: 0x3000037
+constexpr Profile high_1down_NT5DS16M16CG_5T = {
+    .entry = "mem init, meminit_varnel_high_1down_NT5DS16M16CG_5T\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006700, 0xf006704},
+    .s24_ticks = {1, 1},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B: 0x3000096, 0x3000098
+constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B = {
+    .entry = "mem init, meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B\n",
+    .alt = AltSet::clocks_10_11,
+    .mode_058 = true,
+    .sys_050 = {0xf006704, 0xf006704},
+    .s24_ticks = {2, 2},
+    .cfg = both_widths(0x2ea0936),
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032),
+    .s30 = false,
+};
+
+// ---------------------------------------------------------------------------
+// Status-checked routines: the same sequence with every access checked.
+// ---------------------------------------------------------------------------
+
+// meminit_varnel_high_1down_K4D551638F_TC40 (0xffff0004 runs reinit instead)
+constexpr Profile high_1down_K4D551638F_TC40 = {
+    .entry = "mem init, meminit_varnel_high_1down_K4D551638F_TC40\n",
+    .checked = true,
+    .alt = AltSet::clocks_10_11,
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {1, 1},
+    .cfg = {{0x2ea0936, 0x12ea0936}},
+    .timing = {.r814 = 0x5f70d29, .r818 = 0x4423340f, .r81c = 0x31, .r808 = 0xfc800c8},
+    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032),
+};
+
+// meminit_varnel_high_1down_K4H561638H_UCCC: its default form reports a bad
+// read-back.
+constexpr Profile high_1down_K4H561638H_UCCC = {
+    .entry = "mem init, meminit_varnel_high_1down_K4H561638H_UCCC\n",
+    .checked = true,
+    .alt = AltSet::clocks_10_11,
+    .default_note = "32bit 64M settings\n",
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {1, 1},
+    .cfg = {{0x2ea0936, 0x12ea0936}},
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .check = {FbCheck::traced, FbCheck::plain},
+};
+
+constexpr Profile high_1down_EDD1216AATA_5B = {
+    .entry = "mem init, meminit_varnel_high_1down_EDD1216AATA_5B\n",
+    .checked = true,
+    .alt = AltSet::clocks_7_11,
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {2, 2},
+    .cfg = {{0x2ea0932, 0x12ea0932}},
+    .timing = {.r814 = 0xbee0b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+};
+
+constexpr Profile high_1down_EDD1216AATA_5C = {
+    .entry = "mem init, meminit_varnel_high_1down_EDD1216AATA_5C\n",
+    .checked = true,
+    .alt = AltSet::clocks_10_11,
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {2, 2},
+    .cfg = {{0x2ea0932, 0x12ea0932}},
+    .timing = {.r814 = 0xbee0c48, .r818 = 0x4123240e, .r81c = 0x31, .r808 = 0xe0f00c8},
+    .cmds = words(0x98ef, 0x40000, 0x20142, 0x2ffff, 0xe0000, 0xe0042),
+};
+
+// ---------------------------------------------------------------------------
+// Direct-access routines with a single form, sized by clock selector.
+// ---------------------------------------------------------------------------
+
+// Generator fields that differ from the standard ones.
+constexpr ClockGenField gens_low[3] = {
+    {.reg = reg::CLKGEN_010, .clear = 0x2702, .set = 0x1800, .release = true},
+    gens_standard[1],
+    gens_standard[2],
+};
+constexpr ClockGenField gens_esmt[3] = {
+    {.reg = reg::CLKGEN_010, .clear = 0x1900, .set = 0x2602, .release = true},
+    {.reg = reg::CLKGEN_018, .clear = 0x1700, .set = 0x2802, .release = true},
+    gens_standard[2],
+};
+
+// Clock 5: half, 6: all, 11: half, anything else a quarter.
+constexpr SizeRule size_by_clock = {
+    .other = Size::quarter, .at5 = Size::half, .at6 = Size::full, .at11 = Size::half};
+
+constexpr Profile low_EDD1216AATA = {
+    .entry = "mem init, meminit_varnel_low_EDD1216AATA\n",
+    .alt = AltSet::none,
+    .size = {.other = Size::half, .at6 = Size::full},
+    .mode_058 = false,
+    .sys_050 = {0xf006700, 0xf006700},
+    .gens = gens_low,
+    .pad = 2,
+    .pad_85c = 0x220000,
+    .s24_ticks = {1, 1},
+    .cfg = {{0xc28a0932, 0xc28a0932}},
+    .timing = {.r814 = 0x9e00a37, .r818 = 0x3413230c, .r81c = 0x121, .r808 = 0xf0d00c8, .r80c = 0x1e700a3},
+    .cmds = words(0x7e91, 0x30000, 0x20162, 0x2ffff, 0xc0000, 0xc0062),
+    .ending = {Ending::direct, Ending::direct},
+};
+
+constexpr Profile high_EDD1216AATA = {
+    .entry = "mem init, meminit_varnel_high_EDD1216AATA\n",
+    .alt = AltSet::none,
+    .size = {.other = Size::half, .at6 = Size::full},
+    .mode_058 = false,
+    .sys_050 = {0xf006700, 0xf006700},
+    .pad = 2,
+    .pad_85c = 0x110000,
+    .s24_ticks = {1, 1},
+    .cfg = {{0xc2ea0932, 0xc2ea0932}},
+    .timing = {.r814 = 0xbee0c48, .r818 = 0x4423240e, .r81c = 0x31, .r808 = 0xf0f00c8},
+    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .ending = {Ending::direct, Ending::direct},
+};
+
+// Clocks 10 and 11 are not supported: the routine reports its sizes and
+// touches nothing.
+constexpr Profile high_1down_K4H561638H = {
+    .entry = "mem init, meminit_varnel_high_1down_K4H561638H\n",
+    .alt = AltSet::clocks_10_11,
+    .alt_unsupported = true,
+    .size = size_by_clock,
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {1, 1},
+    .cfg = {{0x2ea0936, 0x2ea0936}},
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3423230e, .r81c = 0x31, .r808 = 0xf0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .ending = {Ending::pulse, Ending::pulse},
+};
+
+constexpr Profile K4D551638F_TC40 = {
+    .entry = "mem init, meminit_varnel_K4D551638F_TC40\n",
+    .alt = AltSet::none,
+    .size = {.other = Size::quarter, .at5 = Size::half, .at6 = Size::full},
+    .sys_050 = {0xf006700, 0xf006700},
+    .pad = 2,
+    .pad_85c = 0x220000,
+    .s24_ticks = {1, 1},
+    .cfg = {{0x2ea0936, 0x2ea0936}},
+    .timing = {.r814 = 0x5f70b38, .r818 = 0x3423230e, .r81c = 0x31, .r808 = 0xf0f00c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .ending = {Ending::pulse, Ending::pulse},
+};
+
+constexpr Profile high_1down_EM6AA320BI_5MSG = {
+    .entry = "mem init, meminit_varnel_high_1down_EM6AA320BI_5MSG\n",
+    .alt = AltSet::none,
+    .size = {.other = Size::full},
+    .sys_050 = {0xf006700, 0xf006700},
+    .s24_ticks = {2, 2},
+    .cfg = {{0x2e80932, 0x2e80932}},
+    .timing = {.r814 = 0x5f70c28, .r818 = 0x4322230e, .r81c = 0x31, .r808 = 0xec800c8},
+    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+};
+
+constexpr Profile high_1down_ESMT_121 = {
+    .entry = "mem init, meminit_varnel_high_1down_ESMT_121\n",
+    .alt = AltSet::none,
+    .size = {.other = Size::half_if_bus},
+    .sys_050 = {0xf006700, 0xf006700},
+    .gens = gens_esmt,
+    .pad = 4,
+    .pad_85c = 0x440000,
+    .s24_ticks = {2, 2},
+    .cfg = {{0x2e80832, 0x2e80832}},
+    .timing = {.r814 = 0x3e90d49, .r818 = 0x4423340f, .r81c = 0x31, .r808 = 0xfc800c8, .r80c = 0x1810081},
+    .cmds = words(0x6433, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032),
+    .s30 = false,
+};
+
+// Direct access with an alternate form at clocks 10 and 11 whose set-up word
+// already carries the pulse bits; the default form pulses for five ticks.
+constexpr Profile K4D551638F_TC40_2 = {
+    .entry = "mem init, meminit_varnel_K4D551638F_TC40\n",
+    .alt = AltSet::clocks_10_11,
+    .size = size_by_clock,
+    .mode_058 = false,
+    .sys_050 = {0xf006700, 0xf006704},
+    .pad = 2,
+    .pad_85c = 0x220000,
+    .s24_ticks = {2, 2},
+    .cfg = {{0x2ea0936, 0xd2ea0936}},
+    .timing = {.r814 = 0x5f70d29, .r818 = 0x4423340f, .r81c = 0x31, .r808 = 0xfc800c8},
+    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032),
+    .ending = {Ending::pulse, Ending::direct},
+    .pulse_ticks = 5,
+};
+
+}  // namespace
+}  // namespace tov::varnel
 
 namespace tov {
-int32_t meminit_varnel_EDD2516AETA_5B(MemInitParams*) { return 0; }
-int32_t meminit_varnel_K4D551638F_TC40(MemInitParams*) { return 0; }
-int32_t meminit_varnel_K4D551638F_TC40_2(MemInitParams*) { return 0; }
-int32_t meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B(MemInitParams*) { return 0; }
-int32_t meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_EDD1216AATA_5B(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_EDD1216AATA_5C(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_EDD2516AETA_5B(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_EDD5116AFTA_5B(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_EM6AA160TS_5G(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_EM6AA320BI_5MSG(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_ESMT_121(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HY5DU121622CTP_D43(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HY5DU281622ETP_5(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HY5DU561622CT_4(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HY5DU561622CT_5(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HY5DU561622ETP_4(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HY5DU561622LF_D43(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HYB25D128160CE_5(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HYB25D256160CE_5(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_HYB25DC256160CE_5(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_K4D551638F_LC50(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_K4D551638F_TC40(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_K4H561638H(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_K4H561638H_UCCC(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_MT46V16M16BG_5B(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_NT5DS16M16CG_5T(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_NT5DS16M16CS_5T(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_NT5DS8M16FS_5T(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_V58C2128164SBI5(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_V58C2128164SBI5_2(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_V58C2256164SCI5(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_1down_W9425G6CH_5(MemInitParams*) { return 0; }
-int32_t meminit_varnel_high_EDD1216AATA(MemInitParams*) { return 0; }
-int32_t meminit_varnel_low_EDD1216AATA(MemInitParams*) { return 0; }
+
+// clock_index that selects the controller-only re-initialisation.
+constexpr uint32_t reinit_clock = 0xffff0004;
+
+int32_t meminit_varnel_high_1down_K4D551638F_TC40(MemInitParams* p) {
+    if (p->clock_index == reinit_clock) return varnel::reinit(p, varnel::high_1down_K4D551638F_TC40.entry);
+    return varnel::run(p, varnel::high_1down_K4D551638F_TC40);
+}
+
+int32_t meminit_varnel_high_1down_V58C2256164SCI5(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_V58C2256164SCI5);
+}
+
+int32_t meminit_varnel_EDD2516AETA_5B(MemInitParams* p) {
+    return varnel::run(p, varnel::EDD2516AETA_5B);
+}
+
+int32_t meminit_varnel_high_1down_MT46V16M16BG_5B(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_MT46V16M16BG_5B);
+}
+
+int32_t meminit_varnel_high_1down_HYB25D128160CE_5(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HYB25D128160CE_5);
+}
+
+int32_t meminit_varnel_high_1down_EM6AA160TS_5G(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_EM6AA160TS_5G);
+}
+
+int32_t meminit_varnel_high_1down_HY5DU561622CT_4(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HY5DU561622CT_4);
+}
+
+int32_t meminit_varnel_high_1down_EDD5116AFTA_5B(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_EDD5116AFTA_5B);
+}
+
+int32_t meminit_varnel_high_1down_HY5DU561622ETP_4(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HY5DU561622ETP_4);
+}
+
+int32_t meminit_varnel_high_1down_V58C2128164SBI5(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_V58C2128164SBI5);
+}
+
+int32_t meminit_varnel_high_1down_HY5DU121622CTP_D43(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HY5DU121622CTP_D43);
+}
+
+int32_t meminit_varnel_high_1down_EDD2516AETA_5B(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_EDD2516AETA_5B);
+}
+
+int32_t meminit_varnel_high_1down_HYB25D256160CE_5(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HYB25D256160CE_5);
+}
+
+int32_t meminit_varnel_high_1down_K4D551638F_LC50(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_K4D551638F_LC50);
+}
+
+int32_t meminit_varnel_high_1down_HYB25DC256160CE_5(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HYB25DC256160CE_5);
+}
+
+int32_t meminit_varnel_high_1down_HY5DU281622ETP_5(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HY5DU281622ETP_5);
+}
+
+int32_t meminit_varnel_high_1down_NT5DS16M16CS_5T(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_NT5DS16M16CS_5T);
+}
+
+int32_t meminit_varnel_high_1down_V58C2128164SBI5_2(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_V58C2128164SBI5_2);
+}
+
+int32_t meminit_varnel_high_1down_NT5DS8M16FS_5T(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_NT5DS8M16FS_5T);
+}
+
+int32_t meminit_varnel_high_1down_HY5DU561622LF_D43(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HY5DU561622LF_D43);
+}
+
+int32_t meminit_varnel_high_1down_W9425G6CH_5(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_W9425G6CH_5);
+}
+
+int32_t meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B(MemInitParams* p) {
+    return varnel::run(p, varnel::common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B);
+}
+
+int32_t meminit_varnel_high_1down_HY5DU561622CT_5(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_HY5DU561622CT_5);
+}
+
+int32_t meminit_varnel_high_1down_NT5DS16M16CG_5T(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_NT5DS16M16CG_5T);
+}
+
+int32_t meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B(MemInitParams* p) {
+    return varnel::run(p, varnel::common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B);
+}
+
+int32_t meminit_varnel_high_1down_K4H561638H_UCCC(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_K4H561638H_UCCC);
+}
+
+int32_t meminit_varnel_high_1down_EDD1216AATA_5B(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_EDD1216AATA_5B);
+}
+
+int32_t meminit_varnel_high_1down_EDD1216AATA_5C(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_EDD1216AATA_5C);
+}
+
+int32_t meminit_varnel_low_EDD1216AATA(MemInitParams* p) {
+    return varnel::run(p, varnel::low_EDD1216AATA);
+}
+
+int32_t meminit_varnel_high_EDD1216AATA(MemInitParams* p) {
+    return varnel::run(p, varnel::high_EDD1216AATA);
+}
+
+int32_t meminit_varnel_high_1down_K4H561638H(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_K4H561638H);
+}
+
+int32_t meminit_varnel_K4D551638F_TC40(MemInitParams* p) {
+    return varnel::run(p, varnel::K4D551638F_TC40);
+}
+
+int32_t meminit_varnel_high_1down_EM6AA320BI_5MSG(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_EM6AA320BI_5MSG);
+}
+
+int32_t meminit_varnel_high_1down_ESMT_121(MemInitParams* p) {
+    return varnel::run(p, varnel::high_1down_ESMT_121);
+}
+
+int32_t meminit_varnel_K4D551638F_TC40_2(MemInitParams* p) {
+    return varnel::run(p, varnel::K4D551638F_TC40_2);
+}
 }  // namespace tov

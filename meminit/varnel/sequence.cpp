@@ -1,0 +1,283 @@
+// The third family's bring-up sequence S1..S35 and the controller-only
+// re-initialisation K1..K12, each written once.
+#include "meminit/hw/access.h"
+#include "meminit/hw/regs.h"
+#include "meminit/varnel/varnel.h"
+
+namespace tov::varnel {
+namespace {
+
+// Register access for one run. In status-checked mode every read must settle;
+// the first one that does not, and any done-bit wait that times out in
+// either mode, halts the run: from then on nothing reaches the chip (no
+// access, no delay, no message) and the routine returns the halt result.
+class Bus {
+public:
+    Bus(const RegContext* ctx, bool checked) : ctx_(ctx), checked_(checked) {}
+
+    bool halted() const { return halted_; }
+    int32_t result() const { return result_; }
+
+    void write(uint32_t off, uint32_t v) {
+        if (!halted_) absorb(reg_write(ctx_, off, v));
+    }
+    void modify(uint32_t off, uint32_t clear, uint32_t set) {
+        if (!halted_) absorb(reg_modify(ctx_, off, clear, set, checked_));
+    }
+    uint32_t read(uint32_t off) {
+        uint32_t v = 0;
+        if (halted_) return v;
+        if (checked_) absorb(reg_read_to(ctx_, &v, off));
+        else v = reg_read(ctx_, off);
+        return v;
+    }
+    void ticks(uint32_t n) {
+        if (!halted_) delay_ticks(n);
+    }
+    void ms(uint32_t n) {
+        if (!halted_) delay_ms(n);
+    }
+
+    // Clock generator stages of the shared block.
+    void hold(const ClockGenField* g) {
+        if (!halted_) absorb(clock_gen_hold(ctx_, g, 3, checked_));
+    }
+    void fields(const ClockGenField* g) {
+        if (!halted_) absorb(clock_gen_set_fields(ctx_, g, 3, checked_));
+    }
+    void release(const ClockGenField* g) {
+        if (!halted_) absorb(clock_gen_release(ctx_, g, 3, 1, checked_));
+    }
+
+    // P0..P9, each polled to completion.
+    void power_up(const PowerUpWords& w) {
+        if (!halted_) done(dram_power_up_polled(ctx_, w, checked_));
+    }
+    // Configuration-word pulse with `ticks` after each half.
+    void pulse(uint32_t w, uint32_t ticks) {
+        if (!halted_) config_pulse_high(ctx_, w, ticks);
+    }
+    // Frame-buffer check: 1 pass, 0 a wrong word or an earlier halt.
+    int32_t fb_check(FbCheck flavour) {
+        if (halted_) return 0;
+        const int32_t r = fb_register_test(ctx_, flavour, checked_);
+        absorb(r);
+        return r == 1 ? 1 : 0;
+    }
+    // Done-bit wait alone (re-initialisation commands).
+    void wait_done() {
+        if (!halted_) done(dram_wait_done(ctx_, checked_));
+    }
+
+private:
+    void absorb(int32_t status) {
+        if (status == status_fail && checked_) halt(status_fail);
+    }
+    // 1 done; 0 timed out; -1 a status-checked read never settled.
+    void done(int32_t r) {
+        if (r != 1) halt(r);
+    }
+    void halt(int32_t r) {
+        halted_ = true;
+        result_ = r;
+    }
+
+    const RegContext* ctx_;
+    bool checked_;
+    bool halted_ = false;
+    int32_t result_ = 0;
+};
+
+bool alt_form(AltSet set, uint32_t clock) {
+    switch (set) {
+    case AltSet::clocks_10_11: return clock - 10u <= 1u;
+    case AltSet::clocks_7_11: return clock - 7u <= 4u;
+    case AltSet::none: break;
+    }
+    return false;
+}
+
+uint32_t sized(const SizeRule& rule, const MemInitParams* p, bool alt) {
+    Size s = Size::none;
+    if (p->clock_index == 5) s = rule.at5;
+    else if (p->clock_index == 6) s = rule.at6;
+    else if (p->clock_index == 11) s = rule.at11;
+    if (s == Size::none && alt) s = rule.alt;
+    if (s == Size::none) s = rule.other;
+    switch (s) {
+    case Size::half: return p->mem_size >> 1;
+    case Size::quarter: return p->mem_size >> 2;
+    case Size::half_if_bus: return p->bus_flag ? p->mem_size >> 1 : p->mem_size;
+    case Size::full:
+    case Size::none: break;
+    }
+    return p->mem_size;
+}
+
+// S1..S31, then the ending. Returns the sequence's own result (the caller
+// substitutes the halt result when the bus halted).
+int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t form) {
+    const bool alt = form != 0;
+    const uint32_t w = v.cfg.w[form];
+
+    // Clock generators and block release.
+    bus.modify(reg::BLK_43C, 0x20000, 0);                                    // S1
+    bus.write(reg::BLK_418, 0);                                              // S2
+    bus.write(reg::BLK_420, 0);                                              // S3
+    bus.write(reg::BLK_430, 0);                                              // S4
+    bus.write(reg::SYS_000, 0xfffffdff);                                     // S5
+    bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x13000000 : 0x11000000);  // S6
+    bus.hold(v.gens);                                                        // S7
+    bus.write(reg::SYS_05C, 0xf8ffff79);                                     // S8
+    bus.write(reg::SYS_070, 0x10103fe);                                      // S9
+    bus.write(reg::SYS_070, 0x1010002);
+    bus.fields(v.gens);                                                      // S10
+    bus.release(v.gens);                                                     // S11..S13
+    bus.modify(reg::SYS_070, 0x1000000, 0);                                  // S14
+    bus.write(reg::SYS_050, v.sys_050[form]);                                // S15
+    bus.write(reg::SYS_054, 0xf6);
+    bus.modify(reg::SYS_058, 0, 0x200);                                      // S16
+    bus.write(reg::SYS_05C, 0xf000000);                                      // S17
+    bus.write(reg::SYS_060, 0);
+    bus.write(reg::SYS_008, 0xffffffff);
+    bus.write(reg::SYS_068, 0xffffffff);
+    bus.write(reg::SYS_000, 0);
+
+    // DRAM lanes and pads.
+    bus.modify(reg::DRC_890, 0, 0x4);                                        // S18
+    bus.modify(reg::DRC_890, 0x2, 0);
+    const uint32_t pad_field = v.pad << 12;                                  // S19
+    bus.modify(reg::DRC_LANE0, 0xf000 & ~pad_field, pad_field);
+    bus.modify(reg::DRC_LANE1, 0xf000 & ~pad_field, pad_field);
+    bus.write(reg::DRC_85C, v.pad_85c);
+    bus.modify(reg::DRC_LANE0, 0, 0x40);                                     // S20
+    bus.modify(reg::DRC_LANE1, 0, 0x40);
+    bus.modify(reg::DRC_LANE0, 0, 0x2);                                      // S21
+    bus.modify(reg::DRC_LANE0, 0x1, 0);
+    if (alt) {                                                               // S22
+        bus.modify(reg::DRC_LANE1, 0, 0x1);  // half width: second lane stays off
+    } else {
+        bus.modify(reg::DRC_LANE1, 0, 0x2);
+        bus.modify(reg::DRC_LANE1, 0x1, 0);
+    }
+    bus.modify(reg::DRC_880, 0, 0x2);                                        // S23
+    bus.read(reg::DRC_880);
+    for (uint32_t i = 0; i < v.s24_ticks[form]; ++i) bus.ticks(1);          // S24
+
+    // DRAM controller and power-up.
+    bus.write(reg::DRC_800, 0xf);                                            // S25
+    bus.write(reg::DRC_800, 0);
+    bus.write(reg::DRC_CFG, w);                                              // S26
+    bus.write(reg::DRC_814, v.timing.r814);                                  // S27
+    bus.write(reg::DRC_818, v.timing.r818);
+    bus.write(reg::DRC_81C, v.timing.r81c);
+    bus.write(reg::DRC_808, v.timing.r808);
+    bus.write(reg::DRC_80C, v.timing.r80c);
+    bus.power_up(v.cmds);                                                    // S28
+    bus.write(reg::DRC_850, 0);                                              // S29
+    bus.write(reg::DRC_840, 0xffffffff);
+    bus.write(reg::DRC_844, 0xffffffff);
+    bus.write(reg::DRC_8A0, 0x44444444);
+    bus.write(reg::DRC_8A4, 0x44444444);
+    bus.write(reg::DRC_848, 0);
+    bus.write(reg::DRC_84C, 0xffd);
+    bus.write(reg::DRC_894, 0x80800880);
+    bus.write(reg::DRC_898, 0x80808080);
+    bus.write(reg::DRC_89C, 0x80808080);
+    if (v.s30) bus.modify(reg::BLK_43C, 0, 0x20000);                         // S30
+    bus.write(reg::BLK_400, bus.read(reg::BLK_47C) != 0 ? 0xfdc : 0x390);    // S31
+
+    const Ending ending = v.ending[form];
+    if (ending == Ending::direct) {
+        bus.write(reg::DRC_CFG, w & ~0xc0000000u);  // the set-up word without the pulse bits
+        bus.modify(reg::SYS_058, 0, 0xeff);
+        return 1;
+    }
+    bus.modify(reg::SYS_058, 0, 0xeff);                                      // S32
+    bus.pulse(w, v.pulse_ticks);                                             // S33
+    if (ending == Ending::pulse) return 1;
+    bus.modify(reg::BLK_43C, 0, 0x20000);                                    // S34
+    bus.modify(reg::BLK_43C, 0x7f00, 0);
+    return bus.fb_check(v.check[form]);                                      // S35
+}
+
+// Re-initialisation command list: each waits for the previous one, keeps
+// bits 13-15 of the word register and the bits outside 0x31f7 of the code.
+struct ReinitCmd {
+    uint32_t word;
+    uint32_t code;
+};
+constexpr ReinitCmd reinit_cmds[10] = {
+    {.word = 0x20000, .code = 0x3171},     // NOP, CKE low
+    {.word = 0x27100000, .code = 0x31f1},  // NOP, CKE high, long wait
+    {.word = 0x10400, .code = 0x30a1},     // precharge all
+    {.word = 0x10000, .code = 0x1081},     // extended mode register
+    {.word = 0x20122, .code = 0x81},       // mode register, CAS 2, DLL reset
+    {.word = 0x20400, .code = 0xa1},       // precharge all
+    {.word = 0x10000, .code = 0x91},       // auto refresh
+    {.word = 0x40000, .code = 0x91},       // auto refresh
+    {.word = 0x40022, .code = 0x81},       // mode register, CAS 2
+    {.word = 0x20000, .code = 0x1f3},      // closing command
+};
+constexpr uint32_t reinit_cleared_cmds = 7;  // commands 1..7 return the code register to 0
+
+}  // namespace
+
+int32_t run(MemInitParams* p, const Profile& v) {
+    mem_trace(v.entry);
+    const bool alt = alt_form(v.alt, p->clock_index);
+    if (!alt && v.default_note) mem_trace(v.default_note);
+    // Outputs before the first register access: they hold whatever the result.
+    p->mem_clock_khz = mem_clock_khz;
+    p->mem_size_out = sized(v.size, p, alt);
+    if (alt && v.alt_unsupported) {
+        // Nothing is set up for this clock: report failure, so that the
+        // caller never uses the memory.
+        mem_trace("Don't support this power mode yet\n");
+        return 0;
+    }
+    Bus bus(p->reg_ctx, v.checked);
+    const int32_t r = sequence(bus, p, v, alt ? 1 : 0);
+    return bus.halted() ? bus.result() : r;
+}
+
+int32_t reinit(MemInitParams* p, const char* entry) {
+    mem_trace(entry);
+    p->mem_clock_khz = 25000;
+    p->mem_size_out = 0x4000000;
+    Bus bus(p->reg_ctx, true);
+    bus.modify(reg::BLK_43C, 0x20000, 0);              // K1
+    bus.write(reg::SYS_000, 0xffffffff);               // K2
+    bus.read(reg::SYS_000);
+    bus.ticks(100);
+    bus.modify(reg::SYS_000, 0x10, 0);
+    bus.modify(reg::DRC_890, 0, 0x4);                  // K3
+    bus.modify(reg::DRC_LANE0, 0x1, 0x2);              // K4
+    bus.modify(reg::DRC_LANE1, 0x1, 0x2);
+    bus.modify(reg::DRC_880, 0x1, 0x2);
+    bus.modify(reg::DRC_CFG, ~0xcaeae9b6u, 0x26a0936); // K5
+    bus.read(reg::DRC_814);                            // K6
+    bus.write(reg::DRC_814, 0x1860413);
+    bus.read(reg::DRC_818);
+    bus.write(reg::DRC_818, 0x11222104);
+    bus.modify(reg::DRC_81C, 0x1de, 0x21);             // K7
+    bus.ticks(20);                                     // K8
+    for (uint32_t i = 0; i < 10; ++i) {                // K9
+        bus.wait_done();
+        bus.modify(reg::DRC_CMD_WORD, ~0xe000u, reinit_cmds[i].word);
+        bus.modify(reg::DRC_CMD, 0x31f7, reinit_cmds[i].code);
+        bus.ticks(20);
+        if (i < reinit_cleared_cmds) bus.write(reg::DRC_CMD, 0);
+    }
+    bus.write(reg::DRC_800, 0);                        // K10
+    bus.ticks(20);
+    bus.write(reg::DRC_840, 0x44444444);               // K11
+    bus.write(reg::DRC_844, 0x44444444);
+    bus.write(reg::DRC_8A0, 0xcccccccc);
+    bus.write(reg::DRC_8A4, 0xcccccccc);
+    bus.read(reg::BLK_43C);                            // K12
+    bus.write(reg::BLK_43C, 0x30000);
+    return bus.halted() ? bus.result() : 1;
+}
+
+}  // namespace tov::varnel
