@@ -193,7 +193,7 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
         sim::ChipConfig c;
         c.fb_corrupt[1] = 0x80000000;
         sim::Simulator s(c);
-        EXPECT_EQ(fb_register_test(s.context(), false, true), 0);
+        EXPECT_EQ(fb_register_test(s.context(), FbCheck::traced), 0);
         RunResult r;
         r.events = s.events();
         EXPECT_EQ(messages(r),
@@ -205,7 +205,7 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
         sim::ChipConfig c;
         c.unstable.insert(0x874);
         sim::Simulator s(c);
-        EXPECT_EQ(fb_register_test(s.context(), true), -1);
+        EXPECT_EQ(fb_register_test(s.context(), FbCheck::plain, true), -1);
     }
 }
 

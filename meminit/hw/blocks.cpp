@@ -96,11 +96,11 @@ int32_t clock_gen_program(const RegContext* ctx, const ClockGenField* g, uint32_
     return clock_gen_release(ctx, g, n, ticks, checked);
 }
 
-void config_pulse_high(const RegContext* ctx, uint32_t w) {
+void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks) {
     reg_write(ctx, reg::DRC_CFG, w | 0xc0000000u);
-    delay_ticks(1);
+    delay_ticks(ticks);
     reg_write(ctx, reg::DRC_CFG, w);
-    delay_ticks(1);
+    delay_ticks(ticks);
 }
 
 void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear) {
@@ -113,46 +113,58 @@ void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear)
 
 namespace {
 
-// One read-back of the test client: 1 matches, 0 differs, -1 never settled.
-int32_t fb_check_word(const RegContext* ctx, uint32_t expected, bool checked, bool trace_failures) {
-    uint32_t v = 0;
-    const bool stable = reg_read_stable(ctx, reg::DRC_TEST_DATA, &v);
-    if (!stable && checked) return status_fail;
-    delay_ms(2);
-    if (v == expected) return 1;
-    if (trace_failures) {
-        if (expected == 0x12345678u) {
-            mem_trace("Frame Buffer Read/Write using Register test client 0x12345678 failed\n");
-            mem_trace("expected 0x12345678, actual 0x%8x\n", v);
-        } else {
-            mem_trace("Frame Buffer Read/Write using Register test client 0x87654321 failed\n");
-            mem_trace("expected 0x87654321, actual 0x%8x\n", v);
-        }
-    }
-    return 0;
-}
+// The register test client check: two patterns written to test slots 0 and
+// 0x10 and read back, each step followed by a wait, the comparison after it.
+struct CheckStep {
+    uint32_t off;
+    uint32_t value;        // stored, or expected on a read-back
+    bool read_back = false;
+    const char* failed = nullptr;    // messages of the traced flavour
+    const char* expected = nullptr;
+};
 
-void fb_step(const RegContext* ctx, uint32_t off, uint32_t value) {
-    reg_write(ctx, off, value);
-    delay_ms(2);
-}
+constexpr CheckStep check_steps[12] = {
+    {.off = reg::DRC_TEST_DATA, .value = 0x12345678},
+    {.off = reg::DRC_878, .value = 0x1f00},
+    {.off = reg::DRC_TEST_CTRL, .value = 0x4},   // write slot 0
+    {.off = reg::DRC_TEST_DATA, .value = 0x87654321},
+    {.off = reg::DRC_878, .value = 0x1f00},
+    {.off = reg::DRC_TEST_CTRL, .value = 0x14},  // write slot 0x10
+    {.off = reg::DRC_TEST_CTRL, .value = 0},     // read slot 0
+    {.off = reg::DRC_878, .value = 0},
+    {.off = reg::DRC_TEST_DATA, .value = 0x12345678, .read_back = true,
+     .failed = "Frame Buffer Read/Write using Register test client 0x12345678 failed\n",
+     .expected = "expected 0x12345678, actual 0x%8x\n"},
+    {.off = reg::DRC_TEST_CTRL, .value = 0x10},  // read slot 0x10
+    {.off = reg::DRC_878, .value = 0},
+    {.off = reg::DRC_TEST_DATA, .value = 0x87654321, .read_back = true,
+     .failed = "Frame Buffer Read/Write using Register test client 0x87654321 failed\n",
+     .expected = "expected 0x87654321, actual 0x%8x\n"},
+};
+constexpr uint32_t check_tail_from = 9;  // steps 10..12
 
 }  // namespace
 
-int32_t fb_register_test(const RegContext* ctx, bool checked, bool trace_failures) {
-    fb_step(ctx, reg::DRC_TEST_DATA, 0x12345678);
-    fb_step(ctx, reg::DRC_878, 0x1f00);
-    fb_step(ctx, reg::DRC_TEST_CTRL, 0x4);   // write slot 0
-    fb_step(ctx, reg::DRC_TEST_DATA, 0x87654321);
-    fb_step(ctx, reg::DRC_878, 0x1f00);
-    fb_step(ctx, reg::DRC_TEST_CTRL, 0x14);  // write slot 0x10
-    fb_step(ctx, reg::DRC_TEST_CTRL, 0);     // read slot 0
-    fb_step(ctx, reg::DRC_878, 0);
-    int32_t r = fb_check_word(ctx, 0x12345678, checked, trace_failures);
-    if (r != 1) return r;
-    fb_step(ctx, reg::DRC_TEST_CTRL, 0x10);  // read slot 0x10
-    fb_step(ctx, reg::DRC_878, 0);
-    return fb_check_word(ctx, 0x87654321, checked, trace_failures);
+int32_t fb_register_test(const RegContext* ctx, FbCheck flavour, bool checked) {
+    for (uint32_t i = 0; i < 12; ++i) {
+        const CheckStep& s = check_steps[i];
+        uint32_t v = 0;
+        if (s.read_back) {
+            if (!reg_read_stable(ctx, s.off, &v) && checked) return status_fail;
+        } else {
+            reg_write(ctx, s.off, s.value);
+        }
+        if (flavour == FbCheck::tick_tail && i >= check_tail_from) delay_ticks(1);
+        else delay_ms(2);
+        if (s.read_back && v != s.value) {
+            if (flavour == FbCheck::traced) {
+                mem_trace(s.failed);
+                mem_trace(s.expected, v);
+            }
+            return 0;
+        }
+    }
+    return 1;
 }
 
 }  // namespace tov

@@ -84,16 +84,24 @@ int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_
 int32_t clock_gen_program(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks = 1,
                           bool checked = false);
 
-// Third-family pulse: DRC_CFG := w | 0xc0000000; delay_ticks(1); DRC_CFG := w; delay_ticks(1).
-void config_pulse_high(const RegContext* ctx, uint32_t w);
+// Third-family pulse: DRC_CFG := w | 0xc0000000; delay_ticks(ticks); DRC_CFG := w;
+// delay_ticks(ticks).
+void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks = 1);
 // Second-family pulse on bit 30: v := DRC_CFG; DRC_CFG := v | bit 30; delay_ticks(ticks);
 // DRC_CFG := v & ~bit 30, or a fresh read & ~bit 30 when fresh_clear is set.
 void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear);
 
+// How the frame-buffer check waits and reports.
+enum class FbCheck : uint8_t {
+    plain,      // delay_ms(2) after every step
+    tick_tail,  // the last three steps wait delay_ticks(1) instead
+    traced,     // as plain, and a wrong read-back is reported through mem_trace
+};
+
 // Frame-buffer check through the register test client: two patterns written
-// to the two test slots and read back, delay_ms(2) after every step. 1 pass,
-// 0 a wrong read-back, -1 (checked only) a read-back that never settled. With
-// trace_failures, a wrong word is reported through mem_trace.
-int32_t fb_register_test(const RegContext* ctx, bool checked = false, bool trace_failures = false);
+// to test slots 0 and 0x10 and read back, a wait after every step, reads
+// included, the comparison after it. 1 pass, 0 a wrong read-back (the check
+// stops there), -1 (checked only) a read-back that never settled.
+int32_t fb_register_test(const RegContext* ctx, FbCheck flavour = FbCheck::plain, bool checked = false);
 
 }  // namespace tov
