@@ -1,0 +1,233 @@
+// The first family's bring-up sequence, written once for all its routines.
+#include "meminit/halden/halden.h"
+
+#include "meminit/hw/access.h"
+#include "meminit/hw/blocks.h"
+#include "meminit/hw/regs.h"
+
+namespace tov::halden {
+namespace {
+
+constexpr uint32_t gen_regs[gen_count] = {
+    reg::CLKGEN_010, reg::CLKGEN_018, reg::CLKGEN_020, reg::CLKGEN_028, reg::CLKGEN_030,
+};
+constexpr uint32_t gen_hold = 0xc00000;  // bits 22 and 23
+constexpr uint32_t gen_field_mask = 0x3f00;
+constexpr uint32_t sys_000_pads = 0x10;  // bit 4 of 0x000
+constexpr uint32_t blk_43c_enable = 0x20000;
+constexpr uint32_t closing_word = 0xc80000;
+// Codes of the power-up list, the closing command last.
+constexpr uint32_t power_up_list[] = {
+    cmd::nop_cke_high, cmd::precharge_all, cmd::emrs, cmd::mrs, cmd::precharge,
+    cmd::refresh,      cmd::refresh,       cmd::mrs,  cmd::close,
+};
+
+// Steps each power_mode runs. The lane and controller set-up, the final
+// command and the controller finish run in every mode.
+struct HaldenModeSteps {
+    bool reset_pulse;      // only in routines with the trait
+    bool clocks_and_pads;
+    bool power_up;
+    bool tails;            // re-enable, re-hold, and the clock_index 1 tail where it follows the full modes
+};
+constexpr HaldenModeSteps mode_steps[] = {
+    /* 0 */ {.reset_pulse = false, .clocks_and_pads = true, .power_up = true, .tails = true},
+    /* 1 */ {.reset_pulse = false, .clocks_and_pads = true, .power_up = true, .tails = true},
+    /* 2 */ {.reset_pulse = true, .clocks_and_pads = false, .power_up = false, .tails = false},
+    /* 3 */ {.reset_pulse = true, .clocks_and_pads = false, .power_up = false, .tails = false},
+    /* any other value */
+    {.reset_pulse = false, .clocks_and_pads = false, .power_up = false, .tails = false},
+};
+constexpr uint32_t mode_other = 4;
+
+const HaldenModeSteps& steps_for(const MemInitParams* p, const HaldenTraits& t) {
+    if (!t.power_mode_honoured) return mode_steps[0];
+    return mode_steps[p->power_mode < mode_other ? p->power_mode : mode_other];
+}
+
+// Power modes 2 and 3: the configuration word rewritten and read back, one
+// load from the aux region, then bit 4 of 0x000 pulsed from a single read
+// (both edges written from the same value, nothing in between).
+void reset_pulse(const RegContext* ctx) {
+    reg_write(ctx, reg::DRC_CFG, 0x16a0936);
+    reg_read(ctx, reg::DRC_CFG);
+    aux_read(ctx);
+    const uint32_t v = reg_read(ctx, reg::SYS_000);
+    reg_write(ctx, reg::SYS_000, v | sys_000_pads);
+    reg_write(ctx, reg::SYS_000, v & ~sys_000_pads);
+}
+
+const HaldenCaseSettings& select_case(const HaldenCaseSettings* rows, uint32_t clock) {
+    for (;; ++rows) {
+        if (rows->any_other || clock == rows->clock) return *rows;
+        if (rows->clock_to != 0 && clock > rows->clock && clock <= rows->clock_to) return *rows;
+    }
+}
+
+uint32_t size_out(const MemInitParams* p, Width w) {
+    if (w == Width::full || p->bus_flag == 0) return p->mem_size;
+    return p->mem_size >> 1;
+}
+
+void clocks_and_pads(const RegContext* ctx, const MemInitParams* p, const HaldenTraits& t,
+                     const HaldenClockSet& s) {
+    reg_modify(ctx, reg::BLK_43C, blk_43c_enable, 0);
+    reg_write(ctx, reg::BLK_418, 0);
+    reg_write(ctx, reg::BLK_420, 0);
+    reg_write(ctx, reg::BLK_428, 0);
+    reg_write(ctx, reg::BLK_430, 0);
+    start_generators(ctx, first_058(p, t.sys_058_follows_mode), s);
+    modify_generators(ctx, s.released, 0x800000, 0);
+    modify_generators(ctx, s.released, 0x400000, 0);
+    delay_ticks(1);
+    clock_words(ctx, s);
+    if (t.sys_0c0 != 0) reg_write(ctx, reg::SYS_0C0, t.sys_0c0);
+}
+
+void clock_one_tail(const RegContext* ctx) {
+    delay_ticks(1);
+    reg_write(ctx, reg::SYS_060, 0x701df0);
+    delay_ticks(1);
+    reg_write(ctx, reg::SYS_05C, 0x18);
+    delay_ticks(1);
+}
+
+bool wants_clock_one_tail(const MemInitParams* p, const HaldenTraits& t, const HaldenModeSteps& steps) {
+    if (p->clock_index != 1) return false;
+    return t.clock_one_tail == ClockOneTail::every_mode ||
+           (t.clock_one_tail == ClockOneTail::full_modes && steps.tails);
+}
+
+int32_t leave(const HaldenTraits& t) {
+    if (t.leaving != nullptr) mem_trace(t.leaving);
+    return 1;
+}
+
+}  // namespace
+
+uint32_t first_058(const MemInitParams* p, bool follows_mode) {
+    return follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000;
+}
+
+void modify_generators(const RegContext* ctx, GenMask gens, uint32_t clear, uint32_t set) {
+    for (uint32_t i = 0; i < gen_count; ++i)
+        if (gens & (1u << i)) reg_modify(ctx, gen_regs[i], clear, set);
+}
+
+void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClockSet& s) {
+    reg_write(ctx, reg::SYS_000, 0xffffffff);
+    reg_write(ctx, reg::SYS_058, first_058);
+    modify_generators(ctx, all_gens, 0, gen_hold);
+    reg_write(ctx, reg::SYS_05C, 0xfffd);
+    for (uint32_t i = 0; i < gen_count; ++i)
+        reg_modify(ctx, gen_regs[i], gen_field_mask, static_cast<uint32_t>(s.field[i]) << 8);
+}
+
+void clock_words(const RegContext* ctx, const HaldenClockSet& s) {
+    reg_write(ctx, reg::SYS_050, s.sys_050);
+    reg_modify(ctx, reg::SYS_058, 0x7f, s.field_058);
+    reg_write(ctx, reg::SYS_05C, 0xf000000);
+    reg_write(ctx, reg::SYS_060, 0);
+    reg_write(ctx, reg::SYS_008, 0x800ffeff);
+    reg_modify(ctx, reg::SYS_000, sys_000_pads, 0);
+}
+
+// Lanes 0x868 and 0x86c stay off in a half-width case.
+void lanes_on(const RegContext* ctx, bool half, bool read_back) {
+    reg_modify(ctx, reg::DRC_890, 0, 0x4);
+    reg_modify(ctx, reg::DRC_LANE0, 0x1, 0);
+    reg_modify(ctx, reg::DRC_LANE1, 0x1, 0);
+    reg_modify(ctx, reg::DRC_LANE2, half ? 0 : 0x1, half ? 0x1 : 0);
+    reg_modify(ctx, reg::DRC_LANE3, half ? 0 : 0x1, half ? 0x1 : 0);
+    reg_modify(ctx, reg::DRC_880, 0x1, 0x40);
+    if (read_back) reg_read(ctx, reg::DRC_880);
+    delay_ticks(1);
+    reg_modify(ctx, reg::DRC_LANE0, 0, 0x2);
+    reg_modify(ctx, reg::DRC_LANE1, 0, 0x2);
+    if (!half) {
+        reg_modify(ctx, reg::DRC_LANE2, 0, 0x2);
+        reg_modify(ctx, reg::DRC_LANE3, 0, 0x2);
+    }
+    reg_modify(ctx, reg::DRC_880, 0, 0x2);
+}
+
+void controller_words(const RegContext* ctx, const HaldenCaseSettings& row) {
+    reg_write(ctx, reg::DRC_CFG, row.drc_810);
+    reg_write(ctx, reg::DRC_814, row.drc_814);
+    reg_write(ctx, reg::DRC_818, row.drc_818);
+    reg_write(ctx, reg::DRC_81C, row.drc_81c);
+}
+
+// The JEDEC power-up list: clock enable with the long wait, precharge all,
+// extended mode register, mode register with DLL reset, precharge all, two
+// auto refreshes, mode register without DLL reset, and in some cases the
+// closing command. Each command must report done before the next.
+int32_t power_up(const RegContext* ctx, const HaldenCaseSettings& row, Completion c) {
+    const uint32_t a = static_cast<uint32_t>(row.a) << 16;
+    const uint32_t b = static_cast<uint32_t>(row.b) << 16;
+    const uint32_t r = static_cast<uint32_t>(row.r) << 16;
+    const uint32_t words[] = {
+        row.clocks->first_word, 0x1ffff, a | row.e, b | 0x100 | row.mr, b | 0xffff, a, r, r | row.mr,
+        closing_word,
+    };
+    const uint32_t n = row.ninth ? 9 : 8;
+    for (uint32_t i = 0; i < n; ++i) {
+        if (i == 0) dram_cmd_nc(ctx, words[i], power_up_list[i]);
+        else dram_cmd(ctx, words[i], power_up_list[i]);
+        const int32_t done = c == Completion::poll ? dram_wait_done(ctx) : dram_cmd_wait(ctx);
+        if (done != 1) return 0;
+    }
+    return 1;
+}
+
+void controller_finish(const RegContext* ctx, uint8_t field_890) {
+    reg_write(ctx, reg::DRC_CMD, 0);
+    reg_write(ctx, reg::DRC_850, 0);
+    reg_write(ctx, reg::DRC_840, 0x88888888);
+    reg_write(ctx, reg::DRC_844, 0x88888888);
+    reg_write(ctx, reg::DRC_848, 0xf);
+    reg_modify(ctx, reg::DRC_890, 0xff00000, static_cast<uint32_t>(field_890) << 20);
+}
+
+void tail(const RegContext* ctx, GenMask held_again) {
+    reg_modify(ctx, reg::BLK_43C, 0, blk_43c_enable);
+    reg_write(ctx, reg::BLK_400, 0x39c);
+    modify_generators(ctx, held_again, 0, gen_hold);
+}
+
+int32_t run(MemInitParams* p, const HaldenTraits& t) {
+    const RegContext* ctx = p->reg_ctx;
+    const HaldenModeSteps& steps = steps_for(p, t);
+
+    if (t.entering != nullptr) mem_trace(t.entering);
+    if (t.reset_pulse && steps.reset_pulse) reset_pulse(ctx);
+
+    if (t.reserved_clocks && is_reserved_clock(p->clock_index)) {
+        const int32_t r = p->clock_index == clock_polled_init ? polled_init(p) : controller_reinit(p);
+        return r == 1 ? leave(t) : 0;
+    }
+
+    const HaldenCaseSettings& row = select_case(t.cases, p->clock_index);
+    p->mem_clock_khz = row.khz;
+    p->mem_size_out = size_out(p, row.width);
+    const HaldenClockSet& s = *row.clocks;
+
+    if (steps.clocks_and_pads) clocks_and_pads(ctx, p, t, s);
+    // Lanes and controller words in every power mode.
+    lanes_on(ctx, row.width == Width::half, true);
+    controller_words(ctx, row);
+    if (steps.power_up) {
+        if (power_up(ctx, row, Completion::tick_check) != 1) return 0;
+        reg_write(ctx, reg::DRC_CMD, 0);
+    }
+    // The closing command in every power mode; in the short ones 0x820 still
+    // holds its last value.
+    dram_cmd_nc(ctx, closing_word, cmd::close);
+    if (dram_cmd_wait(ctx) != 1) return 0;
+    controller_finish(ctx, row.field_890);
+    if (steps.tails) tail(ctx, s.held_again);
+    if (wants_clock_one_tail(p, t, steps)) clock_one_tail(ctx);
+    return leave(t);
+}
+
+}  // namespace tov::halden
