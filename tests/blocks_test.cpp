@@ -104,24 +104,6 @@ TEST(PowerUp, ListPositionsAndIssueForms) {
         EXPECT_EQ(commands(r).back(), (Command{0x1f3, 0xc80000}));
     }
     {
-        // First family: a zero write before the closing command, issued without
-        // one; each command's own tick, then the check's tick and one read.
-        sim::Simulator s;
-        EXPECT_EQ(dram_power_up_checked(s.context(), w), 1);
-        const Lines f = folded(s);
-        EXPECT_EQ((Lines{f.end() - 7, f.end()}),
-                  (Lines{"R 828 1", "W 820 0", "W 824 c80000", "W 820 1f3", "T 1", "T 1", "R 828 1"}));
-    }
-    {
-        // A third command that never completes: exactly three commands, result 0.
-        sim::ChipConfig c;
-        c.cmd_stuck_at = 3;
-        sim::Simulator s(c);
-        EXPECT_EQ(dram_power_up_checked(s.context(), w), 0);
-        EXPECT_EQ(s.chip().commands_started(), 3u);
-        EXPECT_EQ(s.events().back().kind, EventKind::load);
-    }
-    {
         sim::ChipConfig c;
         c.cmd_stuck_at = 4;
         sim::Simulator s(c);
@@ -137,7 +119,9 @@ TEST(ClockGen, HoldFieldReleaseInListOrder) {
         {.reg = 0x030, .clear = 0x3f00, .set = 0x1400, .release = true},
     };
     sim::Simulator s;
-    EXPECT_EQ(clock_gen_program(s.context(), gens, 3), status_ok);
+    EXPECT_EQ(clock_gen_hold(s.context(), gens, 3), status_ok);
+    EXPECT_EQ(clock_gen_set_fields(s.context(), gens, 3), status_ok);
+    EXPECT_EQ(clock_gen_release(s.context(), gens, 3), status_ok);
     EXPECT_EQ(folded(s), (Lines{"R 10 0",      "W 10 c00000",  "R 18 0",      "W 18 c00000", "R 30 0",
                                 "W 30 c00000", "R 10 c00000",  "W 10 c03a02", "R 18 c00000", "W 18 c01700",
                                 "R 30 c00000", "W 30 c01400",  "R 10 c03a02", "W 10 403a02", "R 30 c01400",

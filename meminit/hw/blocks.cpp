@@ -50,19 +50,6 @@ int32_t dram_power_up_waited(const RegContext* ctx, const PowerUpWords& w, uint3
     return 1;
 }
 
-int32_t dram_power_up_checked(const RegContext* ctx, const PowerUpWords& w, bool skip_p1_p8) {
-    if (!skip_p1_p8) {
-        for (uint32_t i = 1; i <= 8; ++i) {
-            if (i == 1) dram_cmd_nc(ctx, w.word[i], power_up_codes[i]);
-            else dram_cmd(ctx, w.word[i], power_up_codes[i]);
-            if (dram_cmd_wait(ctx) != 1) return 0;
-        }
-        reg_write(ctx, reg::DRC_CMD, 0);
-    }
-    dram_cmd_nc(ctx, w.word[9], power_up_codes[9]);
-    return dram_cmd_wait(ctx);
-}
-
 int32_t clock_gen_hold(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked) {
     for (uint32_t i = 0; i < n; ++i)
         if (reg_modify(ctx, g[i].reg, 0, 0xc00000, checked) != status_ok) return status_fail;
@@ -87,13 +74,6 @@ int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_
     }
     delay_ticks(ticks);
     return status_ok;
-}
-
-int32_t clock_gen_program(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks,
-                          bool checked) {
-    if (clock_gen_hold(ctx, g, n, checked) != status_ok) return status_fail;
-    if (clock_gen_set_fields(ctx, g, n, checked) != status_ok) return status_fail;
-    return clock_gen_release(ctx, g, n, ticks, checked);
 }
 
 void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks) {

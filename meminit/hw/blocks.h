@@ -59,11 +59,6 @@ int32_t dram_power_up_polled(const RegContext* ctx, const PowerUpWords& w, bool 
 // followed by dram_wait_done. 1, or 0 at the first command that timed out.
 int32_t dram_power_up_waited(const RegContext* ctx, const PowerUpWords& w, uint32_t ticks = 1);
 
-// First-family issue form: P1 by dram_cmd_nc, P2..P8 by dram_cmd, DRC_CMD := 0,
-// P9 by dram_cmd_nc; dram_cmd_wait after each. With skip_p1_p8 only P9 runs
-// (and no zero write). 1, or 0 at the first command whose done bit is clear.
-int32_t dram_power_up_checked(const RegContext* ctx, const PowerUpWords& w, bool skip_p1_p8 = false);
-
 // One clock generator: its register (CLKGEN_*), the masks of its field write
 // and whether this sequence releases it.
 struct ClockGenField {
@@ -80,10 +75,6 @@ int32_t clock_gen_set_fields(const RegContext* ctx, const ClockGenField* g, uint
 // Steps 4-6: bit 23 off for each released register, then bit 22, then delay_ticks(ticks).
 int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks = 1,
                           bool checked = false);
-// Steps 1, 3 and 4-6 with nothing in between.
-int32_t clock_gen_program(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks = 1,
-                          bool checked = false);
-
 // Third-family pulse: DRC_CFG := w | 0xc0000000; delay_ticks(ticks); DRC_CFG := w;
 // delay_ticks(ticks).
 void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks = 1);
