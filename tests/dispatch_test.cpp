@@ -5,6 +5,7 @@
 #include <string>
 
 #include "meminit/entry/config_table.h"
+#include "meminit/hw/access.h"
 #include "tests/harness.h"
 
 namespace tov::test {
@@ -170,6 +171,70 @@ TEST(Dispatch, ReservedWordsAndConfigSurviveEveryRow) {
             EXPECT_EQ(r.record.config_id, t.rows[i].id);
             EXPECT_EQ(r.record.power_mode, 1u);
         }
+    }
+}
+
+}  // namespace
+}  // namespace tov::test
+
+namespace tov::test {
+namespace {
+
+TEST(DispatchMapValue, ThirdFamilyFollowsTheReportedSize) {
+    // Row 0x3000044: 32 MiB, Bus 1, Map 6. Half width (clock 10) reports 16 MiB,
+    // full width 32 MiB.
+    RunResult r = run(0x3000044, 10);
+    EXPECT_EQ(r.record.mem_size_out, 16 * MiB);
+    EXPECT_EQ(r.record.map_value, 6u);
+    r = run(0x3000044, 13);
+    EXPECT_EQ(r.record.mem_size_out, 32 * MiB);
+    EXPECT_EQ(r.record.map_value, 5u);
+    // 64 MiB keeps the row's Map, 4 or 5; the default routine's quarter size maps to 6.
+    r = run(0x3000000, 6);
+    EXPECT_EQ(r.record.mem_size_out, 64 * MiB);
+    EXPECT_EQ(r.record.map_value, 4u);
+    r = run(0x3000000, 0);
+    EXPECT_EQ(r.record.mem_size_out, 16 * MiB);
+    EXPECT_EQ(r.record.map_value, 6u);
+    r = run(0x3000013, 13);
+    EXPECT_EQ(r.record.mem_size_out, 64 * MiB);
+    EXPECT_EQ(r.record.map_value, 5u);
+    // The rule applies whatever the routine returned.
+    sim::ChipConfig bad;
+    bad.fb_corrupt[0] = 1;
+    r = run(0x3000099, 10, 0, bad);
+    EXPECT_EQ(r.ret, 0);
+    EXPECT_EQ(r.record.mem_size_out, 32 * MiB);
+    EXPECT_EQ(r.record.map_value, 5u);
+    // The other families keep the row's Map even at 32 or 16 MiB.
+    r = run(0x1000018, 13);
+    EXPECT_EQ(r.record.map_value, 2u);
+    r = run(0x28, 13);
+    EXPECT_EQ(r.record.mem_size_out, 32 * MiB);
+    EXPECT_EQ(r.record.map_value, 1u);
+}
+
+TEST(DispatchTimeOut, AStuckCommandEndsTheBringUpCheaply) {
+    // Per family: a command that never completes costs a bounded number of
+    // loads, and the routine stops at the wait with result 0.
+    const struct {
+        uint32_t id, clock;
+    } cases[] = {{0x3000099, 10}, {0x3000002, 3}, {0x1000001, 11}, {0x1000000, 0xffff0004}, {0x0, 0xffff0001}};
+    for (const auto& c : cases) {
+        const RunResult ok = run(c.id, c.clock);
+        ASSERT_EQ(ok.ret, 1) << std::hex << c.id;
+        sim::ChipConfig stuck;
+        stuck.cmd_stuck_at = 3;
+        const RunResult r = run(c.id, c.clock, 0, stuck);
+        EXPECT_EQ(r.ret, 0) << std::hex << c.id;
+        EXPECT_EQ(r.commands, 3u) << std::hex << c.id;
+        ASSERT_FALSE(r.events.empty());
+        EXPECT_EQ(r.events.back().kind, EventKind::load) << std::hex << c.id;
+        EXPECT_EQ(r.events.back().off, 0x828u) << std::hex << c.id;
+        size_t loads = 0;
+        for (const Event& e : r.events) loads += e.kind == EventKind::load;
+        EXPECT_LE(loads, 1000u + 200u) << std::hex << c.id;
+        EXPECT_GE(r.end_time - r.start_time, done_wait_bound) << std::hex << c.id;
     }
 }
 
