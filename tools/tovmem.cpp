@@ -200,8 +200,11 @@ void print_text(const sim::RunResult& r) {
             if (j + 1 < ev.size() && ev[j + 1].kind == EventKind::store && ev[j + 1].off == e.off) {
                 const sim::Event& s = ev[j + 1];
                 ++c.stores;
-                std::printf("modify %s  0x%08x -> 0x%08x  (set 0x%x, clear 0x%x; %zu load%s)\n",
-                            reg_label(e.off).c_str(), v, s.val, s.val & ~v, v & ~s.val, n, n == 1 ? "" : "s");
+                char change[64];
+                if (s.val == v) std::snprintf(change, sizeof change, "unchanged");
+                else std::snprintf(change, sizeof change, "bits set 0x%x, cleared 0x%x", s.val & ~v, v & ~s.val);
+                std::printf("modify %s  0x%08x -> 0x%08x  (%s; %zu load%s)\n", reg_label(e.off).c_str(), v, s.val,
+                            change, n, n == 1 ? "" : "s");
                 i = j + 1;
             } else {
                 std::printf("read   %s  = 0x%08x  (%zu load%s)\n", reg_label(e.off).c_str(), v, n,
