@@ -135,6 +135,13 @@ TEST(TovmemCli, TextTraceNamesRegistersAndSummarises) {
     EXPECT_NE(o.out.find("memory clock "), std::string::npos);
     EXPECT_NE(o.out.find("virtual time "), std::string::npos);
     EXPECT_NE(o.out.find("loads, "), std::string::npos);
+    EXPECT_NE(o.out.find("DRAM command 5: mode register set: CAS latency 3, burst 4, DLL reset"), std::string::npos);
+    EXPECT_NE(o.out.find(", 10 DRAM commands,"), std::string::npos);
+    // Commands started by read-modify-writes of the code register count too.
+    const Outcome reinit = tovmem("run --config 0x3000002 --clock 0xffff0004");
+    EXPECT_EQ(reinit.status, 0);
+    EXPECT_NE(reinit.out.find(", 10 DRAM commands,"), std::string::npos) << reinit.out;
+    EXPECT_NE(reinit.out.find("memory clock   25000 kHz"), std::string::npos);
 }
 
 }  // namespace

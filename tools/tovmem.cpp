@@ -185,6 +185,18 @@ void print_text(const sim::RunResult& r) {
     std::printf("%10s  %s\n", "time ms", "event");
     Counts c;
     uint32_t last_word = 0;
+    // Counts a store and, for a command start (plain or read-modify-write),
+    // returns its decoding.
+    auto note_store = [&](const sim::Event& st) -> std::string {
+        ++c.stores;
+        if (st.off == reg::DRC_CMD_WORD) last_word = st.val;
+        if (st.off != reg::DRC_CMD || st.val == 0) return "";
+        ++c.commands;
+        char buf[224];
+        std::snprintf(buf, sizeof buf, "  DRAM command %zu: %s (word 0x%x)", c.commands,
+                      sim::describe_command(st.val, last_word).c_str(), last_word);
+        return buf;
+    };
     auto next_time = [&](size_t i) { return i + 1 < ev.size() ? ev[i + 1].time : r.end_time; };
     for (size_t i = 0; i < ev.size(); ++i) {
         const sim::Event& e = ev[i];
@@ -199,12 +211,11 @@ void print_text(const sim::RunResult& r) {
             const uint32_t v = ev[j].val;
             if (j + 1 < ev.size() && ev[j + 1].kind == EventKind::store && ev[j + 1].off == e.off) {
                 const sim::Event& s = ev[j + 1];
-                ++c.stores;
                 char change[64];
                 if (s.val == v) std::snprintf(change, sizeof change, "unchanged");
                 else std::snprintf(change, sizeof change, "bits set 0x%x, cleared 0x%x", s.val & ~v, v & ~s.val);
-                std::printf("modify %s  0x%08x -> 0x%08x  (%s; %zu load%s)\n", reg_label(e.off).c_str(), v, s.val,
-                            change, n, n == 1 ? "" : "s");
+                std::printf("modify %s  0x%08x -> 0x%08x  (%s; %zu load%s)%s\n", reg_label(e.off).c_str(), v,
+                            s.val, change, n, n == 1 ? "" : "s", note_store(s).c_str());
                 i = j + 1;
             } else {
                 std::printf("read   %s  = 0x%08x  (%zu load%s)\n", reg_label(e.off).c_str(), v, n,
@@ -214,15 +225,7 @@ void print_text(const sim::RunResult& r) {
             break;
         }
         case EventKind::store:
-            ++c.stores;
-            if (e.off == reg::DRC_CMD_WORD) last_word = e.val;
-            if (e.off == reg::DRC_CMD && e.val != 0) {
-                ++c.commands;
-                std::printf("write  %s := 0x%08x  DRAM command %zu: %s (word 0x%x)\n", reg_label(e.off).c_str(),
-                            e.val, c.commands, sim::describe_command(e.val, last_word).c_str(), last_word);
-            } else {
-                std::printf("write  %s := 0x%08x\n", reg_label(e.off).c_str(), e.val);
-            }
+            std::printf("write  %s := 0x%08x%s\n", reg_label(e.off).c_str(), e.val, note_store(e).c_str());
             break;
         case EventKind::aux_load:
             ++c.loads;
