@@ -301,10 +301,7 @@ int cmd_list(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fputs(usage_main, stderr);
-        return exit_usage;
-    }
+    if (argc < 2) usage_error("missing command: run or list");
     const std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(usage_main, stdout);
