@@ -80,19 +80,31 @@ MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t 
     return p;
 }
 
-RunResult run_bring_up(const RunRequest& req) {
-    Simulator sim(req.chip, req.clock);
-    MemInitParams p = initial_record(req.config_id, req.clock_index, req.power_mode);
+namespace {
+
+RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip, const ClockConfig& clock) {
+    Simulator sim(chip, clock);
     p.reg_ctx = sim.context();
     RunResult r;
     r.start_time = sim.clock().now();
-    r.ret = tov_mem_init(&p);
+    r.ret = routine(&p);
     r.end_time = sim.clock().now();
     p.reg_ctx = nullptr;
     r.record = p;
     r.events = sim.events();
     r.commands = sim.chip().commands_started();
     return r;
+}
+
+}  // namespace
+
+RunResult run_bring_up(const RunRequest& req) {
+    return run_with(&tov_mem_init, initial_record(req.config_id, req.clock_index, req.power_mode), req.chip,
+                    req.clock);
+}
+
+RunResult run_routine(InitRoutine routine, const MemInitParams& record, const ChipConfig& chip) {
+    return run_with(routine, record, chip, {});
 }
 
 }  // namespace tov::sim

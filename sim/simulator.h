@@ -110,4 +110,9 @@ MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t 
 
 RunResult run_bring_up(const RunRequest& req);
 
+// One init routine called directly, without the dispatcher, on a fresh
+// simulated chip: `record` as given, its reg_ctx pointed at the chip. For
+// rows and record values that no table row reaches.
+RunResult run_routine(InitRoutine routine, const MemInitParams& record, const ChipConfig& chip = {});
+
 }  // namespace tov::sim

@@ -263,16 +263,10 @@ struct Call {
 };
 
 Call call(InitRoutine routine, uint32_t clock, uint32_t mode, uint32_t bus_flag) {
-    sim::Simulator sim;
-    MemInitParams p = sim::initial_record(0, clock, mode);
-    p.reg_ctx = sim.context();
-    p.mem_size = 0x8000000;
-    p.bus_flag = bus_flag;
-    p.mode_flag = 1;
     Call c;
-    c.ret = routine(&p);
-    c.record = p;
-    c.r.events = sim.events();
+    c.r = sim::run_routine(routine, routine_record(clock, 0x8000000, bus_flag, 1, mode));
+    c.ret = c.r.ret;
+    c.record = c.r.record;
     return c;
 }
 

@@ -111,6 +111,18 @@ inline void tick_cmd(Bus& b, bool with_zero, uint32_t word, uint32_t code) {
 }
 
 // The family sequence for one routine, case row, clock_index and power_mode.
+// Power modes 2 and 3: configuration word rewritten and read back, the aux
+// load, then bit 4 of 0x000 set and cleared from one read.
+inline void reset_pulse(Bus& b, uint32_t mode) {
+    if (mode != 2 && mode != 3) return;
+    b.w(0x810, 0x16a0936);
+    b.r(0x810);
+    b.a();
+    const uint32_t v = b.r(0x000);
+    b.w(0x000, v | 0x10);
+    b.w(0x000, v & ~0x10u);
+}
+
 inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row, uint32_t clock,
                                          uint32_t mode, uint32_t mode_flag = 0,
                                          const std::map<uint32_t, uint32_t>& presets = {},
@@ -119,14 +131,7 @@ inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row,
     const bool full = !t.honoured || mode <= 1;
     const bool half = row.width == W::half;
     if (t.enter) b.x(t.enter);
-    if (t.pulse && t.honoured && (mode == 2 || mode == 3)) {
-        b.w(0x810, 0x16a0936);
-        b.r(0x810);
-        b.a();
-        const uint32_t v = b.r(0x000);
-        b.w(0x000, v | 0x10);
-        b.w(0x000, v & ~0x10u);
-    }
+    if (t.pulse && t.honoured) reset_pulse(b, mode);
     if (full) {
         b.rmw(0x43c, 0x20000, 0);
         for (uint32_t off : {0x418u, 0x420u, 0x428u, 0x430u}) b.w(off, 0);

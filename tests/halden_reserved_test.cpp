@@ -13,16 +13,6 @@ constexpr uint32_t polled = 0xffff0001;
 constexpr uint32_t reinit_full = 0xffff0002;
 constexpr uint32_t reinit_two_lanes = 0xffff0003;
 
-void expect_pulse(Bus& b, uint32_t mode) {
-    if (mode != 2 && mode != 3) return;
-    b.w(0x810, 0x16a0936);
-    b.r(0x810);
-    b.a();
-    const uint32_t v = b.r(0x000);
-    b.w(0x000, v | 0x10);
-    b.w(0x000, v & ~0x10u);
-}
-
 void polled_cmd(Bus& b, bool with_zero, uint32_t word, uint32_t code) {
     if (with_zero) b.w(0x820, 0);
     b.w(0x824, word);
@@ -35,7 +25,7 @@ std::vector<std::string> expected_polled(uint32_t mode, uint32_t mode_flag,
                                          const std::map<uint32_t, uint32_t>& presets = {}) {
     Bus b(presets);
     b.x(halden_model::enter_tccc);
-    expect_pulse(b, mode);
+    halden_model::reset_pulse(b, mode);
     b.rmw(0x43c, 0x20000, 0);
     b.w(0x000, 0xffffffff);
     b.w(0x058, mode_flag ? 0x3000000 : 0x1000000);
@@ -92,7 +82,7 @@ std::vector<std::string> expected_reinit(uint32_t clock, uint32_t mode,
     const bool four = clock == reinit_full;
     Bus b(presets);
     b.x(halden_model::enter_tccc);
-    expect_pulse(b, mode);
+    halden_model::reset_pulse(b, mode);
     b.rmw(0x000, 0, 0x10);
     b.t(100);
     b.rmw(0x000, 0x10, 0);
@@ -159,17 +149,11 @@ TEST(HaldenReserved, PolledInitialisationKeepsOtherBits) {
 // has Mode 1): the polled bring-up takes bit 25 into the first 0x058 value.
 TEST(HaldenReserved, PolledInitialisationFollowsModeFlag) {
     for (uint32_t mode_flag : {0u, 1u}) {
-        sim::Simulator sim;
-        MemInitParams p = sim::initial_record(0, polled, 0);
-        p.reg_ctx = sim.context();
-        p.mem_size = 0x4000000;
-        p.bus_flag = 1;
-        p.mode_flag = mode_flag;
-        EXPECT_EQ(meminit_halden_K4H561638F_TCCC(&p), 1);
-        RunResult r;
-        r.events = sim.events();
+        const RunResult r =
+            sim::run_routine(meminit_halden_K4H561638F_TCCC, routine_record(polled, 0x4000000, 1, mode_flag));
+        EXPECT_EQ(r.ret, 1);
         EXPECT_EQ(accesses(r), expected_polled(0, mode_flag));
-        EXPECT_EQ(p.mem_size_out, 0x8000000u);
+        EXPECT_EQ(r.record.mem_size_out, 0x8000000u);
     }
 }
 

@@ -254,15 +254,8 @@ TEST(HaldenClockGenerators, FixedFirstValueOf058IgnoresModeFlag) {
         {meminit_halden_id12, 0x1000000},            {meminit_halden_K4H511638C_UCCC, 0x1000000},
     };
     for (const auto& c : cases) {
-        sim::Simulator sim;
-        MemInitParams p = sim::initial_record(0, 3, 0);
-        p.reg_ctx = sim.context();
-        p.mem_size = 0x4000000;
-        p.bus_flag = 1;
-        p.mode_flag = 1;
-        EXPECT_EQ(c.routine(&p), 1);
-        RunResult r;
-        r.events = sim.events();
+        const RunResult r = sim::run_routine(c.routine, routine_record(3, 0x4000000, 1, 1));
+        EXPECT_EQ(r.ret, 1);
         EXPECT_EQ(stores_to(r, 0x058).front(), c.first_058);
     }
 }

@@ -28,6 +28,17 @@ inline RunResult run(uint32_t config_id, uint32_t clock_index, uint32_t power_mo
     return sim::run_bring_up(req);
 }
 
+// A record as the dispatcher hands it to a routine, for calling a routine
+// directly through sim::run_routine.
+inline MemInitParams routine_record(uint32_t clock_index, uint32_t mem_size, uint32_t bus_flag, uint32_t mode_flag,
+                                    uint32_t power_mode = 0) {
+    MemInitParams p = sim::initial_record(0, clock_index, power_mode);
+    p.mem_size = mem_size;
+    p.bus_flag = bus_flag;
+    p.mode_flag = mode_flag;
+    return p;
+}
+
 // Compact form of every event ("W 810 26a0936", "R 828 1", "T 1", "M 2", "A 0", "X msg").
 inline std::vector<std::string> trace_of(const RunResult& r) { return sim::compact(r.events); }
 

@@ -395,17 +395,11 @@ TEST(OrlitMembers, CommonLc50) {
 
     // Form B is out of the dispatcher's reach (the ID's clock is fixed), so
     // call the routine itself: only the clock and bit 28 of 0x810 differ.
-    sim::Simulator chip;
-    MemInitParams p = sim::initial_record(0x1000076, 9, 0);
-    p.reg_ctx = chip.context();
-    p.mem_size = 0x4000000;
-    p.bus_flag = 1;
-    p.mode_flag = 1;
-    EXPECT_EQ(meminit_orlit_Common_NT5DS16M16CS_5T_K4D551638F_LC50(&p), 1);
-    EXPECT_EQ(p.mem_clock_khz, 135000u);
-    EXPECT_EQ(p.mem_size_out, 0x2000000u);
-    RunResult b;
-    b.events = chip.events();
+    const RunResult b =
+        sim::run_routine(meminit_orlit_Common_NT5DS16M16CS_5T_K4D551638F_LC50, routine_record(9, 0x4000000, 1, 1));
+    EXPECT_EQ(b.ret, 1);
+    EXPECT_EQ(b.record.mem_clock_khz, 135000u);
+    EXPECT_EQ(b.record.mem_size_out, 0x2000000u);
     auto sa = stores(a);
     auto sb = stores(b);
     ASSERT_EQ(sa.size(), sb.size());

@@ -185,15 +185,9 @@ TEST(VarnelForms, EarlyBit17OnlyWhereMarked) {
 // Routines whose rows never carry Mode 1: called directly to see the rule.
 TEST(VarnelForms, ModeFlagRule) {
     auto first_058 = [](InitRoutine routine, uint32_t mode_flag) {
-        sim::Simulator s;
-        MemInitParams p{};
-        p.reg_ctx = s.context();
-        p.mem_size = 64 * MiB;
-        p.mode_flag = mode_flag;
-        routine(&p);
-        for (const auto& e : s.events())
-            if (e.kind == sim::EventKind::store && e.off == 0x058) return e.val;
-        return 0u;
+        const RunResult r = sim::run_routine(routine, routine_record(0, 64 * MiB, 0, mode_flag));
+        const auto s = stores_to(r, 0x058);
+        return s.empty() ? 0u : s.front();
     };
     EXPECT_EQ(first_058(meminit_varnel_high_1down_HYB25D128160CE_5, 1), 0x11000000u);
     EXPECT_EQ(first_058(meminit_varnel_high_1down_V58C2256164SCI5, 1), 0x13000000u);
