@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -128,6 +129,15 @@ inline std::vector<std::string> accesses(const RunResult& r) {
         }
     }
     return out;
+}
+
+// Number of stable reads of a register (runs of loads folded as in accesses()).
+inline size_t stable_reads(const RunResult& r, uint32_t off) {
+    char prefix[16];
+    std::snprintf(prefix, sizeof prefix, "R %x ", off);
+    size_t n = 0;
+    for (const auto& a : accesses(r)) n += a.rfind(prefix, 0) == 0;
+    return n;
 }
 
 }  // namespace tov::test

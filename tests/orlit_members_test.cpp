@@ -20,15 +20,6 @@ std::vector<uint32_t> tick_delays(const RunResult& res) {
     return out;
 }
 
-// Stable reads of a register (loads folded as in accesses()).
-size_t stable_reads(const RunResult& res, uint32_t off) {
-    char prefix[16];
-    std::snprintf(prefix, sizeof prefix, "R %x ", off);
-    size_t n = 0;
-    for (const auto& a : accesses(res)) n += a.rfind(prefix, 0) == 0;
-    return n;
-}
-
 // Store index of the first store to `off`, or -1.
 long store_index(const RunResult& res, uint32_t off) {
     const auto s = stores(res);

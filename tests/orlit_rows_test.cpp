@@ -265,14 +265,6 @@ const FormRow form_rows[] = {
 
 std::vector<uint32_t> v(std::initializer_list<uint32_t> l) { return l; }
 
-size_t stable_reads(const RunResult& res, uint32_t off) {
-    char prefix[16];
-    std::snprintf(prefix, sizeof prefix, "R %x ", off);
-    size_t n = 0;
-    for (const auto& a : accesses(res)) n += a.rfind(prefix, 0) == 0;
-    return n;
-}
-
 }  // namespace
 
 TEST(OrlitRows, EveryFormValueByValue) {
