@@ -181,28 +181,26 @@ namespace tov::test {
 namespace {
 
 TEST(DispatchMapValue, ThirdFamilyFollowsTheReportedSize) {
-    // Row 0x3000044: 32 MiB, Bus 1, Map 6. Half width (clock 10) reports 16 MiB,
-    // full width 32 MiB.
-    RunResult r = run(0x3000044, 10);
-    EXPECT_EQ(r.record.mem_size_out, 16 * MiB);
-    EXPECT_EQ(r.record.map_value, 6u);
-    r = run(0x3000044, 13);
-    EXPECT_EQ(r.record.mem_size_out, 32 * MiB);
-    EXPECT_EQ(r.record.map_value, 5u);
-    // 64 MiB keeps the row's Map, 4 or 5; the default routine's quarter size maps to 6.
-    r = run(0x3000000, 6);
-    EXPECT_EQ(r.record.mem_size_out, 64 * MiB);
-    EXPECT_EQ(r.record.map_value, 4u);
-    r = run(0x3000000, 0);
-    EXPECT_EQ(r.record.mem_size_out, 16 * MiB);
-    EXPECT_EQ(r.record.map_value, 6u);
-    r = run(0x3000013, 13);
-    EXPECT_EQ(r.record.mem_size_out, 64 * MiB);
-    EXPECT_EQ(r.record.map_value, 5u);
+    const struct {
+        uint32_t id, clock, size_out, map;
+    } cases[] = {
+        // Row 0x3000044 (32 MiB, Bus 1, Map 6): half width reports 16 MiB, full width 32 MiB.
+        {0x3000044, 10, 16 * MiB, 6},
+        {0x3000044, 13, 32 * MiB, 5},
+        // 64 MiB keeps the row's Map, 4 or 5; the default routine's quarter size maps to 6.
+        {0x3000000, 6, 64 * MiB, 4},
+        {0x3000000, 0, 16 * MiB, 6},
+        {0x3000013, 13, 64 * MiB, 5},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run(c.id, c.clock);
+        EXPECT_EQ(r.record.mem_size_out, c.size_out) << std::hex << c.id << " clock " << c.clock;
+        EXPECT_EQ(r.record.map_value, c.map) << std::hex << c.id << " clock " << c.clock;
+    }
     // The rule applies whatever the routine returned.
     sim::ChipConfig bad;
     bad.fb_corrupt[0] = 1;
-    r = run(0x3000099, 10, 0, bad);
+    RunResult r = run(0x3000099, 10, 0, bad);
     EXPECT_EQ(r.ret, 0);
     EXPECT_EQ(r.record.mem_size_out, 32 * MiB);
     EXPECT_EQ(r.record.map_value, 5u);
