@@ -82,8 +82,10 @@ MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t 
 
 namespace {
 
-RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip, const ClockConfig& clock) {
+RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip, const ClockConfig& clock,
+                   bool no_aux = false) {
     Simulator sim(chip, clock);
+    if (no_aux) sim.context()->aux_base = 0;
     p.reg_ctx = sim.context();
     RunResult r;
     r.start_time = sim.clock().now();
@@ -100,7 +102,7 @@ RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip,
 
 RunResult run_bring_up(const RunRequest& req) {
     return run_with(&tov_mem_init, initial_record(req.config_id, req.clock_index, req.power_mode), req.chip,
-                    req.clock);
+                    req.clock, req.no_aux);
 }
 
 RunResult run_routine(InitRoutine routine, const MemInitParams& record, const ChipConfig& chip) {

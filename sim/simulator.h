@@ -89,8 +89,16 @@ struct RunRequest {
     uint32_t config_id = 0;
     uint32_t clock_index = 0;
     uint32_t power_mode = 0;
+    bool no_aux = false;  // the caller maps no aux region: aux_base is 0
     ChipConfig chip;
     ClockConfig clock;
+};
+
+// Figures of a run of the kernel image in the CPU emulator (absent on a host
+// run): deepest stack byte written and x86 instructions executed by the call.
+struct ImageStats {
+    uint32_t stack_bytes = 0;
+    uint64_t instructions = 0;
 };
 
 struct RunResult {
@@ -100,6 +108,8 @@ struct RunResult {
     uint64_t start_time = 0;
     uint64_t end_time = 0;
     uint32_t commands = 0;  // commands started on the chip
+    bool from_image = false;  // run by the kernel image; `image` holds its figures
+    ImageStats image;
 };
 
 constexpr uint32_t fill_word = 0xa5a5a5a5;

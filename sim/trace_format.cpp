@@ -65,7 +65,14 @@ std::string result_jsonl(const RunResult& r) {
                   p.reserved_a[1], p.reserved_a[2], p.reserved_b[0], p.reserved_b[1],
                   static_cast<unsigned long long>(r.end_time),
                   static_cast<unsigned long long>(r.end_time - r.start_time));
-    return buf;
+    std::string out = buf;
+    if (r.from_image) {
+        std::snprintf(buf, sizeof buf, R"(,"stack_bytes":%u,"instructions":%llu})", r.image.stack_bytes,
+                      static_cast<unsigned long long>(r.image.instructions));
+        out.pop_back();
+        out += buf;
+    }
+    return out;
 }
 
 std::string event_compact(const Event& e) {
