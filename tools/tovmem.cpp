@@ -12,6 +12,7 @@
 
 #include "meminit/entry/config_table.h"
 #include "meminit/hw/regs.h"
+#include "sim/image/image_runner.h"
 #include "sim/simulator.h"
 #include "sim/trace_format.h"
 
@@ -50,6 +51,8 @@ const char* const usage_run =
     "  --fb-corrupt SLOT=MASK test-client writes to slot 0 or 1 are XORed with MASK (repeatable)\n"
     "  --unstable OFF         loads of OFF alternate between ~value and value (repeatable)\n"
     "  --aux-value V          the word behind aux_base (default 0)\n"
+    "  --image PATH           run the kernel image tovmem.sys in an x86 emulator instead of the host build\n"
+    "  --image-base ADDR      where the image is loaded (default 0x80a00000, 64 KiB aligned)\n"
     "  --format text|jsonl    annotated trace (default) or one JSON object per event\n"
     "\n"
     "Exit status: 0 when tov_mem_init returned 1, 1 when it returned 0 or -1, 2 on bad arguments.\n";
@@ -100,6 +103,8 @@ std::pair<std::string, std::string> split_pair(const std::string& opt, const std
 struct RunArgs {
     sim::RunRequest req;
     bool jsonl = false;
+    std::string image;  // kernel image to run instead of the host build
+    uint32_t image_base = sim::image::default_image_base;
 };
 
 RunArgs parse_run(int argc, char** argv) {
@@ -139,6 +144,10 @@ RunArgs parse_run(int argc, char** argv) {
             a.req.chip.unstable.insert(parse_offset(opt, val));
         } else if (opt == "--aux-value") {
             a.req.chip.aux_value = parse_u32(opt, val);
+        } else if (opt == "--image") {
+            a.image = val;
+        } else if (opt == "--image-base") {
+            a.image_base = parse_u32(opt, val);
         } else if (opt == "--format") {
             if (val != "text" && val != "jsonl") usage_error("--format is text or jsonl, not '" + val + "'");
             a.jsonl = val == "jsonl";
@@ -257,11 +266,25 @@ void print_text(const sim::RunResult& r) {
     std::printf("bus            %zu loads, %zu stores, %zu DRAM commands, %zu delays, %zu messages\n", c.loads,
                 c.stores, c.commands, c.delays, c.messages);
     std::printf("virtual time   %.3f ms\n", ms(r.end_time - r.start_time));
+    if (r.from_image)
+        std::printf("kernel image   %u stack bytes, %llu x86 instructions\n", r.image.stack_bytes,
+                    static_cast<unsigned long long>(r.image.instructions));
 }
 
 int cmd_run(int argc, char** argv) {
     const RunArgs a = parse_run(argc, argv);
-    const sim::RunResult r = sim::run_bring_up(a.req);
+    sim::RunResult r;
+    if (a.image.empty()) {
+        r = sim::run_bring_up(a.req);
+    } else {
+        try {
+            sim::image::ImageRunner runner(sim::image::read_file(a.image), {.image_base = a.image_base});
+            r = runner.run(a.req);
+        } catch (const sim::image::ImageError& e) {
+            std::fprintf(stderr, "tovmem: %s: %s\n", a.image.c_str(), e.what());
+            return exit_usage;
+        }
+    }
     if (a.jsonl) {
         for (const sim::Event& e : r.events) std::printf("%s\n", sim::event_jsonl(e).c_str());
         std::printf("%s\n", sim::result_jsonl(r).c_str());

@@ -1,0 +1,77 @@
+// A PE32 kernel image laid out as the kernel's loader lays it out: headers
+// and sections at their virtual addresses, every base relocation applied for
+// the chosen base, imports bound by name and exports found by name. Host
+// code; nothing here executes the image.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tov::sim::image {
+
+// A reason the image cannot be loaded or run; the message is one line.
+struct ImageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Page protection a section's characteristics give it.
+constexpr uint32_t prot_read = 1, prot_write = 2, prot_exec = 4;
+
+struct Section {
+    std::string name;
+    uint32_t rva = 0;
+    uint32_t span = 0;  // virtual size rounded up to the section alignment
+    uint32_t protection = 0;
+};
+
+// One imported function: module!name and the IAT slot the loader fills.
+struct Import {
+    std::string module;
+    std::string name;
+    uint32_t iat_rva = 0;
+};
+
+struct LoadedImage {
+    uint32_t base = 0;            // where it is laid out
+    uint32_t preferred_base = 0;  // ImageBase of the file
+    uint32_t size = 0;            // SizeOfImage, page aligned
+    uint32_t headers_span = 0;    // the mapped header pages
+    uint32_t entry_rva = 0;       // AddressOfEntryPoint (DriverEntry)
+    uint32_t relocations = 0;     // HIGHLOW fixups applied
+    std::vector<uint8_t> memory;  // `size` bytes: the image as mapped at `base`
+    std::vector<Section> sections;
+    std::vector<Import> imports;
+    std::map<std::string, uint32_t> exports;  // name -> RVA
+
+    // Export address by name; ImageError when the image does not export it.
+    uint32_t export_address(const std::string& name) const;
+    // Section holding `va`, or nullptr.
+    const Section* section_at(uint32_t va) const;
+};
+
+// PE checksum as the image linker writes it (the CheckSum field treated as 0).
+uint32_t pe_checksum(const std::vector<uint8_t>& file);
+
+// Checks the headers (i386, DLL, NT native subsystem, checksum), lays the
+// image out at `base` and applies its relocations. Imports are listed, not
+// bound: see bind_imports.
+LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base);
+
+// Writes `address_of(module, name)` into each IAT slot. `address_of`
+// returns 0 for an import the platform does not provide, which is refused
+// with an error naming it.
+template <typename Resolver>
+void bind_imports(LoadedImage& img, Resolver address_of) {
+    for (const Import& imp : img.imports) {
+        const uint32_t addr = address_of(imp.module, imp.name);
+        if (addr == 0) throw ImageError("image imports " + imp.module + "!" + imp.name + ", which the kernel runner does not provide (only ntoskrnl.exe!KeQueryInterruptTime)");
+        for (int i = 0; i < 4; ++i) img.memory[imp.iat_rva + i] = static_cast<uint8_t>(addr >> (8 * i));
+    }
+}
+
+std::vector<uint8_t> read_file(const std::string& path);
+
+}  // namespace tov::sim::image
