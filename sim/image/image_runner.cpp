@@ -119,7 +119,7 @@ struct ImageRunner::Impl {
     static bool on_invalid(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
         auto* self = static_cast<Impl*>(user);
         self->stop(std::string(access_kind(type)) + " at " + hex(address) + " (" + std::to_string(size) +
-                   " bytes) " + self->region(address));
+                   (size == 1 ? " byte) " : " bytes) ") + self->region(address));
         return false;
     }
 

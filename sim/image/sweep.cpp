@@ -1,0 +1,151 @@
+#include "sim/image/sweep.h"
+
+#include <cstdio>
+#include <set>
+
+namespace tov::sim::image {
+namespace {
+
+std::string hex(uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+RunRequest request(uint32_t id, uint32_t clock, uint32_t power_mode = 0) {
+    RunRequest r;
+    r.config_id = id;
+    r.clock_index = clock;
+    r.power_mode = power_mode;
+    return r;
+}
+
+std::string event_text(const Event& e) {
+    std::string s;
+    switch (e.kind) {
+    case EventKind::store: s = "store " + hex(e.off) + " := " + hex(e.val); break;
+    case EventKind::load: s = "load " + hex(e.off) + " = " + hex(e.val); break;
+    case EventKind::aux_load: s = "aux load = " + hex(e.val); break;
+    case EventKind::delay_ticks: s = "delay_ticks(" + std::to_string(e.val) + ")"; break;
+    case EventKind::delay_ms: s = "delay_ms(" + std::to_string(e.val) + ")"; break;
+    case EventKind::trace: s = "trace"; break;
+    }
+    return s + " at t=" + std::to_string(e.time);
+}
+
+}  // namespace
+
+const uint32_t reserved_clocks[6] = {0x1000000, 0xffff0001, 0xffff0002, 0xffff0003, 0xffff0004, 0xffff0005};
+
+std::vector<Scenario> table_sweep(Family f) {
+    std::vector<Scenario> out;
+    const ConfigTable t = family_table(f);
+    const uint32_t modes = f == Family::halden ? 5 : 1;
+    std::vector<uint32_t> clocks;
+    for (uint32_t c = 0; c < 14; ++c) clocks.push_back(c);
+    clocks.insert(clocks.end(), std::begin(reserved_clocks), std::end(reserved_clocks));
+    for (uint32_t row = 0; row < t.count; ++row)
+        for (uint32_t clock : clocks)
+            for (uint32_t pm = 0; pm < modes; ++pm) {
+                RunRequest r = request(t.rows[row].id, clock, pm);
+                r.chip.aux_value = 0x5a5a0000 | row;
+                out.push_back({hex(r.config_id) + " clock " + hex(clock) + " power " + std::to_string(pm), r});
+            }
+    return out;
+}
+
+std::vector<Scenario> fault_sweep() {
+    std::vector<Scenario> out;
+    std::set<InitRoutine> seen;
+    for (Family f : {Family::halden, Family::orlit, Family::varnel}) {
+        const ConfigTable t = family_table(f);
+        for (uint32_t row = 0; row < t.count; ++row) {
+            if (!seen.insert(t.rows[row].routine).second) continue;
+            const uint32_t id = t.rows[row].id;
+            for (uint32_t clock : {0u, 10u}) {
+                const std::string base = std::string(routine_name(t.rows[row].routine)) + " (" + hex(id) +
+                                         ") clock " + std::to_string(clock) + ": ";
+                // The registers the healthy bring-up reads, for the faults
+                // that act on reads.
+                const RunResult healthy = run_bring_up(request(id, clock));
+                std::vector<uint32_t> read;
+                for (const Event& e : healthy.events)
+                    if (e.kind == EventKind::load && (read.empty() || read.back() != e.off)) read.push_back(e.off);
+
+                auto add = [&](const std::string& what, RunRequest r) { out.push_back({base + what, r}); };
+                RunRequest r = request(id, clock);
+                r.chip.cmd_latency = 3;
+                add("command latency 3", r);
+                for (uint32_t n : {1u, 5u, 99u}) {
+                    r = request(id, clock);
+                    r.chip.cmd_stuck_at = n;
+                    add("command " + std::to_string(n) + " stuck", r);
+                }
+                r = request(id, clock);
+                r.chip.fb_corrupt[0] = 1;
+                r.chip.fb_corrupt[1] = 0x80000000;
+                add("test slots corrupted", r);
+                r = request(id, clock);
+                r.chip.unstable.insert(0x828);
+                add("0x828 unstable", r);
+                for (uint32_t off : read)
+                    if (off != 0x828) {
+                        r = request(id, clock);
+                        r.chip.unstable.insert(off);
+                        add(hex(off) + " unstable", r);
+                        break;
+                    }
+                r = request(id, clock);
+                for (uint32_t off : read) r.chip.presets[off] = 0x5a5a5a5a ^ (off * 0x01010101u);
+                add("registers preset", r);
+                r = request(id, clock, f == Family::halden ? 3 : 0);
+                r.chip.aux_value = 0xfeedf00d;
+                r.clock.start = 0x100000000ull - 150000;  // low 32 bits wrap within the first waits
+                add("clock about to wrap", r);
+            }
+        }
+    }
+    for (uint32_t id : {0x30000999u, 0x1000999u, 0x999u, 0x2000000u, 0x10000u, 0xffffffffu})
+        for (uint32_t clock : {0u, 10u}) out.push_back({"unlisted " + hex(id) + " clock " + std::to_string(clock), request(id, clock)});
+    return out;
+}
+
+std::vector<Event> bus_events(const std::vector<Event>& events) {
+    std::vector<Event> out;
+    for (const Event& e : events)
+        if (e.kind == EventKind::store || e.kind == EventKind::load || e.kind == EventKind::aux_load) out.push_back(e);
+    return out;
+}
+
+std::string first_difference(const RunResult& host, const RunResult& image) {
+    const std::vector<Event> h = bus_events(host.events);
+    const std::vector<Event> g = bus_events(image.events);
+    for (size_t i = 0; i < h.size() || i < g.size(); ++i) {
+        const bool hv = i < h.size(), gv = i < g.size();
+        if (hv && gv && h[i].kind == g[i].kind && h[i].off == g[i].off && h[i].val == g[i].val &&
+            h[i].time == g[i].time)
+            continue;
+        return "bus event " + std::to_string(i) + ": host " + (hv ? event_text(h[i]) : "(none)") + ", image " +
+               (gv ? event_text(g[i]) : "(none)");
+    }
+    if (host.ret != image.ret) return "result: host " + std::to_string(host.ret) + ", image " + std::to_string(image.ret);
+    const MemInitParams& a = host.record;
+    const MemInitParams& b = image.record;
+    const uint32_t fa[14] = {a.config_id, a.clock_index, a.mem_size, a.bus_flag, a.mode_flag, a.reserved_a[0],
+                             a.reserved_a[1], a.reserved_a[2], a.power_mode, a.reserved_b[0], a.reserved_b[1],
+                             a.mem_clock_khz, a.mem_size_out, a.map_value};
+    const uint32_t fb[14] = {b.config_id, b.clock_index, b.mem_size, b.bus_flag, b.mode_flag, b.reserved_a[0],
+                             b.reserved_a[1], b.reserved_a[2], b.power_mode, b.reserved_b[0], b.reserved_b[1],
+                             b.mem_clock_khz, b.mem_size_out, b.map_value};
+    for (int i = 0; i < 14; ++i)
+        if (fa[i] != fb[i])
+            return "record word " + std::to_string(i + 2) + ": host " + hex(fa[i]) + ", image " + hex(fb[i]);
+    if (host.start_time != image.start_time || host.end_time != image.end_time)
+        return "call time: host " + std::to_string(host.start_time) + ".." + std::to_string(host.end_time) +
+               ", image " + std::to_string(image.start_time) + ".." + std::to_string(image.end_time);
+    if (host.commands != image.commands)
+        return "commands started: host " + std::to_string(host.commands) + ", image " + std::to_string(image.commands);
+    return "";
+}
+
+}  // namespace tov::sim::image

@@ -1,0 +1,43 @@
+// The scenarios on which the kernel image must behave exactly as the host
+// build, and the comparison of the two runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "meminit/entry/config_table.h"
+#include "sim/simulator.h"
+
+namespace tov::sim::image {
+
+struct Scenario {
+    std::string name;
+    RunRequest req;
+};
+
+// Reserved clock_index values some routines give a sequence of their own;
+// every routine sees them, as the dispatcher passes them through.
+extern const uint32_t reserved_clocks[6];
+
+// Every ID of the family's table at clock_index 0..13 and the reserved
+// values; the first family also at every power mode 0..4.
+std::vector<Scenario> table_sweep(Family f);
+
+// Every init routine (the first row naming it) at clock_index 0 and 10 under
+// each fault the chip model can inject: command latency, a stuck command,
+// corrupted test-client slots, an unstable register, register presets, no
+// aux region, and the virtual clock about to wrap its low 32 bits. Also IDs
+// that no table lists and IDs outside the families.
+std::vector<Scenario> fault_sweep();
+
+// The host run without the trace sink's events (message, delay notes),
+// which the image's silent sink never produces.
+std::vector<Event> bus_events(const std::vector<Event>& events);
+
+// The first difference between a host run and an image run of one scenario
+// (bus events with their times, result, record, start and end time), or ""
+// when they agree.
+std::string first_difference(const RunResult& host, const RunResult& image);
+
+}  // namespace tov::sim::image
