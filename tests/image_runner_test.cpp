@@ -76,21 +76,13 @@ INSTANTIATE_TEST_SUITE_P(Sweeps, ImageAgainstHost,
 
 // ---- loading ----
 
-RunRequest sample(uint32_t id, uint32_t clock, uint32_t power_mode = 0) {
-    RunRequest r;
-    r.config_id = id;
-    r.clock_index = clock;
-    r.power_mode = power_mode;
-    return r;
-}
-
 TEST_F(ImageTest, RelocatedToTwoBasesRunsTheSame) {
     ImageRunner low(shipped_image(), {.image_base = 0x00400000});
     ImageRunner high(shipped_image());
     EXPECT_NE(low.image().base, low.image().preferred_base);
     EXPECT_NE(high.image().base, low.image().base);
     EXPECT_GT(low.image().relocations, 10u);
-    for (const RunRequest& r : {sample(0x3000099, 10), sample(0x24, 0, 2), sample(0x1000002, 3)}) {
+    for (const RunRequest& r : {request(0x3000099, 10), request(0x24, 0, 2), request(0x1000002, 3)}) {
         const RunResult a = low.run(r), b = high.run(r);
         EXPECT_EQ(first_difference(a, b), "");
         EXPECT_EQ(compact(a.events), compact(b.events));

@@ -12,14 +12,6 @@ std::string hex(uint64_t v) {
     return buf;
 }
 
-RunRequest request(uint32_t id, uint32_t clock, uint32_t power_mode = 0) {
-    RunRequest r;
-    r.config_id = id;
-    r.clock_index = clock;
-    r.power_mode = power_mode;
-    return r;
-}
-
 std::string event_text(const Event& e) {
     std::string s;
     switch (e.kind) {
@@ -34,6 +26,14 @@ std::string event_text(const Event& e) {
 }
 
 }  // namespace
+
+RunRequest request(uint32_t config_id, uint32_t clock_index, uint32_t power_mode) {
+    RunRequest r;
+    r.config_id = config_id;
+    r.clock_index = clock_index;
+    r.power_mode = power_mode;
+    return r;
+}
 
 const uint32_t reserved_clocks[6] = {0x1000000, 0xffff0001, 0xffff0002, 0xffff0003, 0xffff0004, 0xffff0005};
 

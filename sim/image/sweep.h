@@ -16,6 +16,9 @@ struct Scenario {
     RunRequest req;
 };
 
+// A healthy-chip request for one ID, clock_index and power mode.
+RunRequest request(uint32_t config_id, uint32_t clock_index, uint32_t power_mode = 0);
+
 // Reserved clock_index values some routines give a sequence of their own;
 // every routine sees them, as the dispatcher passes them through.
 extern const uint32_t reserved_clocks[6];
