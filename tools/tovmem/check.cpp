@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "meminit/entry/config_table.h"
-#include "tools/tovmem/analysis.h"
+#include "tools/tovmem/check.h"
 #include "tools/tovmem/commands.h"
 
 namespace tovmem {
@@ -12,14 +12,6 @@ using tov::sim::DramCommand;
 using tov::sim::DramOp;
 
 namespace {
-
-enum class Verdict { pass, fail, not_applicable };
-
-struct RuleResult {
-    const char* name;
-    Verdict verdict;
-    std::string finding;
-};
 
 constexpr const char* rule_names[] = {
     "cke-low-first",      "cke-high-200us", "precharge-before-mrs", "emrs-before-dll-reset",
@@ -32,8 +24,8 @@ bool is_precharge_all(const DramCommand& c) { return c.op == DramOp::precharge &
 
 std::string cmd_ref(const CommandInfo& c) { return strf("command %d (%s)", c.number, describe(c.cmd).c_str()); }
 
-// The rules in power-up order. `khz` is the memory clock the run reported
-// (0: unknown); command counts are memory-clock cycles at that clock.
+}  // namespace
+
 std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& cmds, uint32_t khz) {
     std::vector<RuleResult> out;
     auto pass = [&](const char* n, std::string f) { out.push_back({n, Verdict::pass, std::move(f)}); };
@@ -88,11 +80,9 @@ std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& cmds, uint32
     else fail(rule_names[4], strf("no precharge all after the DLL reset (command %d)", cmds[reset].number));
 
     size_t refreshes = 0, last_refresh = n;
-    for (size_t i = (pre2 < n ? pre2 + 1 : n); i < n; ++i)
-        if (cmds[i].cmd.op == DramOp::auto_refresh) {
-            ++refreshes;
-            last_refresh = i;
-        }
+    for (size_t i = (pre2 < n ? pre2 + 1 : n); i < n; ++i) refreshes += cmds[i].cmd.op == DramOp::auto_refresh;
+    for (size_t i = (reset < n ? reset + 1 : n); i < n; ++i)
+        if (cmds[i].cmd.op == DramOp::auto_refresh) last_refresh = i;
     if (pre2 == n) fail(rule_names[5], "no precharge all after the DLL reset to refresh after");
     else if (refreshes >= 2) pass(rule_names[5], strf("%zu auto refreshes after command %d", refreshes, cmds[pre2].number));
     else fail(rule_names[5], strf("%zu auto refresh%s after the precharge all of command %d", refreshes, refreshes == 1 ? "" : "es", cmds[pre2].number));
@@ -141,6 +131,8 @@ std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& cmds, uint32
     else fail(rule_names[8], bad + " (DDR allows 2, 2.5 and 3)");
     return out;
 }
+
+namespace {
 
 uint32_t memory_clock(const tov::sim::RunResult& r) {
     const uint32_t k = r.record.mem_clock_khz;

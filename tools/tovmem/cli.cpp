@@ -156,7 +156,7 @@ Bringup run_bringup(const RunOptions& o) {
     b.opts = o;
     b.source = strf("config 0x%x, clock_index %u", o.req.config_id, o.req.clock_index);
     if (o.req.power_mode) b.source += strf(", power_mode %u", o.req.power_mode);
-    b.source += " (" + routine_of(o.req.config_id) + ")";
+    b.source += ": " + routine_of(o.req.config_id);
     return b;
 }
 
