@@ -13,7 +13,7 @@ int main() {
     p.clock_index = 10;
     p.power_mode = 0;
     const int32_t r = tov_mem_init(&p);  // 1, 0 or -1
-    std::printf("result %d, %u kHz, %u MiB, map value %u, clock_index %u, %zu bus events\n", r, p.mem_clock_khz,
+    std::printf("result %d, %u kHz, %u MiB, map value %u, clock_index %u, %zu events traced\n", r, p.mem_clock_khz,
                 p.mem_size_out / 0x100000, p.map_value, p.clock_index, chip.events().size());
     return r == 1 ? 0 : 1;
 }

@@ -460,4 +460,24 @@ TEST(TovmemCli, VcdOfABusOnlyTraceMatchesTheRun) {
     EXPECT_EQ(body(o.out), body(run));
 }
 
+// ---- the README's host example is the program the build runs ----
+
+TEST(Readme, HostExampleIsQuotedAsBuilt) {
+    const std::string dir = TOV_SOURCE_DIR;
+    std::ifstream readme_file(dir + "/README.md"), example_file(dir + "/examples/host_bring_up.cpp");
+    std::stringstream readme, example;
+    readme << readme_file.rdbuf();
+    example << example_file.rdbuf();
+    const std::string r = readme.str();
+    const size_t section = r.find("## Calling the library");
+    ASSERT_NE(section, std::string::npos);
+    const size_t from = r.find("```c++\n", section);
+    ASSERT_NE(from, std::string::npos);
+    const size_t to = r.find("```", from + 7);
+    const std::string quoted = r.substr(from + 7, to - from - 7);
+    std::string code = example.str();
+    code.erase(0, code.find("#include"));  // past the file's header comment
+    EXPECT_EQ(quoted, code);
+}
+
 }  // namespace
