@@ -214,8 +214,8 @@ std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
             bool matched = false;
             const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
             if (!matched)
-                notes.push_back(strf("ID 0x%x is not in the %s table; row 0 (ID 0x%x, %s) ran instead, with its "
-                                     "values and clock_index unchanged",
+                notes.push_back(strf("ID 0x%x is not in the %s table; row 0 (ID 0x%x, %s) ran instead, with row 0's "
+                                     "values and clock_index as given",
                                      id, t.name, row->id, tov::routine_name(row->routine)));
         }
     }
