@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev \
-  g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 libunicorn-dev
+  g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 \
+  libcli11-dev nlohmann-json3-dev gtkwave libunicorn-dev
 
 cmake --preset kernel
 cmake --build --preset kernel

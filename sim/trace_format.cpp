@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "sim/command_decode.h"
+
 namespace tov::sim {
 
 std::string json_escape(const std::string& s) {
@@ -95,53 +97,6 @@ std::vector<std::string> compact(const std::vector<Event>& events) {
     return out;
 }
 
-namespace {
-
-std::string mode_register(uint32_t v) {
-    static const char* const cas[8] = {"?", "?", "2", "3", "4", "?", "2.5", "?"};
-    const uint32_t bl = v & 7;
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "CAS latency %s, burst %u%s%s", cas[(v >> 4) & 7],
-                  bl >= 1 && bl <= 3 ? 1u << bl : 0u, (v & 8) ? " interleaved" : "",
-                  (v & 0x100) ? ", DLL reset" : "");
-    return buf;
-}
-
-}  // namespace
-
-std::string describe_command(uint32_t code, uint32_t word) {
-    const uint32_t count = word >> 16;
-    const uint32_t low = word & 0xffff;
-    const bool cke = (code >> 7) & 1;
-    const uint32_t lines = (code >> 4) & 7;  // RAS# CAS# WE#
-    char buf[160];
-    if (code == 0x1f3 || code == 0x1f7) {
-        std::snprintf(buf, sizeof buf, "closing command, count %u", count);
-        return buf;
-    }
-    switch (lines) {
-    case 7:
-        std::snprintf(buf, sizeof buf, "NOP, CKE %s, count %u", cke ? "high" : "low", count);
-        return buf;
-    case 2:
-        std::snprintf(buf, sizeof buf, "precharge %s, count %u", (low & 0x400) ? "all" : "bank", count);
-        return buf;
-    case 1:
-        std::snprintf(buf, sizeof buf, "auto refresh, count %u", count);
-        return buf;
-    case 0:
-        if (code & 0x1000) {
-            std::snprintf(buf, sizeof buf, "extended mode register set 0x%x (%s drive), count %u", low,
-                          (low & 2) ? "reduced" : "normal", count);
-        } else {
-            std::snprintf(buf, sizeof buf, "mode register set: %s, count %u", mode_register(low).c_str(),
-                          count);
-        }
-        return buf;
-    default:
-        std::snprintf(buf, sizeof buf, "command lines %x, count %u", lines, count);
-        return buf;
-    }
-}
+std::string describe_command(uint32_t code, uint32_t word) { return describe(decode_command(code, word)); }
 
 }  // namespace tov::sim

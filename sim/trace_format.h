@@ -1,5 +1,5 @@
 // Renderings of a simulated bus trace: JSON lines for programs, a compact
-// one-line-per-event form for tests, and DRAM command decoding for people.
+// one-line-per-event form for tests, and DRAM commands for people.
 #pragma once
 
 #include <string>
@@ -18,8 +18,9 @@ std::string result_jsonl(const RunResult& r);
 std::string event_compact(const Event& e);
 std::vector<std::string> compact(const std::vector<Event>& events);
 
-// Human reading of a DRAM command: its JEDEC meaning and, for mode-register
-// commands, the decoded mode value.
+// Human reading of a DRAM command (describe(decode_command(code, word)) of
+// sim/command_decode.h): its JEDEC meaning and, for mode-register commands,
+// the decoded mode value.
 std::string describe_command(uint32_t code, uint32_t word);
 
 }  // namespace tov::sim

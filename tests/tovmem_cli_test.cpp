@@ -1,16 +1,44 @@
-// The tovmem command line: exit statuses, argument errors, the JSON-lines
-// trace and the table listing.
+// The tovmem command line, run as a user runs it: exit statuses and one-line
+// argument errors, what a run says about failures and faults, the table
+// listing and `show`, the rule check, the comparison of two bring-ups and
+// the waveform as a real VCD reader sees it.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace {
+
+// A file of its own for every use, so that tests run in parallel.
+struct TempFile {
+    std::string path;
+    explicit TempFile(const std::string& contents = "") {
+        std::string tmpl = ::testing::TempDir() + "tovmem_XXXXXX";
+        const int fd = mkstemp(tmpl.data());
+        EXPECT_GE(fd, 0);
+        if (fd >= 0) close(fd);
+        path = tmpl;
+        if (!contents.empty()) std::ofstream(path) << contents;
+    }
+    ~TempFile() { std::remove(path.c_str()); }
+    std::string read() const {
+        std::ifstream f(path);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+};
 
 struct Outcome {
     int status;
@@ -18,23 +46,21 @@ struct Outcome {
     std::string err;
 };
 
-Outcome tovmem(const std::string& args) {
-    const std::string err_file = ::testing::TempDir() + "tovmem_stderr.txt";
-    const std::string cmd = std::string(TOVMEM_PATH) + " " + args + " 2>" + err_file;
+Outcome run_shell(const std::string& cmd) {
+    TempFile err;
     Outcome o{};
-    FILE* f = popen(cmd.c_str(), "r");
+    FILE* f = popen((cmd + " 2>" + err.path).c_str(), "r");
     if (!f) return {-1, "", ""};
     std::array<char, 65536> buf;
     size_t n;
     while ((n = fread(buf.data(), 1, buf.size(), f)) > 0) o.out.append(buf.data(), n);
     const int st = pclose(f);
     o.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    if (FILE* e = fopen(err_file.c_str(), "r")) {
-        while ((n = fread(buf.data(), 1, buf.size(), e)) > 0) o.err.append(buf.data(), n);
-        fclose(e);
-    }
+    o.err = err.read();
     return o;
 }
+
+Outcome tovmem(const std::string& args) { return run_shell(std::string(TOVMEM_PATH) + " " + args); }
 
 std::vector<std::string> lines(const std::string& s) {
     std::vector<std::string> out;
@@ -44,103 +70,414 @@ std::vector<std::string> lines(const std::string& s) {
     return out;
 }
 
-TEST(TovmemCli, OutsideFamiliesPrintsOnlyTheUntouchedResult) {
-    const Outcome o = tovmem("run --config 0x2000000 --clock 0 --format jsonl");
-    EXPECT_EQ(o.status, 1);
-    const auto l = lines(o.out);
-    ASSERT_EQ(l.size(), 1u);
-    EXPECT_TRUE(std::regex_search(l[0], std::regex(R"(^\{"ev":"result","ret":0,"config_id":33554432,"clock_index":0,)"
-                                                   R"("mem_size":2779096485,"bus_flag":2779096485,"mode_flag":2779096485,)"
-                                                   R"("power_mode":0,"mem_clock_khz":2779096485,"mem_size_out":2779096485,)"
-                                                   R"("map_value":2779096485,"reserved":\[2779096485,2779096485,)"
-                                                   R"(2779096485,2779096485,2779096485\])")))
-        << l[0];
+bool has(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
+
+// JSON lines of a run with only its bus events and result: what a trace
+// recorded without delays or messages looks like.
+std::string bus_only(const std::string& jsonl) {
+    std::string out;
+    for (const std::string& l : lines(jsonl))
+        if (!has(l, R"("ev":"delay_)") && !has(l, R"("ev":"trace")")) out += l + "\n";
+    return out;
 }
 
-TEST(TovmemCli, ResultShowsTheRemappedClock) {
-    const Outcome o = tovmem("run --config 0x10 --clock 1 --format jsonl");
-    const auto l = lines(o.out);
-    ASSERT_FALSE(l.empty());
-    EXPECT_NE(l.back().find(R"("ev":"result")"), std::string::npos);
-    EXPECT_NE(l.back().find(R"("clock_index":7,)"), std::string::npos) << l.back();
-    EXPECT_NE(l.back().find(R"("power_mode":0,)"), std::string::npos);
+// ---- arguments ----
+
+class BadArguments : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(BadArguments, OneLineOnStderrAndStatusTwo) {
+    const Outcome o = tovmem(GetParam());
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+    EXPECT_EQ(o.err.rfind("tovmem: ", 0), 0u) << o.err;
+    EXPECT_TRUE(has(o.err, "(see 'tovmem --help')")) << o.err;
+    EXPECT_TRUE(o.out.empty()) << o.out;
 }
 
-TEST(TovmemCli, JsonLinesHaveOneEventPerLine) {
-    const Outcome o = tovmem("run --config 0x3000099 --clock 10 --format jsonl --reg 0x47c=1");
-    const std::regex event(R"re(^\{"ev":"(store|load|aux_load|delay_ticks|delay_ms|trace|result)")re");
-    const auto l = lines(o.out);
-    ASSERT_FALSE(l.empty());
-    for (const std::string& line : l) EXPECT_TRUE(std::regex_search(line, event)) << line;
-    EXPECT_EQ(l.back().rfind(R"({"ev":"result")", 0), 0u);
+INSTANTIATE_TEST_SUITE_P(
+    Tovmem, BadArguments,
+    ::testing::Values("", "frobnicate", "run", "run --config 0x10", "run --clock 3", "run --config zz --clock 1",
+                      "run --config 0x100000000 --clock 1", "run --config 1 --clock -1",
+                      "run --config 1 --clock \"' 5'\"", "run --config 1 --clock \"'5 '\"", "run --config 1 --clock +5",
+                      "run --config 1 --clock 1 --format xml", "run --config 1 --clock 1 --reg 0x810",
+                      "run --config 1 --clock 1 --reg 0x811=1", "run --config 1 --clock 1 --fb-corrupt 2=1",
+                      "run --config 1 --clock 1 --cmd-stuck-at 0", "run --config 1 --clock 1 --bogus 1",
+                      "run --config 1 --clock 1 --bogus", "run --config 1 --clock", "run --config 1 --clock 1 extra",
+                      "list extra", "list --format xml", "show", "show zz", "show 1 --format xml", "check",
+                      "check --all --config 1 --clock 1", "check --config 1", "check /nonexistent/trace",
+                      "diff --config 1", "diff --config 1 --clock 1 --clock 2 --clock 3", "diff a.jsonl",
+                      "vcd", "vcd /nonexistent/trace"));
+
+TEST(TovmemCli, ArgumentErrorsSayWhatIsWrong) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"run --config 1 --clock 1 --bogus", "unknown option '--bogus' for run"},
+        {"run --config 1 --clock 1 --bogus 1", "unknown option '--bogus' for run"},
+        {"run --config 1 --clock", "--clock needs a value"},
+        {"run --config 1 --clock \"' 5'\"", "--clock expects a 32-bit number"},
+        {"frobnicate", "unknown command 'frobnicate'"},
+        {"list extra", "unexpected argument 'extra' for list"},
+    };
+    for (const auto& [args, msg] : cases) EXPECT_TRUE(has(tovmem(args).err, msg)) << args;
 }
 
-TEST(TovmemCli, ListPrintsEveryRow) {
-    const Outcome o = tovmem("list");
-    EXPECT_EQ(o.status, 0);
-    const auto l = lines(o.out);
-    EXPECT_EQ(l.size(), 191u);
-    size_t halden = 0, orlit = 0, varnel = 0;
-    for (const std::string& s : l) {
-        halden += s.rfind("halden", 0) == 0;
-        orlit += s.rfind("orlit", 0) == 0;
-        varnel += s.rfind("varnel", 0) == 0;
+TEST(TovmemCli, WriteErrorsFailWithAMessage) {
+    for (const char* args : {"list", "list --format jsonl", "run --config 0x3000099 --clock 10", "show 0x3000099",
+                             "check --all", "run --config 0x3000099 --clock 10 --format vcd"}) {
+        const Outcome o = tovmem(std::string(args) + " >/dev/full");
+        EXPECT_EQ(o.status, 1) << args;
+        EXPECT_TRUE(has(o.err, "tovmem: cannot write the output")) << args << ": " << o.err;
     }
-    EXPECT_EQ(halden, 28u);
-    EXPECT_EQ(orlit, 59u);
-    EXPECT_EQ(varnel, 104u);
-    EXPECT_NE(o.out.find("id 0x03000099  meminit_varnel_high_1down_V58C2256164SCI5"), std::string::npos);
 }
 
 TEST(TovmemCli, HelpForEveryCommand) {
-    for (const char* a : {"--help", "run --help", "list --help"}) {
+    for (const char* a : {"--help", "run --help", "list --help", "show --help", "check --help", "diff --help",
+                          "vcd --help"}) {
         const Outcome o = tovmem(a);
         EXPECT_EQ(o.status, 0) << a;
-        EXPECT_NE(o.out.find("usage: tovmem"), std::string::npos) << a;
+        EXPECT_TRUE(has(o.out, "usage: tovmem")) << a;
     }
 }
 
-TEST(TovmemCli, BadArgumentsGiveOneLineAndStatusTwo) {
-    const char* const bad[] = {
-        "",
-        "frobnicate",
-        "run",
-        "run --config 0x10",
-        "run --clock 3",
-        "run --config zz --clock 1",
-        "run --config 0x100000000 --clock 1",
-        "run --config 1 --clock -1",
-        "run --config 1 --clock 1 --format xml",
-        "run --config 1 --clock 1 --reg 0x810",
-        "run --config 1 --clock 1 --reg 0x811=1",
-        "run --config 1 --clock 1 --fb-corrupt 2=1",
-        "run --config 1 --clock 1 --cmd-stuck-at 0",
-        "run --config 1 --clock 1 --bogus 1",
-        "run --config 1 --clock",
-        "list extra",
-    };
-    for (const char* a : bad) {
-        const Outcome o = tovmem(a);
-        EXPECT_EQ(o.status, 2) << a;
-        EXPECT_EQ(lines(o.err).size(), 1u) << a << ": " << o.err;
-        EXPECT_EQ(o.err.rfind("tovmem: ", 0), 0u) << a;
-        EXPECT_TRUE(o.out.empty()) << a;
-    }
+// ---- what a run says ----
+
+struct RunCase {
+    const char* args;
+    int status;
+    std::vector<const char*> present;
+    std::vector<const char*> absent;
+};
+
+class RunSays : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(RunSays, WhatHappened) {
+    const RunCase& c = GetParam();
+    const Outcome o = tovmem(std::string("run ") + c.args);
+    EXPECT_EQ(o.status, c.status) << o.err;
+    for (const char* s : c.present) EXPECT_TRUE(has(o.out, s)) << "missing: " << s << "\n" << o.out;
+    for (const char* s : c.absent) EXPECT_FALSE(has(o.out, s)) << "unexpected: " << s;
 }
 
-TEST(TovmemCli, TextTraceNamesRegistersAndSummarises) {
-    const Outcome o = tovmem("run --config 0x3000099 --clock 10");
-    EXPECT_NE(o.out.find("result "), std::string::npos);
-    EXPECT_NE(o.out.find("memory clock "), std::string::npos);
-    EXPECT_NE(o.out.find("virtual time "), std::string::npos);
-    EXPECT_NE(o.out.find("loads, "), std::string::npos);
-    EXPECT_NE(o.out.find("DRAM command 5: mode register set: CAS latency 3, burst 4, DLL reset"), std::string::npos);
-    EXPECT_NE(o.out.find(", 10 DRAM commands,"), std::string::npos);
-    // Commands started by read-modify-writes of the code register count too.
-    const Outcome reinit = tovmem("run --config 0x3000002 --clock 0xffff0004");
-    EXPECT_EQ(reinit.status, 0);
-    EXPECT_NE(reinit.out.find(", 10 DRAM commands,"), std::string::npos) << reinit.out;
-    EXPECT_NE(reinit.out.find("memory clock   25000 kHz"), std::string::npos);
+INSTANTIATE_TEST_SUITE_P(
+    Tovmem, RunSays,
+    ::testing::Values(
+        // Fields never written are not shown as values; JSON lines keep the raw word.
+        RunCase{"--config 0x2000000 --clock 10", 1,
+                {"memory clock   not written", "memory size    not written", "map value      not written",
+                 "cause          ID 0x2000000 is outside the three families"},
+                {"2779096485", "MiB"}},
+        RunCase{"--config 0x2000000 --clock 10 --format jsonl", 1,
+                {R"("mem_clock_khz":2779096485,)", R"("map_value":2779096485,)"}, {}},
+        // A read that never settled says so, with its loads and last value.
+        RunCase{"--config 0x3000002 --clock 0 --unstable 0x828", 1,
+                {"read   DRC_CMD_STATUS 0x828  never settled: 32 loads without three agreeing, last 0x00000001",
+                 "cause          register DRC_CMD_STATUS 0x828 never settled: 32 loads",
+                 "result         -1"},
+                {"= 0x00000001  (32 loads)"}},
+        // Busy polls are counted.
+        RunCase{"--config 0x3000099 --clock 10 --cmd-latency 3", 0,
+                {"wait   DRC_CMD_STATUS 0x828  done after 2 polls, 1 saw the command busy (6 loads"},
+                {"(6 loads)\n"}},
+        // A time-out is an event line with its duration, and the cause of the failure.
+        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 3", 1,
+                {"time-out  DRAM command 3 (precharge all, count 1) not done after 100.0 ms: 200 of 200 polls",
+                 "cause          DRAM command 3 (precharge all, count 1) not done after 100.0 ms"},
+                {}},
+        // The first family waits a tick and reads the done bit once.
+        RunCase{"--config 0x10 --clock 1 --cmd-stuck-at 2", 1,
+                {"time-out  DRAM command 2 (precharge all, count", "1 of 1 poll saw it busy",
+                 "clock_index    1 given, 7 after dispatch"},
+                {}},
+        // An unlisted ID runs the table's first row, and the tool says so.
+        RunCase{"--config 0x30000999 --clock 10", 0,
+                {"note           ID 0x30000999 is not in the varnel table; row 0 (ID 0x3000000, "
+                 "meminit_varnel_K4D551638F_TC40) ran instead"},
+                {}},
+        RunCase{"--config 0x30000999 --clock 10 --format jsonl", 0,
+                {R"("note":["ID 0x30000999 is not in the varnel table; row 0)"}, {}},
+        // A wrong frame-buffer read-back names the word expected and the one read.
+        RunCase{"--config 0x3000099 --clock 10 --fb-corrupt 0=0x100", 1,
+                {"cause          frame-buffer check: test slot 0 read back 0x12345778, expected 0x12345678"},
+                {}},
+        RunCase{"--config 0x3000099 --clock 10 --fb-corrupt 1=1 --format jsonl", 1,
+                {R"("cause":"frame-buffer check: test slot 1 read back 0x87654320, expected 0x87654321)"}, {}},
+        // Fault options without effect are noted once.
+        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 11 --unstable 0x6130 --reg 0x400=2", 0,
+                {"note           --cmd-stuck-at 11 had no effect: the run started 10 DRAM commands",
+                 "note           --unstable 0x6130 had no effect", "note           --reg 0x400=0x2 had no effect"},
+                {"--cmd-stuck-at 10 had"}},
+        RunCase{"--config 0x1000000 --clock 10 --fb-corrupt 0=1 --aux-value 7 --format jsonl", 0,
+                {"--fb-corrupt 0=0x1 had no effect: the test client never wrote slot 0",
+                 "--aux-value 0x7 had no effect"},
+                {}},
+        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 10", 1, {"time-out  DRAM command 10 (closing command"},
+                {"had no effect"}},
+        // The summary: remapped clock, decoded commands, counts.
+        RunCase{"--config 0x3000099 --clock 10", 0,
+                {"DRAM command 5: mode register set: CAS latency 3, burst 4, DLL reset, count 2",
+                 ", 10 DRAM commands,", "memory clock   182250 kHz", "memory size    32 MiB (0x2000000)",
+                 "clock_index    10 given, unchanged by dispatch", "virtual time   110.500 ms"},
+                {"note", "cause"}},
+        RunCase{"--config 0x3000002 --clock 0xffff0004", 0,
+                {", 10 DRAM commands,", "memory clock   25000 kHz"}, {}}));
+
+TEST(TovmemCli, JsonLinesKeepTheirEventsAndAddOnlyKeys) {
+    const Outcome o = tovmem("run --config 0x3000099 --clock 10 --format jsonl --reg 0x47c=1");
+    const auto l = lines(o.out);
+    ASSERT_FALSE(l.empty());
+    const std::regex event(R"re(^\{"ev":"(store|load|aux_load|delay_ticks|delay_ms|trace)","?)re");
+    for (size_t i = 0; i + 1 < l.size(); ++i) EXPECT_TRUE(std::regex_search(l[i], event)) << l[i];
+    EXPECT_TRUE(std::regex_search(
+        l.back(), std::regex(R"(^\{"ev":"result","ret":1,"config_id":50331801,"clock_index":10,"mem_size":67108864,)"
+                             R"("bus_flag":1,"mode_flag":0,"power_mode":0,"mem_clock_khz":182250,)"
+                             R"("mem_size_out":33554432,"map_value":5,"reserved":\[2779096485,2779096485,)"
+                             R"(2779096485,2779096485,2779096485\],"t":1105000,"elapsed":1105000\}$)")))
+        << l.back();
+}
+
+// ---- tables ----
+
+TEST(TovmemCli, ListHasAHeaderAndEveryRowInTextAndJsonLines) {
+    const Outcome text = tovmem("list");
+    EXPECT_EQ(text.status, 0);
+    const auto t = lines(text.out);
+    ASSERT_EQ(t.size(), 192u);
+    EXPECT_EQ(t[0].rfind("family row  id", 0), 0u) << t[0];
+    EXPECT_TRUE(has(text.out, "0x03000099  meminit_varnel_high_1down_V58C2256164SCI5"));
+
+    const Outcome jl = tovmem("list --format jsonl");
+    const auto j = lines(jl.out);
+    ASSERT_EQ(j.size(), 191u);
+    std::map<std::string, int> per_family;
+    for (const std::string& s : j) {
+        const auto row = nlohmann::json::parse(s);
+        ++per_family[row.at("family").get<std::string>()];
+        if (row.at("id") == 0x3000099) {
+            EXPECT_EQ(row.at("row"), 79);
+            EXPECT_EQ(row.at("routine"), "meminit_varnel_high_1down_V58C2256164SCI5");
+            EXPECT_EQ(row.at("size"), 64 * 0x100000);
+            EXPECT_EQ(row.at("map"), 4);
+        }
+    }
+    EXPECT_EQ(per_family, (std::map<std::string, int>{{"halden", 28}, {"orlit", 59}, {"varnel", 104}}));
+}
+
+TEST(TovmemCli, ShowListsEveryClockIndexWithClockSizeAndResult) {
+    const Outcome o = tovmem("show 0x3000099");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(has(o.out, "ID 0x3000099: varnel table, row 79"));
+    EXPECT_TRUE(has(o.out, "routine        meminit_varnel_high_1down_V58C2256164SCI5"));
+    const std::regex row(R"(^ +(\d+|0x[0-9a-f]+) +(\S+) +(\d+) kHz +(\d+) MiB +1 memory up +[0-9.]+$)");
+    int clocks = 0;
+    for (const std::string& l : lines(o.out)) clocks += std::regex_match(l, row);
+    EXPECT_EQ(clocks, 15);  // 0..13 and the reserved 0xffff0004
+    EXPECT_TRUE(has(o.out, "         10          10    182250 kHz  32 MiB"));
+
+    const Outcome j = tovmem("show 0x10 --format jsonl");
+    const auto l = lines(j.out);
+    ASSERT_EQ(l.size(), 1u + 14 + 3);
+    EXPECT_EQ(nlohmann::json::parse(l[0]).at("remapped"), true);
+    const auto c1 = nlohmann::json::parse(l[2]);
+    EXPECT_EQ(c1.at("clock_index"), 1);
+    EXPECT_EQ(c1.at("after_dispatch"), 7);
+    EXPECT_EQ(c1.at("ret"), 1);
+
+    const Outcome unlisted = tovmem("show 0x30000999");
+    EXPECT_TRUE(has(unlisted.out, "not listed: the family's default row 0x3000000 runs")) << unlisted.out;
+    const Outcome outside = tovmem("show 0x2000000");
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_TRUE(has(outside.out, "in none of the three families"));
+}
+
+// ---- check ----
+
+TEST(TovmemCli, CheckOfARunAndOfItsTraceAgree) {
+    for (const char* args : {"--config 0x3000099 --clock 10", "--config 0x3000002 --clock 10",
+                             "--config 0x10 --clock 1"}) {
+        const Outcome run = tovmem(std::string("check ") + args);
+        const TempFile trace(bus_only(tovmem(std::string("run ") + args + " --format jsonl").out));
+        const Outcome file = tovmem("check " + trace.path);
+        const Outcome stdin_ = run_shell(std::string(TOVMEM_PATH) + " check - <" + trace.path);
+        EXPECT_TRUE(has(run.out, "command counts are read as memory-clock cycles")) << args;
+        // The verdict lines (after the header) agree.
+        auto verdicts = [](const std::string& s) { return s.substr(s.find("\n\n")); };
+        EXPECT_EQ(verdicts(run.out), verdicts(file.out)) << args;
+        EXPECT_EQ(verdicts(run.out), verdicts(stdin_.out)) << args;
+        EXPECT_EQ(run.status, file.status) << args;
+    }
+    const Outcome good = tovmem("check --config 0x3000099 --clock 10");
+    EXPECT_EQ(good.status, 0);
+    EXPECT_TRUE(has(good.out, "9 rules: 9 pass, 0 fail"));
+    EXPECT_TRUE(has(good.out, "count 39151 cycles at 182250 kHz = 214.8 us"));
+    const Outcome cl4 = tovmem("check --config 0x3000041 --clock 10");
+    EXPECT_EQ(cl4.status, 1);
+    EXPECT_TRUE(has(cl4.out, "FAIL  cas-latency")) << cl4.out;
+    const Outcome first_family = tovmem("check --config 0x10 --clock 1");
+    EXPECT_TRUE(has(first_family.out, "FAIL  cke-low-first")) << first_family.out;
+}
+
+TEST(TovmemCli, CheckAllPrintsALinePerConfigurationAndATotal) {
+    const Outcome o = tovmem("check --all");
+    const auto l = lines(o.out);
+    const std::regex config(R"(^0x[0-9a-f]{8} clock +\d+  (ok|FAIL|no DRAM commands) ?.*$)");
+    size_t configs = 0, failing = 0, ok = 0, silent = 0;
+    for (const std::string& s : l) {
+        if (!std::regex_match(s, config)) continue;
+        ++configs;
+        failing += has(s, "  FAIL ");
+        ok += has(s, "  ok ");
+        silent += has(s, "  no DRAM commands");
+    }
+    EXPECT_EQ(configs, 191u * 14);
+    ASSERT_GE(l.size(), 2u);
+    char expected[200];
+    std::snprintf(expected, sizeof expected,
+                  "total: 2674 configurations (191 table IDs x clock_index 0..13): %zu pass every rule, %zu fail at "
+                  "least one, %zu issue no DRAM command",
+                  ok, failing, silent);
+    EXPECT_EQ(l[l.size() - 2], expected);
+    EXPECT_EQ(o.status, failing ? 1 : 0);
+}
+
+// ---- diff ----
+
+TEST(TovmemCli, DiffShowsDifferingStoresAndInsertedSteps) {
+    const Outcome same = tovmem("diff --config 0x3000099 --clock 10");
+    EXPECT_EQ(same.status, 0);
+    EXPECT_TRUE(has(same.out, "identical: 137 steps alike, 0 only in A, 0 only in B"));
+
+    const Outcome d = tovmem("diff --config 0x3000099 --clock 10 --config 0x3000020 --clock 10");
+    EXPECT_EQ(d.status, 1);
+    EXPECT_TRUE(has(d.out, "~    20.500  write  SYS_050        0x050 := 0x0f006704\n"
+                           "     20.500  write  SYS_050        0x050 := 0x0f006700\n"));
+    EXPECT_TRUE(has(d.out, "+    45.500  write  BLK_43C        0x43c := 0x00020000\n"));
+    EXPECT_TRUE(has(d.out, "different: 134 steps alike, 0 only in A, 2 only in B, 2 stores and 1 reads"));
+
+    // Decoded commands on differing command words; the same from trace files.
+    const Outcome cmd = tovmem("diff --config 0x3000099 --config 0x3000002 --clock 10");
+    EXPECT_TRUE(has(cmd.out, "0x824 := 0x000f0032  [DRAM command 9: mode register set: CAS latency 3, burst 4, count 15]"))
+        << cmd.out;
+    const TempFile a(bus_only(tovmem("run --config 0x3000099 --clock 10 --format jsonl").out));
+    const TempFile b(tovmem("run --config 0x3000002 --clock 10 --format jsonl").out);
+    const Outcome files = tovmem("diff " + a.path + " " + b.path);
+    EXPECT_EQ(files.status, 1);
+    auto body = [](const std::string& s) { return s.substr(s.find('\n', s.find("+++"))); };
+    EXPECT_EQ(body(files.out), body(cmd.out));
+}
+
+TEST(TovmemCli, DiffOfAStuckRunListsTheStepsItNeverReached) {
+    const TempFile healthy(tovmem("run --config 0x3000099 --clock 10 --format jsonl").out);
+    const TempFile stuck(tovmem("run --config 0x3000099 --clock 10 --cmd-stuck-at 9 --format jsonl").out);
+    const Outcome o = tovmem("diff " + healthy.path + " " + stuck.path);
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(has(o.out, "- ")) << o.out;
+    EXPECT_TRUE(has(o.out, "[DRAM command 10: closing command, count 200]"));
+    EXPECT_TRUE(has(o.out, "B: result 0,"));
+    // The polls of the stuck command are B's extra steps; the alignment keeps
+    // every earlier command paired.
+    EXPECT_FALSE(has(o.out, "[DRAM command 8:")) << o.out;
+}
+
+// ---- waveform ----
+
+// name -> (time, value) changes of a VCD, with the $dumpvars values at time 0.
+std::map<std::string, std::vector<std::pair<long, std::string>>> vcd_changes(const std::string& vcd) {
+    std::map<std::string, std::string> names;
+    std::map<std::string, std::vector<std::pair<long, std::string>>> out;
+    std::istringstream in(vcd);
+    std::string tok;
+    long now = 0;
+    while (in >> tok) {
+        if (tok == "$var") {
+            std::string type, width, id, name;
+            in >> type >> width >> id >> name;
+            names[id] = name;
+        } else if (tok[0] == '#') {
+            now = std::stol(tok.substr(1));
+        } else if (tok[0] == 'b' || tok[0] == 's') {
+            std::string id;
+            in >> id;
+            std::string v = tok.substr(1);
+            if (tok[0] == 'b') {
+                v.erase(0, std::min(v.find_first_not_of('0'), v.size() - 1));
+                if (v.find_first_not_of('x') == std::string::npos) v = "x";
+            }
+            out[names[id]].push_back({now, v});
+        } else if ((tok[0] == '0' || tok[0] == '1' || tok[0] == 'x') && tok.size() > 1 && names.count(tok.substr(1))) {
+            out[names[tok.substr(1)]].push_back({now, tok.substr(0, 1)});
+        }
+    }
+    return out;
+}
+
+TEST(TovmemCli, VcdConvertsWithAViewerAndKeepsEveryChange) {
+    const TempFile vcd(tovmem("run --config 0x3000099 --clock 10 --format vcd").out);
+    const TempFile fst;
+    const Outcome conv = run_shell("vcd2fst " + vcd.path + " " + fst.path);
+    ASSERT_EQ(conv.status, 0) << "vcd2fst (Debian package gtkwave) failed or is missing: " << conv.err;
+    EXPECT_TRUE(conv.err.empty()) << conv.err;
+    const Outcome back = run_shell("fst2vcd " + fst.path);
+    ASSERT_EQ(back.status, 0) << back.err;
+
+    // vcd2fst accepts broken input silently; the round trip shows what it understood.
+    const auto ours = vcd_changes(vcd.read());
+    const auto theirs = vcd_changes(back.out);
+    ASSERT_GT(ours.size(), 30u);
+    for (const auto& [name, changes] : ours) {
+        ASSERT_TRUE(theirs.count(name)) << name;
+        EXPECT_EQ(theirs.at(name).back(), changes.back()) << name;
+    }
+    // Register signals end on the last value stored; the command string walks the power-up list.
+    const auto stores = lines(tovmem("run --config 0x3000099 --clock 10 --format jsonl").out);
+    std::map<std::string, std::string> last;
+    const std::regex store(R"re("ev":"store","off":(\d+),"val":(\d+))re");
+    std::smatch m;
+    for (const std::string& l : stores)
+        if (std::regex_search(l, m, store)) {
+            char bin[40];
+            std::string b;
+            for (uint32_t v = std::stoul(m[2]); v; v >>= 1) b.insert(b.begin(), char('0' + (v & 1)));
+            std::snprintf(bin, sizeof bin, "%s", b.empty() ? "0" : b.c_str());
+            last[m[1]] = bin;
+        }
+    EXPECT_EQ(theirs.at("DRC_CFG").back().second, last[std::to_string(0x810)]);
+    EXPECT_EQ(theirs.at("DRC_LANE0").back().second, last[std::to_string(0x860)]);
+    std::vector<std::string> cmds;
+    for (const auto& [t, v] : theirs.at("dram_cmd")) cmds.push_back(v);
+    EXPECT_EQ(cmds, (std::vector<std::string>{"idle", "NOP_CKE_low", "NOP_CKE_high", "PRE_all", "EMRS",
+                                              "MRS_DLL_reset", "PRE_all", "REF", "REF", "MRS", "CLOSE"}));
+    std::vector<std::string> cke;
+    for (const auto& [t, v] : theirs.at("cke")) cke.push_back(v);
+    EXPECT_EQ(cke, (std::vector<std::string>{"x", "0", "1"}));
+    EXPECT_EQ(theirs.at("done").back().second, "1");
+}
+
+TEST(TovmemCli, VcdOfABusOnlyTraceMatchesTheRun) {
+    const std::string run = tovmem("run --config 0x3000099 --clock 10 --cmd-latency 2 --format vcd").out;
+    const TempFile trace(bus_only(tovmem("run --config 0x3000099 --clock 10 --cmd-latency 2 --format jsonl").out));
+    const Outcome o = tovmem("vcd " + trace.path);
+    EXPECT_EQ(o.status, 0);
+    auto body = [](const std::string& s) { return s.substr(s.find('\n')); };  // past the $comment line
+    EXPECT_EQ(body(o.out), body(run));
+}
+
+// ---- the README's host example is the program the build runs ----
+
+TEST(Readme, HostExampleIsQuotedAsBuilt) {
+    const std::string dir = TOV_SOURCE_DIR;
+    std::ifstream readme_file(dir + "/README.md"), example_file(dir + "/examples/host_bring_up.cpp");
+    std::stringstream readme, example;
+    readme << readme_file.rdbuf();
+    example << example_file.rdbuf();
+    const std::string r = readme.str();
+    const size_t section = r.find("## Calling the library");
+    ASSERT_NE(section, std::string::npos);
+    const size_t from = r.find("```c++\n", section);
+    ASSERT_NE(from, std::string::npos);
+    const size_t to = r.find("```", from + 7);
+    const std::string quoted = r.substr(from + 7, to - from - 7);
+    std::string code = example.str();
+    code.erase(0, code.find("#include"));  // past the file's header comment
+    EXPECT_EQ(quoted, code);
 }
 
 }  // namespace

@@ -1,0 +1,256 @@
+#include "tools/tovmem/analysis.h"
+
+#include <map>
+#include <set>
+
+#include "meminit/entry/config_table.h"
+#include "meminit/hw/access.h"
+#include "meminit/hw/regs.h"
+
+namespace tovmem {
+
+using tov::sim::Event;
+using tov::sim::EventKind;
+namespace reg = tov::reg;
+
+namespace {
+
+// Registers whose stable read takes two loads and keeps the first.
+bool read_twice(uint32_t off) {
+    return off == reg::BLK_414 || off == reg::BLK_418 || off == reg::REG_6130 || off == reg::REG_6134;
+}
+
+// Splits a run of loads of one register [i, end) into the stable reads that
+// made it: each ends when three successive loads agree (two loads for the
+// read-twice registers) or after the library's limit of loads.
+void split_reads(const std::vector<Event>& ev, size_t i, size_t end, std::vector<Step>& out) {
+    const uint32_t off = ev[i].off;
+    const uint32_t mask = off == reg::SYS_0F8 ? ~0xfu : ~0u;
+    while (i < end) {
+        Step s;
+        s.kind = StepKind::read;
+        s.off = off;
+        s.first = i;
+        if (read_twice(off) && i + 1 < end) {
+            s.last = i + 1;
+            s.loads = 2;
+            s.val = ev[i].val;
+        } else {
+            size_t k = i;
+            s.settled = false;
+            while (k < end && k - i < tov::stable_read_max_loads) {
+                if (k - i >= 2 && (ev[k].val & mask) == (ev[k - 1].val & mask) &&
+                    (ev[k - 1].val & mask) == (ev[k - 2].val & mask)) {
+                    s.settled = true;
+                    break;
+                }
+                ++k;
+            }
+            if (k == end || !s.settled) k = k - 1;  // the last load taken
+            s.last = k;
+            s.loads = static_cast<uint32_t>(k - i + 1);
+            s.val = ev[k].val & mask;
+        }
+        out.push_back(s);
+        i = s.last + 1;
+    }
+}
+
+}  // namespace
+
+std::vector<Step> steps_of(const std::vector<Event>& ev) {
+    std::vector<Step> out;
+    int commands = 0;
+    for (size_t i = 0; i < ev.size(); ++i) {
+        const Event& e = ev[i];
+        if (e.kind == EventKind::load) {
+            size_t j = i;
+            while (j + 1 < ev.size() && ev[j + 1].kind == EventKind::load && ev[j + 1].off == e.off) ++j;
+            split_reads(ev, i, j + 1, out);
+            i = j;
+            continue;
+        }
+        Step s;
+        s.first = s.last = i;
+        s.off = e.off;
+        s.val = e.val;
+        if (e.kind == EventKind::store) {
+            s.kind = StepKind::store;
+            if (e.off == reg::DRC_CMD && e.val != 0) s.command = ++commands;
+        } else if (e.kind == EventKind::aux_load) {
+            s.kind = StepKind::aux_read;
+            s.loads = 1;
+        }
+        out.push_back(s);
+    }
+    return out;
+}
+
+const CommandInfo* Analysis::command_at(size_t step) const {
+    for (const CommandInfo& c : commands)
+        if (c.step == step) return &c;
+    return nullptr;
+}
+
+Analysis analyse(const tov::sim::RunResult& r) {
+    Analysis a;
+    const auto& ev = r.events;
+    a.steps = steps_of(ev);
+    for (const Event& e : ev) {
+        a.loads += e.kind == EventKind::load || e.kind == EventKind::aux_load;
+        a.stores += e.kind == EventKind::store;
+        a.delays += e.kind == EventKind::delay_ticks || e.kind == EventKind::delay_ms;
+        a.messages += e.kind == EventKind::trace;
+    }
+    uint32_t word = 0, data = 0;
+    uint32_t written[2] = {0, 0};
+    bool slot_written[2] = {false, false};
+    int pending_slot = -1;
+    CommandInfo* open = nullptr;  // command whose completion reads are being collected
+    for (size_t i = 0; i < a.steps.size(); ++i) {
+        const Step& s = a.steps[i];
+        if (s.kind == StepKind::read && !s.settled) a.unsettled.push_back(i);
+        if (s.kind == StepKind::store) {
+            open = nullptr;
+            if (s.off == reg::DRC_CMD_WORD) word = s.val;
+            if (s.off == reg::DRC_TEST_DATA) data = s.val;
+            if (s.off == reg::DRC_TEST_CTRL) {
+                const uint32_t slot = (s.val >> 4) & 1;
+                if (s.val & 4) {
+                    written[slot] = data;
+                    slot_written[slot] = true;
+                    pending_slot = -1;
+                } else {
+                    pending_slot = static_cast<int>(slot);
+                }
+            }
+            if (s.command) {
+                CommandInfo c;
+                c.number = s.command;
+                c.step = i;
+                c.cmd = tov::sim::decode_command(s.val, word);
+                c.time = ev[s.first].time;
+                a.commands.push_back(c);
+                open = &a.commands.back();
+            }
+        } else if (s.kind == StepKind::read) {
+            if (s.off == reg::DRC_CMD_STATUS && open) {
+                ++open->polls;
+                open->poll_loads += s.loads;
+                open->last_poll = i;
+                open->wait_end = ev[s.last].time;
+                open->unsettled = !s.settled;
+                open->done = s.settled && (s.val & 1);
+                open->busy += s.settled && !(s.val & 1);
+            } else {
+                open = nullptr;
+            }
+            if (s.off == reg::DRC_TEST_DATA && pending_slot >= 0) {
+                FbReadBack f;
+                f.step = i;
+                f.slot = static_cast<uint32_t>(pending_slot);
+                f.expected = written[f.slot];
+                f.written = slot_written[f.slot];
+                f.actual = s.val;
+                a.readbacks.push_back(f);
+                pending_slot = -1;
+            }
+        } else if (s.kind == StepKind::aux_read) {
+            open = nullptr;
+        }
+    }
+    return a;
+}
+
+std::string routine_of(uint32_t config_id) {
+    const tov::Family f = tov::classify(config_id);
+    const tov::ConfigTable t = tov::family_table(f);
+    bool matched = false;
+    const tov::ConfigEntry* row = tov::lookup(t, config_id, &matched);
+    if (!row) return "no routine (outside the three families)";
+    return strf("%s (%s row %u%s)", tov::routine_name(row->routine), t.name, static_cast<unsigned>(row - t.rows),
+                matched ? "" : ", default");
+}
+
+std::string cause_of(const tov::sim::RunResult& r, const Analysis& a) {
+    if (r.ret == 1) return {};
+    // The last thing that went wrong on the bus is what ended the routine.
+    size_t best_step = 0;
+    std::string best;
+    auto consider = [&](size_t step, std::string why) {
+        if (best.empty() || step >= best_step) {
+            best_step = step;
+            best = std::move(why);
+        }
+    };
+    for (size_t i : a.unsettled) {
+        const Step& s = a.steps[i];
+        consider(i, strf("register %s 0x%03x never settled: %u loads without three agreeing, last 0x%08x",
+                         reg_name(s.off).c_str(), s.off, s.loads, r.events[s.last].val));
+    }
+    for (const CommandInfo& c : a.commands) {
+        if (!c.gave_up()) continue;
+        consider(c.last_poll, strf("DRAM command %d (%s) not done after %.1f ms: %u of %u polls saw it busy",
+                                   c.number, describe(c.cmd).c_str(), ms(c.wait_end - c.time), c.busy, c.polls));
+    }
+    for (const FbReadBack& f : a.readbacks) {
+        if (f.ok()) continue;
+        consider(f.step, strf("frame-buffer check: test slot %u read back 0x%08x, expected 0x%08x (bits 0x%x differ)",
+                              f.slot, f.actual, f.expected, f.actual ^ f.expected));
+    }
+    if (!best.empty()) return best;
+    if (r.events.empty() && tov::classify(r.record.config_id) == tov::Family::none)
+        return strf("ID 0x%x is outside the three families: nothing was touched", r.record.config_id);
+    return strf("the routine returned %d without a failure visible on the bus", r.ret);
+}
+
+std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
+    std::vector<std::string> notes;
+    const uint32_t id = b.r.record.config_id;
+    if (b.has_result) {
+        const tov::Family f = tov::classify(id);
+        if (f != tov::Family::none) {
+            const tov::ConfigTable t = tov::family_table(f);
+            bool matched = false;
+            const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
+            if (!matched)
+                notes.push_back(strf("ID 0x%x is not in the %s table; row 0 (ID 0x%x, %s) ran instead, with row 0's "
+                                     "values and clock_index as given",
+                                     id, t.name, row->id, tov::routine_name(row->routine)));
+        }
+    }
+    if (!b.executed) return notes;
+    const tov::sim::ChipConfig& chip = b.opts.req.chip;
+    std::set<uint32_t> loaded;
+    for (const Event& e : b.r.events)
+        if (e.kind == EventKind::load) loaded.insert(e.off);
+    const uint32_t commands = static_cast<uint32_t>(a.commands.size());
+    if (chip.cmd_stuck_at > commands)
+        notes.push_back(strf("--cmd-stuck-at %u had no effect: the run started %u DRAM command%s", chip.cmd_stuck_at,
+                             commands, commands == 1 ? "" : "s"));
+    if (b.opts.cmd_latency_given && chip.cmd_latency > 0 && !loaded.count(reg::DRC_CMD_STATUS))
+        notes.push_back(strf("--cmd-latency %u had no effect: DRC_CMD_STATUS 0x828 was never read", chip.cmd_latency));
+    for (uint32_t slot = 0; slot < 2; ++slot) {
+        if (chip.fb_corrupt[slot] == 0) continue;
+        bool written = false;
+        for (const Step& s : a.steps)
+            written |= s.kind == StepKind::store && s.off == reg::DRC_TEST_CTRL && (s.val & 4) && ((s.val >> 4) & 1) == slot;
+        if (!written)
+            notes.push_back(strf("--fb-corrupt %u=0x%x had no effect: the test client never wrote slot %u", slot,
+                                 chip.fb_corrupt[slot], slot));
+    }
+    for (uint32_t off : chip.unstable)
+        if (!loaded.count(off))
+            notes.push_back(strf("--unstable 0x%x had no effect: %s 0x%03x was never read", off, reg_name(off).c_str(), off));
+    for (const auto& [off, v] : chip.presets)
+        if (!loaded.count(off))
+            notes.push_back(strf("--reg 0x%x=0x%x had no effect: %s 0x%03x was never read", off, v,
+                                 reg_name(off).c_str(), off));
+    bool aux = false;
+    for (const Event& e : b.r.events) aux |= e.kind == EventKind::aux_load;
+    if (b.opts.aux_value_given && !aux)
+        notes.push_back(strf("--aux-value 0x%x had no effect: the word behind aux_base was never read", chip.aux_value));
+    return notes;
+}
+
+}  // namespace tovmem

@@ -1,0 +1,84 @@
+// What a bring-up did, read from its bus events alone (loads and stores with
+// their times), so that it works for every trace, including those recorded
+// without delay or message events: stable reads and whether they settled,
+// DRAM commands and their completion waits, time-outs, frame-buffer
+// read-backs, the cause of a failure and notes on the run.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/command_decode.h"
+#include "tools/tovmem/cli.h"
+
+namespace tovmem {
+
+enum class StepKind { store, read, aux_read, other };
+
+// One bus access as the library makes it: a store, a stable read (the run of
+// loads of one register until three agree, or gives up), an aux load; other
+// events (delays, messages) are steps of kind `other`.
+struct Step {
+    StepKind kind = StepKind::other;
+    uint32_t off = 0;
+    uint32_t val = 0;      // stored value; settled (or last loaded) value of a read
+    size_t first = 0;      // index of its first and last event
+    size_t last = 0;
+    uint32_t loads = 0;
+    bool settled = true;
+    int command = 0;       // store starting DRAM command n (from 1); 0 otherwise
+};
+
+std::vector<Step> steps_of(const std::vector<tov::sim::Event>& events);
+
+// A DRAM command and what the completion reads after it saw.
+struct CommandInfo {
+    int number = 0;          // from 1
+    size_t step = 0;         // the store to DRC_CMD
+    tov::sim::DramCommand cmd;
+    uint64_t time = 0;       // time of the store
+    uint32_t polls = 0;      // reads of DRC_CMD_STATUS before the next store
+    uint32_t busy = 0;       // of which settled with the done bit clear
+    uint32_t poll_loads = 0;
+    size_t last_poll = 0;    // step of the last poll (when polls > 0)
+    uint64_t wait_end = 0;   // time of the last poll load
+    bool done = false;       // last poll settled with the done bit set
+    bool unsettled = false;  // last poll never settled
+    bool gave_up() const { return polls > 0 && !done && !unsettled; }
+};
+
+// A read-back of the register test client and the word last written to its slot.
+struct FbReadBack {
+    size_t step = 0;
+    uint32_t slot = 0;
+    uint32_t expected = 0;
+    uint32_t actual = 0;
+    bool written = false;  // the slot was written before (expected is known)
+    bool ok() const { return !written || expected == actual; }
+};
+
+struct Analysis {
+    std::vector<Step> steps;
+    std::vector<CommandInfo> commands;
+    std::vector<FbReadBack> readbacks;
+    std::vector<size_t> unsettled;  // steps of reads that never settled
+    size_t loads = 0, stores = 0, delays = 0, messages = 0;
+    const CommandInfo* command_at(size_t step) const;
+};
+
+Analysis analyse(const tov::sim::RunResult& r);
+
+// Why a failed bring-up failed, in one sentence, from its bus events; empty
+// when the run returned 1.
+std::string cause_of(const tov::sim::RunResult& r, const Analysis& a);
+
+// Notes on a bring-up: an ID the table does not list, an ID outside the
+// families, fault options that had no effect on the run.
+std::vector<std::string> notes_of(const Bringup& b, const Analysis& a);
+
+// "meminit_... (varnel row 79)" for the routine an ID dispatches to.
+std::string routine_of(uint32_t config_id);
+
+}  // namespace tovmem

@@ -1,0 +1,26 @@
+// The JEDEC DDR SDRAM power-up rules, checked on a bring-up's DRAM commands.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/tovmem/analysis.h"
+
+namespace tovmem {
+
+enum class Verdict { pass, fail, not_applicable };
+
+struct RuleResult {
+    const char* name;
+    Verdict verdict;
+    std::string finding;  // one line
+};
+
+// The rules in power-up order: cke-low-first, cke-high-200us,
+// precharge-before-mrs, emrs-before-dll-reset, precharge-after-dll-reset,
+// two-refreshes, final-mrs, dll-reset-200-cycles, cas-latency. `khz` is the
+// memory clock the run reported (0: unknown); a command word's count is read
+// as memory-clock cycles at that clock.
+std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& commands, uint32_t khz);
+
+}  // namespace tovmem

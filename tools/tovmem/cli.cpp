@@ -1,0 +1,285 @@
+#include "tools/tovmem/cli.h"
+
+
+#include <cstdarg>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include <nlohmann/json.hpp>
+
+#include "meminit/hw/regs.h"
+#include "sim/image/image_runner.h"
+#include "tools/tovmem/analysis.h"
+
+namespace tovmem {
+
+using tov::sim::Event;
+using tov::sim::EventKind;
+
+void usage_fail(const std::string& msg) { throw UsageError{msg}; }
+
+uint32_t parse_u32(const std::string& what, const std::string& s) {
+    const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    const size_t from = hex ? 2 : 0;
+    uint64_t v = 0;
+    bool ok = s.size() > from && s.size() - from <= 16;
+    for (size_t i = from; ok && i < s.size(); ++i) {
+        const char c = s[i];
+        uint32_t d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else {
+            ok = false;
+            break;
+        }
+        v = v * (hex ? 16 : 10) + d;
+        ok = v <= 0xffffffffull;
+    }
+    if (!ok) usage_fail(what + " expects a 32-bit number (decimal or 0x-hex), not '" + s + "'");
+    return static_cast<uint32_t>(v);
+}
+
+uint32_t parse_offset(const std::string& what, const std::string& s) {
+    const uint32_t off = parse_u32(what, s);
+    if (off % 4 != 0 || off >= tov::sim::Simulator::reg_span)
+        usage_fail(what + " expects a register offset (a multiple of 4 below 0x10000), not '" + s + "'");
+    return off;
+}
+
+std::pair<std::string, std::string> split_pair(const std::string& what, const std::string& s) {
+    const size_t eq = s.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == s.size()) usage_fail(what + " expects A=B, not '" + s + "'");
+    return {s.substr(0, eq), s.substr(eq + 1)};
+}
+
+void out(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::vprintf(fmt, ap);
+    va_end(ap);
+}
+
+std::string strf(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    char buf[512];
+    const int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    if (n < 0) return {};
+    if (static_cast<size_t>(n) < sizeof buf) return std::string(buf, n);
+    std::string big(n + 1, '\0');
+    va_start(ap, fmt);
+    std::vsnprintf(big.data(), big.size(), fmt, ap);
+    va_end(ap);
+    big.resize(n);
+    return big;
+}
+
+std::string reg_name(uint32_t off) {
+    const char* n = tov::reg::name_of(off);
+    return n ? n : "?";
+}
+
+std::string reg_label(uint32_t off) { return strf("%-14s 0x%03x", reg_name(off).c_str(), off); }
+
+double ms(uint64_t units) { return static_cast<double>(units) / 10000.0; }
+
+std::string size_text(uint32_t bytes) {
+    if (bytes % 0x100000 == 0) return strf("%u MiB", bytes / 0x100000);
+    return strf("0x%x bytes", bytes);
+}
+
+void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
+    auto* config = cmd.add_option("--config", a.config, "configuration ID (config_id)")->type_name("ID");
+    auto* clock = cmd.add_option("--clock", a.clock, "memory clock selector (clock_index)")->type_name("N");
+    if (required) {
+        config->required();
+        clock->required();
+    }
+    cmd.add_option("--power-mode", a.power_mode, "power mode (default 0)")->type_name("N");
+    cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0");
+    const char* image = "Kernel image";
+    cmd.add_option("--image", a.image, "run this tovmem.sys in an x86 emulator instead of the host build")
+        ->type_name("PATH")->group(image);
+    cmd.add_option("--image-base", a.image_base, "where the image is loaded (default 0x80a00000, 64 KiB aligned)")
+        ->type_name("ADDR")->group(image);
+    const char* chip = "Simulated chip";
+    cmd.add_option("--reg", a.regs, "register OFF holds VAL at the start (repeatable)")
+        ->type_name("OFF=VAL")->allow_extra_args(false)->group(chip);
+    a.cmd_latency_opt = cmd.add_option("--cmd-latency", a.cmd_latency,
+                                       "each DRAM command stays in flight for the next K loads of 0x828")
+                            ->type_name("K")->group(chip);
+    cmd.add_option("--cmd-stuck-at", a.cmd_stuck_at, "the Nth DRAM command (from 1) never completes")
+        ->type_name("N")->group(chip);
+    cmd.add_option("--fb-corrupt", a.fb_corrupt, "test-client writes to slot 0 or 1 are XORed with MASK (repeatable)")
+        ->type_name("SLOT=MASK")->allow_extra_args(false)->group(chip);
+    cmd.add_option("--unstable", a.unstable, "odd-numbered loads of OFF return the inverted value (repeatable)")
+        ->type_name("OFF")->allow_extra_args(false)->group(chip);
+    a.aux_value_opt = cmd.add_option("--aux-value", a.aux_value, "the word behind aux_base (default 0)")
+                          ->type_name("V")->group(chip);
+}
+
+RunOptions resolve(const RunArgs& a) {
+    RunOptions o;
+    tov::sim::RunRequest& q = o.req;
+    if (!a.config.empty()) q.config_id = parse_u32("--config", a.config);
+    if (!a.clock.empty()) q.clock_index = parse_u32("--clock", a.clock);
+    if (!a.power_mode.empty()) q.power_mode = parse_u32("--power-mode", a.power_mode);
+    q.no_aux = a.no_aux;
+    o.image = a.image;
+    o.image_base = a.image_base.empty() ? tov::sim::image::default_image_base
+                                        : parse_u32("--image-base", a.image_base);
+    if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
+    for (const std::string& r : a.regs) {
+        const auto [off, v] = split_pair("--reg", r);
+        q.chip.presets[parse_offset("--reg", off)] = parse_u32("--reg", v);
+    }
+    if (a.cmd_latency_opt && a.cmd_latency_opt->count()) {
+        q.chip.cmd_latency = parse_u32("--cmd-latency", a.cmd_latency);
+        o.cmd_latency_given = true;
+    }
+    if (!a.cmd_stuck_at.empty()) {
+        q.chip.cmd_stuck_at = parse_u32("--cmd-stuck-at", a.cmd_stuck_at);
+        if (q.chip.cmd_stuck_at == 0) usage_fail("--cmd-stuck-at counts commands from 1");
+    }
+    for (const std::string& f : a.fb_corrupt) {
+        const auto [slot, mask] = split_pair("--fb-corrupt", f);
+        const uint32_t s = parse_u32("--fb-corrupt", slot);
+        if (s > 1) usage_fail("--fb-corrupt slot must be 0 or 1, not '" + slot + "'");
+        q.chip.fb_corrupt[s] = parse_u32("--fb-corrupt", mask);
+    }
+    for (const std::string& u : a.unstable) q.chip.unstable.insert(parse_offset("--unstable", u));
+    if (a.aux_value_opt && a.aux_value_opt->count()) {
+        q.chip.aux_value = parse_u32("--aux-value", a.aux_value);
+        o.aux_value_given = true;
+    }
+    return o;
+}
+
+tov::sim::RunResult execute(const RunOptions& o) {
+    if (o.image.empty()) return tov::sim::run_bring_up(o.req);
+    try {
+        tov::sim::image::ImageRunner runner(tov::sim::image::read_file(o.image), {.image_base = o.image_base});
+        return runner.run(o.req);
+    } catch (const tov::sim::image::ImageError& e) {
+        usage_fail(o.image + ": " + e.what());
+    }
+}
+
+Bringup run_bringup(const RunOptions& o) {
+    Bringup b;
+    b.r = execute(o);
+    b.executed = true;
+    b.opts = o;
+    b.source = strf("config 0x%x, clock_index %u", o.req.config_id, o.req.clock_index);
+    if (o.req.power_mode) b.source += strf(", power_mode %u", o.req.power_mode);
+    b.source += ": " + routine_of(o.req.config_id);
+    return b;
+}
+
+namespace {
+
+using nlohmann::json;
+
+uint64_t field(const json& j, const char* key, const std::string& where) {
+    auto it = j.find(key);
+    if (it == j.end() || !it->is_number_integer())
+        usage_fail(where + ": \"" + key + "\" missing or not an integer");
+    return it->is_number_unsigned() ? it->get<uint64_t>() : static_cast<uint64_t>(it->get<int64_t>());
+}
+
+uint32_t field32(const json& j, const char* key, const std::string& where) {
+    const uint64_t v = field(j, key, where);
+    if (v > 0xffffffffull) usage_fail(where + ": \"" + key + "\" is not a 32-bit value");
+    return static_cast<uint32_t>(v);
+}
+
+}  // namespace
+
+Bringup read_trace(std::istream& in, const std::string& name) {
+    Bringup b;
+    b.source = name;
+    b.has_result = false;
+    std::string line;
+    size_t n = 0;
+    while (std::getline(in, line)) {
+        ++n;
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+        const std::string where = name + " line " + std::to_string(n);
+        if (b.has_result) usage_fail(where + ": events after the result line");
+        json j;
+        try {
+            j = json::parse(line);
+        } catch (const json::exception&) {
+            usage_fail(where + ": not a JSON object");
+        }
+        if (!j.is_object() || !j.contains("ev") || !j["ev"].is_string())
+            usage_fail(where + ": not an event object with \"ev\"");
+        const std::string ev = j["ev"];
+        Event e{};
+        if (ev == "result") {
+            tov::sim::RunResult& r = b.r;
+            const auto ret = j.find("ret");
+            if (ret == j.end() || !ret->is_number_integer()) usage_fail(where + ": \"ret\" missing");
+            r.ret = ret->get<int32_t>();
+            tov::MemInitParams& p = r.record;
+            p.config_id = field32(j, "config_id", where);
+            p.clock_index = field32(j, "clock_index", where);
+            p.mem_size = field32(j, "mem_size", where);
+            p.bus_flag = field32(j, "bus_flag", where);
+            p.mode_flag = field32(j, "mode_flag", where);
+            p.power_mode = field32(j, "power_mode", where);
+            p.mem_clock_khz = field32(j, "mem_clock_khz", where);
+            p.mem_size_out = field32(j, "mem_size_out", where);
+            p.map_value = field32(j, "map_value", where);
+            r.end_time = field(j, "t", where);
+            const uint64_t elapsed = field(j, "elapsed", where);
+            r.start_time = r.end_time >= elapsed ? r.end_time - elapsed : 0;
+            if (j.contains("stack_bytes")) {
+                r.from_image = true;
+                r.image.stack_bytes = field32(j, "stack_bytes", where);
+                r.image.instructions = field(j, "instructions", where);
+            }
+            b.has_result = true;
+            continue;
+        }
+        if (ev == "store" || ev == "load") {
+            e.kind = ev == "store" ? EventKind::store : EventKind::load;
+            e.off = field32(j, "off", where);
+            e.val = field32(j, "val", where);
+        } else if (ev == "aux_load") {
+            e.kind = EventKind::aux_load;
+            e.val = field32(j, "val", where);
+        } else if (ev == "delay_ticks" || ev == "delay_ms") {
+            e.kind = ev == "delay_ticks" ? EventKind::delay_ticks : EventKind::delay_ms;
+            e.val = field32(j, "n", where);
+        } else if (ev == "trace") {
+            e.kind = EventKind::trace;
+            if (!j.contains("msg") || !j["msg"].is_string()) usage_fail(where + ": \"msg\" missing");
+            e.msg = j["msg"].get<std::string>();
+        } else {
+            usage_fail(where + ": unknown event \"" + ev + "\"");
+        }
+        e.time = field(j, "t", where);
+        b.r.events.push_back(std::move(e));
+    }
+    if (!b.has_result) {
+        if (b.r.events.empty()) usage_fail(name + ": no events");
+        b.r.start_time = b.r.events.front().time;
+        b.r.end_time = b.r.events.back().time;
+    }
+    for (const Event& e : b.r.events)
+        b.r.commands += e.kind == EventKind::store && e.off == tov::reg::DRC_CMD && e.val != 0;
+    return b;
+}
+
+Bringup read_trace_file(const std::string& path) {
+    if (path == "-") return read_trace(std::cin, "standard input");
+    std::ifstream f(path);
+    if (!f) usage_fail("cannot read trace file '" + path + "'");
+    return read_trace(f, path);
+}
+
+}  // namespace tovmem

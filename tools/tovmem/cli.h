@@ -1,0 +1,87 @@
+// The argument and output layer shared by tovmem's commands: strict number
+// parsing, usage errors, the run options every bring-up command takes, the
+// one call that executes a bring-up, and JSON-lines traces read back.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "sim/simulator.h"
+
+namespace tovmem {
+
+constexpr int exit_ok = 0;
+constexpr int exit_failed = 1;
+constexpr int exit_usage = 2;
+
+// A bad argument or input: main prints it as one line and exits 2.
+struct UsageError {
+    std::string msg;
+};
+[[noreturn]] void usage_fail(const std::string& msg);
+
+// Decimal or 0x-hex, digits only (no sign, no blanks), at most 32 bits.
+uint32_t parse_u32(const std::string& what, const std::string& s);
+// A register offset: a multiple of 4 inside the register block.
+uint32_t parse_offset(const std::string& what, const std::string& s);
+std::pair<std::string, std::string> split_pair(const std::string& what, const std::string& s);
+
+// printf to standard output; main checks for write errors before exiting.
+void out(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string strf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+std::string reg_name(uint32_t off);   // "DRC_CFG", or "?" outside the map
+std::string reg_label(uint32_t off);  // "DRC_CFG        0x810"
+double ms(uint64_t units);            // virtual time units (100 ns) to ms
+std::string size_text(uint32_t bytes);
+
+// One bring-up to execute, as the options of run, check and diff describe it.
+struct RunOptions {
+    tov::sim::RunRequest req;
+    // Which fault options were given, for noting the ones without effect.
+    bool aux_value_given = false;
+    bool cmd_latency_given = false;
+    // Kernel image to run in the x86 emulator instead of the host build.
+    std::string image;
+    uint32_t image_base = 0;
+};
+
+// Raw option strings as CLI11 collects them; `resolve` turns them into a
+// RunOptions with strict parsing.
+struct RunArgs {
+    std::string config, clock, power_mode;
+    std::vector<std::string> regs, fb_corrupt, unstable;
+    std::string cmd_latency, cmd_stuck_at, aux_value;
+    bool no_aux = false;
+    std::string image, image_base;
+    CLI::Option* aux_value_opt = nullptr;
+    CLI::Option* cmd_latency_opt = nullptr;
+};
+
+// Adds --config, --clock, --power-mode, --no-aux and the chip fault options.
+void add_run_options(CLI::App& cmd, RunArgs& a, bool required);
+RunOptions resolve(const RunArgs& a);
+
+// Executes one bring-up: the single place a request turns into a result.
+tov::sim::RunResult execute(const RunOptions& o);
+
+// A bring-up to inspect: executed here or read from a JSON-lines trace.
+struct Bringup {
+    tov::sim::RunResult r;
+    bool has_result = true;    // a trace file may lack its result line
+    bool executed = false;     // `opts` holds the request
+    RunOptions opts;
+    std::string source;        // "config 0x3000099, clock_index 10" or the file name
+};
+
+Bringup run_bringup(const RunOptions& o);
+// Reads the JSON lines of `run --format jsonl` ("-" is standard input).
+Bringup read_trace_file(const std::string& path);
+Bringup read_trace(std::istream& in, const std::string& name);
+
+}  // namespace tovmem

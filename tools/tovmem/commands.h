@@ -1,0 +1,35 @@
+// tovmem's commands: each file adds its subcommand to the application and
+// returns what to run when it is chosen.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "tools/tovmem/cli.h"
+
+namespace tovmem {
+
+struct Command {
+    CLI::App* app;
+    std::function<int()> run;
+};
+
+Command add_run(CLI::App& app);
+Command add_show(CLI::App& app);
+Command add_list(CLI::App& app);
+Command add_check(CLI::App& app);
+Command add_diff(CLI::App& app);
+Command add_vcd(CLI::App& app);
+
+// Renderings shared between commands.
+void print_text(const Bringup& b);
+void print_jsonl(const Bringup& b);
+void print_vcd(const tov::sim::RunResult& r, const std::string& title);
+
+// The result line of JSON lines with the tool's "note" and "cause" keys.
+std::string result_line(const Bringup& b);
+
+}  // namespace tovmem

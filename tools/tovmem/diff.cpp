@@ -1,0 +1,164 @@
+// tovmem diff: two bring-ups' bus traces aligned step by step.
+#include <memory>
+
+#include "meminit/hw/regs.h"
+#include "tools/tovmem/align.h"
+#include "tools/tovmem/analysis.h"
+#include "tools/tovmem/commands.h"
+
+namespace tovmem {
+
+using tov::sim::Event;
+
+namespace {
+
+// The bus steps of a bring-up (delays and messages left out: not every trace has them).
+struct Side {
+    Bringup b;
+    Analysis a;
+    std::vector<size_t> bus;  // indices into a.steps
+    std::vector<AlignItem> items;
+    std::vector<std::string> command;  // per bus step: the DRAM command a store to DRC_CMD or DRC_CMD_WORD belongs to
+};
+
+Side prepare(Bringup b) {
+    Side s;
+    s.b = std::move(b);
+    s.a = analyse(s.b.r);
+    for (size_t i = 0; i < s.a.steps.size(); ++i) {
+        const Step& st = s.a.steps[i];
+        if (st.kind == StepKind::other) continue;
+        s.bus.push_back(i);
+        s.items.push_back({(uint64_t(st.kind) << 32) | st.off, st.val});
+    }
+    s.command.resize(s.bus.size());
+    std::string pending;
+    for (size_t k = s.bus.size(); k-- > 0;) {
+        const Step& st = s.a.steps[s.bus[k]];
+        if (st.kind != StepKind::store) continue;
+        if (const CommandInfo* c = s.a.command_at(s.bus[k])) {
+            pending = strf("DRAM command %d: %s", c->number, describe(c->cmd).c_str());
+            s.command[k] = pending;
+        } else if (st.off == tov::reg::DRC_CMD_WORD) {
+            s.command[k] = pending;
+        } else if (st.off == tov::reg::DRC_CMD) {
+            pending.clear();
+        }
+    }
+    return s;
+}
+
+std::string step_text(const Side& s, size_t k) {
+    const Step& st = s.a.steps[s.bus[k]];
+    const double t = ms(s.b.r.events[st.first].time - s.b.r.start_time);
+    std::string txt;
+    switch (st.kind) {
+    case StepKind::store: txt = strf("write  %s := 0x%08x", reg_label(st.off).c_str(), st.val); break;
+    case StepKind::read:
+        txt = st.settled ? strf("read   %s  = 0x%08x (%u loads)", reg_label(st.off).c_str(), st.val, st.loads)
+                         : strf("read   %s  never settled (%u loads)", reg_label(st.off).c_str(), st.loads);
+        break;
+    case StepKind::aux_read: txt = strf("read   AUX = 0x%08x", st.val); break;
+    case StepKind::other: break;
+    }
+    if (!s.command[k].empty()) txt += "  [" + s.command[k] + "]";
+    return strf("%9.3f  %s", t, txt.c_str());
+}
+
+std::string summary(const Side& s) {
+    const tov::sim::RunResult& r = s.b.r;
+    const tov::MemInitParams& p = r.record;
+    const uint32_t fill = tov::sim::fill_word;
+    if (!s.b.has_result) return strf("%zu bus steps, no result line", s.bus.size());
+    return strf("result %d, clock_index %u, %s, %s, map %s, %.3f ms, %zu bus steps, %zu DRAM commands", r.ret,
+                p.clock_index, p.mem_clock_khz == fill ? "clock not written" : strf("%u kHz", p.mem_clock_khz).c_str(),
+                p.mem_size_out == fill ? "size not written" : size_text(p.mem_size_out).c_str(),
+                p.map_value == fill ? "not written" : strf("%u", p.map_value).c_str(), ms(r.end_time - r.start_time),
+                s.bus.size(), s.a.commands.size());
+}
+
+int diff(const Side& x, const Side& y) {
+    out("--- A: %s\n+++ B: %s\n", x.b.source.c_str(), y.b.source.c_str());
+    const std::vector<AlignPair> pairs = align(x.items, y.items);
+    size_t only_a = 0, only_b = 0, stores = 0, reads = 0, alike = 0;
+    for (const AlignPair& p : pairs) {
+        if (p.b < 0) {
+            ++only_a;
+            out("- %s\n", step_text(x, p.a).c_str());
+        } else if (p.a < 0) {
+            ++only_b;
+            out("+ %s\n", step_text(y, p.b).c_str());
+        } else if (x.items[p.a].value != y.items[p.b].value) {
+            const Step& sa = x.a.steps[x.bus[p.a]];
+            (sa.kind == StepKind::store ? stores : reads)++;
+            out("~ %s\n  %s\n", step_text(x, p.a).c_str(), step_text(y, p.b).c_str());
+        } else {
+            ++alike;
+        }
+    }
+    out("\nA: %s\nB: %s\n", summary(x).c_str(), summary(y).c_str());
+    const tov::sim::RunResult& ra = x.b.r;
+    const tov::sim::RunResult& rb = y.b.r;
+    const bool same_result = x.b.has_result == y.b.has_result && ra.ret == rb.ret &&
+                             ra.record.clock_index == rb.record.clock_index &&
+                             ra.record.mem_clock_khz == rb.record.mem_clock_khz &&
+                             ra.record.mem_size_out == rb.record.mem_size_out &&
+                             ra.record.map_value == rb.record.map_value;
+    const bool identical = only_a == 0 && only_b == 0 && stores == 0 && reads == 0 && same_result;
+    out("%s: %zu steps alike, %zu only in A, %zu only in B, %zu stores and %zu reads with other values%s\n",
+        identical ? "identical" : "different", alike, only_a, only_b, stores, reads,
+        same_result ? "" : "; the results differ");
+    return identical ? exit_ok : exit_failed;
+}
+
+}  // namespace
+
+Command add_diff(CLI::App& app) {
+    struct State {
+        std::vector<std::string> configs, clocks, power, traces;
+        bool no_aux = false;
+    };
+    auto st = std::make_shared<State>();
+    CLI::App* cmd = app.add_subcommand("diff", "compare two bring-ups step by step");
+    cmd->footer(
+        "Compares two runs (--config A --clock N [--config B --clock M]; a value given once serves both sides)\n"
+        "or two JSON-lines trace files. The bus steps (stores, stable reads, aux loads) are aligned by kind and\n"
+        "register, so a step inserted on one side does not misalign the rest. Lines: '-' only in A, '+' only\n"
+        "in B, '~' the same step with other values (A's line, then B's). Exit status: 0 identical, 1 different,\n"
+        "2 on bad arguments.");
+    cmd->add_option("--config", st->configs, "configuration ID of A, then of B")->type_name("ID")->allow_extra_args(false);
+    cmd->add_option("--clock", st->clocks, "clock_index of A, then of B")->type_name("N")->allow_extra_args(false);
+    cmd->add_option("--power-mode", st->power, "power_mode of A, then of B")->type_name("N")->allow_extra_args(false);
+    cmd->add_flag("--no-aux", st->no_aux, "the caller maps no aux region: aux_base is 0");
+    cmd->add_option("TRACE", st->traces, "two JSON-lines trace files (- for standard input)");
+    return {cmd, [st] {
+                const bool runs = !st->configs.empty() || !st->clocks.empty() || !st->power.empty();
+                if (runs == !st->traces.empty())
+                    usage_fail("diff needs --config and --clock for two runs, or two trace files");
+                if (!runs) {
+                    if (st->traces.size() != 2) usage_fail("diff needs two trace files");
+                    return diff(prepare(read_trace_file(st->traces[0])), prepare(read_trace_file(st->traces[1])));
+                }
+                auto pick = [](const std::vector<std::string>& v, const char* what, bool need) {
+                    if (v.size() > 2) usage_fail(std::string(what) + " is given once or twice");
+                    if (v.empty() && need) usage_fail(std::string("diff needs ") + what);
+                    return std::make_pair(v.empty() ? "" : v[0], v.empty() ? "" : v.back());
+                };
+                const auto [ca, cb] = pick(st->configs, "--config", true);
+                const auto [ka, kb] = pick(st->clocks, "--clock", true);
+                const auto [pa, pb] = pick(st->power, "--power-mode", false);
+                auto side = [&](const std::string& c, const std::string& k, const std::string& p) {
+                    RunArgs a;
+                    a.config = c;
+                    a.clock = k;
+                    a.power_mode = p;
+                    a.no_aux = st->no_aux;
+                    return prepare(run_bringup(resolve(a)));
+                };
+                const Side x = side(ca, ka, pa);
+                const Side y = side(cb, kb, pb);
+                return diff(x, y);
+            }};
+}
+
+}  // namespace tovmem

@@ -1,0 +1,197 @@
+// tovmem run: one bring-up on a fresh simulated chip, shown as an annotated
+// trace, JSON lines or a waveform.
+#include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "meminit/hw/regs.h"
+#include "sim/trace_format.h"
+#include "tools/tovmem/analysis.h"
+#include "tools/tovmem/commands.h"
+
+namespace tovmem {
+
+using tov::sim::Event;
+using tov::sim::EventKind;
+namespace reg = tov::reg;
+
+namespace {
+
+constexpr uint32_t fill = tov::sim::fill_word;
+
+std::string printable(const std::string& msg) {
+    std::string o;
+    for (char c : msg) o += c == '\n' ? std::string("\\n") : std::string(1, c);
+    return o;
+}
+
+std::string loads_text(uint32_t n) { return strf("%u load%s", n, n == 1 ? "" : "s"); }
+
+std::string command_note(const CommandInfo* c) {
+    if (!c) return "";
+    return strf("  DRAM command %d: %s (word 0x%x)", c->number, describe(c->cmd).c_str(), c->cmd.word);
+}
+
+std::string read_text(const Step& s, const std::vector<Event>& ev) {
+    if (s.settled) return strf("= 0x%08x  (%s)", s.val, loads_text(s.loads).c_str());
+    return strf("never settled: %s without three agreeing, last 0x%08x", loads_text(s.loads).c_str(), ev[s.last].val);
+}
+
+// Unwritten record fields still hold the fill word the run started with.
+std::string field_text(uint32_t v, const char* unit = "") {
+    if (v == fill) return strf("not written (still 0x%08x)", fill);
+    return strf("%u%s", v, unit);
+}
+
+}  // namespace
+
+void print_text(const Bringup& b) {
+    const tov::sim::RunResult& r = b.r;
+    const Analysis a = analyse(r);
+    const auto& ev = r.events;
+    const tov::MemInitParams& p = r.record;
+    out("bring-up of config 0x%x: %s\n", p.config_id, routine_of(p.config_id).c_str());
+    out("%10s  %s\n", "time ms", "event");
+    auto stamp = [&](size_t event) { out("%10.3f  ", ms(ev[event].time - r.start_time)); };
+    const auto& steps = a.steps;
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const Step& s = steps[i];
+        const Event& e = ev[s.first];
+        switch (s.kind) {
+        case StepKind::read: {
+            // A read-modify-write: the read and the store right after it.
+            if (i + 1 < steps.size() && steps[i + 1].kind == StepKind::store && steps[i + 1].off == s.off) {
+                const Step& st = steps[i + 1];
+                stamp(s.first);
+                std::string change;
+                if (!s.settled) change = strf("read never settled, last 0x%08x; ", ev[s.last].val);
+                if (st.val == s.val) change += "unchanged";
+                else change += strf("bits set 0x%x, cleared 0x%x", st.val & ~s.val, s.val & ~st.val);
+                out("modify %s  0x%08x -> 0x%08x  (%s; %s)%s\n", reg_label(s.off).c_str(), s.val, st.val,
+                    change.c_str(), loads_text(s.loads).c_str(), command_note(a.command_at(i + 1)).c_str());
+                ++i;
+                break;
+            }
+            // The completion reads after a DRAM command: one line for the wait.
+            const CommandInfo* c = nullptr;
+            for (const CommandInfo& ci : a.commands)
+                if (ci.polls && ci.last_poll >= i && ci.step < i) c = &ci;
+            if (s.off == reg::DRC_CMD_STATUS && c) {
+                const size_t j = c->last_poll;  // the polls are consecutive reads
+                if (c->gave_up()) {
+                    stamp(steps[c->last_poll].last);
+                    out("time-out  DRAM command %d (%s) not done after %.1f ms: %u of %u poll%s saw it busy "
+                        "(%s); the wait gave up\n",
+                        c->number, describe(c->cmd).c_str(), ms(c->wait_end - c->time), c->busy, c->polls,
+                        c->polls == 1 ? "" : "s", loads_text(c->poll_loads).c_str());
+                } else if (c->unsettled) {
+                    const Step& lp = steps[c->last_poll];
+                    stamp(lp.first);
+                    out("read   %s  never settled: %s without three agreeing, last 0x%08x (poll %u for DRAM "
+                        "command %d, %u busy before)\n",
+                        reg_label(s.off).c_str(), loads_text(lp.loads).c_str(), ev[lp.last].val, c->polls, c->number,
+                        c->busy);
+                } else {
+                    stamp(s.first);
+                    out("wait   %s  done after %u poll%s, %u saw the command busy (%s, %.1f ms)\n",
+                        reg_label(s.off).c_str(), c->polls, c->polls == 1 ? "" : "s", c->busy,
+                        loads_text(c->poll_loads).c_str(), ms(c->wait_end - c->time));
+                }
+                i = j;
+                break;
+            }
+            stamp(s.first);
+            out("read   %s  %s", reg_label(s.off).c_str(), read_text(s, ev).c_str());
+            for (const FbReadBack& f : a.readbacks)
+                if (f.step == i && f.written)
+                    out(f.ok() ? "  test slot %u as written" : "  test slot %u: expected 0x%08x, bits 0x%x differ",
+                        f.slot, f.expected, f.expected ^ f.actual);
+            out("\n");
+            break;
+        }
+        case StepKind::store:
+            stamp(s.first);
+            out("write  %s := 0x%08x%s\n", reg_label(s.off).c_str(), s.val, command_note(a.command_at(i)).c_str());
+            break;
+        case StepKind::aux_read:
+            stamp(s.first);
+            out("read   %-20s = 0x%08x  (aux_base)\n", "AUX", s.val);
+            break;
+        case StepKind::other: {
+            stamp(s.first);
+            const uint64_t next = s.first + 1 < ev.size() ? ev[s.first + 1].time : r.end_time;
+            if (e.kind == EventKind::delay_ticks) out("delay_ticks(%u)  %.1f ms\n", e.val, ms(next - e.time));
+            else if (e.kind == EventKind::delay_ms) out("delay_ms(%u)  %.1f ms\n", e.val, ms(next - e.time));
+            else out("trace  \"%s\"\n", printable(e.msg).c_str());
+            break;
+        }
+        }
+    }
+    out("\nresult         %d (%s)\n", r.ret,
+        r.ret == 1 ? "memory up" : r.ret == 0 ? "failed" : "register access failed");
+    const std::string cause = cause_of(r, a);
+    if (!cause.empty()) out("cause          %s\n", cause.c_str());
+    if (b.executed && b.opts.req.clock_index != p.clock_index)
+        out("clock_index    %u given, %u after dispatch\n", b.opts.req.clock_index, p.clock_index);
+    else
+        out("clock_index    %u%s\n", p.clock_index, b.executed ? " given, unchanged by dispatch" : "");
+    out("memory clock   %s\n", field_text(p.mem_clock_khz, " kHz").c_str());
+    if (p.mem_size_out == fill) out("memory size    %s\n", field_text(fill).c_str());
+    else out("memory size    %s (0x%x)\n", size_text(p.mem_size_out).c_str(), p.mem_size_out);
+    out("map value      %s\n", field_text(p.map_value).c_str());
+    if (p.mem_size == fill) out("record         mem_size, bus_flag and mode_flag not written\n");
+    else out("record         mem_size 0x%x, bus_flag %u, mode_flag %u\n", p.mem_size, p.bus_flag, p.mode_flag);
+    out("bus            %zu loads, %zu stores, %zu DRAM command%s, %zu delays, %zu messages\n", a.loads, a.stores,
+        a.commands.size(), a.commands.size() == 1 ? "" : "s", a.delays, a.messages);
+    out("virtual time   %.3f ms\n", ms(r.end_time - r.start_time));
+    if (r.from_image)
+        out("kernel image   %u stack bytes, %llu x86 instructions (its trace sink is silent: no messages or "
+            "delay calls)\n",
+            r.image.stack_bytes, static_cast<unsigned long long>(r.image.instructions));
+    for (const std::string& n : notes_of(b, a)) out("note           %s\n", n.c_str());
+}
+
+std::string result_line(const Bringup& b) {
+    const Analysis a = analyse(b.r);
+    std::string line = tov::sim::result_jsonl(b.r);
+    const std::vector<std::string> notes = notes_of(b, a);
+    const std::string cause = cause_of(b.r, a);
+    if (notes.empty() && cause.empty()) return line;
+    line.pop_back();
+    if (!cause.empty()) line += ",\"cause\":" + nlohmann::json(cause).dump();
+    if (!notes.empty()) line += ",\"note\":" + nlohmann::json(notes).dump();
+    return line + "}";
+}
+
+void print_jsonl(const Bringup& b) {
+    for (const Event& e : b.r.events) out("%s\n", tov::sim::event_jsonl(e).c_str());
+    out("%s\n", result_line(b).c_str());
+}
+
+Command add_run(CLI::App& app) {
+    struct State {
+        RunArgs args;
+        std::string format = "text";
+    };
+    auto st = std::make_shared<State>();
+    CLI::App* cmd = app.add_subcommand("run", "run one bring-up (tov_mem_init) on a fresh simulated chip");
+    cmd->footer(
+        "The record starts with config_id, clock_index and power_mode as given and every other field 0xa5a5a5a5,\n"
+        "so fields the run did not write show as not written. Numbers are decimal or 0x-hex.\n"
+        "Exit status: 0 when tov_mem_init returned 1, 1 when it returned 0 or -1, 2 on bad arguments.");
+    add_run_options(*cmd, st->args, true);
+    cmd->add_option("--format", st->format, "text (annotated trace), jsonl (one JSON object per event) or vcd "
+                                            "(waveform)")
+        ->type_name("text|jsonl|vcd");
+    return {cmd, [st] {
+                if (st->format != "text" && st->format != "jsonl" && st->format != "vcd")
+                    usage_fail("--format is text, jsonl or vcd, not '" + st->format + "'");
+                const Bringup b = run_bringup(resolve(st->args));
+                if (st->format == "jsonl") print_jsonl(b);
+                else if (st->format == "vcd") print_vcd(b.r, b.source);
+                else print_text(b);
+                return b.r.ret == 1 ? exit_ok : exit_failed;
+            }};
+}
+
+}  // namespace tovmem

@@ -1,0 +1,111 @@
+// tovmem show: one configuration ID, its table row and what a bring-up on a
+// healthy chip does at every clock_index.
+#include <memory>
+
+#include <nlohmann/json.hpp>
+
+#include "meminit/entry/config_table.h"
+#include "tools/tovmem/commands.h"
+
+namespace tovmem {
+
+namespace {
+
+constexpr uint32_t fill = tov::sim::fill_word;
+
+// clock_index values that select special sequences in some routines of a family.
+std::vector<uint32_t> reserved_clocks(tov::Family f) {
+    switch (f) {
+    case tov::Family::halden: return {0xffff0001, 0xffff0002, 0xffff0003};
+    case tov::Family::orlit: return {0x1000000, 0xffff0003, 0xffff0004, 0xffff0005};
+    case tov::Family::varnel: return {0xffff0004};
+    default: return {};
+    }
+}
+
+const char* result_text(int32_t r) { return r == 1 ? "memory up" : r == 0 ? "failed" : "register failure"; }
+
+}  // namespace
+
+Command add_show(CLI::App& app) {
+    struct State {
+        std::string id, format = "text", power_mode;
+    };
+    auto st = std::make_shared<State>();
+    CLI::App* cmd = app.add_subcommand("show", "show a configuration ID: its table row and a bring-up at every "
+                                               "clock_index");
+    cmd->footer("For clock_index 0 to 13 and the family's reserved values: clock_index after dispatch, memory clock,\n"
+                "usable size, the result on a healthy simulated chip and the virtual time of the bring-up.");
+    cmd->add_option("ID", st->id, "configuration ID")->required();
+    cmd->add_option("--power-mode", st->power_mode, "power mode (default 0)")->type_name("N");
+    cmd->add_option("--format", st->format, "text or jsonl")->type_name("text|jsonl");
+    return {cmd, [st] {
+                if (st->format != "text" && st->format != "jsonl")
+                    usage_fail("--format is text or jsonl, not '" + st->format + "'");
+                const bool jsonl = st->format == "jsonl";
+                const uint32_t id = parse_u32("ID", st->id);
+                const uint32_t power = st->power_mode.empty() ? 0 : parse_u32("--power-mode", st->power_mode);
+                const tov::Family fam = tov::classify(id);
+                if (fam == tov::Family::none) {
+                    if (jsonl) out("%s\n", nlohmann::ordered_json{{"id", id}, {"family", nullptr}}.dump().c_str());
+                    else out("ID 0x%x is in none of the three families: tov_mem_init returns 0 and touches nothing\n", id);
+                    return exit_failed;
+                }
+                const tov::ConfigTable t = tov::family_table(fam);
+                bool matched = false;
+                const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
+                const uint32_t row_no = static_cast<uint32_t>(row - t.rows);
+                const bool remapped = matched && row->clock_adjust;
+                if (jsonl) {
+                    nlohmann::ordered_json j{{"id", id},        {"family", t.name},
+                                             {"row", row_no},   {"listed", matched},
+                                             {"routine", tov::routine_name(row->routine)},
+                                             {"size", row->size}, {"bus", row->bus},
+                                             {"mode", row->mode}, {"map", row->map},
+                                             {"remapped", remapped}};
+                    out("%s\n", j.dump().c_str());
+                } else {
+                    out("ID 0x%x: %s table, row %u%s\n", id, t.name, row_no,
+                        matched ? "" : strf(" (not listed: the family's default row 0x%x runs)", row->id).c_str());
+                    out("routine        %s\n", tov::routine_name(row->routine));
+                    out("size           %s, bus flag %u, mode flag %u, map value %u\n", size_text(row->size).c_str(),
+                        row->bus, row->mode, row->map);
+                    out("clock_index    %s\n", remapped ? "remapped: 0 -> 5, 1 and 2 -> 7, 3..6 -> 8..11"
+                                                        : "passed on unchanged");
+                    if (matched && fam == tov::Family::orlit && (id == 0x1000002 || id == 0x1000003 || id == 0x1000076))
+                        out("               then fixed at %u for this ID\n", id == 0x1000076 ? 12u : 10u);
+                    out("\n%11s  %9s  %12s  %-11s  %-18s  %10s\n", "clock_index", "after", "memory clock", "size",
+                        "result", "time ms");
+                }
+                std::vector<uint32_t> clocks;
+                for (uint32_t c = 0; c <= 13; ++c) clocks.push_back(c);
+                for (uint32_t c : reserved_clocks(fam)) clocks.push_back(c);
+                for (uint32_t c : clocks) {
+                    RunOptions o;
+                    o.req.config_id = id;
+                    o.req.clock_index = c;
+                    o.req.power_mode = power;
+                    const tov::sim::RunResult r = execute(o);
+                    const tov::MemInitParams& p = r.record;
+                    const double time = ms(r.end_time - r.start_time);
+                    if (jsonl) {
+                        nlohmann::ordered_json j{{"clock_index", c}, {"after_dispatch", p.clock_index}};
+                        j["mem_clock_khz"] = p.mem_clock_khz == fill ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_clock_khz);
+                        j["mem_size_out"] = p.mem_size_out == fill ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_size_out);
+                        j["ret"] = r.ret;
+                        j["elapsed"] = r.end_time - r.start_time;
+                        j["commands"] = r.commands;
+                        out("%s\n", j.dump().c_str());
+                    } else {
+                        const std::string khz = p.mem_clock_khz == fill ? "not written" : strf("%u kHz", p.mem_clock_khz);
+                        const std::string size = p.mem_size_out == fill ? "not written" : size_text(p.mem_size_out);
+                        out("%11s  %10s  %12s  %-11s  %-18s  %10.3f\n", c <= 13 ? strf("%u", c).c_str() : strf("0x%x", c).c_str(),
+                            p.clock_index <= 13 ? strf("%u", p.clock_index).c_str() : strf("0x%x", p.clock_index).c_str(),
+                            khz.c_str(), size.c_str(), strf("%d %s", r.ret, result_text(r.ret)).c_str(), time);
+                    }
+                }
+                return exit_ok;
+            }};
+}
+
+}  // namespace tovmem

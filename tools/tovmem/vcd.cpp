@@ -1,0 +1,117 @@
+// Value Change Dump of a bring-up on the virtual time base (one tick is one
+// 100 ns unit of interrupt time): a signal per register written, the DRAM
+// command in flight as a string, the done bit as loads of DRC_CMD_STATUS saw
+// it, and the clock-enable line the commands drive.
+#include <map>
+#include <memory>
+
+#include "meminit/hw/regs.h"
+#include "sim/command_decode.h"
+#include "tools/tovmem/commands.h"
+
+namespace tovmem {
+
+using tov::sim::Event;
+using tov::sim::EventKind;
+namespace reg = tov::reg;
+
+namespace {
+
+std::string vcd_id(size_t n) {
+    std::string id;
+    do {
+        id += static_cast<char>('!' + n % 94);
+        n /= 94;
+    } while (n);
+    return id;
+}
+
+std::string bits(uint32_t v) {
+    std::string s = "b";
+    bool any = false;
+    for (int i = 31; i >= 0; --i) {
+        const bool b = (v >> i) & 1;
+        if (b) any = true;
+        if (any || i == 0) s += b ? '1' : '0';
+    }
+    return s;
+}
+
+}  // namespace
+
+void print_vcd(const tov::sim::RunResult& r, const std::string& title) {
+    std::map<uint32_t, std::string> regs;  // registers written, by offset
+    size_t next = 0;
+    const std::string cmd_id = vcd_id(next++), done_id = vcd_id(next++), cke_id = vcd_id(next++);
+    for (const Event& e : r.events)
+        if (e.kind == EventKind::store && !regs.count(e.off)) regs[e.off] = "";
+    for (auto& [off, id] : regs) id = vcd_id(next++);
+
+    out("$comment tovmem bring-up: %s $end\n", title.c_str());
+    out("$version tovmem $end\n$timescale 100ns $end\n$scope module bring_up $end\n");
+    out("$var string 1 %s dram_cmd $end\n", cmd_id.c_str());
+    out("$var wire 1 %s done $end\n", done_id.c_str());
+    out("$var wire 1 %s cke $end\n", cke_id.c_str());
+    out("$upscope $end\n$scope module regs $end\n");
+    for (const auto& [off, id] : regs) {
+        const char* name = reg::name_of(off);
+        out("$var wire 32 %s %s $end\n", id.c_str(), name ? name : strf("R_%03x", off).c_str());
+    }
+    out("$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\nsidle %s\nx%s\nx%s\n", cmd_id.c_str(), done_id.c_str(),
+        cke_id.c_str());
+    for (const auto& [off, id] : regs) out("bx %s\n", id.c_str());
+    out("$end\n");
+
+    uint64_t now = 0;
+    auto at = [&](uint64_t t) {
+        const uint64_t rel = t >= r.start_time ? t - r.start_time : 0;
+        if (rel > now) {
+            now = rel;
+            out("#%llu\n", static_cast<unsigned long long>(now));
+        }
+    };
+    uint32_t word = 0;
+    int done = -1, cke = -1;
+    for (const Event& e : r.events) {
+        if (e.kind == EventKind::store) {
+            at(e.time);
+            out("%s %s\n", bits(e.val).c_str(), regs[e.off].c_str());
+            if (e.off == reg::DRC_CMD_WORD) word = e.val;
+            if (e.off == reg::DRC_CMD) {
+                if (e.val == 0) {
+                    out("sidle %s\n", cmd_id.c_str());
+                } else {
+                    const tov::sim::DramCommand c = tov::sim::decode_command(e.val, word);
+                    out("s%s %s\n", short_name(c).c_str(), cmd_id.c_str());
+                    if (c.op != tov::sim::DramOp::closing && int(c.cke) != cke) {
+                        cke = c.cke;
+                        out("%d%s\n", cke, cke_id.c_str());
+                    }
+                }
+            }
+        } else if (e.kind == EventKind::load && e.off == reg::DRC_CMD_STATUS) {
+            const int d = e.val & 1;
+            if (d != done) {
+                at(e.time);
+                done = d;
+                out("%d%s\n", d, done_id.c_str());
+            }
+        }
+    }
+    at(r.end_time);
+}
+
+Command add_vcd(CLI::App& app) {
+    auto path = std::make_shared<std::string>();
+    CLI::App* cmd = app.add_subcommand("vcd", "convert a JSON-lines trace to a Value Change Dump");
+    cmd->footer("Reads the JSON lines of 'tovmem run --format jsonl' (a file, or - for standard input) and writes\n"
+                "the waveform that 'tovmem run --format vcd' writes for a run.");
+    cmd->add_option("TRACE", *path, "JSON-lines trace file, or - for standard input")->required();
+    return {cmd, [path] {
+                const Bringup b = read_trace_file(*path);
+                print_vcd(b.r, b.source);
+                return exit_ok;
+            }};
+}
+
+}  // namespace tovmem
