@@ -4,10 +4,10 @@
 
 #include <array>
 #include <cstdio>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -18,12 +18,20 @@ struct Outcome {
     std::string err;
 };
 
+// Standard error goes to a file of this call's own, so that tests running
+// in parallel never read each other's.
 Outcome tovmem(const std::string& args) {
-    const std::string err_file = ::testing::TempDir() + "tovmem_stderr.txt";
+    std::string err_file = ::testing::TempDir() + "tovmem_stderr_XXXXXX";
+    const int fd = mkstemp(err_file.data());
+    if (fd < 0) return {-1, "", ""};
+    close(fd);
     const std::string cmd = std::string(TOVMEM_PATH) + " " + args + " 2>" + err_file;
     Outcome o{};
     FILE* f = popen(cmd.c_str(), "r");
-    if (!f) return {-1, "", ""};
+    if (!f) {
+        std::remove(err_file.c_str());
+        return {-1, "", ""};
+    }
     std::array<char, 65536> buf;
     size_t n;
     while ((n = fread(buf.data(), 1, buf.size(), f)) > 0) o.out.append(buf.data(), n);
@@ -33,6 +41,7 @@ Outcome tovmem(const std::string& args) {
         while ((n = fread(buf.data(), 1, buf.size(), e)) > 0) o.err.append(buf.data(), n);
         fclose(e);
     }
+    std::remove(err_file.c_str());
     return o;
 }
 
@@ -49,11 +58,13 @@ TEST(TovmemCli, OutsideFamiliesPrintsOnlyTheUntouchedResult) {
     EXPECT_EQ(o.status, 1);
     const auto l = lines(o.out);
     ASSERT_EQ(l.size(), 1u);
-    EXPECT_TRUE(std::regex_search(l[0], std::regex(R"(^\{"ev":"result","ret":0,"config_id":33554432,"clock_index":0,)"
-                                                   R"("mem_size":2779096485,"bus_flag":2779096485,"mode_flag":2779096485,)"
-                                                   R"("power_mode":0,"mem_clock_khz":2779096485,"mem_size_out":2779096485,)"
-                                                   R"("map_value":2779096485,"reserved":\[2779096485,2779096485,)"
-                                                   R"(2779096485,2779096485,2779096485\])")))
+    EXPECT_EQ(l[0].rfind(R"({"ev":"result","ret":0,"config_id":33554432,"clock_index":0,)"
+                         R"("mem_size":2779096485,"bus_flag":2779096485,"mode_flag":2779096485,)"
+                         R"("power_mode":0,"mem_clock_khz":2779096485,"mem_size_out":2779096485,)"
+                         R"("map_value":2779096485,"reserved":[2779096485,2779096485,)"
+                         R"(2779096485,2779096485,2779096485])",
+                         0),
+              0u)
         << l[0];
 }
 
@@ -68,10 +79,14 @@ TEST(TovmemCli, ResultShowsTheRemappedClock) {
 
 TEST(TovmemCli, JsonLinesHaveOneEventPerLine) {
     const Outcome o = tovmem("run --config 0x3000099 --clock 10 --format jsonl --reg 0x47c=1");
-    const std::regex event(R"re(^\{"ev":"(store|load|aux_load|delay_ticks|delay_ms|trace|result)")re");
     const auto l = lines(o.out);
     ASSERT_FALSE(l.empty());
-    for (const std::string& line : l) EXPECT_TRUE(std::regex_search(line, event)) << line;
+    for (const std::string& line : l) {
+        bool known = false;
+        for (const char* ev : {"store", "load", "aux_load", "delay_ticks", "delay_ms", "trace", "result"})
+            known = known || line.rfind(std::string(R"({"ev":")") + ev + '"', 0) == 0;
+        EXPECT_TRUE(known) << line;
+    }
     EXPECT_EQ(l.back().rfind(R"({"ev":"result")", 0), 0u);
 }
 
