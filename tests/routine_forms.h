@@ -3,6 +3,7 @@
 // power modes select on a healthy chip.
 #pragma once
 
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ struct RoutineRow {
     const ConfigEntry* row;
     Family family;
 };
+
+// gtest names a parameter by its routine.
+inline void PrintTo(const RoutineRow& r, std::ostream* os) { *os << r.name; }
 
 inline std::vector<RoutineRow> first_rows() {
     std::vector<RoutineRow> out;
