@@ -1,4 +1,5 @@
-// Host side of the platform seam: every access goes to the active simulator.
+// Host side of the platform seam: every access goes to the calling thread's
+// active simulator.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>

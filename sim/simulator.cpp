@@ -5,7 +5,9 @@
 
 namespace tov::sim {
 namespace {
-Simulator* g_active = nullptr;
+// Per thread: each thread drives its own chip, so bring-ups on two threads
+// run at the same time without seeing each other's simulator.
+thread_local Simulator* t_active = nullptr;
 }
 
 uint64_t VirtualClock::read() {
@@ -22,13 +24,13 @@ uint64_t VirtualClock::read() {
 }
 
 Simulator::Simulator(const ChipConfig& chip, const ClockConfig& clock)
-    : ctx_{reg_base, aux_base}, chip_(chip), clock_(clock), previous_(g_active) {
-    g_active = this;
+    : ctx_{reg_base, aux_base}, chip_(chip), clock_(clock), previous_(t_active) {
+    t_active = this;
 }
 
-Simulator::~Simulator() { g_active = previous_; }
+Simulator::~Simulator() { t_active = previous_; }
 
-Simulator* Simulator::active() { return g_active; }
+Simulator* Simulator::active() { return t_active; }
 
 uint32_t Simulator::offset_of(uintptr_t addr) const {
     if (addr < reg_base || addr >= reg_base + reg_span || (addr & 3) != 0) {

@@ -1,6 +1,7 @@
 // A simulated bring-up: chip, virtual interrupt-time clock and the bus trace.
-// While a Simulator exists it is the target of the host platform seam, so
-// library code runs unchanged against it.
+// While a Simulator exists it is the target of the host platform seam for the
+// thread that created it, so library code runs unchanged against it and each
+// thread can drive a chip of its own.
 #pragma once
 
 #include <cstdint>
@@ -59,7 +60,7 @@ public:
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
 
-    // The simulator the host seam currently routes to (nullptr: none).
+    // The simulator the host seam routes this thread's accesses to (nullptr: none).
     static Simulator* active();
 
     RegContext* context() { return &ctx_; }

@@ -1,8 +1,10 @@
 // The first family's sequence: power modes, reset pulse, case selection,
 // widths, clock generators, tails, failures, and a sweep over every ID.
 #include <algorithm>
+#include <cstring>
 #include <set>
 
+#include "meminit/entry/config_table.h"
 #include "meminit/entry/routines.h"
 #include "tests/halden_model.h"
 
@@ -117,6 +119,37 @@ TEST(HaldenResetPulse, OnlyRoutinesWithTheTrait) {
     EXPECT_EQ(trace_of(r).front(), "R 890 0");
     for (uint32_t id : {0x28u, 0x3bu, 0x1fu, 0x2au, 0x38u, 0x30u, 0x24u, 0x36u, 0x39u, 0x32u, 0x33u, 0x5u})
         EXPECT_EQ(stores_to(run(id, 7, 3), 0x810).front(), 0x16a0936u) << std::hex << id;
+}
+
+TEST(HaldenResetPulse, WithoutAnAuxRegionOnlyTheAuxLoadIsSkipped) {
+    // Every routine of the family through its first row, in every power mode:
+    // with aux_base 0 the trace is the mapped run's trace minus its aux load,
+    // and result and record are the same.
+    const ConfigTable t = family_table(Family::halden);
+    size_t pulses = 0;
+    for (uint32_t i = 0; i < t.count; ++i) {
+        for (uint32_t mode : {0u, 2u, 3u, 4u}) {
+            for (uint32_t clock : {1u, 8u, 0xffff0001u, 0xffff0003u}) {
+                sim::RunRequest req;
+                req.config_id = t.rows[i].id;
+                req.clock_index = clock;
+                req.power_mode = mode;
+                req.chip.aux_value = 0x5a5a1234;
+                const RunResult mapped = sim::run_bring_up(req);
+                req.no_aux = true;
+                const RunResult unmapped = sim::run_bring_up(req);
+                std::vector<std::string> expected;
+                for (const Event& e : mapped.events)
+                    if (e.kind != EventKind::aux_load) expected.push_back(sim::event_compact(e));
+                pulses += expected.size() != mapped.events.size();
+                EXPECT_EQ(trace_of(unmapped), expected) << std::hex << t.rows[i].id << " mode " << mode;
+                EXPECT_EQ(unmapped.ret, mapped.ret);
+                EXPECT_EQ(std::memcmp(&unmapped.record, &mapped.record, sizeof mapped.record), 0);
+                EXPECT_EQ(unmapped.end_time, mapped.end_time);
+            }
+        }
+    }
+    EXPECT_GT(pulses, 0u) << "no run reached the reset pulse";
 }
 
 // ---------------------------------------------------------------- case selection

@@ -3,12 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -37,6 +38,42 @@ protected:
     std::string image_, objdump_, private_, headers_;
 };
 
+// objdump's output is read as whitespace-separated words per line.
+std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> out;
+    std::istringstream in(line);
+    std::string w;
+    while (in >> w) out.push_back(w);
+    return out;
+}
+
+template <typename Pred>
+bool all_of(const std::string& s, Pred is) {
+    if (s.empty()) return false;
+    for (unsigned char c : s)
+        if (!is(c)) return false;
+    return true;
+}
+bool is_hex(const std::string& s) {
+    return all_of(s, [](unsigned char c) { return std::isdigit(c) || (c >= 'a' && c <= 'f'); });
+}
+bool is_decimal(const std::string& s) { return all_of(s, [](unsigned char c) { return std::isdigit(c) != 0; }); }
+bool is_identifier(const std::string& s) {
+    return all_of(s, [](unsigned char c) { return std::isalnum(c) || c == '_'; }) &&
+           !std::isdigit(static_cast<unsigned char>(s[0]));
+}
+
+// The words of the first line whose first word is `key`.
+std::vector<std::string> field(const std::string& text, const std::string& key) {
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        auto w = words(line);
+        if (!w.empty() && w[0] == key) return w;
+    }
+    return {};
+}
+
 // Lines between a heading and the next blank line.
 std::vector<std::string> block_after(const std::string& text, const std::string& heading) {
     std::vector<std::string> out;
@@ -50,19 +87,25 @@ std::vector<std::string> block_after(const std::string& text, const std::string&
 }
 
 TEST_F(KernelImage, IsNativeSubsystemWithEntryPoint) {
-    EXPECT_TRUE(std::regex_search(private_, std::regex(R"(Subsystem\s+00000001\s+\(NT native\))")));
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(private_, m, std::regex(R"(AddressOfEntryPoint\s+([0-9a-f]+))")));
-    EXPECT_NE(std::stoul(m[1].str(), nullptr, 16), 0u);
-    EXPECT_TRUE(std::regex_search(private_, std::regex(R"(CheckSum\s+0*[1-9a-f])")))
-        << "drivers need an image checksum";
+    EXPECT_EQ(field(private_, "Subsystem"), (std::vector<std::string>{"Subsystem", "00000001", "(NT", "native)"}));
+    const auto entry = field(private_, "AddressOfEntryPoint");
+    ASSERT_EQ(entry.size(), 2u);
+    ASSERT_TRUE(is_hex(entry[1]));
+    EXPECT_NE(std::stoul(entry[1], nullptr, 16), 0u);
+    const auto sum = field(private_, "CheckSum");
+    ASSERT_EQ(sum.size(), 2u);
+    ASSERT_TRUE(is_hex(sum[1]));
+    EXPECT_NE(std::stoul(sum[1], nullptr, 16), 0u) << "drivers need an image checksum";
 }
 
 TEST_F(KernelImage, ExportsExactlyTheThreeEntries) {
     std::set<std::string> names;
     for (const std::string& l : block_after(private_, "[Ordinal/Name Pointer] Table")) {
-        std::smatch m;
-        if (std::regex_search(l, m, std::regex(R"(\]\s+(\S+)$)"))) names.insert(m[1].str());
+        // "\t[   0] DllInitialize"
+        const size_t close = l.rfind(']');
+        if (close == std::string::npos) continue;
+        const auto name = words(l.substr(close + 1));
+        if (name.size() == 1) names.insert(name[0]);
     }
     EXPECT_EQ(names, (std::set<std::string>{"DllInitialize", "DllUnload", "tov_mem_init"}));
 }
@@ -73,12 +116,16 @@ TEST_F(KernelImage, ImportsOnlyKeQueryInterruptTime) {
     std::string line;
     bool in_imports = false;
     while (std::getline(in, line)) {
-        std::smatch m;
-        if (std::regex_search(line, m, std::regex(R"(DLL Name: (\S+))"))) {
-            dlls.insert(m[1].str());
+        const auto w = words(line);
+        const size_t dll = line.find("DLL Name: ");
+        if (dll != std::string::npos) {
+            const auto name = words(line.substr(dll + 10));
+            if (!name.empty()) dlls.insert(name[0]);
             in_imports = true;
-        } else if (in_imports && std::regex_search(line, m, std::regex(R"(^\t[0-9a-f]+\t\s*\d+\s+([A-Za-z_]\w*)$)"))) {
-            members.insert(m[1].str());
+        } else if (in_imports && line[0] == '\t' && w.size() == 3 && is_hex(w[0]) && is_decimal(w[1]) &&
+                   is_identifier(w[2])) {
+            // "\t<vma>\t  <hint>  <name>"
+            members.insert(w[2]);
         } else if (line.find("Member-Name") == std::string::npos && line.find("vma:") == std::string::npos &&
                    !line.empty() && line[0] != '\t') {
             in_imports = false;
@@ -94,10 +141,12 @@ TEST_F(KernelImage, HasNoWritableDataAndNoUnwindTables) {
     std::string line;
     int sections = 0;
     while (std::getline(in, line)) {
-        std::smatch m;
-        if (!std::regex_search(line, m, std::regex(R"(^\s+\d+\s+(\S+)\s+([0-9a-f]+)\s)"))) continue;
-        const std::string name = m[1].str();
-        const unsigned long size = std::stoul(m[2].str(), nullptr, 16);
+        const auto w = words(line);
+        if (line.empty() || !std::isspace(static_cast<unsigned char>(line[0])) || w.size() < 4 ||
+            !is_decimal(w[0]) || !is_hex(w[2]))
+            continue;
+        const std::string name = w[1];
+        const unsigned long size = std::stoul(w[2], nullptr, 16);
         std::string flags;
         std::getline(in, flags);
         ++sections;

@@ -47,11 +47,13 @@ const HaldenModeSteps& steps_for(const MemInitParams* p, const HaldenTraits& t) 
 
 // Power modes 2 and 3: the configuration word rewritten and read back, one
 // load from the aux region, then bit 4 of 0x000 pulsed from a single read
-// (both edges written from the same value, nothing in between).
+// (both edges written from the same value, nothing in between). The aux value
+// is never used, so a caller that maps no aux region (aux_base 0) gets the
+// pulse without that load instead of a load from address 0.
 void reset_pulse(const RegContext* ctx) {
     reg_write(ctx, reg::DRC_CFG, 0x16a0936);
     reg_read(ctx, reg::DRC_CFG);
-    aux_read(ctx);
+    if (ctx->aux_base != 0) aux_read(ctx);
     const uint32_t v = reg_read(ctx, reg::SYS_000);
     reg_write(ctx, reg::SYS_000, v | sys_000_pads);
     reg_write(ctx, reg::SYS_000, v & ~sys_000_pads);

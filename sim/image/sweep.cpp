@@ -98,6 +98,9 @@ std::vector<Scenario> fault_sweep() {
                 r = request(id, clock);
                 for (uint32_t off : read) r.chip.presets[off] = 0x5a5a5a5a ^ (off * 0x01010101u);
                 add("registers preset", r);
+                r = request(id, clock, f == Family::halden ? 2 : 0);
+                r.no_aux = true;
+                add("no aux region", r);
                 r = request(id, clock, f == Family::halden ? 3 : 0);
                 r.chip.aux_value = 0xfeedf00d;
                 r.clock.start = 0x100000000ull - 150000;  // low 32 bits wrap within the first waits

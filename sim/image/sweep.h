@@ -30,7 +30,8 @@ std::vector<Scenario> table_sweep(Family f);
 // Every init routine (the first row naming it) at clock_index 0 and 10 under
 // each fault the chip model can inject: command latency, a stuck command,
 // corrupted test-client slots, an unstable register, register presets, no
-// aux region, and the virtual clock about to wrap its low 32 bits. Also IDs
+// aux region (aux_base 0), and the virtual clock about to wrap its low 32
+// bits. Also IDs
 // that no table lists and IDs outside the families.
 std::vector<Scenario> fault_sweep();
 

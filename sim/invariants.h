@@ -1,0 +1,40 @@
+// Properties every bring-up keeps whatever the chip does: a command that
+// never completes, a register that never settles, a corrupted test slot, a
+// clock near the wrap of its low 32 bits. Checked after every fuzzed run and
+// every scenario of the fault matrix.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/simulator.h"
+
+namespace tov::sim {
+
+// A stable read replayed from the loads of one register: how many loads it
+// took, whether three of them agreed, and the value it returned.
+struct ReplayedRead {
+    uint32_t loads;
+    bool settled;
+    uint32_t value;
+};
+
+// Replays the stable-read rule over successive load values of `off`,
+// starting at values[from]. Needs at least two values.
+ReplayedRead replay_stable_read(uint32_t off, const std::vector<uint32_t>& values, size_t from);
+
+// The invariants, each violation one line (empty: the run keeps them all):
+// - the result is -1, 0 or 1;
+// - config_id, power_mode and the five reserved words are as the caller left them;
+// - a done-bit wait that gives up is the last thing that reaches the chip, and
+//   the result is then 0 (or -1 when its last read never settled);
+// - -1 comes only right after a stable read that never settled;
+// - no done-bit wait lasts longer than its bound, no delay longer than its
+//   count allows (nor shorter, also across the wrap of the low 32 bits);
+// - every access is a word of the register block, and the aux word is loaded
+//   only when the caller mapped it.
+// Timing is checked only with an unscripted clock.
+std::vector<std::string> check_invariants(const RunRequest& req, const RunResult& r);
+
+}  // namespace tov::sim
