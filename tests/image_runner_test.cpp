@@ -38,6 +38,8 @@ std::string sweep_name(Sweep s) {
     return names[static_cast<int>(s)];
 }
 
+void PrintTo(Sweep s, std::ostream* os) { *os << sweep_name(s); }
+
 class ImageAgainstHost : public ImageTest, public ::testing::WithParamInterface<Sweep> {};
 
 TEST_P(ImageAgainstHost, SameBusEventsTimesAndRecord) {
@@ -206,6 +208,8 @@ struct Refusal {
     std::vector<std::string> expected;  // parts of the one-line error
     bool at_load;          // refused by the loader, else by running DllInitialize
 };
+
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
 
 class PatchedImage : public ImageTest, public ::testing::WithParamInterface<Refusal> {};
 
