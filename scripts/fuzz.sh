@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes whole bring-ups for SECONDS (default 60) under ASan+UBSan, starting
-# from the checked-in seed corpus, then replays everything the run kept in a
-# coverage build and reports the line and branch coverage of meminit/.
+# from the inputs kept in fuzz/corpus/bring_up, then replays every input the
+# fuzzer found worth keeping in a coverage build and reports the line and
+# branch coverage of meminit/.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
