@@ -1,6 +1,8 @@
 #include "sim/simulator.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 
 namespace tov::sim {
@@ -79,6 +81,21 @@ MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t 
     p.power_mode = power_mode;
     for (auto& w : p.reserved_b) w = fill_word;
     p.mem_clock_khz = p.mem_size_out = p.map_value = fill_word;
+    return p;
+}
+
+// config_id to map_value are consecutive 32-bit fields on every target.
+static_assert(offsetof(MemInitParams, map_value) - offsetof(MemInitParams, config_id) ==
+              (record_words - 1) * sizeof(uint32_t));
+
+void record_to_words(const MemInitParams& p, uint32_t (&w)[record_words]) {
+    std::memcpy(w, &p.config_id, sizeof w);
+}
+
+MemInitParams record_from_words(const uint32_t (&w)[record_words]) {
+    MemInitParams p;
+    p.reg_ctx = nullptr;
+    std::memcpy(&p.config_id, w, sizeof w);
     return p;
 }
 

@@ -119,6 +119,12 @@ constexpr uint32_t fill_word = 0xa5a5a5a5;
 // other 32-bit field fill_word.
 MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t power_mode);
 
+// The fourteen 32-bit fields after reg_ctx (config_id to map_value), in
+// record order: what a 32-bit caller lays out at offsets 4 to 56.
+constexpr size_t record_words = 14;
+void record_to_words(const MemInitParams& p, uint32_t (&w)[record_words]);
+MemInitParams record_from_words(const uint32_t (&w)[record_words]);  // reg_ctx null
+
 RunResult run_bring_up(const RunRequest& req);
 
 // One init routine called directly, without the dispatcher, on a fresh

@@ -142,12 +142,8 @@ struct Patched {
         ADD_FAILURE() << "no section " << name;
         return {0, 0};
     }
-    uint32_t file_offset(uint32_t rva) const {
-        const auto [text_rva, text_raw] = section(".text");
-        return rva - text_rva + text_raw;
-    }
     uint32_t export_rva(const std::string& name) const {
-        return ImageRunner(shipped_image()).image().export_address(name) - default_image_base;
+        return load_image(shipped_image(), default_image_base).exports.at(name);
     }
     void code(uint32_t rva, const std::vector<uint8_t>& bytes) {
         std::copy(bytes.begin(), bytes.end(), file.begin() + file_offset(rva));
@@ -164,7 +160,7 @@ struct Patched {
         const uint32_t old_dir = read32(oh + 96 + 8);
         std::vector<uint8_t> s(0x200, 0);
         auto put = [&](uint32_t off, uint32_t v) { std::memcpy(&s[off], &v, 4); };
-        const uint32_t first = file_offset_any(old_dir);
+        const uint32_t first = file_offset(old_dir);
         std::memcpy(&s[0], &file[first], 20);  // the original descriptor
         put(20 + 0, rva + 0x80);                // lookup table
         put(20 + 12, rva + 0xc0);               // module name
@@ -188,7 +184,7 @@ struct Patched {
         file.resize(raw, 0);
         file.insert(file.end(), s.begin(), s.end());
     }
-    uint32_t file_offset_any(uint32_t rva) const {
+    uint32_t file_offset(uint32_t rva) const {
         for (uint32_t i = 0; i < section_count(); ++i) {
             const uint32_t s = section_headers() + 40 * i;
             const uint32_t va = read32(s + 12), size = read32(s + 16);

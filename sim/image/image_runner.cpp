@@ -23,12 +23,6 @@ constexpr uc_x86_reg saved_regs[] = {UC_X86_REG_EBX, UC_X86_REG_ESI, UC_X86_REG_
 constexpr const char* saved_names[] = {"EBX", "ESI", "EDI", "EBP"};
 constexpr uint32_t saved_values[] = {0x0b0b0b0b, 0x51515151, 0xd1d1d1d1, 0xbeb0beb0};
 
-std::string hex(uint64_t v) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
-    return buf;
-}
-
 const char* access_kind(uc_mem_type t) {
     switch (t) {
     case UC_MEM_READ_UNMAPPED: return "read of unmapped memory";
@@ -312,11 +306,10 @@ RunResult ImageRunner::run(const RunRequest& req) {
     // The caller's register context and record, as 32-bit words.
     impl_->write_word(context_addr, Simulator::reg_base);
     impl_->write_word(context_addr + 4, req.no_aux ? 0 : Simulator::aux_base);
-    const MemInitParams in = initial_record(req.config_id, req.clock_index, req.power_mode);
-    uint32_t words[15] = {context_addr, in.config_id, in.clock_index, in.mem_size, in.bus_flag, in.mode_flag,
-                          in.reserved_a[0], in.reserved_a[1], in.reserved_a[2], in.power_mode, in.reserved_b[0],
-                          in.reserved_b[1], in.mem_clock_khz, in.mem_size_out, in.map_value};
-    check(uc_mem_write(impl_->uc, record_addr, words, sizeof words), "writing the record");
+    uint32_t fields[record_words];
+    record_to_words(initial_record(req.config_id, req.clock_index, req.power_mode), fields);
+    impl_->write_word(record_addr, context_addr);
+    check(uc_mem_write(impl_->uc, record_addr + 4, fields, sizeof fields), "writing the record");
 
     RunResult r;
     r.start_time = sim.clock().now();
@@ -326,21 +319,11 @@ RunResult ImageRunner::run(const RunRequest& req) {
     r.from_image = true;
     r.image = o.stats;
 
-    check(uc_mem_read(impl_->uc, record_addr, words, sizeof words), "reading the record");
-    if (words[0] != context_addr) throw ImageError("tov_mem_init overwrote the record's reg_ctx");
-    MemInitParams& p = r.record;
-    p.reg_ctx = nullptr;
-    p.config_id = words[1];
-    p.clock_index = words[2];
-    p.mem_size = words[3];
-    p.bus_flag = words[4];
-    p.mode_flag = words[5];
-    for (int i = 0; i < 3; ++i) p.reserved_a[i] = words[6 + i];
-    p.power_mode = words[9];
-    for (int i = 0; i < 2; ++i) p.reserved_b[i] = words[10 + i];
-    p.mem_clock_khz = words[12];
-    p.mem_size_out = words[13];
-    p.map_value = words[14];
+    uint32_t ctx = 0;
+    check(uc_mem_read(impl_->uc, record_addr, &ctx, 4), "reading the record");
+    check(uc_mem_read(impl_->uc, record_addr + 4, fields, sizeof fields), "reading the record");
+    if (ctx != context_addr) throw ImageError("tov_mem_init overwrote the record's reg_ctx");
+    r.record = record_from_words(fields);
     r.events = sim.events();
     r.commands = sim.chip().commands_started();
 

@@ -20,12 +20,6 @@ constexpr uint32_t dir_import = 1;
 constexpr uint32_t dir_basereloc = 5;
 constexpr uint32_t page = 0x1000;
 
-std::string hex(uint32_t v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "0x%x", v);
-    return buf;
-}
-
 uint32_t round_up(uint32_t v, uint32_t a) { return (v + a - 1) / a * a; }
 
 // Little-endian reads with bounds checks; `what` names the structure for
@@ -242,6 +236,12 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base) {
         }
     }
     return img;
+}
+
+std::string hex(uint64_t v) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+    return buf;
 }
 
 std::vector<uint8_t> read_file(const std::string& path) {

@@ -74,4 +74,7 @@ void bind_imports(LoadedImage& img, Resolver address_of) {
 
 std::vector<uint8_t> read_file(const std::string& path);
 
+// "0x1f": addresses and values in the runner's messages.
+std::string hex(uint64_t v);
+
 }  // namespace tov::sim::image

@@ -1,29 +1,15 @@
 #include "sim/image/sweep.h"
 
+#include "sim/image/pe_image.h"
+#include "sim/trace_format.h"
+
 #include <cstdio>
 #include <set>
 
 namespace tov::sim::image {
 namespace {
 
-std::string hex(uint64_t v) {
-    char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
-    return buf;
-}
-
-std::string event_text(const Event& e) {
-    std::string s;
-    switch (e.kind) {
-    case EventKind::store: s = "store " + hex(e.off) + " := " + hex(e.val); break;
-    case EventKind::load: s = "load " + hex(e.off) + " = " + hex(e.val); break;
-    case EventKind::aux_load: s = "aux load = " + hex(e.val); break;
-    case EventKind::delay_ticks: s = "delay_ticks(" + std::to_string(e.val) + ")"; break;
-    case EventKind::delay_ms: s = "delay_ms(" + std::to_string(e.val) + ")"; break;
-    case EventKind::trace: s = "trace"; break;
-    }
-    return s + " at t=" + std::to_string(e.time);
-}
+std::string event_text(const Event& e) { return "'" + event_compact(e) + "' at t=" + std::to_string(e.time); }
 
 }  // namespace
 
@@ -132,17 +118,12 @@ std::string first_difference(const RunResult& host, const RunResult& image) {
                (gv ? event_text(g[i]) : "(none)");
     }
     if (host.ret != image.ret) return "result: host " + std::to_string(host.ret) + ", image " + std::to_string(image.ret);
-    const MemInitParams& a = host.record;
-    const MemInitParams& b = image.record;
-    const uint32_t fa[14] = {a.config_id, a.clock_index, a.mem_size, a.bus_flag, a.mode_flag, a.reserved_a[0],
-                             a.reserved_a[1], a.reserved_a[2], a.power_mode, a.reserved_b[0], a.reserved_b[1],
-                             a.mem_clock_khz, a.mem_size_out, a.map_value};
-    const uint32_t fb[14] = {b.config_id, b.clock_index, b.mem_size, b.bus_flag, b.mode_flag, b.reserved_a[0],
-                             b.reserved_a[1], b.reserved_a[2], b.power_mode, b.reserved_b[0], b.reserved_b[1],
-                             b.mem_clock_khz, b.mem_size_out, b.map_value};
-    for (int i = 0; i < 14; ++i)
-        if (fa[i] != fb[i])
-            return "record word " + std::to_string(i + 2) + ": host " + hex(fa[i]) + ", image " + hex(fb[i]);
+    uint32_t a[record_words], b[record_words];
+    record_to_words(host.record, a);
+    record_to_words(image.record, b);
+    for (size_t i = 0; i < record_words; ++i)
+        if (a[i] != b[i])
+            return "record word " + std::to_string(i + 2) + ": host " + hex(a[i]) + ", image " + hex(b[i]);
     if (host.start_time != image.start_time || host.end_time != image.end_time)
         return "call time: host " + std::to_string(host.start_time) + ".." + std::to_string(host.end_time) +
                ", image " + std::to_string(image.start_time) + ".." + std::to_string(image.end_time);
