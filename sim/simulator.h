@@ -100,6 +100,10 @@ struct RunRequest {
 struct ImageStats {
     uint32_t stack_bytes = 0;
     uint64_t instructions = 0;
+    // Brought up through a capture driver's start routine, which reported
+    // caller_status (an NTSTATUS) for the result.
+    bool through_caller = false;
+    uint32_t caller_status = 0;
 };
 
 struct RunResult {

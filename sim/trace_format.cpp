@@ -74,6 +74,11 @@ std::string result_jsonl(const RunResult& r) {
         out.pop_back();
         out += buf;
     }
+    if (r.image.through_caller) {
+        std::snprintf(buf, sizeof buf, R"(,"caller_status":"0x%08x"})", r.image.caller_status);
+        out.pop_back();
+        out += buf;
+    }
     return out;
 }
 

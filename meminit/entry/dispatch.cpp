@@ -255,7 +255,7 @@ const ConfigEntry* lookup(const ConfigTable& t, uint32_t config_id, bool* matche
 
 }  // namespace tov
 
-extern "C" int32_t TOV_API tov_mem_init(tov::MemInitParams* p) {
+extern "C" int TOVMEM_CALL tov_mem_init(MemInitParams* p) {
     using namespace tov;
     // A record without a register block cannot be served; refuse before
     // touching the record or any register.

@@ -5,7 +5,7 @@
 #include "meminit/entry/meminit.h"
 
 extern "C" {
-int32_t TOV_API DriverEntry(void* /*driver_object*/, void* /*registry_path*/) { return 0; }
-int32_t TOV_API DllInitialize(void* /*registry_path*/) { return 0; }
-int32_t TOV_API DllUnload() { return 0; }
+int32_t TOVMEM_CALL DriverEntry(void* /*driver_object*/, void* /*registry_path*/) { return 0; }
+int32_t TOVMEM_CALL DllInitialize(void* /*registry_path*/) { return 0; }
+int32_t TOVMEM_CALL DllUnload() { return 0; }
 }

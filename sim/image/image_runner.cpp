@@ -2,6 +2,8 @@
 
 #include <unicorn/unicorn.h>
 
+#include "examples/capture_driver/capture.h"
+
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -51,20 +53,27 @@ const char* entry_name(Entry e) {
     return "?";
 }
 
-struct ImageRunner::Impl {
-    RunnerOptions opts;
+// One loaded image: tovmem.sys first, then the capture driver if any.
+struct Module {
+    std::string label;              // "tovmem.sys", "capture.sys"
     LoadedImage img;
     std::vector<uint8_t> pristine;  // the image as loaded, to restore its writable pages
+};
+
+struct ImageRunner::Impl {
+    RunnerOptions opts;
+    std::vector<Module> mods;
     std::vector<uint8_t> stack;
     std::vector<uint8_t> caller;
     std::vector<uint8_t> thunks;
     uint32_t entries[4] = {};
-    uint32_t code_lo = 0, code_hi = 0;  // the image's executable range
+    uint32_t caller_entry = 0, caller_start = 0;  // the capture driver's DriverEntry and start routine
+    std::vector<std::pair<uint32_t, uint32_t>> code;  // executable ranges of every module
     uc_engine* uc = nullptr;
 
     // State of the call in progress.
     Simulator* sim = nullptr;
-    Entry current = Entry::driver_entry;
+    std::string current;  // the function called
     uint64_t instructions = 0;
     uint32_t pc = 0;  // the instruction being executed
     std::optional<std::string> fault;
@@ -73,12 +82,18 @@ struct ImageRunner::Impl {
         if (uc) uc_close(uc);
     }
 
+    const LoadedImage& img() const { return mods.front().img; }
+
     // Where an address lies, for fault messages.
     std::string region(uint64_t addr) const {
-        if (const Section* s = img.section_at(uint32_t(addr)); s && addr < 0x100000000ull)
-            return "in the image's " + s->name;
-        if (addr >= img.base && addr < uint64_t(img.base) + img.headers_span) return "in the image's headers";
-        if (addr >= img.base && addr < uint64_t(img.base) + img.size) return "in a gap of the image";
+        for (const Module& m : mods) {
+            const LoadedImage& i = m.img;
+            const std::string whose = mods.size() == 1 ? "the image's" : m.label + "'s";
+            if (const Section* s = i.section_at(uint32_t(addr)); s && addr < 0x100000000ull)
+                return "in " + whose + " " + s->name;
+            if (addr >= i.base && addr < uint64_t(i.base) + i.headers_span) return "in " + whose + " headers";
+            if (addr >= i.base && addr < uint64_t(i.base) + i.size) return "in a gap of " + (mods.size() == 1 ? std::string("the image") : m.label);
+        }
         const uint32_t bottom = stack_top - stack_size;
         if (addr < bottom && addr + 0x10000 >= bottom) return "below the stack (overflow)";
         if (addr < 0x10000) return "near address 0";
@@ -86,14 +101,20 @@ struct ImageRunner::Impl {
     }
 
     void stop(const std::string& what) {
-        if (!fault) fault = what + " (instruction at " + hex(pc) + ", in " + entry_name(current) + ")";
+        if (!fault) fault = what + " (instruction at " + hex(pc) + ", in " + current + ")";
         uc_emu_stop(uc);
+    }
+
+    bool in_code(uint64_t address) const {
+        for (auto [lo, hi] : code)
+            if (address >= lo && address < hi) return true;
+        return false;
     }
 
     static void on_code(uc_engine*, uint64_t address, uint32_t, void* user) {
         auto* self = static_cast<Impl*>(user);
         self->pc = uint32_t(address);
-        if (address >= self->code_lo && address < self->code_hi) {
+        if (self->in_code(address)) {
             if (++self->instructions > self->opts.max_instructions)
                 self->stop("runaway image: no return after " + std::to_string(self->opts.max_instructions) +
                            " instructions");
@@ -107,7 +128,8 @@ struct ImageRunner::Impl {
             return;
         }
         if (address == sentinel) return;
-        self->stop("instruction fetch at " + hex(address) + " " + self->region(address) + ", outside the image's code");
+        self->stop("instruction fetch at " + hex(address) + " " + self->region(address) + ", outside " +
+                   (self->mods.size() == 1 ? "the image's code" : "the images' code"));
     }
 
     static bool on_invalid(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
@@ -126,8 +148,8 @@ struct ImageRunner::Impl {
             return false;
         }
         if (!sim) {
-            stop(std::string(kind) + " at " + hex(base + offset) + " in the register block, which " +
-                 entry_name(current) + " must not touch");
+            stop(std::string(kind) + " at " + hex(base + offset) + " in the register block, which " + current +
+                 " must not touch");
             return false;
         }
         return true;
@@ -167,14 +189,15 @@ struct ImageRunner::Impl {
     void setup() {
         check(uc_open(UC_ARCH_X86, UC_MODE_32, &uc), "opening a 32-bit x86 engine");
         // Headers read-only, each section with its own protection.
-        check(uc_mem_map_ptr(uc, img.base, img.headers_span, UC_PROT_READ, img.memory.data()),
-              "mapping the image headers");
-        for (const Section& s : img.sections) {
-            check(uc_mem_map_ptr(uc, uint64_t(img.base) + s.rva, s.span, s.protection, img.memory.data() + s.rva),
-                  "mapping section " + s.name);
-            if (s.protection & prot_exec) {
-                if (code_hi == 0 || img.base + s.rva < code_lo) code_lo = img.base + s.rva;
-                if (img.base + s.rva + s.span > code_hi) code_hi = img.base + s.rva + s.span;
+        for (Module& m : mods) {
+            LoadedImage& img = m.img;
+            check(uc_mem_map_ptr(uc, img.base, img.headers_span, UC_PROT_READ, img.memory.data()),
+                  "mapping the " + m.label + " headers");
+            for (const Section& s : img.sections) {
+                check(uc_mem_map_ptr(uc, uint64_t(img.base) + s.rva, s.span, s.protection,
+                                     img.memory.data() + s.rva),
+                      "mapping section " + s.name + " of " + m.label);
+                if (s.protection & prot_exec) code.emplace_back(img.base + s.rva, img.base + s.rva + s.span);
             }
         }
         stack.assign(stack_size, stack_fill);
@@ -196,20 +219,33 @@ struct ImageRunner::Impl {
     }
 
     void restore_writable() {
-        for (const Section& s : img.sections)
-            if (s.protection & prot_write)
-                std::memcpy(img.memory.data() + s.rva, pristine.data() + s.rva, s.span);
+        for (Module& m : mods)
+            for (const Section& s : m.img.sections)
+                if (s.protection & prot_write)
+                    std::memcpy(m.img.memory.data() + s.rva, m.pristine.data() + s.rva, s.span);
     }
 
     void write_word(uint32_t addr, uint32_t v) {
         check(uc_mem_write(uc, addr, &v, 4), "writing the caller's memory at " + hex(addr));
     }
 
+    uint32_t read_word(uint32_t addr) {
+        uint32_t v = 0;
+        check(uc_mem_read(uc, addr, &v, 4), "reading the caller's memory at " + hex(addr));
+        return v;
+    }
+
     CallOutcome call(Entry e, const std::vector<uint32_t>& args, Simulator* target) {
+        return call_at(entries[static_cast<int>(e)], entry_name(e), args, target);
+    }
+
+    // `name` at `start` called with `args` (__stdcall) on a fresh stack.
+    CallOutcome call_at(uint32_t start, const std::string& name, const std::vector<uint32_t>& args,
+                        Simulator* target) {
         restore_writable();
         std::fill(stack.begin(), stack.end(), stack_fill);
         sim = target;
-        current = e;
+        current = name;
         instructions = 0;
         fault.reset();
         uint32_t esp = stack_top;
@@ -226,29 +262,28 @@ struct ImageRunner::Impl {
         for (auto r : {UC_X86_REG_EAX, UC_X86_REG_ECX, UC_X86_REG_EDX}) uc_reg_write(uc, r, &zero);
         for (size_t i = 0; i < 4; ++i) uc_reg_write(uc, saved_regs[i], &saved_values[i]);
 
-        const uint32_t start = entries[static_cast<int>(e)];
         pc = start;
         const uc_err err = uc_emu_start(uc, start, sentinel, 0, 0);
         sim = nullptr;
         if (fault) throw ImageError(*fault);
         if (err != UC_ERR_OK)
-            throw ImageError(std::string("emulator stopped in ") + entry_name(e) + ": " + uc_strerror(err) +
-                             " (instruction at " + hex(pc) + ")");
+            throw ImageError("emulator stopped in " + name + ": " + uc_strerror(err) + " (instruction at " +
+                             hex(pc) + ")");
         uint32_t eip = 0, esp_after = 0, eax = 0;
         uc_reg_read(uc, UC_X86_REG_EIP, &eip);
         uc_reg_read(uc, UC_X86_REG_ESP, &esp_after);
         uc_reg_read(uc, UC_X86_REG_EAX, &eax);
         if (eip != sentinel)
-            throw ImageError(std::string(entry_name(e)) + " stopped at " + hex(eip) + " without returning");
+            throw ImageError(name + " stopped at " + hex(eip) + " without returning");
         if (esp_after != stack_top)
-            throw ImageError(std::string(entry_name(e)) + " returned with ESP " + hex(esp_after) + ", expected " +
+            throw ImageError(name + " returned with ESP " + hex(esp_after) + ", expected " +
                              hex(stack_top) + ": it must pop its " + std::to_string(4 * args.size()) +
                              " argument bytes (__stdcall)");
         for (size_t i = 0; i < 4; ++i) {
             uint32_t v = 0;
             uc_reg_read(uc, saved_regs[i], &v);
             if (v != saved_values[i])
-                throw ImageError(std::string(entry_name(e)) + " returned with " + saved_names[i] + " changed (" +
+                throw ImageError(name + " returned with " + saved_names[i] + " changed (" +
                                  hex(saved_values[i]) + " -> " + hex(v) + "); it must preserve it");
         }
         CallOutcome out;
@@ -261,74 +296,160 @@ struct ImageRunner::Impl {
     }
 };
 
-ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts) : impl_(new Impl) {
+namespace {
+
+// A module's place must leave the runner's own pages, the register block and
+// the low 64 KiB free.
+void check_place(const LoadedImage& img, const std::string& label) {
+    const uint64_t end = uint64_t(img.base) + img.size;
+    auto overlaps = [&](uint64_t lo, uint64_t hi) { return img.base < hi && lo < end; };
+    if (overlaps(thunk_page, thunk_page + page) || overlaps(ImageRunner::caller_page, ImageRunner::caller_page + page) ||
+        overlaps(ImageRunner::stack_top - ImageRunner::stack_size, ImageRunner::stack_top) ||
+        overlaps(Simulator::reg_base, Simulator::reg_base + Simulator::reg_span) ||
+        overlaps(Simulator::aux_base, Simulator::aux_base + page) || img.base < 0x10000)
+        throw ImageError(label + " base " + hex(img.base) + " overlaps the stack, the record, the import thunks, "
+                         "the register block or the low 64 KiB");
+}
+
+uint32_t code_address(const LoadedImage& img, uint32_t a, const std::string& what) {
+    const Section* sec = img.section_at(a);
+    if (!sec || !(sec->protection & prot_exec)) throw ImageError(what + " " + hex(a) + " is not in a code section");
+    return a;
+}
+
+}  // namespace
+
+ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts)
+    : ImageRunner(file, {}, opts) {}
+
+ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const std::vector<uint8_t>& caller,
+                         const RunnerOptions& opts)
+    : impl_(new Impl) {
     Impl& s = *impl_;
     s.opts = opts;
-    s.img = load_image(file, opts.image_base);
-    const uint64_t end = uint64_t(s.img.base) + s.img.size;
-    auto overlaps = [&](uint64_t lo, uint64_t hi) { return s.img.base < hi && lo < end; };
-    if (overlaps(thunk_page, thunk_page + page) || overlaps(caller_page, caller_page + page) ||
-        overlaps(stack_top - stack_size, stack_top) ||
-        overlaps(Simulator::reg_base, Simulator::reg_base + Simulator::reg_span) ||
-        overlaps(Simulator::aux_base, Simulator::aux_base + page) || s.img.base < 0x10000)
-        throw ImageError("image base " + hex(s.img.base) + " overlaps the stack, the record, the import thunks, "
-                         "the register block or the low 64 KiB");
-    bind_imports(s.img, [](const std::string& module, const std::string& name) -> uint32_t {
-        return module == "ntoskrnl.exe" && name == "KeQueryInterruptTime" ? ke_query_interrupt_time : 0;
-    });
-    s.entries[int(Entry::driver_entry)] = s.img.base + s.img.entry_rva;
-    for (Entry e : {Entry::dll_initialize, Entry::tov_mem_init, Entry::dll_unload})
-        s.entries[int(e)] = s.img.export_address(entry_name(e));
-    for (uint32_t a : s.entries) {
-        const Section* sec = s.img.section_at(a);
-        if (!sec || !(sec->protection & prot_exec)) throw ImageError("entry point " + hex(a) + " is not in a code section");
+    s.mods.push_back({"tovmem.sys", load_image(file, opts.image_base), {}});
+    check_place(s.mods[0].img, "image");
+    if (!caller.empty()) {
+        // A capture driver is a driver, not a DLL: it only exports what the
+        // runner calls.
+        LoadedImage c = load_image(caller, opts.caller_base, /*dll=*/false);
+        check_place(c, "caller");
+        const LoadedImage& t = s.mods[0].img;
+        if (c.base < uint64_t(t.base) + t.size && t.base < uint64_t(c.base) + c.size)
+            throw ImageError("caller base " + hex(c.base) + " overlaps the image at " + hex(t.base));
+        s.mods.push_back({"capture.sys", std::move(c), {}});
     }
-    s.pristine = s.img.memory;
+
+    // Imports: by name from the images loaded here, then the kernel's one
+    // service. The tovmem image itself may import only the kernel service.
+    for (size_t k = 0; k < s.mods.size(); ++k) {
+        Module& m = s.mods[k];
+        bind_imports(m.img, [&](const std::string& module, const std::string& name) -> uint32_t {
+            const std::string what = m.label + " imports " + module + "!" + name;
+            for (size_t j = 0; j < s.mods.size(); ++j) {
+                const LoadedImage& other = s.mods[j].img;
+                if (j == k || other.name != module) continue;
+                const auto it = other.exports.find(name);
+                if (it == other.exports.end())
+                    throw ImageError(what + ", which " + module + " does not export");
+                return other.base + it->second;
+            }
+            if (module == "ntoskrnl.exe" && name == "KeQueryInterruptTime") return ke_query_interrupt_time;
+            throw ImageError(what + ", which the kernel runner does not provide (no loaded image is " + module +
+                             "; of the kernel only ntoskrnl.exe!KeQueryInterruptTime)");
+        });
+    }
+
+    const LoadedImage& img = s.mods[0].img;
+    s.entries[int(Entry::driver_entry)] = code_address(img, img.base + img.entry_rva, "entry point");
+    for (Entry e : {Entry::dll_initialize, Entry::tov_mem_init, Entry::dll_unload})
+        s.entries[int(e)] = code_address(img, img.export_address(entry_name(e)), "entry point");
+    if (s.mods.size() > 1) {
+        const LoadedImage& c = s.mods[1].img;
+        s.caller_entry = code_address(c, c.base + c.entry_rva, "capture driver entry point");
+        s.caller_start = code_address(c, c.export_address("capture_start_memory"), "capture_start_memory");
+    }
+    for (Module& m : s.mods) m.pristine = m.img.memory;
     s.setup();
 }
 
 ImageRunner::~ImageRunner() = default;
 
-const LoadedImage& ImageRunner::image() const { return impl_->img; }
+const LoadedImage& ImageRunner::image() const { return impl_->img(); }
+
+bool ImageRunner::has_caller() const { return impl_->mods.size() > 1; }
+
+const LoadedImage& ImageRunner::caller_image() const {
+    if (!has_caller()) throw ImageError("no capture driver is loaded");
+    return impl_->mods[1].img;
+}
 
 CallOutcome ImageRunner::call(Entry e, const std::vector<uint32_t>& args, Simulator* sim) {
     return impl_->call(e, args, sim);
 }
 
 RunResult ImageRunner::run(const RunRequest& req) {
-    for (auto [e, args] : {std::pair{Entry::driver_entry, std::vector<uint32_t>{0, 0}},
-                           std::pair{Entry::dll_initialize, std::vector<uint32_t>{0}}}) {
-        const CallOutcome o = call(e, args);
-        if (o.ret != 0) throw ImageError(std::string(entry_name(e)) + " returned " + hex(uint32_t(o.ret)) + ", not 0");
-    }
+    Impl& s = *impl_;
+    auto must_return_zero = [](const CallOutcome& o, const std::string& name) {
+        if (o.ret != 0) throw ImageError(name + " returned " + hex(uint32_t(o.ret)) + ", not 0");
+    };
+    // The system loads tovmem.sys for the driver that imports it and calls
+    // its DllInitialize; loaded on its own, it gets DriverEntry first.
+    if (!has_caller()) must_return_zero(call(Entry::driver_entry, {0, 0}), "DriverEntry");
+    must_return_zero(call(Entry::dll_initialize, {0}), "DllInitialize");
+    if (has_caller()) must_return_zero(s.call_at(s.caller_entry, "capture.sys DriverEntry", {0, 0}, nullptr),
+                                       "capture.sys DriverEntry");
 
     Simulator sim(req.chip, req.clock);
-    // The caller's register context and record, as 32-bit words.
-    impl_->write_word(context_addr, Simulator::reg_base);
-    impl_->write_word(context_addr + 4, req.no_aux ? 0 : Simulator::aux_base);
+    // The caller's register context and record, as 32-bit words: the
+    // record's other fields hold fill words, so that a field written by
+    // mistake shows.
     uint32_t fields[record_words];
     record_to_words(initial_record(req.config_id, req.clock_index, req.power_mode), fields);
-    impl_->write_word(record_addr, context_addr);
-    check(uc_mem_write(impl_->uc, record_addr + 4, fields, sizeof fields), "writing the record");
+    const uint32_t aux = req.no_aux ? 0 : Simulator::aux_base;
+    uint32_t record = record_addr, context = context_addr;
+    if (has_caller()) {
+        // The capture driver's device: mapped registers and board values
+        // filled by its start path; the record inside it is the device's own.
+        record = device_addr + CAPTURE_DEVICE_MEM;
+        context = device_addr + CAPTURE_DEVICE_REGS;
+        s.write_word(device_addr + CAPTURE_DEVICE_CONFIG_ID, req.config_id);
+        s.write_word(device_addr + CAPTURE_DEVICE_CLOCK, req.clock_index);
+        s.write_word(device_addr + CAPTURE_DEVICE_POWER_MODE, req.power_mode);
+        s.write_word(device_addr + CAPTURE_DEVICE_RESULT, fill_word);
+        s.write_word(device_addr + CAPTURE_DEVICE_STATUS, fill_word);
+        s.write_word(record, fill_word);
+    } else {
+        s.write_word(record, context);
+    }
+    s.write_word(context, Simulator::reg_base);
+    s.write_word(context + 4, aux);
+    check(uc_mem_write(s.uc, record + 4, fields, sizeof fields), "writing the record");
 
     RunResult r;
     r.start_time = sim.clock().now();
-    const CallOutcome o = call(Entry::tov_mem_init, {record_addr}, &sim);
+    const CallOutcome o = has_caller() ? s.call_at(s.caller_start, "capture_start_memory", {device_addr}, &sim)
+                                       : call(Entry::tov_mem_init, {record_addr}, &sim);
     r.end_time = sim.clock().now();
-    r.ret = o.ret;
     r.from_image = true;
     r.image = o.stats;
+    r.ret = o.ret;
+    if (has_caller()) {
+        r.ret = static_cast<int32_t>(s.read_word(device_addr + CAPTURE_DEVICE_RESULT));
+        r.image.through_caller = true;
+        r.image.caller_status = s.read_word(device_addr + CAPTURE_DEVICE_STATUS);
+        if (r.image.caller_status != uint32_t(o.ret))
+            throw ImageError("capture_start_memory returned " + hex(uint32_t(o.ret)) + " but recorded status " +
+                             hex(r.image.caller_status));
+    }
 
-    uint32_t ctx = 0;
-    check(uc_mem_read(impl_->uc, record_addr, &ctx, 4), "reading the record");
-    check(uc_mem_read(impl_->uc, record_addr + 4, fields, sizeof fields), "reading the record");
-    if (ctx != context_addr) throw ImageError("tov_mem_init overwrote the record's reg_ctx");
+    check(uc_mem_read(s.uc, record + 4, fields, sizeof fields), "reading the record");
+    if (s.read_word(record) != context) throw ImageError("the record's reg_ctx does not point at the register context after the call");
     r.record = record_from_words(fields);
     r.events = sim.events();
     r.commands = sim.chip().commands_started();
 
-    const CallOutcome u = call(Entry::dll_unload, {});
-    if (u.ret != 0) throw ImageError(std::string("DllUnload returned ") + hex(uint32_t(u.ret)) + ", not 0");
+    must_return_zero(call(Entry::dll_unload, {}), "DllUnload");
     return r;
 }
 

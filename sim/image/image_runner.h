@@ -19,12 +19,15 @@
 
 namespace tov::sim::image {
 
-// A kernel-space base, away from the image's preferred base, so that every
-// relocation is exercised.
+// Kernel-space bases, away from the images' preferred bases, so that every
+// relocation is exercised: tovmem.sys and, when one is loaded, the capture
+// driver that imports it.
 constexpr uint32_t default_image_base = 0x80a00000;
+constexpr uint32_t default_caller_base = 0x80c00000;
 
 struct RunnerOptions {
     uint32_t image_base = default_image_base;
+    uint32_t caller_base = default_caller_base;
     // A call that runs longer is a runaway image. The longest bring-up
     // (every wait timing out on a slow clock) stays far below this.
     uint64_t max_instructions = 50'000'000;
@@ -45,6 +48,14 @@ public:
     // native i386 DLL, imports anything but KeQueryInterruptTime, lacks one
     // of the entry points, or the emulator cannot map it.
     explicit ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts = {});
+
+    // tovmem.sys and a capture driver built from examples/capture_driver,
+    // each at its own base. The caller's imports are bound by name to the
+    // loaded images' exports (tovmem.sys!tov_mem_init), then to the kernel
+    // stubs; an import that nothing provides is refused, naming both sides.
+    // run() then brings the memory up the way the capture driver's start
+    // path does: through capture_start_memory and its import address table.
+    ImageRunner(const std::vector<uint8_t>& file, const std::vector<uint8_t>& caller, const RunnerOptions& opts);
     ~ImageRunner();
     ImageRunner(const ImageRunner&) = delete;
     ImageRunner& operator=(const ImageRunner&) = delete;
@@ -54,6 +65,11 @@ public:
     // `req` on a fresh simulated chip, DllUnload (must return 0). The result
     // has the bus events, record and times of the tov_mem_init call and its
     // stack depth and instruction count.
+    //
+    // With a capture driver loaded: tovmem.sys's DllInitialize, the capture
+    // driver's DriverEntry, then capture_start_memory on a device whose
+    // record is laid out as `req` asks, then DllUnload. The result adds the
+    // capture driver's status; the figures cover the whole start call.
     RunResult run(const RunRequest& req);
 
     // One entry point called with `args` (32-bit words) pushed right to left
@@ -63,12 +79,15 @@ public:
     CallOutcome call(Entry e, const std::vector<uint32_t>& args, Simulator* sim = nullptr);
 
     const LoadedImage& image() const;
+    bool has_caller() const;
+    const LoadedImage& caller_image() const;  // ImageError without a caller
 
     // Guest addresses the caller owns: the record and register context page,
     // and the image's stack.
     static constexpr uint32_t caller_page = 0x80e00000;
     static constexpr uint32_t record_addr = caller_page;
     static constexpr uint32_t context_addr = caller_page + 0x100;
+    static constexpr uint32_t device_addr = caller_page + 0x200;  // the capture driver's device
     static constexpr uint32_t stack_size = 12 * 1024;  // an x86 kernel stack
     static constexpr uint32_t stack_top = 0x80f00000;
 

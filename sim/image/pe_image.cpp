@@ -73,6 +73,14 @@ const Section* LoadedImage::section_at(uint32_t va) const {
     return nullptr;
 }
 
+uint32_t checksum_offset(const std::vector<uint8_t>& file) {
+    const Bytes f{file, "file"};
+    if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') throw ImageError("not a PE image: no MZ header");
+    const uint32_t at = f.u32(0x3c, "e_lfanew") + 24 + 64;
+    f.need(at, 4, "CheckSum field");
+    return at;
+}
+
 uint32_t pe_checksum(const std::vector<uint8_t>& file) {
     uint32_t checksum_off = 0;
     if (file.size() >= 0x40) {
@@ -92,7 +100,7 @@ uint32_t pe_checksum(const std::vector<uint8_t>& file) {
     return uint32_t(sum) + uint32_t(file.size());
 }
 
-LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base) {
+LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll) {
     const Bytes f{file, "file"};
     if (file.size() < 0x40 || file[0] != 'M' || file[1] != 'Z') throw ImageError("not a PE image: no MZ header");
     const uint32_t nt = f.u32(0x3c, "e_lfanew");
@@ -105,8 +113,9 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base) {
     const uint16_t nsections = f.u16(fh + 2, "file header");
     const uint16_t opt_size = f.u16(fh + 16, "file header");
     const uint16_t characteristics = f.u16(fh + 18, "file header");
-    if (!(characteristics & file_executable) || !(characteristics & file_dll))
-        throw ImageError("image characteristics " + hex(characteristics) + " are not an executable DLL");
+    if (!(characteristics & file_executable) || (dll && !(characteristics & file_dll)))
+        throw ImageError("image characteristics " + hex(characteristics) + " are not an executable" +
+                         (dll ? " DLL" : ""));
     const uint32_t oh = fh + 20;
     if (f.u16(oh, "optional header") != pe32_magic) throw ImageError("optional header is not PE32 (magic 0x10b)");
     if (opt_size < 96) throw ImageError("optional header too short");
@@ -222,6 +231,7 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base) {
     uint32_t export_size = 0;
     const uint32_t export_rva = dir(dir_export, &export_size);
     if (export_size != 0) {
+        img.name = lower(m.str(m.u32(export_rva + 12, "export directory"), "export module name"));
         const uint32_t nfuncs = m.u32(export_rva + 20, "export directory");
         const uint32_t nnames = m.u32(export_rva + 24, "export directory");
         const uint32_t funcs = m.u32(export_rva + 28, "export directory");

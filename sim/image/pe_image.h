@@ -35,6 +35,7 @@ struct Import {
 };
 
 struct LoadedImage {
+    std::string name;             // module name from the export directory (lower case), or ""
     uint32_t base = 0;            // where it is laid out
     uint32_t preferred_base = 0;  // ImageBase of the file
     uint32_t size = 0;            // SizeOfImage, page aligned
@@ -52,22 +53,24 @@ struct LoadedImage {
     const Section* section_at(uint32_t va) const;
 };
 
+// File offset of the optional header's CheckSum field; ImageError when the
+// file is too short to have one.
+uint32_t checksum_offset(const std::vector<uint8_t>& file);
+
 // PE checksum as the image linker writes it (the CheckSum field treated as 0).
 uint32_t pe_checksum(const std::vector<uint8_t>& file);
 
-// Checks the headers (i386, DLL, NT native subsystem, checksum), lays the
-// image out at `base` and applies its relocations. Imports are listed, not
-// bound: see bind_imports.
-LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base);
+// Checks the headers (i386, a DLL unless `dll` is false, NT native
+// subsystem, checksum), lays the image out at `base` and applies its
+// relocations. Imports are listed, not bound: see bind_imports.
+LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll = true);
 
 // Writes `address_of(module, name)` into each IAT slot. `address_of`
-// returns 0 for an import the platform does not provide, which is refused
-// with an error naming it.
+// throws ImageError, naming the import, for one that nothing provides.
 template <typename Resolver>
 void bind_imports(LoadedImage& img, Resolver address_of) {
     for (const Import& imp : img.imports) {
         const uint32_t addr = address_of(imp.module, imp.name);
-        if (addr == 0) throw ImageError("image imports " + imp.module + "!" + imp.name + ", which the kernel runner does not provide (only ntoskrnl.exe!KeQueryInterruptTime)");
         for (int i = 0; i < 4; ++i) img.memory[imp.iat_rva + i] = static_cast<uint8_t>(addr >> (8 * i));
     }
 }

@@ -1,0 +1,120 @@
+/*
+ * tovmem.h - the interface of the DDR frame-buffer bring-up export driver
+ * tovmem.sys, for the capture driver that imports it.
+ *
+ * Plain C89; also valid C99/C11 and C++98 or later. Needs only <stddef.h>.
+ * Every name this header defines starts with tov_, TOV_ or TOVMEM_, except
+ * the two record types MemInitParams and RegContext.
+ *
+ * Import library: tovmem.lib (MSVC, lld-link) or libtovmem.a (mingw).
+ * The driver is built with TOVMEM_BUILDING_LIBRARY defined, which drops the
+ * dllimport declaration.
+ */
+#ifndef TOVMEM_H
+#define TOVMEM_H
+
+#include <stddef.h>
+
+/* __stdcall is the x86 kernel convention: the callee pops its argument. */
+#if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))
+#define TOVMEM_CALL __stdcall
+#else
+#define TOVMEM_CALL
+#endif
+
+#if defined(_WIN32) && !defined(TOVMEM_BUILDING_LIBRARY)
+#define TOVMEM_IMPORT __declspec(dllimport)
+#else
+#define TOVMEM_IMPORT
+#endif
+
+/* A pointer-sized unsigned integer: the register block and aux region are
+ * addresses in the caller's mapping (32 bits in the kernel image). */
+#if defined(_WIN64)
+typedef unsigned __int64 tov_uintptr;
+#else
+typedef unsigned long tov_uintptr;
+#endif
+
+/* Results of tov_mem_init. */
+#define TOVMEM_RESULT_OK 1              /* memory is up */
+#define TOVMEM_RESULT_FAILED 0          /* a DRAM command never completed, the
+                                         * frame-buffer check read back a wrong
+                                         * value, or the ID is in no family */
+#define TOVMEM_RESULT_REGISTER_FAULT (-1) /* a register never read the same
+                                           * value three times */
+
+/* Caller-owned register context of one chip. */
+typedef struct RegContext {
+    tov_uintptr reg_base; /* mapped register block: register = 32-bit word at reg_base + offset */
+    tov_uintptr aux_base; /* second mapped region, its first word read once by the first
+                           * family's reset pulse; 0 when the board maps none */
+} RegContext;
+
+/* Caller-owned in/out record: fifteen 32-bit words in the kernel image.
+ * Fill reg_ctx, config_id, clock_index and power_mode; read mem_clock_khz,
+ * mem_size_out and map_value after the call. The reserved words are never
+ * read or written. */
+typedef struct MemInitParams {
+    RegContext *reg_ctx;        /*  1 in */
+    unsigned int config_id;     /*  2 in: the board's memory configuration ID */
+    unsigned int clock_index;   /*  3 in: memory clock selector; remapped by some table rows */
+    unsigned int mem_size;      /*  4 set from the table row (bytes) */
+    unsigned int bus_flag;      /*  5 set from the table row */
+    unsigned int mode_flag;     /*  6 set from the table row */
+    unsigned int reserved_a[3]; /*  7-9 never touched */
+    unsigned int power_mode;    /* 10 in: 0 to 3, read by the first family only */
+    unsigned int reserved_b[2]; /* 11-12 never touched */
+    unsigned int mem_clock_khz; /* 13 out: the memory clock set up, kHz */
+    unsigned int mem_size_out;  /* 14 out: usable memory, bytes */
+    unsigned int map_value;     /* 15 out: the table row's map value (third family: 5 for
+                                 * 32 MiB, 6 for 16 MiB) */
+} MemInitParams;
+
+/* Layout checks, valid in C89 and C++: a false condition gives an array of
+ * negative size. Fifteen words after the pointer's place: 60 bytes with
+ * 32-bit pointers. */
+#define TOVMEM_LAYOUT_CHECK(name, cond) typedef char tovmem_layout_##name[(cond) ? 1 : -1]
+#define TOVMEM_WORD_AT(field, n) \
+    TOVMEM_LAYOUT_CHECK(field, offsetof(MemInitParams, field) == sizeof(RegContext *) + 4 * ((n) - 2))
+TOVMEM_LAYOUT_CHECK(word_is_32_bits, sizeof(unsigned int) == 4);
+TOVMEM_LAYOUT_CHECK(address_is_pointer_sized, sizeof(tov_uintptr) == sizeof(void *));
+TOVMEM_LAYOUT_CHECK(reg_context_size, sizeof(RegContext) == 2 * sizeof(void *));
+TOVMEM_LAYOUT_CHECK(record_size, sizeof(MemInitParams) == sizeof(RegContext *) + 14 * 4);
+TOVMEM_LAYOUT_CHECK(record_is_60_bytes_on_32_bit, sizeof(void *) != 4 || sizeof(MemInitParams) == 60);
+TOVMEM_LAYOUT_CHECK(reg_ctx, offsetof(MemInitParams, reg_ctx) == 0);
+TOVMEM_WORD_AT(config_id, 2);
+TOVMEM_WORD_AT(clock_index, 3);
+TOVMEM_WORD_AT(mem_size, 4);
+TOVMEM_WORD_AT(bus_flag, 5);
+TOVMEM_WORD_AT(mode_flag, 6);
+TOVMEM_WORD_AT(reserved_a, 7);
+TOVMEM_WORD_AT(power_mode, 10);
+TOVMEM_WORD_AT(reserved_b, 11);
+TOVMEM_WORD_AT(mem_clock_khz, 13);
+TOVMEM_WORD_AT(mem_size_out, 14);
+TOVMEM_WORD_AT(map_value, 15);
+#undef TOVMEM_WORD_AT
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/*
+ * Brings up the frame buffer of the chip behind params->reg_ctx with the
+ * routine that params->config_id selects. Synchronous: busy-waits on the
+ * interrupt-time clock, takes no lock, allocates nothing, may be called at
+ * raised IRQL (it then holds the processor for the whole bring-up, at most
+ * a few seconds on the reserved clock paths). Calls for one chip must be
+ * serialised by the caller; calls for different chips may run at once.
+ *
+ * Returns TOVMEM_RESULT_OK, _FAILED or _REGISTER_FAULT. A null record, a
+ * null reg_ctx or a zero reg_base returns 0 and touches nothing.
+ */
+TOVMEM_IMPORT int TOVMEM_CALL tov_mem_init(MemInitParams *params);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TOVMEM_H */
