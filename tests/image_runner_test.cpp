@@ -12,6 +12,7 @@
 #include "sim/image/image_runner.h"
 #include "sim/image/sweep.h"
 #include "sim/trace_format.h"
+#include "tests/kernel_builds.h"
 
 namespace tov::sim::image {
 namespace {
@@ -29,7 +30,7 @@ protected:
     }
 };
 
-// ---- image against host ----
+// ---- image against host, for both compilers' images ----
 
 enum class Sweep { halden, orlit, varnel, faults };
 
@@ -40,19 +41,24 @@ std::string sweep_name(Sweep s) {
 
 void PrintTo(Sweep s, std::ostream* os) { *os << sweep_name(s); }
 
-class ImageAgainstHost : public ImageTest, public ::testing::WithParamInterface<Sweep> {};
+using ImageSweep = std::tuple<test::KernelBuild, Sweep>;
+
+class ImageAgainstHost : public ::testing::TestWithParam<ImageSweep> {};
 
 TEST_P(ImageAgainstHost, SameBusEventsTimesAndRecord) {
+    const auto& [build, sweep] = GetParam();
+    TOV_REQUIRE_BUILD(build.image);
     std::vector<Scenario> scenarios;
-    switch (GetParam()) {
+    switch (sweep) {
     case Sweep::halden: scenarios = table_sweep(Family::halden); break;
     case Sweep::orlit: scenarios = table_sweep(Family::orlit); break;
     case Sweep::varnel: scenarios = table_sweep(Family::varnel); break;
     case Sweep::faults: scenarios = fault_sweep(); break;
     }
     ASSERT_GT(scenarios.size(), 100u);
-    ImageRunner runner(shipped_image());
+    ImageRunner runner(test::file_bytes(build.image));
     size_t differences = 0, events = 0;
+    uint32_t deepest = 0;
     std::set<int32_t> results;
     for (const Scenario& s : scenarios) {
         const RunResult host = run_bring_up(s.req);
@@ -61,20 +67,29 @@ TEST_P(ImageAgainstHost, SameBusEventsTimesAndRecord) {
         events += image.events.size();
         results.insert(image.ret);
         if (!diff.empty() && ++differences <= 5) ADD_FAILURE() << s.name << ": " << diff;
+        deepest = std::max(deepest, image.image.stack_bytes);
         ASSERT_LE(image.image.stack_bytes, 1024u) << s.name << ": deeper than 1 KiB of kernel stack";
     }
     RecordProperty("scenarios", static_cast<int>(scenarios.size()));
-    std::printf("image against host: %zu scenarios compared, %zu bus events, %zu differences\n", scenarios.size(),
-                events, differences);
+    std::printf("%s image against host, %s: %zu scenarios compared, %zu bus events, %zu differences, "
+                "deepest stack %u bytes\n",
+                build.name, sweep_name(sweep).c_str(), scenarios.size(), events, differences, deepest);
     EXPECT_EQ(differences, 0u);
+    // The shipped image keeps within 384 bytes of the caller's kernel stack.
+    if (std::string(build.name) == test::shipped_build().name) EXPECT_LE(deepest, 384u);
     // The sweep reaches success and failure alike.
     EXPECT_TRUE(results.count(1));
-    if (GetParam() == Sweep::faults) EXPECT_TRUE(results.count(0) && results.count(-1));
+    if (sweep == Sweep::faults) EXPECT_TRUE(results.count(0) && results.count(-1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sweeps, ImageAgainstHost,
-                         ::testing::Values(Sweep::halden, Sweep::orlit, Sweep::varnel, Sweep::faults),
-                         [](const auto& info) { return sweep_name(info.param); });
+                         ::testing::Combine(::testing::ValuesIn(test::kernel_builds),
+                                            ::testing::Values(Sweep::halden, Sweep::orlit, Sweep::varnel,
+                                                              Sweep::faults)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param).name) + "_" +
+                                    sweep_name(std::get<1>(info.param));
+                         });
 
 // ---- loading ----
 

@@ -1,0 +1,247 @@
+// What a capture-driver team receives: the shipped image's debug and
+// release facts (CodeView entry matching the PDB, no COFF symbols, version
+// resource, time stamp), the PDB's contents, the test-signed copy, the
+// import tables of callers linked against each import library, and the
+// release archive.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "sim/image/image_runner.h"
+#include "sim/image/sweep.h"
+#include "tests/kernel_builds.h"
+#include "tests/tovmem_process.h"
+
+namespace tov::test {
+namespace {
+
+using sim::image::hex;
+
+uint32_t u32(const std::vector<uint8_t>& f, size_t off) {
+    uint32_t v = 0;
+    if (off + 4 <= f.size()) std::memcpy(&v, &f[off], 4);
+    return v;
+}
+uint16_t u16(const std::vector<uint8_t>& f, size_t off) {
+    uint16_t v = 0;
+    if (off + 2 <= f.size()) std::memcpy(&v, &f[off], 2);
+    return v;
+}
+
+// Header fields read straight from the file.
+struct PeFacts {
+    uint32_t time_stamp = 0, symbol_table = 0, symbols = 0;
+    uint16_t dll_characteristics = 0;
+    std::string pdb_guid;  // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX} of the CodeView entry, "" without one
+    uint32_t pdb_age = 0;
+    std::string pdb_name;
+    uint32_t debug_time_stamp = 0;
+};
+
+PeFacts pe_facts(const std::vector<uint8_t>& f) {
+    PeFacts p;
+    const uint32_t nt = u32(f, 0x3c), fh = nt + 4, oh = fh + 20;
+    p.time_stamp = u32(f, fh + 4);
+    p.symbol_table = u32(f, fh + 8);
+    p.symbols = u32(f, fh + 12);
+    p.dll_characteristics = u16(f, oh + 70);
+    const uint32_t debug_rva = u32(f, oh + 96 + 8 * 6), debug_size = u32(f, oh + 96 + 8 * 6 + 4);
+    const sim::image::LoadedImage img = sim::image::load_image(f, 0x10000000, false);
+    for (uint32_t e = debug_rva; debug_size && e + 28 <= debug_rva + debug_size; e += 28) {
+        if (u32(img.memory, e + 12) != 2) continue;  // IMAGE_DEBUG_TYPE_CODEVIEW
+        p.debug_time_stamp = u32(img.memory, e + 4);
+        const uint32_t at = u32(img.memory, e + 20);
+        if (std::memcmp(&img.memory[at], "RSDS", 4) != 0) continue;
+        const uint8_t* g = &img.memory[at + 4];
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", u32(img.memory, at + 4),
+                      u16(img.memory, at + 8), u16(img.memory, at + 10), g[8], g[9], g[10], g[11], g[12], g[13],
+                      g[14], g[15]);
+        p.pdb_guid = buf;
+        p.pdb_age = u32(img.memory, at + 20);
+        p.pdb_name = reinterpret_cast<const char*>(&img.memory[at + 24]);
+    }
+    return p;
+}
+
+// "Key: value" of llvm-pdbutil's output.
+std::string pdb_field(const std::string& text, const std::string& key) {
+    const size_t at = text.find("  " + key + ": ");
+    if (at == std::string::npos) return "";
+    const size_t from = at + key.size() + 4;
+    return text.substr(from, text.find('\n', from) - from);
+}
+
+std::string pdbutil(const std::string& args) { return run_shell(std::string(TOV_PDBUTIL) + " " + args).out; }
+
+bool contains_utf16(const std::vector<uint8_t>& mem, const std::string& s) {
+    std::vector<uint8_t> w;
+    for (char c : s) w.insert(w.end(), {uint8_t(c), 0});
+    return std::search(mem.begin(), mem.end(), w.begin(), w.end()) != mem.end();
+}
+
+class ShippedImage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
+        ASSERT_FALSE(std::string(TOV_PDBUTIL).empty()) << "llvm-pdbutil not found";
+    }
+};
+
+TEST_F(ShippedImage, CodeViewEntryMatchesThePdb) {
+    const PeFacts p = pe_facts(file_bytes(TOV_KERNEL_IMAGE));
+    const std::string summary = pdbutil("dump -summary " + std::string(TOV_KERNEL_PDB));
+    ASSERT_FALSE(p.pdb_guid.empty()) << "no CodeView debug directory entry";
+    EXPECT_EQ(p.pdb_guid, pdb_field(summary, "GUID"));
+    EXPECT_EQ(std::to_string(p.pdb_age), pdb_field(summary, "Age"));
+    // The name WinDbg looks for next to the image or on the symbol path.
+    EXPECT_EQ(p.pdb_name, "tovmem.pdb");
+    EXPECT_EQ(pdb_field(summary, "Has Types"), "true");
+    EXPECT_EQ(pdb_field(summary, "Has Debug Info"), "true");
+}
+
+TEST_F(ShippedImage, PdbHasTypesLinesFrameDataAndTheEntryAtItsExport) {
+    const std::string pdb = TOV_KERNEL_PDB;
+    EXPECT_NE(pdbutil("dump -types " + pdb).find("LF_STRUCTURE [size = 56] `MemInitParams`"), std::string::npos);
+    EXPECT_NE(pdbutil("dump -l " + pdb).find("meminit/entry/dispatch.cpp"), std::string::npos);
+    const std::string fpo = pdbutil("dump -fpo " + pdb);
+    EXPECT_NE(fpo.find("New FPO Data"), std::string::npos);
+    EXPECT_NE(fpo.find("$T0 .raSearch"), std::string::npos) << "no frame data programs";
+
+    // S_GPROC32 `tov_mem_init` ... addr = SSSS:OOOO (decimal), against the export.
+    const std::string syms = pdbutil("dump -symbols " + pdb);
+    const size_t at = syms.find("S_GPROC32 [size = ");
+    const size_t proc = syms.find("`tov_mem_init`", at);
+    ASSERT_NE(proc, std::string::npos) << "no procedure symbol for tov_mem_init";
+    const size_t addr = syms.find("addr = ", proc);
+    ASSERT_NE(addr, std::string::npos);
+    unsigned section = 0, offset = 0;
+    ASSERT_EQ(std::sscanf(syms.c_str() + addr, "addr = %u:%u", &section, &offset), 2);
+    const sim::image::LoadedImage img = sim::image::load_image(file_bytes(TOV_KERNEL_IMAGE), 0x10000000);
+    ASSERT_GE(section, 1u);
+    ASSERT_LE(section, img.sections.size());
+    EXPECT_EQ(img.sections[section - 1].rva + offset, img.exports.at("tov_mem_init"));
+}
+
+TEST_F(ShippedImage, VersionResourceTimeStampAndNoSymbolTable) {
+    const std::vector<uint8_t>& f = file_bytes(TOV_KERNEL_IMAGE);
+    const PeFacts p = pe_facts(f);
+    EXPECT_EQ(p.symbol_table, 0u);
+    EXPECT_EQ(p.symbols, 0u);
+    if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH")) EXPECT_EQ(std::to_string(p.time_stamp), epoch);
+    EXPECT_GT(p.time_stamp, 1577836800u) << "time stamp before 2020: not set from the sources";
+    EXPECT_EQ(p.debug_time_stamp, p.time_stamp);
+
+    const sim::image::LoadedImage img = sim::image::load_image(f, 0x10000000);
+    const sim::image::Section* rsrc = nullptr;
+    for (const auto& s : img.sections)
+        if (s.name == ".rsrc") rsrc = &s;
+    ASSERT_NE(rsrc, nullptr) << "no resource section";
+    EXPECT_EQ(rsrc->protection, sim::image::prot_read);
+    const std::vector<uint8_t> res(img.memory.begin() + rsrc->rva, img.memory.begin() + rsrc->rva + rsrc->span);
+    EXPECT_TRUE(contains_utf16(res, "VS_VERSION_INFO"));
+    for (const char* s : {"OriginalFilename", "tovmem.sys", "ProductVersion", TOV_VERSION})
+        EXPECT_TRUE(contains_utf16(res, s)) << s;
+    // FILEVERSION in VS_FIXEDFILEINFO: major.minor in the high word pair.
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::sscanf(TOV_VERSION, "%u.%u.%u", &major, &minor, &patch), 3);
+    const uint32_t sig = 0xfeef04bd;
+    const auto fixed = std::search(res.begin(), res.end(), reinterpret_cast<const uint8_t*>(&sig),
+                                   reinterpret_cast<const uint8_t*>(&sig) + 4);
+    ASSERT_NE(fixed, res.end());
+    const size_t fo = size_t(fixed - res.begin());
+    EXPECT_EQ(u32(res, fo + 8), major << 16 | minor);
+    EXPECT_EQ(u32(res, fo + 12), patch << 16);
+}
+
+TEST(KernelImages, NoSymbolTableNxAndDynamicBase) {
+    for (const KernelBuild& b : kernel_builds) {
+        if (std::string(b.image).empty()) continue;
+        for (const char* path : {b.image, b.caller}) {
+            const PeFacts p = pe_facts(file_bytes(path));
+            EXPECT_EQ(p.symbols, 0u) << path;
+            EXPECT_TRUE(p.dll_characteristics & 0x0100) << path << ": NX compatible";
+            EXPECT_TRUE(p.dll_characteristics & 0x0040) << path << ": dynamic base";
+            const sim::image::LoadedImage img = sim::image::load_image(file_bytes(path), 0x10000000, false);
+            for (const auto& s : img.sections)
+                EXPECT_FALSE((s.protection & sim::image::prot_write) && (s.protection & sim::image::prot_exec))
+                    << path << ": " << s.name << " is writable and executable";
+        }
+    }
+}
+
+// A caller linked by its own toolchain against its own import library
+// imports exactly tovmem.sys!tov_mem_init.
+TEST(ImportLibraries, CallersImportExactlyTovMemInit) {
+    int checked = 0;
+    for (const KernelBuild& b : kernel_builds) {
+        if (std::string(b.caller).empty()) continue;
+        const sim::image::LoadedImage img = sim::image::load_image(file_bytes(b.caller), 0x10000000, false);
+        std::set<std::string> imports;
+        for (const auto& i : img.imports) imports.insert(i.module + "!" + i.name);
+        EXPECT_EQ(imports, (std::set<std::string>{"tovmem.sys!tov_mem_init"})) << b.name << " caller";
+        ++checked;
+    }
+    EXPECT_GE(checked, 1);
+}
+
+TEST_F(ShippedImage, TestSignedCopyVerifiesLoadsAndRunsAsTheImage) {
+    const std::filesystem::path dir = std::filesystem::path(TOV_KERNEL_IMAGE).parent_path();
+    const std::string signed_image = (dir / "test-signed" / "tovmem.sys").string();
+    const Outcome v = run_shell(std::string(TOV_OSSLSIGNCODE) + " verify -CAfile '" +
+                                (dir / "test-signing.crt").string() + "' -in '" + signed_image + "'");
+    EXPECT_EQ(v.status, 0) << v.out << v.err;
+    EXPECT_NE(v.out.find("Signature verification: ok"), std::string::npos) << v.out;
+
+    const std::vector<uint8_t>& s = file_bytes(signed_image);
+    const std::vector<uint8_t>& u = file_bytes(TOV_KERNEL_IMAGE);
+    ASSERT_GT(s.size(), u.size());
+    const uint32_t oh = u32(s, 0x3c) + 24;
+    EXPECT_NE(u32(s, oh + 96 + 8 * 4 + 4), 0u) << "no certificate table";
+    EXPECT_EQ(u32(s, oh + 64), sim::image::pe_checksum(s)) << "checksum not valid after signing";
+    // The loader checks the checksum; the signed image behaves as the unsigned.
+    sim::image::ImageRunner a(s), b(u);
+    for (const sim::RunRequest& r : {sim::image::request(0x3000099, 10), sim::image::request(0x24, 1, 2)})
+        EXPECT_EQ(sim::image::first_difference(b.run(r), a.run(r)), "");
+}
+
+TEST_F(ShippedImage, ReleaseArchiveHoldsTheKit) {
+    ASSERT_TRUE(std::filesystem::exists(TOV_KIT_ARCHIVE)) << "not packaged (cpack in the kernel build): "
+                                                          << TOV_KIT_ARCHIVE;
+    const std::filesystem::path tmp = std::filesystem::path(::testing::TempDir()) /
+                                      ("tovmem_kit_" + std::to_string(getpid()));
+    std::filesystem::remove_all(tmp);
+    std::filesystem::create_directories(tmp);
+    const Outcome x = run_shell("cd '" + tmp.string() + "' && cmake -E tar xf '" + TOV_KIT_ARCHIVE + "'");
+    ASSERT_EQ(x.status, 0) << x.err;
+    const std::filesystem::path kit = tmp / ("tovmem-" + std::string(TOV_VERSION) + "-x86");
+    std::set<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(kit))
+        if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), kit).string());
+    EXPECT_EQ(files, (std::set<std::string>{"README.txt", "SHA256SUMS", "include/tovmem.h", "x86/tovmem.sys",
+                                            "x86/tovmem.pdb", "x86/tovmem.lib", "x86/libtovmem.a",
+                                            "x86/test-signed/tovmem.sys", "x86/test-signed/tovmem-test.cer",
+                                            "examples/capture_driver/capture.c",
+                                            "examples/capture_driver/capture.h",
+                                            "examples/capture_driver/capture.def"}));
+    const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
+    EXPECT_EQ(sums.status, 0) << sums.out << sums.err;
+    EXPECT_EQ(std::count(sums.out.begin(), sums.out.end(), '\n'), long(files.size() - 1)) << sums.out;
+
+    // The kit's PDB belongs to the kit's image, which is the one built here.
+    const std::vector<uint8_t> image = sim::image::read_file((kit / "x86/tovmem.sys").string());
+    EXPECT_TRUE(image == file_bytes(TOV_KERNEL_IMAGE));
+    const std::string summary = pdbutil("dump -summary '" + (kit / "x86/tovmem.pdb").string() + "'");
+    EXPECT_EQ(pe_facts(image).pdb_guid, pdb_field(summary, "GUID"));
+    const std::string readme = run_shell("cat '" + (kit / "README.txt").string() + "'").out;
+    for (const char* topic : {"System32\\drivers", "DllInitialize", "IRQL", "Release signing", TOV_VERSION})
+        EXPECT_NE(readme.find(topic), std::string::npos) << topic;
+    std::filesystem::remove_all(tmp);
+}
+
+}  // namespace
+}  // namespace tov::test

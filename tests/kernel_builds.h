@@ -1,0 +1,52 @@
+// The kernel builds under test: the shipped image (clang-cl, lld-link) and
+// the second build of the same sources (mingw GCC), each with the sample
+// capture driver its toolchain linked against its own import library.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sim/image/pe_image.h"
+
+namespace tov::test {
+
+struct KernelBuild {
+    const char* name;
+    const char* image;   // tovmem.sys
+    const char* caller;  // capture.sys
+};
+
+inline const KernelBuild kernel_builds[] = {
+    {"clang", TOV_KERNEL_IMAGE, TOV_CAPTURE_IMAGE},
+    {"gcc", TOV_KERNEL_IMAGE_GCC, TOV_CAPTURE_IMAGE_GCC},
+};
+
+inline void PrintTo(const KernelBuild& b, std::ostream* os) { *os << b.name; }
+
+inline const KernelBuild& shipped_build() { return kernel_builds[0]; }
+
+// The file's bytes, read once per process; a failed expectation (and an
+// empty vector) when it is missing.
+inline const std::vector<uint8_t>& file_bytes(const std::string& path) {
+    static std::map<std::string, std::vector<uint8_t>> cache;
+    auto it = cache.find(path);
+    if (it == cache.end()) {
+        std::vector<uint8_t> bytes;
+        if (std::filesystem::exists(path)) bytes = sim::image::read_file(path);
+        else ADD_FAILURE() << "not built: " << path;
+        it = cache.emplace(path, std::move(bytes)).first;
+    }
+    return it->second;
+}
+
+// Skips a test whose kernel build this host build was configured without.
+#define TOV_REQUIRE_BUILD(path)                                              \
+    do {                                                                     \
+        if (std::string(path).empty()) GTEST_SKIP() << "configured without " #path; \
+    } while (0)
+
+}  // namespace tov::test
