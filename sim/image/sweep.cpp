@@ -23,13 +23,38 @@ RunRequest request(uint32_t config_id, uint32_t clock_index, uint32_t power_mode
 
 const uint32_t reserved_clocks[6] = {0x1000000, 0xffff0001, 0xffff0002, 0xffff0003, 0xffff0004, 0xffff0005};
 
+namespace {
+
+std::vector<uint32_t> sweep_clocks() {
+    std::vector<uint32_t> clocks;
+    for (uint32_t c = 0; c < 14; ++c) clocks.push_back(c);
+    clocks.insert(clocks.end(), std::begin(reserved_clocks), std::end(reserved_clocks));
+    return clocks;
+}
+
+}  // namespace
+
+std::vector<Scenario> routine_sweep() {
+    std::vector<Scenario> out;
+    std::set<InitRoutine> seen;
+    for (Family f : {Family::halden, Family::orlit, Family::varnel}) {
+        const ConfigTable t = family_table(f);
+        for (uint32_t row = 0; row < t.count; ++row) {
+            if (!seen.insert(t.rows[row].routine).second) continue;
+            for (uint32_t clock : sweep_clocks())
+                out.push_back({std::string(routine_name(t.rows[row].routine)) + " (" + hex(t.rows[row].id) +
+                                   ") clock " + hex(clock),
+                               request(t.rows[row].id, clock)});
+        }
+    }
+    return out;
+}
+
 std::vector<Scenario> table_sweep(Family f) {
     std::vector<Scenario> out;
     const ConfigTable t = family_table(f);
     const uint32_t modes = f == Family::halden ? 5 : 1;
-    std::vector<uint32_t> clocks;
-    for (uint32_t c = 0; c < 14; ++c) clocks.push_back(c);
-    clocks.insert(clocks.end(), std::begin(reserved_clocks), std::end(reserved_clocks));
+    const std::vector<uint32_t> clocks = sweep_clocks();
     for (uint32_t row = 0; row < t.count; ++row)
         for (uint32_t clock : clocks)
             for (uint32_t pm = 0; pm < modes; ++pm) {

@@ -27,6 +27,10 @@ extern const uint32_t reserved_clocks[6];
 // values; the first family also at every power mode 0..4.
 std::vector<Scenario> table_sweep(Family f);
 
+// Every init routine through the first row naming it, at clock_index 0..13
+// and the reserved values (which select its forms), power mode 0.
+std::vector<Scenario> routine_sweep();
+
 // Every init routine (the first row naming it) at clock_index 0 and 10 under
 // each fault the chip model can inject: command latency, a stuck command,
 // corrupted test-client slots, an unstable register, register presets, no
