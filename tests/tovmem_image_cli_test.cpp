@@ -2,6 +2,8 @@
 // and output as a host run.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,30 +22,69 @@ protected:
     std::string image_;
 };
 
+// `"key":value` removed from a JSON line, and the value it had ("" if none).
+std::string take_field(std::string& line, const std::string& key) {
+    const size_t at = line.find(",\"" + key + "\":");
+    if (at == std::string::npos) return "";
+    const size_t from = at + key.size() + 4;
+    const size_t to = line.find_first_of(",}", from);
+    const std::string value = line.substr(from, to - from);
+    line.erase(at, to - at);
+    return value;
+}
+
 // Same JSON lines as the host run, less the trace sink's events, with the
-// image's stack and instruction figures on the result line; same exit status.
+// image's stack and instruction figures on the result line; same exit
+// status. Also run through the sample capture driver of each toolchain,
+// whose status joins the result line.
 TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
-    for (const std::string args : {"--config 0x3000099 --clock 10", "--config 0x3000002 --clock 0 --unstable 0x828",
-                                   "--config 0x24 --clock 0 --power-mode 2 --cmd-stuck-at 3"}) {
-        const Outcome host = tovmem("run " + args + " --format jsonl");
-        const Outcome image = tovmem("run " + args + " --format jsonl" + image_);
-        const std::vector<std::string> expected = lines(bus_only(host.out));
-        const std::vector<std::string> got = lines(image.out);
-        ASSERT_FALSE(expected.empty());
-        EXPECT_EQ(image.status, host.status) << args;
-        ASSERT_EQ(got.size(), expected.size()) << args;
-        for (size_t i = 0; i + 1 < expected.size(); ++i) EXPECT_EQ(got[i], expected[i]) << args << " line " << i;
-        // The result line is the host's with the image's two figures added
-        // after "elapsed".
-        const std::string& result = got.back();
-        const size_t from = result.find(R"(,"stack_bytes":)");
-        const size_t instr = result.find(R"(,"instructions":)");
-        ASSERT_NE(from, std::string::npos) << result;
-        ASSERT_NE(instr, std::string::npos) << result;
-        const size_t to = result.find_first_not_of("0123456789", instr + 16);
-        EXPECT_GT(to, instr + 16) << result;
-        EXPECT_EQ(result.substr(0, from) + result.substr(to), expected.back());
+    const std::pair<std::string, std::string> ways[] = {
+        {"direct", ""},
+        {"clang caller", std::string(" --caller ") + TOV_CAPTURE_IMAGE},
+        {"gcc caller", std::string(TOV_CAPTURE_IMAGE_GCC).empty() ? "" : std::string(" --caller ") + TOV_CAPTURE_IMAGE_GCC},
+    };
+    const std::map<std::string, std::string> status_of = {
+        {"1", "\"0x00000000\""}, {"0", "\"0xc0000185\""}, {"-1", "\"0xc0000483\""}};
+    std::set<std::string> results;
+    for (const auto& [way, caller] : ways) {
+        if (way != "direct" && caller.empty()) continue;
+        for (const std::string args : {"--config 0x3000099 --clock 10", "--config 0x3000002 --clock 0 --unstable 0x828",
+                                       "--config 0x24 --clock 0 --power-mode 2 --cmd-stuck-at 3",
+                                       "--config 0x3000099 --clock 10 --cmd-stuck-at 3"}) {
+            const std::string what = way + ": " + args;
+            const Outcome host = tovmem("run " + args + " --format jsonl");
+            const Outcome image = tovmem("run " + args + " --format jsonl" + image_ + caller);
+            const std::vector<std::string> expected = lines(bus_only(host.out));
+            const std::vector<std::string> got = lines(image.out);
+            ASSERT_FALSE(expected.empty());
+            EXPECT_EQ(image.status, host.status) << what;
+            ASSERT_EQ(got.size(), expected.size()) << what << image.err;
+            for (size_t i = 0; i + 1 < expected.size(); ++i) EXPECT_EQ(got[i], expected[i]) << what << " line " << i;
+            // The result line is the host's with the image's figures added.
+            std::string result = got.back();
+            EXPECT_GT(std::stoul(take_field(result, "stack_bytes")), 0u) << what;
+            EXPECT_GT(std::stoul(take_field(result, "instructions")), 0u) << what;
+            const std::string status = take_field(result, "caller_status");
+            EXPECT_EQ(result, expected.back()) << what;
+            std::string ret = result;
+            ret = take_field(ret, "ret");
+            results.insert(ret);
+            if (caller.empty()) EXPECT_EQ(status, "") << what;
+            else EXPECT_EQ(status, status_of.at(ret)) << what;
+        }
     }
+    EXPECT_EQ(results, (std::set<std::string>{"1", "0", "-1"}));
+}
+
+TEST_F(TovmemImage, CallerNeedsTheImageItImports) {
+    const Outcome o = tovmem(std::string("run --config 0x3000099 --clock 10 --caller ") + TOV_CAPTURE_IMAGE);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(has(o.err, "--caller needs --image")) << o.err;
+    // A caller that is not a driver image: one line naming both files.
+    const Outcome bad = tovmem("run --config 0x3000099 --clock 10" + image_ + " --caller " + TOVMEM_PATH);
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_EQ(lines(bad.err).size(), 1u) << bad.err;
+    EXPECT_TRUE(has(bad.err, TOVMEM_PATH)) << bad.err;
 }
 
 TEST_F(TovmemImage, TextSummaryNamesTheImageFigures) {

@@ -105,6 +105,9 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
         ->type_name("PATH")->group(image);
     cmd.add_option("--image-base", a.image_base, "where the image is loaded (default 0x80a00000, 64 KiB aligned)")
         ->type_name("ADDR")->group(image);
+    cmd.add_option("--caller", a.caller,
+                   "bring the memory up through this capture driver, which imports tov_mem_init from the image")
+        ->type_name("PATH")->group(image);
     const char* chip = "Simulated chip";
     cmd.add_option("--reg", a.regs, "register OFF holds VAL at the start (repeatable)")
         ->type_name("OFF=VAL")->allow_extra_args(false)->group(chip);
@@ -132,6 +135,8 @@ RunOptions resolve(const RunArgs& a) {
     o.image_base = a.image_base.empty() ? tov::sim::image::default_image_base
                                         : parse_u32("--image-base", a.image_base);
     if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
+    o.caller = a.caller;
+    if (!a.caller.empty() && a.image.empty()) usage_fail("--caller needs --image PATH (the tovmem.sys it imports)");
     for (const std::string& r : a.regs) {
         const auto [off, v] = split_pair("--reg", r);
         q.chip.presets[parse_offset("--reg", off)] = parse_u32("--reg", v);
@@ -161,10 +166,18 @@ RunOptions resolve(const RunArgs& a) {
 tov::sim::RunResult execute(const RunOptions& o) {
     if (o.image.empty()) return tov::sim::run_bring_up(o.req);
     try {
-        tov::sim::image::ImageRunner runner(tov::sim::image::read_file(o.image), {.image_base = o.image_base});
-        return runner.run(o.req);
+        namespace img = tov::sim::image;
+        const std::vector<uint8_t> image = img::read_file(o.image);
+        if (o.caller.empty()) return img::ImageRunner(image, {.image_base = o.image_base}).run(o.req);
+        std::vector<uint8_t> caller;
+        try {
+            caller = img::read_file(o.caller);
+        } catch (const img::ImageError& e) {
+            usage_fail(o.caller + ": " + e.what());
+        }
+        return img::ImageRunner(image, caller, {.image_base = o.image_base}).run(o.req);
     } catch (const tov::sim::image::ImageError& e) {
-        usage_fail(o.image + ": " + e.what());
+        usage_fail((o.caller.empty() ? o.image : o.image + " with " + o.caller) + ": " + e.what());
     }
 }
 

@@ -49,6 +49,9 @@ struct RunOptions {
     // Kernel image to run in the x86 emulator instead of the host build.
     std::string image;
     uint32_t image_base = 0;
+    // A capture driver that imports tov_mem_init from the image and brings
+    // the memory up through its own start routine.
+    std::string caller;
 };
 
 // Raw option strings as CLI11 collects them; `resolve` turns them into a
@@ -58,7 +61,7 @@ struct RunArgs {
     std::vector<std::string> regs, fb_corrupt, unstable;
     std::string cmd_latency, cmd_stuck_at, aux_value;
     bool no_aux = false;
-    std::string image, image_base;
+    std::string image, image_base, caller;
     CLI::Option* aux_value_opt = nullptr;
     CLI::Option* cmd_latency_opt = nullptr;
 };

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "examples/capture_driver/capture.h"
 #include "meminit/hw/regs.h"
 #include "sim/trace_format.h"
 #include "tools/tovmem/analysis.h"
@@ -23,6 +24,17 @@ std::string printable(const std::string& msg) {
     std::string o;
     for (char c : msg) o += c == '\n' ? std::string("\\n") : std::string(1, c);
     return o;
+}
+
+// What the sample capture driver's start path means by its status.
+const char* caller_status_text(uint32_t status) {
+    switch (status) {
+    case uint32_t(CAPTURE_STATUS_SUCCESS): return "STATUS_SUCCESS: the frame buffer is up";
+    case uint32_t(CAPTURE_STATUS_MEMORY_FAILED): return "STATUS_IO_DEVICE_ERROR: the memory did not come up";
+    case uint32_t(CAPTURE_STATUS_REGISTER_FAULT): return "STATUS_DEVICE_HARDWARE_ERROR: a register never settled";
+    case uint32_t(CAPTURE_STATUS_BAD_RESULT): return "STATUS_REVISION_MISMATCH: a result the driver does not know";
+    }
+    return "unknown";
 }
 
 std::string loads_text(uint32_t n) { return strf("%u load%s", n, n == 1 ? "" : "s"); }
@@ -148,6 +160,9 @@ void print_text(const Bringup& b) {
         out("kernel image   %u stack bytes, %llu x86 instructions (its trace sink is silent: no messages or "
             "delay calls)\n",
             r.image.stack_bytes, static_cast<unsigned long long>(r.image.instructions));
+    if (r.image.through_caller)
+        out("capture driver status 0x%08x (%s), through its import of tov_mem_init\n", r.image.caller_status,
+            caller_status_text(r.image.caller_status));
     for (const std::string& n : notes_of(b, a)) out("note           %s\n", n.c_str());
 }
 
