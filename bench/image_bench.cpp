@@ -1,9 +1,11 @@
-// The shipped kernel image in the x86 emulator, over the image-against-host
-// sweep: image runs per second, the deepest stack one bring-up uses and its
-// largest x86 instruction count, with and without the waits' clock polls.
+// Both kernel images (the shipped clang build and the GCC build) in the x86
+// emulator, over the image-against-host sweep: image runs per second, the
+// deepest stack one bring-up uses and its largest x86 instruction count,
+// with and without the waits' clock polls.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "sim/image/image_runner.h"
@@ -18,10 +20,14 @@ using namespace tov;
 // own work without the polling that waiting adds.
 constexpr uint64_t no_poll_step = 1ull << 30;
 
-void image_sweep(benchmark::State& state, Family f, bool faults) {
+void image_sweep(benchmark::State& state, const char* image, Family f, bool faults) {
+    if (std::string(image).empty()) {
+        state.SkipWithError("configured without this kernel image");
+        return;
+    }
     const std::vector<sim::image::Scenario> scenarios =
         faults ? sim::image::fault_sweep() : sim::image::table_sweep(f);
-    sim::image::ImageRunner runner(sim::image::read_file(TOV_KERNEL_IMAGE));
+    sim::image::ImageRunner runner(sim::image::read_file(image));
     uint64_t runs = 0, max_instructions = 0, max_no_poll = 0;
     uint32_t max_stack = 0;
     for (auto _ : state) {
@@ -47,9 +53,16 @@ void image_sweep(benchmark::State& state, Family f, bool faults) {
     if (!faults) state.counters["max_instr_no_polls"] = double(max_no_poll);
 }
 
-BENCHMARK_CAPTURE(image_sweep, halden, Family::halden, false)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(image_sweep, orlit, Family::orlit, false)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(image_sweep, varnel, Family::varnel, false)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK_CAPTURE(image_sweep, faults, Family::none, true)->Unit(benchmark::kMillisecond)->Iterations(1);
+#define TOV_IMAGE_BENCH(build, image)                                                                          \
+    BENCHMARK_CAPTURE(image_sweep, build##_halden, image, Family::halden, false)                              \
+        ->Unit(benchmark::kMillisecond)->Iterations(1);                                                       \
+    BENCHMARK_CAPTURE(image_sweep, build##_orlit, image, Family::orlit, false)                                \
+        ->Unit(benchmark::kMillisecond)->Iterations(1);                                                       \
+    BENCHMARK_CAPTURE(image_sweep, build##_varnel, image, Family::varnel, false)                              \
+        ->Unit(benchmark::kMillisecond)->Iterations(1);                                                       \
+    BENCHMARK_CAPTURE(image_sweep, build##_faults, image, Family::none, true)->Unit(benchmark::kMillisecond)->Iterations(1)
+
+TOV_IMAGE_BENCH(clang, TOV_KERNEL_IMAGE);
+TOV_IMAGE_BENCH(gcc, TOV_KERNEL_IMAGE_GCC);
 
 }  // namespace

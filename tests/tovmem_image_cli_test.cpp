@@ -76,6 +76,14 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
     EXPECT_EQ(results, (std::set<std::string>{"1", "0", "-1"}));
 }
 
+// The tool reports the project's version, the one the image's version
+// resource carries.
+TEST(TovmemVersion, IsTheProjectVersion) {
+    const Outcome o = tovmem("--version");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, std::string("tovmem ") + TOV_VERSION + "\n");
+}
+
 TEST_F(TovmemImage, CallerNeedsTheImageItImports) {
     const Outcome o = tovmem(std::string("run --config 0x3000099 --clock 10 --caller ") + TOV_CAPTURE_IMAGE);
     EXPECT_EQ(o.status, 2);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "tools/tovmem/commands.h"
+#include "tov_version.h"
 
 namespace {
 
@@ -51,7 +52,12 @@ int main(int argc, char** argv) {
     app.fallthrough(false);
     std::vector<Command> commands = {add_run(app), add_show(app), add_list(app),
                                      add_check(app), add_diff(app), add_vcd(app)};
-    app.footer("'tovmem <command> --help' describes a command.");
+    app.footer("'tovmem <command> --help' describes a command; 'tovmem --version' prints the version.");
+    // The version of the library it runs, from the project version.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tovmem %s\n", TOVMEM_VERSION_STRING);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? exit_ok : exit_failed;
+    }
     int status = exit_ok;
     if (argc > 1 && argv[1][0] != '-') {
         bool known = false;
