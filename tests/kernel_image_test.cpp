@@ -1,5 +1,5 @@
-// Checks the built kernel image: native subsystem, exactly the three exports,
-// the one kernel import, and no writable data.
+// Checks both built kernel images (clang-cl and GCC): native subsystem,
+// exactly the three exports, the one kernel import, and no writable data.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/kernel_builds.h"
 
 namespace {
 
@@ -24,11 +26,11 @@ std::string run_command(const std::string& cmd) {
     return out;
 }
 
-class KernelImage : public ::testing::Test {
+class KernelImage : public ::testing::TestWithParam<tov::test::KernelBuild> {
 protected:
     void SetUp() override {
-        image_ = TOV_KERNEL_IMAGE;
-        if (image_.empty()) GTEST_SKIP() << "this build was configured without a kernel image";
+        image_ = GetParam().image;
+        if (image_.empty()) GTEST_SKIP() << "this build was configured without a " << GetParam().name << " kernel image";
         ASSERT_TRUE(std::filesystem::exists(image_)) << "kernel image not built: " << image_;
         objdump_ = TOV_OBJDUMP;
         private_ = run_command(objdump_ + " -p '" + image_ + "'");
@@ -86,7 +88,7 @@ std::vector<std::string> block_after(const std::string& text, const std::string&
     return out;
 }
 
-TEST_F(KernelImage, IsNativeSubsystemWithEntryPoint) {
+TEST_P(KernelImage, IsNativeSubsystemWithEntryPoint) {
     EXPECT_EQ(field(private_, "Subsystem"), (std::vector<std::string>{"Subsystem", "00000001", "(NT", "native)"}));
     const auto entry = field(private_, "AddressOfEntryPoint");
     ASSERT_EQ(entry.size(), 2u);
@@ -98,7 +100,7 @@ TEST_F(KernelImage, IsNativeSubsystemWithEntryPoint) {
     EXPECT_NE(std::stoul(sum[1], nullptr, 16), 0u) << "drivers need an image checksum";
 }
 
-TEST_F(KernelImage, ExportsExactlyTheThreeEntries) {
+TEST_P(KernelImage, ExportsExactlyTheThreeEntries) {
     std::set<std::string> names;
     for (const std::string& l : block_after(private_, "[Ordinal/Name Pointer] Table")) {
         // "\t[   0] DllInitialize"
@@ -110,7 +112,7 @@ TEST_F(KernelImage, ExportsExactlyTheThreeEntries) {
     EXPECT_EQ(names, (std::set<std::string>{"DllInitialize", "DllUnload", "tov_mem_init"}));
 }
 
-TEST_F(KernelImage, ImportsOnlyKeQueryInterruptTime) {
+TEST_P(KernelImage, ImportsOnlyKeQueryInterruptTime) {
     std::set<std::string> dlls, members;
     std::istringstream in(private_);
     std::string line;
@@ -135,7 +137,7 @@ TEST_F(KernelImage, ImportsOnlyKeQueryInterruptTime) {
     EXPECT_EQ(members, (std::set<std::string>{"KeQueryInterruptTime"}));
 }
 
-TEST_F(KernelImage, HasNoWritableDataAndNoUnwindTables) {
+TEST_P(KernelImage, HasNoWritableDataAndNoUnwindTables) {
     // objdump -h: "  1 .rdata  00001680 ..." then a flags line.
     std::istringstream in(headers_);
     std::string line;
@@ -165,5 +167,8 @@ TEST_F(KernelImage, HasNoWritableDataAndNoUnwindTables) {
     }
     EXPECT_GE(sections, 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Builds, KernelImage, ::testing::ValuesIn(tov::test::kernel_builds),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

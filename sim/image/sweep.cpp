@@ -9,7 +9,15 @@
 namespace tov::sim::image {
 namespace {
 
-std::string event_text(const Event& e) { return "'" + event_compact(e) + "' at t=" + std::to_string(e.time); }
+// Appended piece by piece: GCC 12's -Wrestrict misfires on
+// `"'" + std::string&&` in optimised builds.
+std::string event_text(const Event& e) {
+    std::string s(1, '\'');
+    s += event_compact(e);
+    s += "' at t=";
+    s += std::to_string(e.time);
+    return s;
+}
 
 }  // namespace
 
