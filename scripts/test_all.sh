@@ -41,7 +41,7 @@ ctest --preset host-asan -j"$cores"
 # ThreadSanitizer only where threads run: two bring-ups at once.
 step "two chips at once under ThreadSanitizer"
 cmake --preset host-tsan
-cmake --build --preset host-tsan --target tov_tests
+cmake --build --preset host-tsan --target tov_thread_tests
 ctest --preset host-tsan -j"$cores" -R '^TwoChips\.' 
 
 step "fuzzing whole bring-ups for 60 s"
