@@ -103,6 +103,20 @@ TEST_F(TovmemImage, TextSummaryNamesTheImageFigures) {
     EXPECT_TRUE(found) << o.out;
 }
 
+// check --all runs the image for every configuration: the verdicts are the
+// host build's, and an image that cannot load is an error, not ignored.
+TEST_F(TovmemImage, CheckAllRunsTheImage) {
+    const Outcome host = tovmem("check --all");
+    const Outcome image = tovmem("check --all" + image_);
+    EXPECT_EQ(image.status, host.status);
+    ASSERT_EQ(image.out.rfind("every run with" + image_ + "\n", 0), 0u) << image.out.substr(0, 200);
+    EXPECT_EQ(image.out.substr(image.out.find('\n') + 1), host.out);
+    const Outcome missing = tovmem("check --all --image /nonexistent.sys");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(missing.out.empty());
+    EXPECT_TRUE(has(missing.err, "cannot read kernel image '/nonexistent.sys'")) << missing.err;
+}
+
 // A file that is not a kernel image, or a base it cannot load at: one line
 // on stderr, status 2.
 TEST_F(TovmemImage, UnloadableImageIsAUsageError) {

@@ -29,7 +29,14 @@ struct ConfigTable {
 
 enum class Family : uint32_t { none, halden, orlit, varnel };
 
-// Family of an ID from bits 31-28 and 25-16 (bits 26, 27 and the low half ignored).
+// The family bits of an ID are bits 31-28 and 25-16 (bits 26, 27 and the low
+// half are ignored): 0 selects the first table, 0x01000000 the second, and
+// 0x03000000 or above the third; every other value selects none.
+constexpr uint32_t family_bits_mask = 0xf3ff0000u;
+constexpr uint32_t halden_family_bits = 0;
+constexpr uint32_t orlit_family_bits = 0x01000000u;
+constexpr uint32_t varnel_family_bits_from = 0x03000000u;
+
 Family classify(uint32_t config_id);
 
 // The family's table, or a table of no rows for Family::none.

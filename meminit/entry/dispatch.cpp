@@ -222,10 +222,10 @@ uint32_t remap_clock(uint32_t clock_index) {
 }  // namespace
 
 Family classify(uint32_t config_id) {
-    const uint32_t f = config_id & 0xf3ff0000u;
-    if (f == 0) return Family::halden;
-    if (f == 0x01000000u) return Family::orlit;
-    if (f < 0x03000000u) return Family::none;
+    const uint32_t f = config_id & family_bits_mask;
+    if (f == halden_family_bits) return Family::halden;
+    if (f == orlit_family_bits) return Family::orlit;
+    if (f < varnel_family_bits_from) return Family::none;
     return Family::varnel;
 }
 

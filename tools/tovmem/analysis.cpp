@@ -3,7 +3,6 @@
 #include <map>
 #include <set>
 
-#include "meminit/entry/config_table.h"
 #include "meminit/hw/access.h"
 #include "meminit/hw/regs.h"
 
@@ -200,26 +199,47 @@ std::string cause_of(const tov::sim::RunResult& r, const Analysis& a) {
     }
     if (!best.empty()) return best;
     if (r.events.empty() && tov::classify(r.record.config_id) == tov::Family::none)
-        return strf("ID 0x%x is outside the three families: nothing was touched", r.record.config_id);
+        return strf("ID 0x%x is outside the three families: nothing was touched (%s)", r.record.config_id,
+                    family_bits_text(r.record.config_id).c_str());
     return strf("the routine returned %d without a failure visible on the bus", r.ret);
+}
+
+std::string family_bits_text(uint32_t config_id) {
+    auto name = [](tov::Family f) { return tov::family_table(f).name; };
+    return strf("its family bits, ID & 0x%08x, are 0x%x; the dispatcher takes 0x%x as %s, 0x%x as %s and 0x%x or "
+                "above as %s",
+                tov::family_bits_mask, config_id & tov::family_bits_mask, tov::halden_family_bits,
+                name(tov::Family::halden), tov::orlit_family_bits, name(tov::Family::orlit),
+                tov::varnel_family_bits_from, name(tov::Family::varnel));
+}
+
+bool reads_power_mode(tov::Family f) { return f == tov::Family::halden; }
+
+std::string power_mode_note(uint32_t config_id, uint32_t power_mode) {
+    const tov::Family f = tov::classify(config_id);
+    if (power_mode == 0 || f == tov::Family::none || reads_power_mode(f)) return {};
+    return strf("power_mode %u means nothing to the %s family: only the %s routines read it, so this is the bring-up "
+                "of power_mode 0",
+                power_mode, tov::family_table(f).name, tov::family_table(tov::Family::halden).name);
 }
 
 std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
     std::vector<std::string> notes;
     const uint32_t id = b.r.record.config_id;
-    if (b.has_result) {
-        const tov::Family f = tov::classify(id);
-        if (f != tov::Family::none) {
-            const tov::ConfigTable t = tov::family_table(f);
-            bool matched = false;
-            const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
-            if (!matched)
-                notes.push_back(strf("ID 0x%x is not in the %s table; row 0 (ID 0x%x, %s) ran instead, with row 0's "
-                                     "values and clock_index as given",
-                                     id, t.name, row->id, tov::routine_name(row->routine)));
-        }
+    const tov::Family f = tov::classify(id);
+    if (f != tov::Family::none) {
+        const tov::ConfigTable t = tov::family_table(f);
+        bool matched = false;
+        const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
+        if (!matched)
+            notes.push_back(strf("ID 0x%x is not in the %s table; row 0 (ID 0x%x, %s) ran instead, with row 0's "
+                                 "values and clock_index as given",
+                                 id, t.name, row->id, tov::routine_name(row->routine)));
     }
+    const std::string power = power_mode_note(id, b.r.record.power_mode);
+    if (!power.empty()) notes.push_back(power);
     if (!b.executed) return notes;
+    notes.insert(notes.end(), b.opts.notes.begin(), b.opts.notes.end());
     const tov::sim::ChipConfig& chip = b.opts.req.chip;
     std::set<uint32_t> loaded;
     for (const Event& e : b.r.events)
@@ -241,11 +261,10 @@ std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
     }
     for (uint32_t off : chip.unstable)
         if (!loaded.count(off))
-            notes.push_back(strf("--unstable 0x%x had no effect: %s 0x%03x was never read", off, reg_name(off).c_str(), off));
+            notes.push_back(strf("--unstable 0x%x had no effect: %s was never read", off, reg_text(off).c_str()));
     for (const auto& [off, v] : chip.presets)
         if (!loaded.count(off))
-            notes.push_back(strf("--reg 0x%x=0x%x had no effect: %s 0x%03x was never read", off, v,
-                                 reg_name(off).c_str(), off));
+            notes.push_back(strf("--reg 0x%x=0x%x had no effect: %s was never read", off, v, reg_text(off).c_str()));
     bool aux = false;
     for (const Event& e : b.r.events) aux |= e.kind == EventKind::aux_load;
     if (b.opts.aux_value_given && !aux)

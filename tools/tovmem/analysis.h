@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "meminit/entry/config_table.h"
 #include "sim/command_decode.h"
 #include "tools/tovmem/cli.h"
 
@@ -74,11 +75,23 @@ Analysis analyse(const tov::sim::RunResult& r);
 // when the run returned 1.
 std::string cause_of(const tov::sim::RunResult& r, const Analysis& a);
 
-// Notes on a bring-up: an ID the table does not list, an ID outside the
-// families, fault options that had no effect on the run.
+// Notes on a bring-up: an ID the table does not list, a power mode the
+// family does not read, an option target given twice, fault options that had
+// no effect on the run.
 std::vector<std::string> notes_of(const Bringup& b, const Analysis& a);
 
 // "meminit_... (varnel row 79)" for the routine an ID dispatches to.
 std::string routine_of(uint32_t config_id);
+
+// How the dispatcher picks the family of an ID, from its constants and table
+// names: "its family bits, ID & 0xf3ff0000, are 0x2000000; the dispatcher
+// takes 0 as halden, 0x1000000 as orlit and 0x3000000 or above as varnel".
+std::string family_bits_text(uint32_t config_id);
+
+// Only the first family's routines read power_mode; the others run the same
+// bring-up whatever it is.
+bool reads_power_mode(tov::Family f);
+// A note when `power_mode` is not 0 and the ID's family does not read it; empty otherwise.
+std::string power_mode_note(uint32_t config_id, uint32_t power_mode);
 
 }  // namespace tovmem

@@ -1,10 +1,15 @@
 #include "tools/tovmem/cli.h"
 
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
@@ -79,7 +84,16 @@ std::string strf(const char* fmt, ...) {
 
 std::string reg_name(uint32_t off) {
     const char* n = tov::reg::name_of(off);
-    return n ? n : "?";
+    return n ? n : strf("R_%03x", off);
+}
+
+std::string reg_text(uint32_t off) {
+    const char* n = tov::reg::name_of(off);
+    return n ? strf("%s 0x%03x", n, off) : strf("register 0x%x", off);
+}
+
+std::string clock_text(uint32_t clock_index) {
+    return clock_index <= 0xffff ? strf("%u", clock_index) : strf("0x%x", clock_index);
 }
 
 std::string reg_label(uint32_t off) { return strf("%-14s 0x%03x", reg_name(off).c_str(), off); }
@@ -92,44 +106,73 @@ std::string size_text(uint32_t bytes) {
 }
 
 void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
-    auto* config = cmd.add_option("--config", a.config, "configuration ID (config_id)")->type_name("ID");
-    auto* clock = cmd.add_option("--clock", a.clock, "memory clock selector (clock_index)")->type_name("N");
+    auto add = [&](CLI::Option* o) {
+        a.options.push_back(o);
+        return o;
+    };
+    auto* config = add(cmd.add_option("--config", a.config, "configuration ID (config_id)")->type_name("ID"));
+    auto* clock = add(cmd.add_option("--clock", a.clock, "memory clock selector (clock_index)")->type_name("N"));
     if (required) {
         config->required();
         clock->required();
     }
-    cmd.add_option("--power-mode", a.power_mode, "power mode (default 0)")->type_name("N");
-    cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0");
+    add(cmd.add_option("--power-mode", a.power_modes, "power mode (default 0; only the first family reads it)")
+            ->type_name("N")->allow_extra_args(false));
+    add(cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0"));
     const char* image = "Kernel image";
-    cmd.add_option("--image", a.image, "run this tovmem.sys in an x86 emulator instead of the host build")
-        ->type_name("PATH")->group(image);
-    cmd.add_option("--image-base", a.image_base, "where the image is loaded (default 0x80a00000, 64 KiB aligned)")
-        ->type_name("ADDR")->group(image);
-    cmd.add_option("--caller", a.caller,
-                   "bring the memory up through this capture driver, which imports tov_mem_init from the image")
-        ->type_name("PATH")->group(image);
+    add(cmd.add_option("--image", a.image, "run this tovmem.sys in an x86 emulator instead of the host build")
+            ->type_name("PATH")->group(image));
+    add(cmd.add_option("--image-base", a.image_base, "where the image is loaded (default 0x80a00000, 64 KiB aligned)")
+            ->type_name("ADDR")->group(image));
+    add(cmd.add_option("--caller", a.caller,
+                       "bring the memory up through this capture driver, which imports tov_mem_init from the image")
+            ->type_name("PATH")->group(image));
     const char* chip = "Simulated chip";
-    cmd.add_option("--reg", a.regs, "register OFF holds VAL at the start (repeatable)")
-        ->type_name("OFF=VAL")->allow_extra_args(false)->group(chip);
-    a.cmd_latency_opt = cmd.add_option("--cmd-latency", a.cmd_latency,
-                                       "each DRAM command stays in flight for the next K loads of 0x828")
-                            ->type_name("K")->group(chip);
-    cmd.add_option("--cmd-stuck-at", a.cmd_stuck_at, "the Nth DRAM command (from 1) never completes")
-        ->type_name("N")->group(chip);
-    cmd.add_option("--fb-corrupt", a.fb_corrupt, "test-client writes to slot 0 or 1 are XORed with MASK (repeatable)")
-        ->type_name("SLOT=MASK")->allow_extra_args(false)->group(chip);
-    cmd.add_option("--unstable", a.unstable, "odd-numbered loads of OFF return the inverted value (repeatable)")
-        ->type_name("OFF")->allow_extra_args(false)->group(chip);
-    a.aux_value_opt = cmd.add_option("--aux-value", a.aux_value, "the word behind aux_base (default 0)")
-                          ->type_name("V")->group(chip);
+    add(cmd.add_option("--reg", a.regs, "register OFF holds VAL at the start (repeatable)")
+            ->type_name("OFF=VAL")->allow_extra_args(false)->group(chip));
+    a.cmd_latency_opt = add(cmd.add_option("--cmd-latency", a.cmd_latency,
+                                           "each DRAM command stays in flight for the next K loads of 0x828")
+                                ->type_name("K")->group(chip));
+    add(cmd.add_option("--cmd-stuck-at", a.cmd_stuck_at, "the Nth DRAM command (from 1) never completes")
+            ->type_name("N")->group(chip));
+    add(cmd.add_option("--fb-corrupt", a.fb_corrupt,
+                       "test-client writes to slot 0 or 1 are XORed with MASK (repeatable)")
+            ->type_name("SLOT=MASK")->allow_extra_args(false)->group(chip));
+    add(cmd.add_option("--unstable", a.unstable, "odd-numbered loads of OFF return the inverted value (repeatable)")
+            ->type_name("OFF")->allow_extra_args(false)->group(chip));
+    a.aux_value_opt = add(cmd.add_option("--aux-value", a.aux_value, "the word behind aux_base (default 0)")
+                              ->type_name("V")->group(chip));
 }
 
-RunOptions resolve(const RunArgs& a) {
+std::vector<std::string> RunArgs::given() const {
+    std::vector<std::string> names;
+    for (const CLI::Option* o : options)
+        if (o->count()) names.push_back(o->get_name());
+    return names;
+}
+
+std::string RunArgs::given_text() const {
+    std::string text;
+    for (const CLI::Option* o : options) {
+        if (!o->count()) continue;
+        if (o->get_expected_max() == 0) {  // a flag
+            text += (text.empty() ? "" : " ") + o->get_name();
+            continue;
+        }
+        for (const std::string& v : o->results()) text += (text.empty() ? "" : " ") + o->get_name() + " " + v;
+    }
+    return text;
+}
+
+RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
     RunOptions o;
     tov::sim::RunRequest& q = o.req;
     if (!a.config.empty()) q.config_id = parse_u32("--config", a.config);
     if (!a.clock.empty()) q.clock_index = parse_u32("--clock", a.clock);
-    if (!a.power_mode.empty()) q.power_mode = parse_u32("--power-mode", a.power_mode);
+    if (!power_mode && a.power_modes.size() > 1)
+        usage_fail("--power-mode is given more than once (only check --all runs several)");
+    if (!power_mode && !a.power_modes.empty()) power_mode = &a.power_modes.front();
+    if (power_mode) q.power_mode = parse_u32("--power-mode", *power_mode);
     q.no_aux = a.no_aux;
     o.image = a.image;
     o.image_base = a.image_base.empty() ? tov::sim::image::default_image_base
@@ -137,9 +180,15 @@ RunOptions resolve(const RunArgs& a) {
     if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
     o.caller = a.caller;
     if (!a.caller.empty() && a.image.empty()) usage_fail("--caller needs --image PATH (the tovmem.sys it imports)");
+    // A target given twice is not an error (the last value applies, as a
+    // script that appends options expects), but it is likely a slip.
+    std::map<uint32_t, int> regs_given;
     for (const std::string& r : a.regs) {
         const auto [off, v] = split_pair("--reg", r);
-        q.chip.presets[parse_offset("--reg", off)] = parse_u32("--reg", v);
+        const uint32_t at = parse_offset("--reg", off);
+        q.chip.presets[at] = parse_u32("--reg", v);
+        if (++regs_given[at] == 2)
+            o.notes.push_back(strf("--reg %s is given more than once: the last value applies", reg_text(at).c_str()));
     }
     if (a.cmd_latency_opt && a.cmd_latency_opt->count()) {
         q.chip.cmd_latency = parse_u32("--cmd-latency", a.cmd_latency);
@@ -149,11 +198,14 @@ RunOptions resolve(const RunArgs& a) {
         q.chip.cmd_stuck_at = parse_u32("--cmd-stuck-at", a.cmd_stuck_at);
         if (q.chip.cmd_stuck_at == 0) usage_fail("--cmd-stuck-at counts commands from 1");
     }
+    int slots_given[2] = {0, 0};
     for (const std::string& f : a.fb_corrupt) {
         const auto [slot, mask] = split_pair("--fb-corrupt", f);
         const uint32_t s = parse_u32("--fb-corrupt", slot);
         if (s > 1) usage_fail("--fb-corrupt slot must be 0 or 1, not '" + slot + "'");
         q.chip.fb_corrupt[s] = parse_u32("--fb-corrupt", mask);
+        if (++slots_given[s] == 2)
+            o.notes.push_back(strf("--fb-corrupt slot %u is given more than once: the last mask applies", s));
     }
     for (const std::string& u : a.unstable) q.chip.unstable.insert(parse_offset("--unstable", u));
     if (a.aux_value_opt && a.aux_value_opt->count()) {
@@ -163,20 +215,69 @@ RunOptions resolve(const RunArgs& a) {
     return o;
 }
 
+std::ifstream open_input(const std::string& what, const std::string& path) {
+    auto fail = [&](int err) { usage_fail("cannot read " + what + " '" + path + "': " + std::strerror(err)); };
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) fail(errno);
+    if (S_ISDIR(st.st_mode)) fail(EISDIR);
+    errno = 0;
+    std::ifstream f(path, std::ios::binary);
+    if (!f) fail(errno ? errno : EIO);
+    return f;
+}
+
+namespace {
+
+namespace image = tov::sim::image;
+
+// A kernel image is some tens of KiB; past this it is not one (or never ends).
+constexpr size_t image_bytes_max = 64u << 20;
+
+std::vector<uint8_t> read_image(const std::string& path) {
+    std::ifstream f = open_input("kernel image", path);
+    std::vector<uint8_t> bytes;
+    char buf[65536];
+    while (f.read(buf, sizeof buf) || f.gcount() > 0) {
+        bytes.insert(bytes.end(), buf, buf + f.gcount());
+        if (bytes.size() > image_bytes_max)
+            usage_fail(strf("kernel image '%s' is larger than %zu MiB: not a kernel image", path.c_str(),
+                            image_bytes_max >> 20));
+    }
+    if (f.bad()) usage_fail("cannot read kernel image '" + path + "': " + std::strerror(errno ? errno : EIO));
+    return bytes;
+}
+
+// The image (and the capture driver that calls it, if any) is loaded once
+// per process: check --all runs it for every configuration.
+image::ImageRunner& image_runner(const RunOptions& o) {
+    static std::unique_ptr<image::ImageRunner> runner;
+    static std::string path, caller_path;
+    static uint32_t base = 0;
+    if (!runner || path != o.image || base != o.image_base || caller_path != o.caller) {
+        const std::vector<uint8_t> bytes = read_image(o.image);
+        const std::vector<uint8_t> caller = o.caller.empty() ? std::vector<uint8_t>{} : read_image(o.caller);
+        runner.reset();
+        try {
+            runner = std::make_unique<image::ImageRunner>(bytes, caller,
+                                                          image::RunnerOptions{.image_base = o.image_base});
+        } catch (const image::ImageError& e) {
+            usage_fail((o.caller.empty() ? o.image : o.image + " with " + o.caller) + ": " + e.what());
+        }
+        path = o.image;
+        caller_path = o.caller;
+        base = o.image_base;
+    }
+    return *runner;
+}
+
+}  // namespace
+
 tov::sim::RunResult execute(const RunOptions& o) {
     if (o.image.empty()) return tov::sim::run_bring_up(o.req);
+    image::ImageRunner& runner = image_runner(o);
     try {
-        namespace img = tov::sim::image;
-        const std::vector<uint8_t> image = img::read_file(o.image);
-        if (o.caller.empty()) return img::ImageRunner(image, {.image_base = o.image_base}).run(o.req);
-        std::vector<uint8_t> caller;
-        try {
-            caller = img::read_file(o.caller);
-        } catch (const img::ImageError& e) {
-            usage_fail(o.caller + ": " + e.what());
-        }
-        return img::ImageRunner(image, caller, {.image_base = o.image_base}).run(o.req);
-    } catch (const tov::sim::image::ImageError& e) {
+        return runner.run(o.req);
+    } catch (const image::ImageError& e) {
         usage_fail((o.caller.empty() ? o.image : o.image + " with " + o.caller) + ": " + e.what());
     }
 }
@@ -186,7 +287,7 @@ Bringup run_bringup(const RunOptions& o) {
     b.r = execute(o);
     b.executed = true;
     b.opts = o;
-    b.source = strf("config 0x%x, clock_index %u", o.req.config_id, o.req.clock_index);
+    b.source = strf("config 0x%x, clock_index %s", o.req.config_id, clock_text(o.req.clock_index).c_str());
     if (o.req.power_mode) b.source += strf(", power_mode %u", o.req.power_mode);
     b.source += ": " + routine_of(o.req.config_id);
     return b;
@@ -214,14 +315,26 @@ uint32_t field32(const json& j, const char* key, const std::string& where) {
 Bringup read_trace(std::istream& in, const std::string& name) {
     Bringup b;
     b.source = name;
-    b.has_result = false;
-    std::string line;
+    bool has_result = false;
+    std::vector<char> buf(trace_line_max + 1);  // the line and the terminator
+    uint64_t bytes = 0;
     size_t n = 0;
-    while (std::getline(in, line)) {
+    for (;;) {
+        in.getline(buf.data(), static_cast<std::streamsize>(buf.size()));
+        if (in.bad()) usage_fail("cannot read " + name + ": " + std::strerror(errno ? errno : EIO));
+        if (in.fail() && in.gcount() == 0) break;  // the end
         ++n;
+        if (in.fail() && !in.eof())
+            usage_fail(strf("%s line %zu: longer than %zu KiB: not a trace line", name.c_str(), n, trace_line_max >> 10));
+        bytes += static_cast<uint64_t>(in.gcount());
+        if (n > trace_lines_max || bytes > trace_bytes_max)
+            usage_fail(strf("%s: more than %zu lines or %llu MiB: too long for a trace", name.c_str(), trace_lines_max,
+                            static_cast<unsigned long long>(trace_bytes_max >> 20)));
+        // gcount counts the newline, except on a last line without one.
+        const std::string line(buf.data(), static_cast<size_t>(in.gcount()) - (in.eof() ? 0 : 1));
         if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
         const std::string where = name + " line " + std::to_string(n);
-        if (b.has_result) usage_fail(where + ": events after the result line");
+        if (has_result) usage_fail(where + ": events after the result line");
         json j;
         try {
             j = json::parse(line);
@@ -255,7 +368,7 @@ Bringup read_trace(std::istream& in, const std::string& name) {
                 r.image.stack_bytes = field32(j, "stack_bytes", where);
                 r.image.instructions = field(j, "instructions", where);
             }
-            b.has_result = true;
+            has_result = true;
             continue;
         }
         if (ev == "store" || ev == "load") {
@@ -278,11 +391,10 @@ Bringup read_trace(std::istream& in, const std::string& name) {
         e.time = field(j, "t", where);
         b.r.events.push_back(std::move(e));
     }
-    if (!b.has_result) {
-        if (b.r.events.empty()) usage_fail(name + ": no events");
-        b.r.start_time = b.r.events.front().time;
-        b.r.end_time = b.r.events.back().time;
-    }
+    if (b.r.events.empty() && !has_result) usage_fail(name + ": no events");
+    if (!has_result)
+        usage_fail(strf("%s: truncated: %zu events and no result line (the last line of 'run --format jsonl')",
+                        name.c_str(), b.r.events.size()));
     for (const Event& e : b.r.events)
         b.r.commands += e.kind == EventKind::store && e.off == tov::reg::DRC_CMD && e.val != 0;
     return b;
@@ -290,8 +402,7 @@ Bringup read_trace(std::istream& in, const std::string& name) {
 
 Bringup read_trace_file(const std::string& path) {
     if (path == "-") return read_trace(std::cin, "standard input");
-    std::ifstream f(path);
-    if (!f) usage_fail("cannot read trace file '" + path + "'");
+    std::ifstream f = open_input("trace file", path);
     return read_trace(f, path);
 }
 

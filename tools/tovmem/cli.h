@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
 #include <istream>
 #include <string>
 #include <utility>
@@ -35,8 +36,12 @@ std::pair<std::string, std::string> split_pair(const std::string& what, const st
 void out(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string strf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
-std::string reg_name(uint32_t off);   // "DRC_CFG", or "?" outside the map
+std::string reg_name(uint32_t off);   // "DRC_CFG", or "R_fffc" outside the map
 std::string reg_label(uint32_t off);  // "DRC_CFG        0x810"
+std::string reg_text(uint32_t off);   // "DRC_CFG 0x810", or "register 0xfffc" outside the map
+// A clock_index as people read it: the selectors 0..13 in decimal, reserved
+// values (0xffff0004, 0x1000000) and anything else past 0xffff in hex.
+std::string clock_text(uint32_t clock_index);
 double ms(uint64_t units);            // virtual time units (100 ns) to ms
 std::string size_text(uint32_t bytes);
 
@@ -52,23 +57,32 @@ struct RunOptions {
     // A capture driver that imports tov_mem_init from the image and brings
     // the memory up through its own start routine.
     std::string caller;
+    // About the arguments themselves: a --reg or --fb-corrupt target given twice.
+    std::vector<std::string> notes;
 };
 
 // Raw option strings as CLI11 collects them; `resolve` turns them into a
 // RunOptions with strict parsing.
 struct RunArgs {
-    std::string config, clock, power_mode;
+    std::string config, clock;
+    std::vector<std::string> power_modes;  // one, except for check --all
     std::vector<std::string> regs, fb_corrupt, unstable;
     std::string cmd_latency, cmd_stuck_at, aux_value;
     bool no_aux = false;
     std::string image, image_base, caller;
     CLI::Option* aux_value_opt = nullptr;
     CLI::Option* cmd_latency_opt = nullptr;
+    std::vector<CLI::Option*> options;  // every run option, to tell which were given
+    // The run options given, as "--image" and the like, in the order added.
+    std::vector<std::string> given() const;
+    // The run options given with their values: "--image x.sys --power-mode 2".
+    std::string given_text() const;
 };
 
 // Adds --config, --clock, --power-mode, --no-aux and the chip fault options.
 void add_run_options(CLI::App& cmd, RunArgs& a, bool required);
-RunOptions resolve(const RunArgs& a);
+// One run's options; `power_mode` overrides --power-mode (check --all runs each one given).
+RunOptions resolve(const RunArgs& a, const std::string* power_mode = nullptr);
 
 // Executes one bring-up: the single place a request turns into a result.
 tov::sim::RunResult execute(const RunOptions& o);
@@ -76,14 +90,26 @@ tov::sim::RunResult execute(const RunOptions& o);
 // A bring-up to inspect: executed here or read from a JSON-lines trace.
 struct Bringup {
     tov::sim::RunResult r;
-    bool has_result = true;    // a trace file may lack its result line
     bool executed = false;     // `opts` holds the request
     RunOptions opts;
     std::string source;        // "config 0x3000099, clock_index 10" or the file name
 };
 
 Bringup run_bringup(const RunOptions& o);
-// Reads the JSON lines of `run --format jsonl` ("-" is standard input).
+
+// Opens a file to read, or fails naming it and the reason:
+// "cannot read trace file 'x': Is a directory".
+std::ifstream open_input(const std::string& what, const std::string& path);
+
+// Bounds on a trace, so that an endless or binary input (/dev/zero) ends in
+// an error instead of filling memory. A real trace has some thousands of
+// lines of under 200 bytes.
+constexpr size_t trace_line_max = 64 * 1024;
+constexpr size_t trace_lines_max = 2 * 1024 * 1024;
+constexpr uint64_t trace_bytes_max = uint64_t(256) << 20;
+
+// Reads the JSON lines of `run --format jsonl` ("-" is standard input); a
+// trace without its result line is truncated, and an error.
 Bringup read_trace_file(const std::string& path);
 Bringup read_trace(std::istream& in, const std::string& name);
 

@@ -27,9 +27,10 @@ Command add_vcd(CLI::App& app);
 // Renderings shared between commands.
 void print_text(const Bringup& b);
 void print_jsonl(const Bringup& b);
-void print_vcd(const tov::sim::RunResult& r, const std::string& title);
+// `notes` go into $comment sections, where a waveform viewer ignores them.
+void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std::vector<std::string>& notes = {});
 
-// The result line of JSON lines with the tool's "note" and "cause" keys.
+// The result line of JSON lines with the tool's "config_id_hex", "cause" and "note" keys.
 std::string result_line(const Bringup& b);
 
 }  // namespace tovmem

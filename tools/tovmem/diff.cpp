@@ -69,9 +69,8 @@ std::string summary(const Side& s) {
     const tov::sim::RunResult& r = s.b.r;
     const tov::MemInitParams& p = r.record;
     const uint32_t fill = tov::sim::fill_word;
-    if (!s.b.has_result) return strf("%zu bus steps, no result line", s.bus.size());
-    return strf("result %d, clock_index %u, %s, %s, map %s, %.3f ms, %zu bus steps, %zu DRAM commands", r.ret,
-                p.clock_index, p.mem_clock_khz == fill ? "clock not written" : strf("%u kHz", p.mem_clock_khz).c_str(),
+    return strf("result %d, clock_index %s, %s, %s, map %s, %.3f ms, %zu bus steps, %zu DRAM commands", r.ret,
+                clock_text(p.clock_index).c_str(), p.mem_clock_khz == fill ? "clock not written" : strf("%u kHz", p.mem_clock_khz).c_str(),
                 p.mem_size_out == fill ? "size not written" : size_text(p.mem_size_out).c_str(),
                 p.map_value == fill ? "not written" : strf("%u", p.map_value).c_str(), ms(r.end_time - r.start_time),
                 s.bus.size(), s.a.commands.size());
@@ -97,9 +96,11 @@ int diff(const Side& x, const Side& y) {
         }
     }
     out("\nA: %s\nB: %s\n", summary(x).c_str(), summary(y).c_str());
+    for (const Side* s : {&x, &y})
+        for (const std::string& n : notes_of(s->b, s->a)) out("note %s: %s\n", s == &x ? "A" : "B", n.c_str());
     const tov::sim::RunResult& ra = x.b.r;
     const tov::sim::RunResult& rb = y.b.r;
-    const bool same_result = x.b.has_result == y.b.has_result && ra.ret == rb.ret &&
+    const bool same_result = ra.ret == rb.ret &&
                              ra.record.clock_index == rb.record.clock_index &&
                              ra.record.mem_clock_khz == rb.record.mem_clock_khz &&
                              ra.record.mem_size_out == rb.record.mem_size_out &&
@@ -132,12 +133,18 @@ Command add_diff(CLI::App& app) {
     cmd->add_flag("--no-aux", st->no_aux, "the caller maps no aux region: aux_base is 0");
     cmd->add_option("TRACE", st->traces, "two JSON-lines trace files (- for standard input)");
     return {cmd, [st] {
-                const bool runs = !st->configs.empty() || !st->clocks.empty() || !st->power.empty();
-                if (runs == !st->traces.empty())
+                const bool runs = !st->configs.empty() || !st->clocks.empty() || !st->power.empty() || st->no_aux;
+                if (runs && !st->traces.empty())
+                    usage_fail("diff compares two runs (--config, --clock, --power-mode, --no-aux) or two trace "
+                               "files, not both");
+                if (!runs && st->traces.empty())
                     usage_fail("diff needs --config and --clock for two runs, or two trace files");
                 if (!runs) {
                     if (st->traces.size() != 2) usage_fail("diff needs two trace files");
-                    return diff(prepare(read_trace_file(st->traces[0])), prepare(read_trace_file(st->traces[1])));
+                    if (st->traces[0] == "-" && st->traces[1] == "-")
+                        usage_fail("diff reads one trace from standard input ('-'), not both");
+                    const Side x = prepare(read_trace_file(st->traces[0]));  // A first: its errors come first
+                    return diff(x, prepare(read_trace_file(st->traces[1])));
                 }
                 auto pick = [](const std::vector<std::string>& v, const char* what, bool need) {
                     if (v.size() > 2) usage_fail(std::string(what) + " is given once or twice");
@@ -151,7 +158,7 @@ Command add_diff(CLI::App& app) {
                     RunArgs a;
                     a.config = c;
                     a.clock = k;
-                    a.power_mode = p;
+                    if (!p.empty()) a.power_modes = {p};
                     a.no_aux = st->no_aux;
                     return prepare(run_bringup(resolve(a)));
                 };

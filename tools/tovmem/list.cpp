@@ -12,7 +12,7 @@ Command add_list(CLI::App& app) {
     auto format = std::make_shared<std::string>("text");
     CLI::App* cmd = app.add_subcommand("list", "print the rows of the three configuration tables");
     cmd->footer("Text: a header row, then one line per row. jsonl: one object per row with the keys family, row,\n"
-                "id, routine, adjust, size, bus, mode and map.");
+                "id, id_hex, routine, adjust, size, bus, mode and map.");
     cmd->add_option("--format", *format, "text or jsonl")->type_name("text|jsonl");
     return {cmd, [format] {
                 if (*format != "text" && *format != "jsonl")
@@ -27,7 +27,8 @@ Command add_list(CLI::App& app) {
                         const tov::ConfigEntry& e = t.rows[i];
                         if (jsonl) {
                             nlohmann::ordered_json j{{"family", t.name},   {"row", i},
-                                                     {"id", e.id},         {"routine", tov::routine_name(e.routine)},
+                                                     {"id", e.id},         {"id_hex", strf("0x%x", e.id)},
+                                                     {"routine", tov::routine_name(e.routine)},
                                                      {"adjust", e.clock_adjust}, {"size", e.size},
                                                      {"bus", e.bus},       {"mode", e.mode},
                                                      {"map", e.map}};

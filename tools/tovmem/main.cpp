@@ -21,26 +21,43 @@ int usage_exit(std::string msg) {
     return exit_usage;
 }
 
-// CLI11's messages, said the way the rest of the tool says things.
+bool is_option(const std::string& a) { return a.size() > 1 && a[0] == '-' && a != "-"; }
+
+// CLI11's messages, said the way the rest of the tool says things. An
+// unknown option comes first, whatever else is wrong: it is usually the
+// cause (a misspelt --config is also a missing --config).
 std::string parse_message(const CLI::ParseError& e, const CLI::App& app) {
     const std::string what = e.what();
+    const CLI::App* sub = nullptr;
+    for (const CLI::App* s : app.get_subcommands()) sub = s;
+    for (const std::string& a : app.remaining(false))
+        if (is_option(a)) return "unknown option '" + a + "'" + (sub ? " before the command " + sub->get_name() : "");
+    if (sub)
+        for (const std::string& a : sub->remaining())
+            if (is_option(a)) return "unknown option '" + a + "' for " + sub->get_name();
     if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
-        const CLI::App* sub = nullptr;
-        for (const CLI::App* s : app.get_subcommands()) sub = s;
-        if (!sub) return what;
-        // An option the command does not know, else the first stray argument.
-        const std::vector<std::string> extra = sub->remaining();
-        for (const std::string& a : extra)
-            if (a.size() > 1 && a[0] == '-') return "unknown option '" + a + "' for " + sub->get_name();
-        return "unexpected argument '" + (extra.empty() ? what : extra.front()) + "' for " + sub->get_name();
+        const std::vector<std::string> extra = sub ? sub->remaining() : app.remaining(false);
+        const std::string where = sub ? " for " + sub->get_name() : "";
+        return "unexpected argument '" + (extra.empty() ? what : extra.front()) + "'" + where;
     }
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
         const std::string opt = what.substr(0, what.find(':'));
+        if (what.find("At Most") != std::string::npos) return opt + " is given more than once";
         return opt + " needs a value";
     }
     if (dynamic_cast<const CLI::RequiredError*>(&e) && app.get_subcommands().empty())
         return "missing command: run, show, list, check, diff or vcd";
     return what;
+}
+
+// An empty value ("--config ''") is a mistake in a script, never a request
+// for the default: refuse it for every option and argument.
+void refuse_empty_values(const CLI::App& cmd) {
+    for (const CLI::Option* o : cmd.get_options()) {
+        if (!o->count() || o->get_expected_max() == 0) continue;  // not given, or a flag
+        for (const std::string& v : o->results())
+            if (v.empty()) usage_fail(o->get_name() + " needs a value, not an empty string");
+    }
 }
 
 }  // namespace
@@ -59,15 +76,29 @@ int main(int argc, char** argv) {
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? exit_ok : exit_failed;
     }
     int status = exit_ok;
-    if (argc > 1 && argv[1][0] != '-') {
-        bool known = false;
-        for (const Command& c : commands) known |= c.app->get_name() == argv[1];
-        if (!known) return usage_exit(std::string("unknown command '") + argv[1] + "'");
-    }
-    try {
-        app.parse(argc, argv);
+    auto known = [&](const std::string& name) {
         for (const Command& c : commands)
-            if (c.app->parsed()) status = c.run();
+            if (c.app->get_name() == name) return true;
+        return false;
+    };
+    // `tovmem help [COMMAND]` is `tovmem [COMMAND] --help`.
+    std::vector<std::string> args(argv, argv + argc);
+    if (args.size() > 1 && args[1] == "help") {
+        if (args.size() > 3) return usage_exit("help takes at most one command, not '" + args[3] + "'");
+        if (args.size() == 3 && !known(args[2])) return usage_exit("unknown command '" + args[2] + "'");
+        args.erase(args.begin() + 1);
+        args.push_back("--help");
+    }
+    if (args.size() > 1 && args[1][0] != '-' && !known(args[1]))
+        return usage_exit("unknown command '" + args[1] + "'");
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);  // CLI11 takes them last first
+        app.parse(reversed);
+        for (const Command& c : commands)
+            if (c.app->parsed()) {
+                refuse_empty_values(*c.app);
+                status = c.run();
+            }
     } catch (const CLI::CallForHelp& e) {
         status = app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {

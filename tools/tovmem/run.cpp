@@ -144,9 +144,10 @@ void print_text(const Bringup& b) {
     const std::string cause = cause_of(r, a);
     if (!cause.empty()) out("cause          %s\n", cause.c_str());
     if (b.executed && b.opts.req.clock_index != p.clock_index)
-        out("clock_index    %u given, %u after dispatch\n", b.opts.req.clock_index, p.clock_index);
+        out("clock_index    %s given, %s after dispatch\n", clock_text(b.opts.req.clock_index).c_str(),
+            clock_text(p.clock_index).c_str());
     else
-        out("clock_index    %u%s\n", p.clock_index, b.executed ? " given, unchanged by dispatch" : "");
+        out("clock_index    %s%s\n", clock_text(p.clock_index).c_str(), b.executed ? " given, unchanged by dispatch" : "");
     out("memory clock   %s\n", field_text(p.mem_clock_khz, " kHz").c_str());
     if (p.mem_size_out == fill) out("memory size    %s\n", field_text(fill).c_str());
     else out("memory size    %s (0x%x)\n", size_text(p.mem_size_out).c_str(), p.mem_size_out);
@@ -171,8 +172,8 @@ std::string result_line(const Bringup& b) {
     std::string line = tov::sim::result_jsonl(b.r);
     const std::vector<std::string> notes = notes_of(b, a);
     const std::string cause = cause_of(b.r, a);
-    if (notes.empty() && cause.empty()) return line;
     line.pop_back();
+    line += strf(",\"config_id_hex\":\"0x%x\"", b.r.record.config_id);
     if (!cause.empty()) line += ",\"cause\":" + nlohmann::json(cause).dump();
     if (!notes.empty()) line += ",\"note\":" + nlohmann::json(notes).dump();
     return line + "}";
@@ -203,7 +204,7 @@ Command add_run(CLI::App& app) {
                     usage_fail("--format is text, jsonl or vcd, not '" + st->format + "'");
                 const Bringup b = run_bringup(resolve(st->args));
                 if (st->format == "jsonl") print_jsonl(b);
-                else if (st->format == "vcd") print_vcd(b.r, b.source);
+                else if (st->format == "vcd") print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
                 else print_text(b);
                 return b.r.ret == 1 ? exit_ok : exit_failed;
             }};

@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "meminit/entry/config_table.h"
+#include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"
 
 namespace tovmem {
@@ -35,7 +36,8 @@ Command add_show(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("show", "show a configuration ID: its table row and a bring-up at every "
                                                "clock_index");
     cmd->footer("For clock_index 0 to 13 and the family's reserved values: clock_index after dispatch, memory clock,\n"
-                "usable size, the result on a healthy simulated chip and the virtual time of the bring-up.");
+                "usable size, the map value the call reports, the result on a healthy simulated chip and the\n"
+                "virtual time of the bring-up.");
     cmd->add_option("ID", st->id, "configuration ID")->required();
     cmd->add_option("--power-mode", st->power_mode, "power mode (default 0)")->type_name("N");
     cmd->add_option("--format", st->format, "text or jsonl")->type_name("text|jsonl");
@@ -46,36 +48,48 @@ Command add_show(CLI::App& app) {
                 const uint32_t id = parse_u32("ID", st->id);
                 const uint32_t power = st->power_mode.empty() ? 0 : parse_u32("--power-mode", st->power_mode);
                 const tov::Family fam = tov::classify(id);
+                const std::string id_hex = strf("0x%x", id);
                 if (fam == tov::Family::none) {
-                    if (jsonl) out("%s\n", nlohmann::ordered_json{{"id", id}, {"family", nullptr}}.dump().c_str());
-                    else out("ID 0x%x is in none of the three families: tov_mem_init returns 0 and touches nothing\n", id);
+                    const uint32_t bits = id & tov::family_bits_mask;
+                    if (jsonl)
+                        out("%s\n", nlohmann::ordered_json{{"id", id}, {"id_hex", id_hex}, {"family", nullptr},
+                                                           {"family_bits_hex", strf("0x%x", bits)}}
+                                        .dump()
+                                        .c_str());
+                    else
+                        out("ID %s is in none of the three families: %s; tov_mem_init returns 0 and touches nothing\n",
+                            id_hex.c_str(), family_bits_text(id).c_str());
                     return exit_failed;
                 }
+                const std::string power_note = power_mode_note(id, power);
                 const tov::ConfigTable t = tov::family_table(fam);
                 bool matched = false;
                 const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
                 const uint32_t row_no = static_cast<uint32_t>(row - t.rows);
                 const bool remapped = matched && row->clock_adjust;
                 if (jsonl) {
-                    nlohmann::ordered_json j{{"id", id},        {"family", t.name},
+                    nlohmann::ordered_json j{{"id", id},        {"id_hex", id_hex}, {"family", t.name},
                                              {"row", row_no},   {"listed", matched},
                                              {"routine", tov::routine_name(row->routine)},
                                              {"size", row->size}, {"bus", row->bus},
                                              {"mode", row->mode}, {"map", row->map},
                                              {"remapped", remapped}};
+                    if (!power_note.empty()) j["note"] = {power_note};
                     out("%s\n", j.dump().c_str());
                 } else {
                     out("ID 0x%x: %s table, row %u%s\n", id, t.name, row_no,
                         matched ? "" : strf(" (not listed: the family's default row 0x%x runs)", row->id).c_str());
                     out("routine        %s\n", tov::routine_name(row->routine));
-                    out("size           %s, bus flag %u, mode flag %u, map value %u\n", size_text(row->size).c_str(),
-                        row->bus, row->mode, row->map);
+                    out("size           %s, bus flag %u, mode flag %u, map value %u%s\n", size_text(row->size).c_str(),
+                        row->bus, row->mode, row->map,
+                        fam == tov::Family::varnel ? " (the dispatcher may replace it after the routine: column map)" : "");
                     out("clock_index    %s\n", remapped ? "remapped: 0 -> 5, 1 and 2 -> 7, 3..6 -> 8..11"
                                                         : "passed on unchanged");
                     if (matched && fam == tov::Family::orlit && (id == 0x1000002 || id == 0x1000003 || id == 0x1000076))
                         out("               then fixed at %u for this ID\n", id == 0x1000076 ? 12u : 10u);
-                    out("\n%11s  %9s  %12s  %-11s  %-18s  %10s\n", "clock_index", "after", "memory clock", "size",
-                        "result", "time ms");
+                    if (!power_note.empty()) out("note           %s\n", power_note.c_str());
+                    out("\n%11s  %9s  %12s  %-11s  %3s  %-18s  %10s\n", "clock_index", "after", "memory clock", "size",
+                        "map", "result", "time ms");
                 }
                 std::vector<uint32_t> clocks;
                 for (uint32_t c = 0; c <= 13; ++c) clocks.push_back(c);
@@ -92,6 +106,7 @@ Command add_show(CLI::App& app) {
                         nlohmann::ordered_json j{{"clock_index", c}, {"after_dispatch", p.clock_index}};
                         j["mem_clock_khz"] = p.mem_clock_khz == fill ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_clock_khz);
                         j["mem_size_out"] = p.mem_size_out == fill ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_size_out);
+                        j["map_value"] = p.map_value == fill ? nlohmann::ordered_json() : nlohmann::ordered_json(p.map_value);
                         j["ret"] = r.ret;
                         j["elapsed"] = r.end_time - r.start_time;
                         j["commands"] = r.commands;
@@ -99,9 +114,10 @@ Command add_show(CLI::App& app) {
                     } else {
                         const std::string khz = p.mem_clock_khz == fill ? "not written" : strf("%u kHz", p.mem_clock_khz);
                         const std::string size = p.mem_size_out == fill ? "not written" : size_text(p.mem_size_out);
-                        out("%11s  %10s  %12s  %-11s  %-18s  %10.3f\n", c <= 13 ? strf("%u", c).c_str() : strf("0x%x", c).c_str(),
-                            p.clock_index <= 13 ? strf("%u", p.clock_index).c_str() : strf("0x%x", p.clock_index).c_str(),
-                            khz.c_str(), size.c_str(), strf("%d %s", r.ret, result_text(r.ret)).c_str(), time);
+                        const std::string map = p.map_value == fill ? "-" : strf("%u", p.map_value);
+                        out("%11s  %10s  %12s  %-11s  %3s  %-18s  %10.3f\n", clock_text(c).c_str(),
+                            clock_text(p.clock_index).c_str(), khz.c_str(), size.c_str(), map.c_str(),
+                            strf("%d %s", r.ret, result_text(r.ret)).c_str(), time);
                     }
                 }
                 return exit_ok;

@@ -7,6 +7,7 @@
 
 #include "meminit/hw/regs.h"
 #include "sim/command_decode.h"
+#include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"
 
 namespace tovmem {
@@ -39,7 +40,7 @@ std::string bits(uint32_t v) {
 
 }  // namespace
 
-void print_vcd(const tov::sim::RunResult& r, const std::string& title) {
+void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std::vector<std::string>& notes) {
     std::map<uint32_t, std::string> regs;  // registers written, by offset
     size_t next = 0;
     const std::string cmd_id = vcd_id(next++), done_id = vcd_id(next++), cke_id = vcd_id(next++);
@@ -48,14 +49,14 @@ void print_vcd(const tov::sim::RunResult& r, const std::string& title) {
     for (auto& [off, id] : regs) id = vcd_id(next++);
 
     out("$comment tovmem bring-up: %s $end\n", title.c_str());
+    for (const std::string& n : notes) out("$comment note: %s $end\n", n.c_str());
     out("$version tovmem $end\n$timescale 100ns $end\n$scope module bring_up $end\n");
     out("$var string 1 %s dram_cmd $end\n", cmd_id.c_str());
     out("$var wire 1 %s done $end\n", done_id.c_str());
     out("$var wire 1 %s cke $end\n", cke_id.c_str());
     out("$upscope $end\n$scope module regs $end\n");
     for (const auto& [off, id] : regs) {
-        const char* name = reg::name_of(off);
-        out("$var wire 32 %s %s $end\n", id.c_str(), name ? name : strf("R_%03x", off).c_str());
+        out("$var wire 32 %s %s $end\n", id.c_str(), reg_name(off).c_str());
     }
     out("$upscope $end\n$enddefinitions $end\n#0\n$dumpvars\nsidle %s\nx%s\nx%s\n", cmd_id.c_str(), done_id.c_str(),
         cke_id.c_str());
@@ -109,7 +110,7 @@ Command add_vcd(CLI::App& app) {
     cmd->add_option("TRACE", *path, "JSON-lines trace file, or - for standard input")->required();
     return {cmd, [path] {
                 const Bringup b = read_trace_file(*path);
-                print_vcd(b.r, b.source);
+                print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
                 return exit_ok;
             }};
 }
