@@ -27,11 +27,16 @@ step "host build and tests"
 cmake --preset host
 cmake --build --preset host
 # The image-against-host sweep runs once, below, where its counts show.
-ctest --preset host -j"$cores" -E '^Sweeps/ImageAgainstHost\.'
+# The image and caller sweeps and the kit checks run below, where their
+# counts show.
+ctest --preset host -j"$cores" -E '^(Sweeps|Callers)/'
 build/host/tov_tests --gtest_filter='FaultMatrixSize.*' | grep '^fault matrix:'
 
 step "both kernel images against the host build"
 build/host/tov_tests --gtest_filter='Sweeps/ImageAgainstHost.*' --gtest_brief=1
+
+step "the driver kit: PDB, import libraries, sample capture drivers through their imports"
+build/host/tov_tests --gtest_filter='ShippedImage.*:ImportLibraries.*:Callers/*:CallerRefusals.*' --gtest_brief=1
 
 step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset host-asan

@@ -98,6 +98,8 @@ TEST_F(ShippedImage, CodeViewEntryMatchesThePdb) {
     ASSERT_FALSE(p.pdb_guid.empty()) << "no CodeView debug directory entry";
     EXPECT_EQ(p.pdb_guid, pdb_field(summary, "GUID"));
     EXPECT_EQ(std::to_string(p.pdb_age), pdb_field(summary, "Age"));
+    std::printf("tovmem.sys CodeView entry %s age %u -> %s; tovmem.pdb %s age %s\n", p.pdb_guid.c_str(), p.pdb_age,
+                p.pdb_name.c_str(), pdb_field(summary, "GUID").c_str(), pdb_field(summary, "Age").c_str());
     // The name WinDbg looks for next to the image or on the symbol path.
     EXPECT_EQ(p.pdb_name, "tovmem.pdb");
     EXPECT_EQ(pdb_field(summary, "Has Types"), "true");
@@ -184,6 +186,10 @@ TEST(ImportLibraries, CallersImportExactlyTovMemInit) {
         std::set<std::string> imports;
         for (const auto& i : img.imports) imports.insert(i.module + "!" + i.name);
         EXPECT_EQ(imports, (std::set<std::string>{"tovmem.sys!tov_mem_init"})) << b.name << " caller";
+        std::string listed;
+        for (const std::string& i : imports) listed += " " + i;
+        std::printf("%s capture driver (%s) imports:%s\n", b.name,
+                    std::string(b.name) == "clang" ? "lld-link, tovmem.lib" : "mingw ld, libtovmem.a", listed.c_str());
         ++checked;
     }
     EXPECT_GE(checked, 1);
