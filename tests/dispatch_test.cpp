@@ -238,3 +238,92 @@ TEST(DispatchTimeOut, AStuckCommandEndsTheBringUpCheaply) {
 
 }  // namespace
 }  // namespace tov::test
+
+namespace tov::test {
+namespace {
+
+// ---- dispatcher rules kept as data beside the tables ----
+
+// The boards with one memory clock, as the data lists them and as the
+// dispatcher applies them: whatever the caller asks, listed IDs only.
+TEST(DispatchRules, FixedClocksAsListedAndApplied) {
+    ASSERT_EQ(std::size(fixed_clocks), 3u);
+    ASSERT_NE(fixed_clock_of(0x1000002), nullptr);
+    EXPECT_EQ(fixed_clock_of(0x1000002)->clock_index, 10u);
+    EXPECT_EQ(fixed_clock_of(0x1000003)->clock_index, 10u);
+    EXPECT_EQ(fixed_clock_of(0x1000076)->clock_index, 12u);
+    EXPECT_EQ(fixed_clock_of(0x1000004), nullptr);
+    for (const FixedClock& f : fixed_clocks) {
+        EXPECT_EQ(classify(f.id), Family::orlit);
+        bool matched = false;
+        lookup(family_table(Family::orlit), f.id, &matched);
+        EXPECT_TRUE(matched) << std::hex << f.id;
+        for (uint32_t c = 0; c <= 13; ++c) EXPECT_EQ(run(f.id, c).record.clock_index, f.clock_index) << c;
+    }
+    // Every other row of every family: the caller's clock, remapped where the row says so.
+    for (Family fam : {Family::halden, Family::orlit, Family::varnel}) {
+        const ConfigTable t = family_table(fam);
+        for (uint32_t i = 0; i < t.count; ++i) {
+            if (fixed_clock_of(t.rows[i].id)) continue;
+            const uint32_t seen = run(t.rows[i].id, 3).record.clock_index;
+            EXPECT_EQ(seen, t.rows[i].clock_adjust ? 8u : 3u) << std::hex << t.rows[i].id;
+        }
+    }
+}
+
+// The third family reports map 5 for 32 MiB and 6 for 16 MiB, whatever its
+// row says; the other families always report their row's value.
+TEST(DispatchRules, MapValueFollowsTheReportedSize) {
+    EXPECT_EQ(map_by_size_family, Family::varnel);
+    EXPECT_EQ(reported_map(Family::varnel, 4, 32 * MiB), 5u);
+    EXPECT_EQ(reported_map(Family::varnel, 4, 16 * MiB), 6u);
+    EXPECT_EQ(reported_map(Family::varnel, 4, 64 * MiB), 4u);
+    EXPECT_EQ(reported_map(Family::orlit, 2, 32 * MiB), 2u);
+    EXPECT_EQ(reported_map(Family::halden, 1, 16 * MiB), 1u);
+    size_t five = 0, six = 0;
+    for (Family fam : {Family::halden, Family::orlit, Family::varnel}) {
+        const ConfigTable t = family_table(fam);
+        for (uint32_t i = 0; i < t.count; ++i)
+            for (uint32_t c : {0u, 7u, 10u, 11u}) {
+                const RunResult r = run(t.rows[i].id, c);
+                const uint32_t s = r.record.mem_size_out;
+                uint32_t want = t.rows[i].map;
+                if (fam == Family::varnel && s == 32 * MiB) want = 5, ++five;
+                if (fam == Family::varnel && s == 16 * MiB) want = 6, ++six;
+                EXPECT_EQ(r.record.map_value, want) << std::hex << t.rows[i].id << " clock " << c;
+            }
+    }
+    EXPECT_GT(five, 0u);
+    EXPECT_GT(six, 0u);
+}
+
+// Each family's reserved clock values select a sequence of their own in some
+// routine of the family (not the one an ordinary out-of-range value selects),
+// and a remapping row hands them on unchanged.
+TEST(DispatchRules, ReservedClocksAreTheFamiliesOwn) {
+    const uint32_t ordinary = 0xffff0000;
+    std::set<uint32_t> all;
+    for (Family fam : {Family::halden, Family::orlit, Family::varnel}) {
+        const ClockList own = reserved_clocks(fam);
+        ASSERT_GT(own.count, 0u);
+        const ConfigTable t = family_table(fam);
+        for (uint32_t c : own) {
+            all.insert(c);
+            bool special = false;
+            std::set<InitRoutine> seen;
+            for (uint32_t i = 0; i < t.count && !special; ++i) {
+                if (!seen.insert(t.rows[i].routine).second || t.rows[i].clock_adjust) continue;
+                special = trace_of(run(t.rows[i].id, c)) != trace_of(run(t.rows[i].id, ordinary));
+            }
+            EXPECT_TRUE(special) << std::hex << c << " selects nothing of its own";
+            for (uint32_t i = 0; i < t.count; ++i)
+                if (t.rows[i].clock_adjust && !fixed_clock_of(t.rows[i].id))
+                    EXPECT_EQ(run(t.rows[i].id, c).record.clock_index, c) << std::hex << t.rows[i].id;
+        }
+    }
+    EXPECT_EQ(all, (std::set<uint32_t>{0x1000000, 0xffff0001, 0xffff0002, 0xffff0003, 0xffff0004, 0xffff0005}));
+    EXPECT_EQ(reserved_clocks(Family::none).count, 0u);
+}
+
+}  // namespace
+}  // namespace tov::test

@@ -123,12 +123,14 @@ TEST(HaldenReserved, PolledInitialisationStepByStep) {
     for (uint32_t id : {0x0u, 0x5u, 0x10u, 0x11u, 0x1du, 0x4000005u}) {
         for (uint32_t mode : {0u, 1u, 2u, 3u, 4u, 0xffffffffu}) {
             SCOPED_TRACE(testing::Message() << std::hex << id << " mode " << mode);
-            const RunResult r = run(id, polled, mode);
+            const sim::ChipConfig chip = random_chip(id, polled, mode);
+            const RunResult r = run(id, polled, mode, chip);
             EXPECT_EQ(r.ret, 1);
             EXPECT_EQ(r.record.clock_index, polled);
             EXPECT_EQ(r.record.mem_clock_khz, 97875u);
             EXPECT_EQ(r.record.mem_size_out, 0x8000000u);  // also for the 64 MiB rows
-            EXPECT_EQ(accesses(r), expected_polled(mode, 0));
+            EXPECT_EQ(accesses(r), expected_polled(mode, 0, chip.presets));
+            if (id == 0) EXPECT_EQ(accesses(run(id, polled, mode)), expected_polled(mode, 0)) << "registers at 0";
         }
     }
 }
@@ -183,11 +185,13 @@ TEST(HaldenReserved, ReinitialisationsStepByStep) {
     for (uint32_t clock : {reinit_full, reinit_two_lanes}) {
         for (uint32_t mode : {0u, 2u, 3u, 4u}) {
             SCOPED_TRACE(testing::Message() << std::hex << clock << " mode " << mode);
-            const RunResult r = run(0x0, clock, mode);
+            const sim::ChipConfig chip = random_chip(0x0, clock, mode);
+            const RunResult r = run(0x0, clock, mode, chip);
             EXPECT_EQ(r.ret, 1);
             EXPECT_EQ(r.record.mem_clock_khz, clock == reinit_full ? 97875u : 25000u);
             EXPECT_EQ(r.record.mem_size_out, clock == reinit_full ? 0x8000000u : 0x2000000u);
-            EXPECT_EQ(accesses(r), expected_reinit(clock, mode));
+            EXPECT_EQ(accesses(r), expected_reinit(clock, mode, chip.presets));
+            EXPECT_EQ(accesses(run(0x0, clock, mode)), expected_reinit(clock, mode)) << "registers at 0";
         }
     }
     // The upper lanes only in the 97875 kHz form.

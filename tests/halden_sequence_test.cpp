@@ -491,7 +491,7 @@ TEST(HaldenSweep, EveryIdClockAndPowerModeRunsToASaneEnd) {
             for (uint32_t mode = 0; mode <= 4; ++mode) {
                 SCOPED_TRACE(testing::Message() << std::hex << "id " << id << " clock " << clock
                                                 << " mode " << mode);
-                const RunResult r = run(id, clock, mode);
+                const RunResult r = run(id, clock, mode, random_chip(id, clock, mode));
                 ++runs;
                 ASSERT_EQ(r.ret, 1);
                 const MemInitParams& p = r.record;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/random_registers.h"
 #include "sim/simulator.h"
 #include "sim/trace_format.h"
 
@@ -27,6 +28,16 @@ inline RunResult run(uint32_t config_id, uint32_t clock_index, uint32_t power_mo
     req.chip = chip;
     req.clock = clock;
     return sim::run_bring_up(req);
+}
+
+// A chip whose every mapped register starts at a random value drawn from the
+// run's seed (TOV_SEED or the fixed default) for this ID, clock and power
+// mode; the presets already in `chip` stay. A model of the run reads its
+// start values from the returned presets.
+inline sim::ChipConfig random_chip(uint32_t config_id, uint32_t clock_index, uint32_t power_mode = 0,
+                                   sim::ChipConfig chip = {}) {
+    sim::add_random_registers(chip, sim::register_seed(), sim::scenario_key(config_id, clock_index, power_mode));
+    return chip;
 }
 
 // A record as the dispatcher hands it to a routine, for calling a routine

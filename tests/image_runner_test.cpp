@@ -66,7 +66,8 @@ TEST_P(ImageAgainstHost, SameBusEventsTimesAndRecord) {
         const std::string diff = first_difference(host, image);
         events += image.events.size();
         results.insert(image.ret);
-        if (!diff.empty() && ++differences <= 5) ADD_FAILURE() << s.name << ": " << diff;
+        if (!diff.empty() && ++differences <= 5)
+            ADD_FAILURE() << s.name << ": " << diff << " (" << seed_note(register_seed()) << ")";
         deepest = std::max(deepest, image.image.stack_bytes);
         ASSERT_LE(image.image.stack_bytes, 1024u) << s.name << ": deeper than 1 KiB of kernel stack";
     }

@@ -1,8 +1,10 @@
 // Main routine of the second family (162 MHz part): standard forms, the
 // short sequence, the 25 MHz re-initialisations and command time-outs.
 #include <cstdio>
+#include <map>
 
 #include "tests/harness.h"
+#include "tests/register_model.h"
 
 namespace tov::test {
 namespace {
@@ -34,73 +36,89 @@ uint32_t last(const std::vector<uint32_t>& v) { return v.empty() ? 0xdeadbeef : 
 
 }  // namespace
 
-// Form A, written out from the register program on a chip that reads 0
-// everywhere: every load, store, delay and message in order.
-TEST(OrlitMain, FormAExactTraffic) {
-    const RunResult res = run(main_id, 0);
-    std::vector<std::string> x = {entering};
-    auto rmw = [&](uint32_t off, uint32_t before, uint32_t after) {
-        x.push_back(r(off, before));
-        x.push_back(w(off, after));
-    };
-    rmw(0x43c, 0, 0);
-    for (uint32_t off : {0x418u, 0x420u, 0x430u}) x.push_back(w(off, 0));
-    x.push_back(w(0x000, 0xfffffdff));
-    x.push_back(w(0x058, 0x3000000));  // mode_flag 1
-    for (uint32_t off : {0x10u, 0x18u, 0x30u}) rmw(off, 0, 0xc00000);
-    x.push_back(w(0x05c, 0xfffd));
-    x.push_back(w(0x070, 0x1000000));
-    for (uint32_t off : {0x10u, 0x18u, 0x30u}) rmw(off, 0xc00000, 0xc01700);
-    for (uint32_t off : {0x10u, 0x18u, 0x30u}) rmw(off, 0xc01700, 0x401700);
-    for (uint32_t off : {0x10u, 0x18u, 0x30u}) rmw(off, 0x401700, 0x1700);
-    x.push_back(t(1));
-    x.push_back(w(0x050, 0x9b0fd0));
-    rmw(0x058, 0x3000000, 0x300026f);
-    x.push_back(w(0x05c, 0xf000000));
-    x.push_back(w(0x060, 0));
-    x.push_back(w(0x008, 0x800ffab7));
-    x.push_back(w(0x068, 0x478));
-    rmw(0x000, 0xfffffdff, 0xfffffdef);
-    rmw(0x890, 0, 4);
-    rmw(0x860, 0, 0);
-    rmw(0x864, 0, 0);
-    rmw(0x880, 0, 0x40);
-    x.push_back(r(0x880, 0x40));
-    x.push_back(t(1));
-    rmw(0x860, 0, 2);
-    rmw(0x864, 0, 2);
-    rmw(0x880, 0x40, 0x42);
-    x.push_back(w(0x810, 0x26a0936));
-    x.push_back(w(0x814, 0x4bb0937));
-    x.push_back(w(0x818, 0x223230b));
-    x.push_back(w(0x81c, 0x31));
+// Form A, written out from the register program on a chip of random
+// register contents: every load, store, delay and message in order, each
+// read-modify-write keeping the bits outside its field.
+static std::vector<std::string> form_a(const std::map<uint32_t, uint32_t>& presets) {
+    RegisterModel m(presets);
+    m.x(entering.substr(2));
+    m.rmw(0x43c, 0x20000, 0);
+    for (uint32_t off : {0x418u, 0x420u, 0x430u}) m.w(off, 0);
+    m.w(0x000, 0xfffffdff);
+    m.w(0x058, 0x3000000);  // mode_flag 1
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0, 0xc00000);  // held
+    m.w(0x05c, 0xfffd);
+    m.w(0x070, 0x1000000);
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0x3f00, 0x1700);  // divider field, bits 8-13
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0x800000, 0);
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0x400000, 0);
+    m.t(1);
+    m.w(0x050, 0x9b0fd0);
+    m.rmw(0x058, 0, 0x26f);
+    m.w(0x05c, 0xf000000);
+    m.w(0x060, 0);
+    m.w(0x008, 0x800ffab7);
+    m.w(0x068, 0x478);
+    m.rmw(0x000, 0x210, 0);  // pads (bit 4) and bit 9 released
+    m.rmw(0x890, 0, 4);
+    m.rmw(0x860, 1, 0);  // lanes off
+    m.rmw(0x864, 1, 0);
+    m.rmw(0x880, 1, 0x40);
+    m.r(0x880);
+    m.t(1);
+    m.rmw(0x860, 0, 2);
+    m.rmw(0x864, 0, 2);
+    m.rmw(0x880, 0, 2);
+    m.w(0x810, 0x26a0936);
+    m.w(0x814, 0x4bb0937);
+    m.w(0x818, 0x223230b);
+    m.w(0x81c, 0x31);
     const uint32_t cmds[9][2] = {{0x794b0000, 0x11f1}, {0x1ffff, 0x10a1}, {0x30000, 0x1081},
                                  {0x20132, 0x81},      {0x2ffff, 0xa1},   {0x30000, 0x91},
                                  {0xb0000, 0x91},      {0xb0032, 0x81},   {0xc80000, 0x1f3}};
     for (int i = 0; i < 9; ++i) {
-        if (i > 0) x.push_back(w(0x820, 0));
-        x.push_back(w(0x824, cmds[i][0]));
-        x.push_back(w(0x820, cmds[i][1]));
-        x.push_back(t(1));
-        x.push_back(r(0x828, 1));
+        if (i > 0) m.w(0x820, 0);
+        m.w(0x824, cmds[i][0]);
+        m.w(0x820, cmds[i][1]);
+        m.t(1);
+        m.r(0x828);
     }
-    x.push_back(w(0x820, 0));
-    x.push_back(w(0x850, 0));
-    x.push_back(w(0x840, 0x88888888));
-    x.push_back(w(0x844, 0x88888888));
-    x.push_back(w(0x848, 0xf));
-    rmw(0x810, 0x26a0936, 0x426a0936);
-    x.push_back(t(1));
-    rmw(0x810, 0x426a0936, 0x26a0936);  // fresh clear
-    rmw(0x43c, 0, 0x20000);
-    x.push_back(w(0x400, 0xf9c));
-    x.push_back(w(0x068, 0x478));
-    x.push_back(leaving);
+    m.w(0x820, 0);
+    m.w(0x850, 0);
+    m.w(0x840, 0x88888888);
+    m.w(0x844, 0x88888888);
+    m.w(0x848, 0xf);
+    m.rmw(0x810, 0, 0x40000000);
+    m.t(1);
+    m.rmw(0x810, 0x40000000, 0);  // fresh clear
+    m.rmw(0x43c, 0, 0x20000);
+    m.w(0x400, 0xf9c);
+    m.w(0x068, 0x478);
+    m.x(leaving.substr(2));
+    return m.lines;
+}
 
-    EXPECT_EQ(res.ret, 1);
-    EXPECT_EQ(res.record.mem_clock_khz, 162000u);
-    EXPECT_EQ(res.record.mem_size_out, 0x4000000u);
-    EXPECT_EQ(accesses(res), x);
+// Every clock_index that selects form A, each with several draws of the
+// register file (the family ignores power_mode; it only varies the draw), so
+// that every kept bit of every field write is seen both set and clear.
+TEST(OrlitMain, FormAExactTraffic) {
+    for (uint32_t clock : {0u, 2u, 3u, 4u, 5u, 6u, 13u})
+        for (uint32_t draw = 0; draw < 4; ++draw) {
+            SCOPED_TRACE(testing::Message() << "clock_index " << clock << ", draw " << draw);
+            const sim::ChipConfig chip = random_chip(main_id, clock, draw);
+            const RunResult res = run(main_id, clock, 0, chip);
+            EXPECT_EQ(res.ret, 1);
+            EXPECT_EQ(res.record.mem_clock_khz, 162000u);
+            EXPECT_EQ(res.record.mem_size_out, clock == 2 ? 0x2000000u : 0x4000000u);
+            EXPECT_EQ(accesses(res), form_a(chip.presets));
+        }
+}
+
+// The same form on a chip that reads 0 everywhere.
+TEST(OrlitMain, FormAOnZeroRegisters) {
+    const RunResult res = run(main_id, 0);
+    EXPECT_EQ(accesses(res), form_a({}));
+    EXPECT_EQ(accesses(res).size(), 123u);
 }
 
 TEST(OrlitMain, CaseSelectionAndSizes) {
@@ -196,8 +214,8 @@ TEST(OrlitMain, ShortSequence) {
 
 namespace {
 
-// Expected traffic of a re-initialisation on a chip that reads 0, built from
-// its distinguishing values.
+// Expected traffic of a re-initialisation from its distinguishing values, on
+// a chip that starts at `presets`.
 struct Variant {
     uint32_t clock;
     uint32_t size;
@@ -206,43 +224,47 @@ struct Variant {
     std::vector<std::pair<uint32_t, uint32_t>> cmds;
 };
 
-std::vector<std::string> reinit_traffic(const Variant& v) {
-    std::vector<std::string> x = {entering};
+std::vector<std::string> reinit_traffic(const Variant& v, const std::map<uint32_t, uint32_t>& presets = {}) {
+    RegisterModel m(presets);
+    m.x(entering.substr(2));
     if (v.clock == 0xffff0004) {
-        x.insert(x.end(), {r(0x43c, 0), w(0x43c, 0), w(0x000, 0xffffffff), r(0x000, 0xffffffff)});
+        m.rmw(0x43c, 0x20000, 0);
+        m.w(0x000, 0xffffffff);
+        m.r(0x000);
     } else if (v.clock == 0xffff0005) {
-        x.push_back(w(0x000, 0xffffffff));
+        m.w(0x000, 0xffffffff);
     } else {
-        x.insert(x.end(), {r(0x000, 0), w(0x000, 0x10)});
+        m.rmw(0x000, 0, 0x10);
     }
-    const uint32_t held = v.clock == 0xffff0004 || v.clock == 0xffff0005 ? 0xffffffff : 0x10;
-    x.insert(x.end(), {t(100), r(0x000, held), w(0x000, held & ~0x10u)});
-    x.insert(x.end(), {r(0x890, 0), w(0x890, 4), r(0x860, 0), w(0x860, 2), r(0x864, 0), w(0x864, 2),
-                       r(0x880, 0), w(0x880, 2), r(0x810, 0), w(0x810, v.cfg), r(0x814, 0),
-                       w(0x814, 0x1860413), r(0x818, 0)});
-    x.push_back(w(0x818, v.field == 0x31f3 ? 0x1222104 : 0x11222104));
-    x.insert(x.end(), {r(0x81c, 0), w(0x81c, 0x21), t(20)});
-    uint32_t word = 0, code = 0;
+    m.t(100);
+    m.rmw(0x000, 0x10, 0);
+    m.rmw(0x890, 0, 4);
+    m.rmw(0x860, 1, 2);
+    m.rmw(0x864, 1, 2);
+    m.rmw(0x880, 1, 2);
+    m.rmw(0x810, ~0xc880e080u, v.cfg);
+    m.rmw(0x814, ~0u, 0x1860413);
+    if (v.field == 0x31f3) m.rmw(0x818, ~0xf0000000u, 0x1222104);  // bits 28-31 kept
+    else m.rmw(0x818, ~0u, 0x11222104);
+    m.rmw(0x81c, 0x1ff, 0x21);
+    m.t(20);
     for (size_t i = 0; i < v.cmds.size(); ++i) {
-        x.push_back(r(0x828, 1));
-        x.push_back(r(0x824, word));
-        word = (word & 0xe000) | v.cmds[i].first;
-        x.push_back(w(0x824, word));
-        x.push_back(r(0x820, code));
-        code = (code & ~v.field) | v.cmds[i].second;
-        x.push_back(w(0x820, code));
-        x.push_back(t(20));
-        if (i < 7) {
-            x.push_back(w(0x820, 0));
-            code = 0;
-        }
+        m.r(0x828);
+        m.rmw(0x824, ~0xe000u, v.cmds[i].first);  // bits 13-15 of the word kept
+        m.rmw(0x820, v.field, v.cmds[i].second);
+        m.t(20);
+        if (i < 7) m.w(0x820, 0);
     }
-    x.insert(x.end(), {w(0x800, 0), t(20)});
+    m.w(0x800, 0);
+    m.t(20);
     if (v.field == 0x31f7)
-        x.insert(x.end(), {w(0x840, 0x44444444), w(0x844, 0x44444444), w(0x8a0, 0xcccccccc),
-                           w(0x8a4, 0xcccccccc)});
-    x.insert(x.end(), {r(0x43c, 0), w(0x43c, 0x30000), w(0x068, 0x478), leaving});
-    return x;
+        for (auto [off, val] : {std::pair{0x840u, 0x44444444u}, {0x844u, 0x44444444u}, {0x8a0u, 0xccccccccu},
+                                {0x8a4u, 0xccccccccu}})
+            m.w(off, val);
+    m.rmw(0x43c, ~0u, 0x30000);
+    m.w(0x068, 0x478);
+    m.x(leaving.substr(2));
+    return m.lines;
 }
 
 const std::vector<std::pair<uint32_t, uint32_t>> cmds_1 = {
@@ -263,12 +285,14 @@ TEST(OrlitReinit, ThreeVariantsExactTraffic) {
     };
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.clock);
-        const RunResult res = run(main_id, v.clock);
+        const sim::ChipConfig chip = random_chip(main_id, v.clock);
+        const RunResult res = run(main_id, v.clock, 0, chip);
         EXPECT_EQ(res.ret, 1);
         EXPECT_EQ(res.record.mem_clock_khz, 25000u);
         EXPECT_EQ(res.record.mem_size_out, v.size);
         EXPECT_EQ(res.record.clock_index, v.clock);  // passed through unchanged
-        EXPECT_EQ(accesses(res), reinit_traffic(v));
+        EXPECT_EQ(accesses(res), reinit_traffic(v, chip.presets));
+        EXPECT_EQ(accesses(run(main_id, v.clock)), reinit_traffic(v)) << "registers at 0";
         uint32_t ticks = 0;
         for (uint32_t n : tick_delays(res)) ticks += n;
         EXPECT_EQ(ticks, 100 + 20 * (v.cmds.size() + 2));

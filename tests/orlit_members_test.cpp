@@ -54,7 +54,7 @@ TEST(OrlitSweep, EveryIdEveryClock) {
     for (uint32_t id : orlit_ids) {
         for (uint32_t clock : clocks) {
             SCOPED_TRACE(testing::Message() << std::hex << id << " clock " << clock);
-            const RunResult res = run(id, clock);
+            const RunResult res = run(id, clock, 0, random_chip(id, clock));
             const MemInitParams& p = res.record;
             EXPECT_EQ(p.map_value, 2u);
             if (is_id54(id) && !(p.clock_index >= 2 && p.clock_index <= 6) && p.clock_index != 11 &&

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdio>
 #include <random>
 #include <set>
 
@@ -28,6 +30,29 @@ struct DecodeCase {
     const char* text;
     const char* name;
 };
+
+// Named by what a case holds, the same in every build: "code_1081_word_30002".
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "code %#x word %#x (%s)", c.code, c.word, c.name);
+    *os << buf;
+}
+std::string decode_case_name(const ::testing::TestParamInfo<DecodeCase>& i) {
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "code_%x_word_%x", i.param.code, i.param.word);
+    return buf;
+}
+
+// A gtest name from free text: letters and digits kept, runs of anything else one '_'.
+std::string identifier(const std::string& text) {
+    std::string out;
+    for (char ch : text) {
+        if (std::isalnum(static_cast<unsigned char>(ch))) out += ch;
+        else if (!out.empty() && out.back() != '_') out += '_';
+    }
+    while (!out.empty() && out.back() == '_') out.pop_back();
+    return out;
+}
 
 class Decode : public ::testing::TestWithParam<DecodeCase> {};
 
@@ -64,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{0x1f3, 0xc80000, DramOp::closing, true, "closing command, count 200", "CLOSE"},
         DecodeCase{0xb1, 0x10000, DramOp::active, true, "active, count 1", "ACT"},
         DecodeCase{0xd1, 0x10000, DramOp::read, true, "read, count 1", "READ"},
-        DecodeCase{0xc1, 0x10000, DramOp::write, true, "write, count 1", "WRITE"}));
+        DecodeCase{0xc1, 0x10000, DramOp::write, true, "write, count 1", "WRITE"}),
+    decode_case_name);
 
 // ---- power-up rules ----
 
@@ -95,6 +121,8 @@ struct RuleCase {
     uint32_t khz;
     std::set<std::string> failing;
 };
+
+void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name << " at " << c.khz << " kHz"; }
 
 class Rules : public ::testing::TestWithParam<RuleCase> {};
 
@@ -137,7 +165,8 @@ INSTANTIATE_TEST_SUITE_P(
                  {"emrs-before-dll-reset", "precharge-after-dll-reset", "two-refreshes", "final-mrs",
                   "dll-reset-200-cycles"}},
         // Without a memory clock the wait cannot be judged: not a failure.
-        RuleCase{"memory clock unknown", [](auto&) {}, 0, {}}));
+        RuleCase{"memory clock unknown", [](auto&) {}, 0, {}}),
+    [](const ::testing::TestParamInfo<RuleCase>& i) { return identifier(i.param.name); });
 
 // ---- failure causes from the bus alone ----
 
@@ -146,6 +175,22 @@ struct CauseCase {
     sim::ChipConfig chip;
     const char* cause;
 };
+
+std::string fault_text(const sim::ChipConfig& c) {
+    char buf[64];
+    if (c.cmd_stuck_at) std::snprintf(buf, sizeof buf, "command %u stuck", c.cmd_stuck_at);
+    else if (!c.unstable.empty()) std::snprintf(buf, sizeof buf, "%#x unstable", *c.unstable.begin());
+    else if (c.fb_corrupt[0] || c.fb_corrupt[1])
+        std::snprintf(buf, sizeof buf, "slot %d corrupted %#x", c.fb_corrupt[0] ? 0 : 1,
+                      c.fb_corrupt[0] ? c.fb_corrupt[0] : c.fb_corrupt[1]);
+    else std::snprintf(buf, sizeof buf, "healthy");
+    return buf;
+}
+void PrintTo(const CauseCase& c, std::ostream* os) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "config %#x clock %u, ", c.config, c.clock);
+    *os << buf << fault_text(c.chip);
+}
 
 class CauseFromBus : public ::testing::TestWithParam<CauseCase> {};
 
@@ -191,7 +236,12 @@ INSTANTIATE_TEST_SUITE_P(
         CauseCase{0x3000002, 0, unstable(0x43c), "register BLK_43C 0x43c never settled: 32 loads"},
         CauseCase{0x3000099, 10, corrupt(0, 0x80000000),
                   "frame-buffer check: test slot 0 read back 0x92345678, expected 0x12345678"},
-        CauseCase{0x3000099, 10, corrupt(1, 0xff), "frame-buffer check: test slot 1 read back 0x876543de"}));
+        CauseCase{0x3000099, 10, corrupt(1, 0xff), "frame-buffer check: test slot 1 read back 0x876543de"}),
+    [](const ::testing::TestParamInfo<CauseCase>& i) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "config_%x_clock_%u_", i.param.config, i.param.clock);
+        return identifier(buf + fault_text(i.param.chip));
+    });
 
 TEST(CauseFromBus, HealthyRunsHaveNoCauseAndEveryWaitDone) {
     for (uint32_t id : {0x0u, 0x10u, 0x1000000u, 0x1000076u, 0x3000000u, 0x3000099u, 0x30000bdu}) {

@@ -2,11 +2,13 @@
 // form and size rules, the frame-buffer check's outcomes, status-checked
 // failures, time-outs, the re-initialisation and the unsupported clocks.
 #include <cstring>
+#include <map>
 
 #include "meminit/entry/config_table.h"
 #include "meminit/entry/routines.h"
 #include "sim/simulator.h"
 #include "tests/harness.h"
+#include "tests/register_model.h"
 
 namespace tov::test {
 namespace {
@@ -39,7 +41,7 @@ TEST(VarnelSweep, EveryIdAndClockRunsToASaneEnd) {
         const ConfigEntry* row = lookup(t, id, &matched);
         for (uint32_t clock : clocks) {
             SCOPED_TRACE(::testing::Message() << std::hex << "id 0x" << id << " clock 0x" << clock);
-            const RunResult r = run(id, clock);
+            const RunResult r = run(id, clock, 0, random_chip(id, clock));
             const MemInitParams& p = r.record;
             const bool reinit = is(row, meminit_varnel_high_1down_K4D551638F_TC40) && clock == reinit_clock;
             const bool unsupported =
@@ -352,6 +354,56 @@ TEST(VarnelChecked, StuckCommandReturnsZeroAtOnce) {
 // ---------------------------------------------------------------------------
 // Re-initialisation and unsupported clocks.
 // ---------------------------------------------------------------------------
+
+// The controller-only sequence written out on a plain register file from
+// `presets`: every field write keeps the bits outside its field.
+Lines reinit_expected(const std::map<uint32_t, uint32_t>& presets) {
+    RegisterModel m(presets);
+    m.x("mem init, meminit_varnel_high_1down_K4D551638F_TC40\n");
+    m.rmw(0x43c, 0x20000, 0);
+    m.w(0x000, 0xffffffff);
+    m.r(0x000);
+    m.t(100);
+    m.rmw(0x000, 0x10, 0);
+    m.rmw(0x890, 0, 4);
+    m.rmw(0x860, 1, 2);
+    m.rmw(0x864, 1, 2);
+    m.rmw(0x880, 1, 2);
+    m.rmw(0x810, ~0xcaeae9b6u, 0x26a0936);
+    m.r(0x814);
+    m.w(0x814, 0x1860413);
+    m.r(0x818);
+    m.w(0x818, 0x11222104);
+    m.rmw(0x81c, 0x1de, 0x21);
+    m.t(20);
+    const uint32_t cmds[10][2] = {
+        {0x20000, 0x3171}, {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20122, 0x81},
+        {0x20400, 0xa1},   {0x10000, 0x91},      {0x40000, 0x91},   {0x40022, 0x81},   {0x20000, 0x1f3},
+    };
+    for (int i = 0; i < 10; ++i) {
+        m.r(0x828);
+        m.rmw(0x824, ~0xe000u, cmds[i][0]);  // bits 13-15 of the word kept
+        m.rmw(0x820, 0x31f7, cmds[i][1]);
+        m.t(20);
+        if (i < 7) m.w(0x820, 0);
+    }
+    m.w(0x800, 0);
+    m.t(20);
+    for (uint32_t off : {0x840u, 0x844u}) m.w(off, 0x44444444);
+    for (uint32_t off : {0x8a0u, 0x8a4u}) m.w(off, 0xcccccccc);
+    m.r(0x43c);
+    m.w(0x43c, 0x30000);
+    return m.lines;
+}
+
+TEST(VarnelReinit, ControllerOnlySequenceOnRandomRegisters) {
+    const sim::ChipConfig chip = random_chip(0x3000002, reinit_clock);
+    const RunResult r = run(0x3000002, reinit_clock, 0, chip);
+    EXPECT_EQ(r.ret, 1);
+    EXPECT_EQ(r.record.mem_clock_khz, 25000u);
+    EXPECT_EQ(accesses(r), reinit_expected(chip.presets));
+    EXPECT_EQ(accesses(run(0x3000002, reinit_clock)), reinit_expected({}));
+}
 
 TEST(VarnelReinit, ControllerOnlySequence) {
     const RunResult r = run(0x3000002, reinit_clock);

@@ -42,11 +42,11 @@ constexpr std::array<uint32_t, 10> cmds(uint32_t long_count, uint32_t p3, uint32
     return {0x10000, long_count << 16, 0x1ffff, p3, p4, p5, p3, p7, p8, 0xc80000};
 }
 
-// The standard sequence against a plain register file (all zero, 0x47c
-// as given); the done bit always reads set.
+// The standard sequence against a plain register file starting at the
+// chip's presets; the done bit always reads set.
 class Model {
 public:
-    explicit Model(uint32_t r47c) { regs_[0x47c] = r47c; }
+    explicit Model(const std::map<uint32_t, uint32_t>& presets) : regs_(presets) {}
     Lines lines;
 
     void w(uint32_t off, uint32_t v) {
@@ -58,7 +58,7 @@ public:
         }
     }
     uint32_t r(uint32_t off) {
-        const uint32_t v = off == 0x828 ? 1 : regs_[off];
+        const uint32_t v = off == 0x828 ? regs_[off] | 1 : regs_[off];
         put("R", off, v);
         return v;
     }
@@ -77,8 +77,8 @@ private:
     uint32_t slots_[2] = {0, 0};
 };
 
-Lines expected(const Want& v, bool alt, uint32_t r47c = 0) {
-    Model m(r47c);
+Lines expected(const Want& v, bool alt, const std::map<uint32_t, uint32_t>& presets = {}) {
+    Model m(presets);
     const int f = alt ? 1 : 0;
     m.x(v.entry);
     if (!alt && v.note_default) m.x(v.note_default);
@@ -300,22 +300,30 @@ const Want one_form[] = {
 class VarnelSequence : public ::testing::TestWithParam<Want> {};
 class VarnelSequenceAlt : public ::testing::TestWithParam<Want> {};
 
+// Both forms on a chip of random register contents (0x47c as each form
+// needs it), and once on registers at 0.
 TEST_P(VarnelSequence, DefaultFormMatchesModel) {
     const Want& v = GetParam();
     // 12 is never remapped and never alternate; a nonzero 0x47c selects 0xfdc.
-    sim::ChipConfig chip;
-    chip.presets[0x47c] = 1;
+    sim::ChipConfig own;
+    own.presets[0x47c] = 1;
+    const sim::ChipConfig chip = random_chip(v.id, 12, 0, own);
     const RunResult r = run(v.id, 12, 0, chip);
     EXPECT_EQ(r.ret, 1);
-    EXPECT_EQ(accesses(r), expected(v, false, 1));
+    EXPECT_EQ(accesses(r), expected(v, false, chip.presets));
     EXPECT_EQ(r.commands, 10u);
+    EXPECT_EQ(accesses(run(v.id, 12, 0, own)), expected(v, false, own.presets)) << "registers at 0";
 }
 
 TEST_P(VarnelSequenceAlt, AlternateFormMatchesModel) {
     const Want& v = GetParam();
-    const RunResult r = run(v.id, 11);
+    sim::ChipConfig own;
+    own.presets[0x47c] = 0;
+    const sim::ChipConfig chip = random_chip(v.id, 11, 0, own);
+    const RunResult r = run(v.id, 11, 0, chip);
     EXPECT_EQ(r.ret, 1);
-    EXPECT_EQ(accesses(r), expected(v, true));
+    EXPECT_EQ(accesses(r), expected(v, true, chip.presets));
+    EXPECT_EQ(accesses(run(v.id, 11)), expected(v, true)) << "registers at 0";
 }
 
 std::string id_name(const ::testing::TestParamInfo<Want>& i) {

@@ -213,11 +213,20 @@ static_assert(count_of(orlit_rows) == 59);
 static_assert(count_of(varnel_rows) == 104);
 
 // Caller clock_index 0..6 on rows with Adjust set: 0 -> 5, 1 and 2 -> 7, 3..6 -> 8..11.
-uint32_t remap_clock(uint32_t clock_index) {
+constexpr uint32_t remap_clock(uint32_t clock_index) {
     if (clock_index >= 7) return clock_index;
     if (clock_index == 1) clock_index = 2;
     return clock_index + 5;
 }
+
+constexpr bool reserved_clocks_pass_through() {
+    constexpr Family families[] = {Family::halden, Family::orlit, Family::varnel};
+    for (Family f : families)
+        for (uint32_t c : reserved_clocks(f))
+            if (remap_clock(c) != c) return false;
+    return true;
+}
+static_assert(reserved_clocks_pass_through(), "a remapping row must hand reserved clock values on unchanged");
 
 }  // namespace
 
@@ -273,17 +282,13 @@ extern "C" int TOVMEM_CALL tov_mem_init(MemInitParams* p) {
     p->bus_flag = row->bus;
     p->mode_flag = row->mode;
     p->map_value = row->map;
-    if (matched && family == Family::orlit) {
+    if (matched) {
         // Boards that only run at one memory clock, whatever the caller asks.
-        if (p->config_id == 0x1000002u || p->config_id == 0x1000003u) p->clock_index = 10;
-        else if (p->config_id == 0x1000076u) p->clock_index = 12;
+        if (const FixedClock* fixed = fixed_clock_of(p->config_id)) p->clock_index = fixed->clock_index;
     }
 
     const int32_t result = row->routine(p);
 
-    if (family == Family::varnel) {
-        if (p->mem_size_out == 32 * MiB) p->map_value = 5;
-        else if (p->mem_size_out == 16 * MiB) p->map_value = 6;
-    }
+    if (family == map_by_size_family) p->map_value = reported_map(family, p->map_value, p->mem_size_out);
     return result;
 }

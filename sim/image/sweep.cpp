@@ -29,20 +29,31 @@ RunRequest request(uint32_t config_id, uint32_t clock_index, uint32_t power_mode
     return r;
 }
 
-const uint32_t reserved_clocks[6] = {0x1000000, 0xffff0001, 0xffff0002, 0xffff0003, 0xffff0004, 0xffff0005};
+std::vector<uint32_t> every_reserved_clock() {
+    std::set<uint32_t> all;
+    for (Family f : {Family::halden, Family::orlit, Family::varnel})
+        for (uint32_t c : reserved_clocks(f)) all.insert(c);
+    return {all.begin(), all.end()};
+}
 
 namespace {
 
 std::vector<uint32_t> sweep_clocks() {
     std::vector<uint32_t> clocks;
     for (uint32_t c = 0; c < 14; ++c) clocks.push_back(c);
-    clocks.insert(clocks.end(), std::begin(reserved_clocks), std::end(reserved_clocks));
+    for (uint32_t c : every_reserved_clock()) clocks.push_back(c);
     return clocks;
+}
+
+// A request on a chip of random register contents (or zeros without a seed).
+RunRequest seeded(RunRequest r, RegisterSeed seed) {
+    if (seed) add_random_registers(r.chip, *seed, scenario_key(r.config_id, r.clock_index, r.power_mode));
+    return r;
 }
 
 }  // namespace
 
-std::vector<Scenario> routine_sweep() {
+std::vector<Scenario> routine_sweep(RegisterSeed seed) {
     std::vector<Scenario> out;
     std::set<InitRoutine> seen;
     for (Family f : {Family::halden, Family::orlit, Family::varnel}) {
@@ -52,13 +63,13 @@ std::vector<Scenario> routine_sweep() {
             for (uint32_t clock : sweep_clocks())
                 out.push_back({std::string(routine_name(t.rows[row].routine)) + " (" + hex(t.rows[row].id) +
                                    ") clock " + hex(clock),
-                               request(t.rows[row].id, clock)});
+                               seeded(request(t.rows[row].id, clock), seed)});
         }
     }
     return out;
 }
 
-std::vector<Scenario> table_sweep(Family f) {
+std::vector<Scenario> table_sweep(Family f, RegisterSeed seed) {
     std::vector<Scenario> out;
     const ConfigTable t = family_table(f);
     const uint32_t modes = f == Family::halden ? 5 : 1;
@@ -66,14 +77,14 @@ std::vector<Scenario> table_sweep(Family f) {
     for (uint32_t row = 0; row < t.count; ++row)
         for (uint32_t clock : clocks)
             for (uint32_t pm = 0; pm < modes; ++pm) {
-                RunRequest r = request(t.rows[row].id, clock, pm);
+                RunRequest r = seeded(request(t.rows[row].id, clock, pm), seed);
                 r.chip.aux_value = 0x5a5a0000 | row;
                 out.push_back({hex(r.config_id) + " clock " + hex(clock) + " power " + std::to_string(pm), r});
             }
     return out;
 }
 
-std::vector<Scenario> fault_sweep() {
+std::vector<Scenario> fault_sweep(RegisterSeed seed) {
     std::vector<Scenario> out;
     std::set<InitRoutine> seen;
     for (Family f : {Family::halden, Family::orlit, Family::varnel}) {
@@ -86,41 +97,41 @@ std::vector<Scenario> fault_sweep() {
                                          ") clock " + std::to_string(clock) + ": ";
                 // The registers the healthy bring-up reads, for the faults
                 // that act on reads.
-                const RunResult healthy = run_bring_up(request(id, clock));
+                const RunResult healthy = run_bring_up(seeded(request(id, clock), seed));
                 std::vector<uint32_t> read;
                 for (const Event& e : healthy.events)
                     if (e.kind == EventKind::load && (read.empty() || read.back() != e.off)) read.push_back(e.off);
 
                 auto add = [&](const std::string& what, RunRequest r) { out.push_back({base + what, r}); };
-                RunRequest r = request(id, clock);
+                RunRequest r = seeded(request(id, clock), seed);
                 r.chip.cmd_latency = 3;
                 add("command latency 3", r);
                 for (uint32_t n : {1u, 5u, 99u}) {
-                    r = request(id, clock);
+                    r = seeded(request(id, clock), seed);
                     r.chip.cmd_stuck_at = n;
                     add("command " + std::to_string(n) + " stuck", r);
                 }
-                r = request(id, clock);
+                r = seeded(request(id, clock), seed);
                 r.chip.fb_corrupt[0] = 1;
                 r.chip.fb_corrupt[1] = 0x80000000;
                 add("test slots corrupted", r);
-                r = request(id, clock);
+                r = seeded(request(id, clock), seed);
                 r.chip.unstable.insert(0x828);
                 add("0x828 unstable", r);
                 for (uint32_t off : read)
                     if (off != 0x828) {
-                        r = request(id, clock);
+                        r = seeded(request(id, clock), seed);
                         r.chip.unstable.insert(off);
                         add(hex(off) + " unstable", r);
                         break;
                     }
-                r = request(id, clock);
+                r = seeded(request(id, clock), seed);
                 for (uint32_t off : read) r.chip.presets[off] = 0x5a5a5a5a ^ (off * 0x01010101u);
                 add("registers preset", r);
-                r = request(id, clock, f == Family::halden ? 2 : 0);
+                r = seeded(request(id, clock, f == Family::halden ? 2 : 0), seed);
                 r.no_aux = true;
                 add("no aux region", r);
-                r = request(id, clock, f == Family::halden ? 3 : 0);
+                r = seeded(request(id, clock, f == Family::halden ? 3 : 0), seed);
                 r.chip.aux_value = 0xfeedf00d;
                 r.clock.start = 0x100000000ull - 150000;  // low 32 bits wrap within the first waits
                 add("clock about to wrap", r);
@@ -128,7 +139,7 @@ std::vector<Scenario> fault_sweep() {
         }
     }
     for (uint32_t id : {0x30000999u, 0x1000999u, 0x999u, 0x2000000u, 0x10000u, 0xffffffffu})
-        for (uint32_t clock : {0u, 10u}) out.push_back({"unlisted " + hex(id) + " clock " + std::to_string(clock), request(id, clock)});
+        for (uint32_t clock : {0u, 10u}) out.push_back({"unlisted " + hex(id) + " clock " + std::to_string(clock), seeded(request(id, clock), seed)});
     return out;
 }
 

@@ -14,16 +14,6 @@ namespace {
 
 constexpr uint32_t fill = tov::sim::fill_word;
 
-// clock_index values that select special sequences in some routines of a family.
-std::vector<uint32_t> reserved_clocks(tov::Family f) {
-    switch (f) {
-    case tov::Family::halden: return {0xffff0001, 0xffff0002, 0xffff0003};
-    case tov::Family::orlit: return {0x1000000, 0xffff0003, 0xffff0004, 0xffff0005};
-    case tov::Family::varnel: return {0xffff0004};
-    default: return {};
-    }
-}
-
 const char* result_text(int32_t r) { return r == 1 ? "memory up" : r == 0 ? "failed" : "register failure"; }
 
 }  // namespace
@@ -82,18 +72,18 @@ Command add_show(CLI::App& app) {
                     out("routine        %s\n", tov::routine_name(row->routine));
                     out("size           %s, bus flag %u, mode flag %u, map value %u%s\n", size_text(row->size).c_str(),
                         row->bus, row->mode, row->map,
-                        fam == tov::Family::varnel ? " (the dispatcher may replace it after the routine: column map)" : "");
+                        fam == tov::map_by_size_family ? " (the dispatcher may replace it after the routine: column map)" : "");
                     out("clock_index    %s\n", remapped ? "remapped: 0 -> 5, 1 and 2 -> 7, 3..6 -> 8..11"
                                                         : "passed on unchanged");
-                    if (matched && fam == tov::Family::orlit && (id == 0x1000002 || id == 0x1000003 || id == 0x1000076))
-                        out("               then fixed at %u for this ID\n", id == 0x1000076 ? 12u : 10u);
+                    const tov::FixedClock* fixed = matched ? tov::fixed_clock_of(id) : nullptr;
+                    if (fixed) out("               then fixed at %u for this ID\n", fixed->clock_index);
                     if (!power_note.empty()) out("note           %s\n", power_note.c_str());
                     out("\n%11s  %9s  %12s  %-11s  %3s  %-18s  %10s\n", "clock_index", "after", "memory clock", "size",
                         "map", "result", "time ms");
                 }
                 std::vector<uint32_t> clocks;
                 for (uint32_t c = 0; c <= 13; ++c) clocks.push_back(c);
-                for (uint32_t c : reserved_clocks(fam)) clocks.push_back(c);
+                for (uint32_t c : tov::reserved_clocks(fam)) clocks.push_back(c);
                 for (uint32_t c : clocks) {
                     RunOptions o;
                     o.req.config_id = id;
