@@ -36,14 +36,12 @@ constexpr ControllerReinit reinit_97875 = {
     .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
     .code_replaced = code_fields, .returned_to_idle = power_up_len, .hold_after_list = true, .blk_43c_merged = true,
 };
-constexpr ControllerReinit reinit_25000 = [] {
-    ControllerReinit r = reinit_97875;
-    r.khz = 25000;
-    r.size_out = 0x2000000;
-    r.all_lanes = false;
-    r.cfg = 0x136a0936;
-    return r;
-}();
+constexpr ControllerReinit reinit_25000 = {
+    .khz = 25000, .size_out = 0x2000000, .all_lanes = false,
+    .cfg_kept = 0xc880e080, .cfg = 0x136a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
+    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
+    .code_replaced = code_fields, .returned_to_idle = power_up_len, .hold_after_list = true, .blk_43c_merged = true,
+};
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+// The controller-only re-initialisation: one runner for every family's rows.
 #include "meminit/hw/reinit.h"
 
 #include "meminit/hw/access.h"
@@ -28,7 +29,7 @@ constexpr dram::Command sent_burst_4[] = {
 };
 constexpr bool sends(const dram::PowerUpList& l, uint32_t from, const dram::Command* expected) {
     for (uint32_t i = from; i < dram::power_up_len; ++i)
-        if (!(dram::power_up_command(l, i) == expected[i - from])) return false;
+        if (dram::power_up_command(l, i) != expected[i - from]) return false;
     return true;
 }
 static_assert(sends(slow_power_up(dram::mode_register(dram::cas_2, dram::burst_8)), 1, sent_burst_8));

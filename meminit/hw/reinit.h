@@ -37,7 +37,7 @@ struct ControllerReinit {
     dram::PowerUpList commands;
     bool cke_low_first;              // the list starts at P0 (else at P1)
     uint32_t code_replaced;          // DRC_CMD bits each command code replaces
-    uint32_t returned_to_idle;       // the first commands after which DRC_CMD goes back to 0
+    uint32_t returned_to_idle;       // the first commands after which DRC_CMD goes back to 0 (power_up_len: all)
     bool hold_after_list = false;    // one more hold before DRC_800 is cleared
     bool drc_840_8a4 = false;        // DRC_840, DRC_844 := 0x44444444; DRC_8A0, DRC_8A4 := 0xcccccccc
     bool blk_43c_merged = false;     // BLK_43C |= 0x30000 (else := 0x30000, the value read dropped)
