@@ -82,13 +82,13 @@ struct HaldenCaseSettings {
     uint32_t drc_814;
     uint32_t drc_818;
     uint32_t drc_81c;
+    uint8_t field_890;    // bits 20-27 of 0x890 in the controller finish
     // The power-up list (dram::PowerUpList; its clock-enable wait is the clock set's).
     uint8_t emrs_cycles;
     uint8_t extended_mode = dram::extended_mode(dram::Drive::full);
     uint8_t dll_reset_cycles;
     uint8_t mode;
     uint8_t final_cycles;
-    uint8_t field_890;    // bits 20-27 of 0x890 in the controller finish
     bool closing_in_list = false;  // the closing command also ends the power-up list
 };
 

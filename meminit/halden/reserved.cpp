@@ -20,9 +20,9 @@ constexpr HaldenClockSet polled_clocks = clock_set({
 });
 constexpr HaldenCaseSettings polled_case = {
     .khz = 97875, .clocks = &polled_clocks, .width = Width::full,
-    .drc_810 = 0x26a0936, .drc_814 = 0x2fc0624, .drc_818 = 0x1222207, .drc_81c = 0x31,
+    .drc_810 = 0x26a0936, .drc_814 = 0x2fc0624, .drc_818 = 0x1222207, .drc_81c = 0x31, .field_890 = 0x80,
     .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 7,
-    .field_890 = 0x80, .closing_in_list = true,
+    .closing_in_list = true,
 };
 constexpr uint32_t polled_size = 0x8000000;
 // The words as they have always been sent (clock enable, mode values).
