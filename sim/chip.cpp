@@ -1,5 +1,7 @@
 #include "sim/chip.h"
 
+#include "sim/command_decode.h"
+
 namespace tov::sim {
 
 Chip::Chip(const ChipConfig& cfg) : cfg_(cfg) {
@@ -38,7 +40,7 @@ uint32_t Chip::load(uint32_t off) {
 
 void Chip::store(uint32_t off, uint32_t value) {
     regs_[off] = value;
-    if (off == cmd_reg && value != 0) {
+    if (starts_command(off, value)) {
         ++commands_;
         stuck_ = cfg_.cmd_stuck_at != 0 && commands_ == cfg_.cmd_stuck_at;
         in_flight_loads_ = cfg_.cmd_latency;

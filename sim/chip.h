@@ -25,7 +25,6 @@ struct ChipConfig {
 class Chip {
 public:
     static constexpr uint32_t status_reg = 0x828;
-    static constexpr uint32_t cmd_reg = 0x820;
     static constexpr uint32_t test_ctrl_reg = 0x870;
     static constexpr uint32_t test_data_reg = 0x874;
 

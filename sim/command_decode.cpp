@@ -4,41 +4,48 @@
 
 namespace tov::sim {
 
+uint32_t commands_started(const std::vector<Event>& events) {
+    uint32_t n = 0;
+    for (const Event& e : events) n += starts_command(e);
+    return n;
+}
+
 uint32_t DramCommand::burst_length() const {
-    const uint32_t bl = address & 7;
-    return bl >= 1 && bl <= 3 ? 1u << bl : 0u;
+    const uint32_t field = address & dram::burst_mask;
+    return field >= dram::burst_2.field && field <= dram::burst_8.field ? 1u << field : 0u;
 }
 
 uint32_t DramCommand::cas_latency_tenths() const {
-    switch ((address >> 4) & 7) {
-    case 2: return 20;
-    case 3: return 30;
-    case 4: return 40;
-    case 6: return 25;
-    default: return 0;
-    }
+    const uint32_t field = (address & dram::cas_mask) >> dram::cas_shift;
+    if (field == dram::cas_2.field) return 20;
+    if (field == dram::cas_2_5.field) return 25;
+    if (field == dram::cas_3.field) return 30;
+    if (field == dram::cas_4.field) return 40;
+    return 0;
 }
 
 DramCommand decode_command(uint32_t code, uint32_t word) {
     DramCommand c;
     c.code = code;
     c.word = word;
-    c.cke = (code >> 7) & 1;
-    c.count = word >> 16;
-    c.address = word & 0xffff;
-    if (code & 2) {
+    c.cke = (code & dram::code_cke) != 0;
+    c.count = dram::cycles_of(word);
+    c.address = dram::address_of(word);
+    if (code & dram::code_closing) {
         c.op = DramOp::closing;
         return c;
     }
-    switch ((code >> 4) & 7) {  // RAS# CAS# WE#
-    case 7: c.op = DramOp::nop; break;
-    case 6: c.op = DramOp::burst_terminate; break;
-    case 5: c.op = DramOp::read; break;
-    case 4: c.op = DramOp::write; break;
-    case 3: c.op = DramOp::active; break;
-    case 2: c.op = DramOp::precharge; break;
-    case 1: c.op = DramOp::auto_refresh; break;
-    default: c.op = (code & 0x1000) ? DramOp::extended_mode_register : DramOp::mode_register; break;
+    switch (dram::lines_of(code)) {
+    case dram::lines_nop: c.op = DramOp::nop; break;
+    case dram::lines_burst_terminate: c.op = DramOp::burst_terminate; break;
+    case dram::lines_read: c.op = DramOp::read; break;
+    case dram::lines_write: c.op = DramOp::write; break;
+    case dram::lines_active: c.op = DramOp::active; break;
+    case dram::lines_precharge: c.op = DramOp::precharge; break;
+    case dram::lines_auto_refresh: c.op = DramOp::auto_refresh; break;
+    default:
+        c.op = (code & dram::code_ba0) ? DramOp::extended_mode_register : DramOp::mode_register;
+        break;
     }
     return c;
 }

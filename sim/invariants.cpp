@@ -20,10 +20,6 @@ bool is_bus(const Event& e) {
 
 bool is_status_load(const Event& e) { return e.kind == EventKind::load && e.off == Chip::status_reg; }
 
-bool read_twice_exempt(uint32_t off) {
-    return off == reg::BLK_414 || off == reg::BLK_418 || off == reg::REG_6130 || off == reg::REG_6134;
-}
-
 std::string format(const char* f, ...) {
     char buf[256];
     va_list args;
@@ -37,23 +33,25 @@ unsigned long long ull(uint64_t v) { return static_cast<unsigned long long>(v); 
 
 }  // namespace
 
-ReplayedRead replay_stable_read(uint32_t off, const std::vector<uint32_t>& values, size_t from) {
-    const size_t left = values.size() - from;
-    if (left < 2) return {static_cast<uint32_t>(left), false, left ? values[from] : 0};
-    uint32_t a = values[from];
-    uint32_t b = values[from + 1];
-    if (read_twice_exempt(off)) return {2, true, a};
-    const uint32_t mask = off == reg::SYS_0F8 ? ~0xfu : ~0u;
-    a &= mask;
-    b &= mask;
-    for (uint32_t loads = 2; loads < stable_read_max_loads; ++loads) {
-        if (loads >= left) return {loads, false, b};  // the trace ends inside the read
-        const uint32_t c = values[from + loads] & mask;
-        if (a == b && b == c) return {loads + 1, true, a};
-        a = b;
-        b = c;
+bool StableRead::take(uint32_t v) {
+    ++loads_;
+    if (twice_) {
+        if (loads_ == 1) value_ = v;
+        settled_ = loads_ == read_twice_loads;
+        return settled_;
     }
-    return {stable_read_max_loads, false, b};
+    v &= mask_;
+    agreeing_ = loads_ > 1 && v == value_ ? agreeing_ + 1 : 1;
+    value_ = v;
+    settled_ = agreeing_ == stable_read_agreeing_loads;
+    return settled_ || loads_ == stable_read_max_loads;
+}
+
+ReplayedRead replay_stable_read(uint32_t off, const std::vector<uint32_t>& values, size_t from) {
+    StableRead read(off);
+    for (size_t i = from; i < values.size() && !read.take(values[i]); ++i) {
+    }
+    return read.result();
 }
 
 std::vector<std::string> check_invariants(const RunRequest& req, const RunResult& r) {

@@ -8,20 +8,41 @@
 #include <string>
 #include <vector>
 
+#include "meminit/hw/access.h"
 #include "sim/simulator.h"
 
 namespace tov::sim {
 
 // A stable read replayed from the loads of one register: how many loads it
-// took, whether three of them agreed, and the value it returned.
+// took, whether it settled, and the value it returned.
 struct ReplayedRead {
     uint32_t loads;
     bool settled;
     uint32_t value;
 };
 
-// Replays the stable-read rule over successive load values of `off`,
-// starting at values[from]. Needs at least two values.
+// One stable read replayed load by load from a recorded trace, by the
+// library's rule (meminit/hw/access.h): the invariant checker and tovmem's
+// analysis both read traces through it.
+class StableRead {
+public:
+    explicit StableRead(uint32_t off) : twice_(read_twice(off)), mask_(stable_read_mask(off)) {}
+    // Takes the next load; true once the read is over, settled or given up.
+    bool take(uint32_t v);
+    // The loads taken, whether they settled, and the agreed value (unsettled,
+    // the last load's, masked).
+    ReplayedRead result() const { return {loads_, settled_, value_}; }
+
+private:
+    bool twice_;
+    uint32_t mask_;
+    uint32_t loads_ = 0, agreeing_ = 0, value_ = 0;
+    bool settled_ = false;
+};
+
+// Replays the library's stable read over successive load values of `off`,
+// starting at values[from]; a trace that ends inside the read gives the
+// loads it has, unsettled.
 ReplayedRead replay_stable_read(uint32_t off, const std::vector<uint32_t>& values, size_t from);
 
 // The invariants, each violation one line (empty: the run keeps them all):

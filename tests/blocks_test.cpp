@@ -71,7 +71,8 @@ TEST(CommandBlocks, CheckedWaitFailsOnAStatusThatNeverSettles) {
 }
 
 TEST(PowerUp, ListPositionsAndIssueForms) {
-    const PowerUpWords w = power_up_words(0x98ef, 0x20000, 0x20132, 0x2ffff, 0x140000, 0x140000, 0x140032);
+    const dram::PowerUpList w = {
+        .cke_high_cycles = 0x98ef, .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = 0x32, .final_cycles = 0x14};
     {
         sim::Simulator s;
         EXPECT_EQ(dram_power_up_polled(s.context(), w), 1);
@@ -83,7 +84,7 @@ TEST(PowerUp, ListPositionsAndIssueForms) {
                                                      {0x1081, 0x20000},
                                                      {0x81, 0x20132},
                                                      {0xa1, 0x2ffff},
-                                                     {0x91, 0x140000},
+                                                     {0x91, 0x20000},
                                                      {0x91, 0x140000},
                                                      {0x81, 0x140032},
                                                      {0x1f3, 0xc80000}}));

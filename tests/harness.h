@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/command_decode.h"
 #include "sim/random_registers.h"
 #include "sim/simulator.h"
 #include "sim/trace_format.h"
@@ -91,7 +92,7 @@ inline std::vector<Command> commands(const RunResult& r) {
     for (const Event& e : r.events) {
         if (e.kind != EventKind::store) continue;
         if (e.off == 0x824) word = e.val;
-        if (e.off == 0x820 && e.val != 0) out.push_back({e.val, word});
+        if (sim::starts_command(e)) out.push_back({e.val, word});
     }
     return out;
 }

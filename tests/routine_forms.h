@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "meminit/entry/config_table.h"
+#include "sim/command_decode.h"
 #include "sim/simulator.h"
 #include "sim/trace_format.h"
 
@@ -85,7 +86,7 @@ inline long command_start(const sim::RunResult& r, uint32_t n) {
     uint32_t seen = 0;
     for (size_t i = 0; i < r.events.size(); ++i) {
         const sim::Event& e = r.events[i];
-        if (e.kind == sim::EventKind::store && e.off == sim::Chip::cmd_reg && e.val != 0 && ++seen == n)
+        if (sim::starts_command(e) && ++seen == n)
             return static_cast<long>(i);
     }
     return -1;

@@ -5,7 +5,7 @@
 namespace tov {
 
 const char* routine_name(InitRoutine r) {
-#define TOV_ROUTINE(family, name) \
+#define TOV_ROUTINE(family, name, settings) \
     if (r == &name) return #name;
 #include "meminit/entry/routines.def"
 #undef TOV_ROUTINE

@@ -7,6 +7,9 @@
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
+#include "meminit/hw/blocks.h"
+#include "meminit/hw/dram.h"
+#include "meminit/hw/regs.h"
 
 namespace tov::halden {
 
@@ -21,17 +24,47 @@ constexpr GenMask g030 = 1u << 4;
 constexpr GenMask all_gens = g010 | g018 | g020 | g028 | g030;
 constexpr GenMask no_gens = 0;
 constexpr uint32_t gen_count = 5;
+constexpr uint32_t gen_regs[gen_count] = {
+    reg::CLKGEN_010, reg::CLKGEN_018, reg::CLKGEN_020, reg::CLKGEN_028, reg::CLKGEN_030,
+};
 
-// One clock set: generator fields, which generators leave hold, the clock
-// words and the word of the clock-enable command.
-struct HaldenClockSet {
+// One clock set as the tables write it: generator fields, which generators
+// leave hold, the clock words, which are put back in hold at the end of a
+// full bring-up (always the last ones of the list), and the clock-enable wait.
+struct HaldenClocks {
     uint8_t field[gen_count];  // bits 8-13 of 0x010, 0x018, 0x020, 0x028, 0x030
     GenMask released;          // taken out of hold (bit 23, then bit 22)
     uint32_t sys_050;          // 0x050
     uint8_t field_058;         // bits 0-6 of 0x058
-    GenMask held_again;        // put back in hold at the end of a full bring-up
-    uint32_t first_word;       // 0x824 word of the first power-up command
+    GenMask held_again;
+    uint16_t cke_high_cycles;  // count of the power-up NOP that raises CKE
 };
+
+// The same set as the shared clock-generator blocks take it.
+struct HaldenClockSet {
+    ClockGenField gens[gen_count];
+    uint32_t held_again_from;  // the generators from this one on are held again
+    uint32_t sys_050;
+    uint8_t field_058;
+    uint16_t cke_high_cycles;
+};
+
+// Reached only when a set's held-again generators are not the last ones of the list.
+void held_again_not_at_the_end();
+
+consteval HaldenClockSet clock_set(const HaldenClocks& c) {
+    HaldenClockSet s{};
+    for (uint32_t i = 0; i < gen_count; ++i)
+        s.gens[i] = {.reg = gen_regs[i], .clear = 0x3f00, .set = uint32_t(c.field[i]) << 8,
+                     .release = (c.released & (1u << i)) != 0};
+    s.held_again_from = gen_count;
+    while (s.held_again_from > 0 && (c.held_again & (1u << (s.held_again_from - 1)))) --s.held_again_from;
+    if (c.held_again != ((all_gens >> s.held_again_from) << s.held_again_from)) held_again_not_at_the_end();
+    s.sys_050 = c.sys_050;
+    s.field_058 = c.field_058;
+    s.cke_high_cycles = c.cke_high_cycles;
+    return s;
+}
 
 // Bus width of a case. full_size_halved: everything as full width, only the
 // reported size follows bus_flag as in a half-width case.
@@ -49,13 +82,14 @@ struct HaldenCaseSettings {
     uint32_t drc_814;
     uint32_t drc_818;
     uint32_t drc_81c;
-    uint8_t a;            // counts and mode values of the power-up command words
-    uint8_t e;
-    uint8_t b;
-    uint8_t mr;
-    uint8_t r;
     uint8_t field_890;    // bits 20-27 of 0x890 in the controller finish
-    bool ninth = false;   // the closing command also ends the power-up list
+    // The power-up list (dram::PowerUpList; its clock-enable wait is the clock set's).
+    uint8_t emrs_cycles;
+    uint8_t extended_mode = dram::extended_mode(dram::Drive::full);
+    uint8_t dll_reset_cycles;
+    uint8_t mode;
+    uint8_t final_cycles;
+    bool closing_in_list = false;  // the closing command also ends the power-up list
 };
 
 // When the clock_index 1 tail runs (it needs clock_index exactly 1).
@@ -79,20 +113,18 @@ int32_t run(MemInitParams* p, const HaldenTraits& t);
 
 // Steps shared by the sequence and the reserved sequences.
 uint32_t first_058(const MemInitParams* p, bool follows_mode);
-void modify_generators(const RegContext* ctx, GenMask gens, uint32_t clear, uint32_t set);
 void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClockSet& s);
 void clock_words(const RegContext* ctx, const HaldenClockSet& s);
 void lanes_on(const RegContext* ctx, bool half, bool read_back);
 void controller_words(const RegContext* ctx, const HaldenCaseSettings& row);
-enum class Completion : uint8_t { tick_check, poll };
-int32_t power_up(const RegContext* ctx, const HaldenCaseSettings& row, Completion c);
+dram::PowerUpList power_up_list(const HaldenCaseSettings& row);
 void controller_finish(const RegContext* ctx, uint8_t field_890);
-void tail(const RegContext* ctx, GenMask held_again);
+void tail(const RegContext* ctx, const HaldenClockSet& s);
 
 // Reserved clock values of the default routine (after its entry trace and
 // reset pulse). Both return 1, or 0 when the controller never reported done.
 int32_t polled_init(MemInitParams* p);
-int32_t controller_reinit(MemInitParams* p);
+int32_t reserved_reinit(MemInitParams* p);
 constexpr uint32_t clock_polled_init = 0xffff0001;
 constexpr uint32_t clock_reinit_97875 = 0xffff0002;
 constexpr uint32_t clock_reinit_25000 = 0xffff0003;

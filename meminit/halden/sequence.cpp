@@ -8,19 +8,8 @@
 namespace tov::halden {
 namespace {
 
-constexpr uint32_t gen_regs[gen_count] = {
-    reg::CLKGEN_010, reg::CLKGEN_018, reg::CLKGEN_020, reg::CLKGEN_028, reg::CLKGEN_030,
-};
-constexpr uint32_t gen_hold = 0xc00000;  // bits 22 and 23
-constexpr uint32_t gen_field_mask = 0x3f00;
 constexpr uint32_t sys_000_pads = 0x10;  // bit 4 of 0x000
 constexpr uint32_t blk_43c_enable = 0x20000;
-constexpr uint32_t closing_word = 0xc80000;
-// Codes of the power-up list, the closing command last.
-constexpr uint32_t power_up_list[] = {
-    cmd::nop_cke_high, cmd::precharge_all, cmd::emrs, cmd::mrs, cmd::precharge,
-    cmd::refresh,      cmd::refresh,       cmd::mrs,  cmd::close,
-};
 
 // Steps each power_mode runs. The lane and controller set-up, the final
 // command and the controller finish run in every mode.
@@ -79,9 +68,7 @@ void clocks_and_pads(const RegContext* ctx, const MemInitParams* p, const Halden
     reg_write(ctx, reg::BLK_428, 0);
     reg_write(ctx, reg::BLK_430, 0);
     start_generators(ctx, first_058(p, t.sys_058_follows_mode), s);
-    modify_generators(ctx, s.released, 0x800000, 0);
-    modify_generators(ctx, s.released, 0x400000, 0);
-    delay_ticks(1);
+    clock_gen_release(ctx, s.gens, gen_count);
     clock_words(ctx, s);
     if (t.sys_0c0 != 0) reg_write(ctx, reg::SYS_0C0, t.sys_0c0);
 }
@@ -111,18 +98,12 @@ uint32_t first_058(const MemInitParams* p, bool follows_mode) {
     return follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000;
 }
 
-void modify_generators(const RegContext* ctx, GenMask gens, uint32_t clear, uint32_t set) {
-    for (uint32_t i = 0; i < gen_count; ++i)
-        if (gens & (1u << i)) reg_modify(ctx, gen_regs[i], clear, set);
-}
-
 void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClockSet& s) {
     reg_write(ctx, reg::SYS_000, 0xffffffff);
     reg_write(ctx, reg::SYS_058, first_058);
-    modify_generators(ctx, all_gens, 0, gen_hold);
+    clock_gen_hold(ctx, s.gens, gen_count);
     reg_write(ctx, reg::SYS_05C, 0xfffd);
-    for (uint32_t i = 0; i < gen_count; ++i)
-        reg_modify(ctx, gen_regs[i], gen_field_mask, static_cast<uint32_t>(s.field[i]) << 8);
+    clock_gen_set_fields(ctx, s.gens, gen_count);
 }
 
 void clock_words(const RegContext* ctx, const HaldenClockSet& s) {
@@ -160,30 +141,16 @@ void controller_words(const RegContext* ctx, const HaldenCaseSettings& row) {
     reg_write(ctx, reg::DRC_81C, row.drc_81c);
 }
 
-// The JEDEC power-up list: clock enable with the long wait, precharge all,
-// extended mode register, mode register with DLL reset, precharge all, two
-// auto refreshes, mode register without DLL reset, and in some cases the
-// closing command. Each command must report done before the next.
-int32_t power_up(const RegContext* ctx, const HaldenCaseSettings& row, Completion c) {
-    const uint32_t a = static_cast<uint32_t>(row.a) << 16;
-    const uint32_t b = static_cast<uint32_t>(row.b) << 16;
-    const uint32_t r = static_cast<uint32_t>(row.r) << 16;
-    const uint32_t words[] = {
-        row.clocks->first_word, 0x1ffff, a | row.e, b | 0x100 | row.mr, b | 0xffff, a, r, r | row.mr,
-        closing_word,
-    };
-    const uint32_t n = row.ninth ? 9 : 8;
-    for (uint32_t i = 0; i < n; ++i) {
-        if (i == 0) dram_cmd_nc(ctx, words[i], power_up_list[i]);
-        else dram_cmd(ctx, words[i], power_up_list[i]);
-        const int32_t done = c == Completion::poll ? dram_wait_done(ctx) : dram_cmd_wait(ctx);
-        if (done != 1) return 0;
-    }
-    return 1;
+// The JEDEC power-up list from the row's counts and modes and the clock set's
+// clock-enable wait.
+dram::PowerUpList power_up_list(const HaldenCaseSettings& row) {
+    return {.cke_high_cycles = row.clocks->cke_high_cycles, .emrs_cycles = row.emrs_cycles,
+            .extended_mode = row.extended_mode, .dll_reset_cycles = row.dll_reset_cycles, .mode = row.mode,
+            .final_cycles = row.final_cycles};
 }
 
 void controller_finish(const RegContext* ctx, uint8_t field_890) {
-    reg_write(ctx, reg::DRC_CMD, 0);
+    reg_write(ctx, reg::DRC_CMD, dram::idle);
     reg_write(ctx, reg::DRC_850, 0);
     reg_write(ctx, reg::DRC_840, 0x88888888);
     reg_write(ctx, reg::DRC_844, 0x88888888);
@@ -191,10 +158,10 @@ void controller_finish(const RegContext* ctx, uint8_t field_890) {
     reg_modify(ctx, reg::DRC_890, 0xff00000, static_cast<uint32_t>(field_890) << 20);
 }
 
-void tail(const RegContext* ctx, GenMask held_again) {
+void tail(const RegContext* ctx, const HaldenClockSet& s) {
     reg_modify(ctx, reg::BLK_43C, 0, blk_43c_enable);
     reg_write(ctx, reg::BLK_400, 0x39c);
-    modify_generators(ctx, held_again, 0, gen_hold);
+    clock_gen_hold(ctx, s.gens + s.held_again_from, gen_count - s.held_again_from);
 }
 
 int32_t run(MemInitParams* p, const HaldenTraits& t) {
@@ -205,7 +172,7 @@ int32_t run(MemInitParams* p, const HaldenTraits& t) {
     if (t.reset_pulse && steps.reset_pulse) reset_pulse(ctx);
 
     if (t.reserved_clocks && is_reserved_clock(p->clock_index)) {
-        const int32_t r = p->clock_index == clock_polled_init ? polled_init(p) : controller_reinit(p);
+        const int32_t r = p->clock_index == clock_polled_init ? polled_init(p) : reserved_reinit(p);
         return r == 1 ? leave(t) : 0;
     }
 
@@ -219,15 +186,17 @@ int32_t run(MemInitParams* p, const HaldenTraits& t) {
     lanes_on(ctx, row.width == Width::half, true);
     controller_words(ctx, row);
     if (steps.power_up) {
-        if (power_up(ctx, row, Completion::tick_check) != 1) return 0;
-        reg_write(ctx, reg::DRC_CMD, 0);
+        // P1..P8, or P9 too; each command must report done before the next.
+        const uint32_t last = row.closing_in_list ? 9 : 8;
+        if (dram_power_up_waited(ctx, power_up_list(row), 1, last, DoneCheck::after_tick) != 1) return 0;
+        reg_write(ctx, reg::DRC_CMD, dram::idle);
     }
     // The closing command in every power mode; in the short ones 0x820 still
     // holds its last value.
-    dram_cmd_nc(ctx, closing_word, cmd::close);
+    dram_cmd_nc(ctx, dram::word(dram::closing_cycles), dram::closing());
     if (dram_cmd_wait(ctx) != 1) return 0;
     controller_finish(ctx, row.field_890);
-    if (steps.tails) tail(ctx, s.held_again);
+    if (steps.tails) tail(ctx, s);
     if (wants_clock_one_tail(p, t, steps)) clock_one_tail(ctx);
     return leave(t);
 }

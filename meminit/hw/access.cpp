@@ -10,12 +10,6 @@ uint32_t load(const RegContext* ctx, uint32_t off) {
     return platform::mmio_load(ctx->reg_base + off);
 }
 
-// Registers whose second load may legitimately differ; the first load is used.
-bool read_twice_exempt(uint32_t off) {
-    return off == reg::BLK_414 || off == reg::BLK_418 || off == reg::REG_6130 ||
-           off == reg::REG_6134;
-}
-
 constexpr uint32_t ticks_per_wrap = 42950;  // tick values 0..42949
 
 }  // namespace
@@ -26,14 +20,14 @@ int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value) {
 }
 
 bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out) {
+    static_assert(stable_read_agreeing_loads == 3 && read_twice_loads == 2, "a window of three loads, or two");
     uint32_t a = load(ctx, off);
     uint32_t b = load(ctx, off);
-    if (read_twice_exempt(off)) {
+    if (read_twice(off)) {
         *out = a;
         return true;
     }
-    // The low nibble of 0x0f8 moves on its own; only the upper 28 bits must agree.
-    const uint32_t mask = off == reg::SYS_0F8 ? ~0xfu : ~0u;
+    const uint32_t mask = stable_read_mask(off);
     a &= mask;
     b &= mask;
     for (uint32_t loads = 2; loads < stable_read_max_loads; ++loads) {

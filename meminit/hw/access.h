@@ -6,14 +6,13 @@
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
+#include "meminit/hw/regs.h"
 
 namespace tov {
 
 constexpr int32_t status_ok = 0;
 constexpr int32_t status_fail = -1;
 
-// A stable read gives up after this many loads (the first two included).
-constexpr uint32_t stable_read_max_loads = 32;
 // Longest wait on the controller's done bit, in 100 ns units (100 ms): far
 // above any command's execution time, short enough to hold a CPU at raised IRQL.
 constexpr uint64_t done_wait_bound = 1000000;
@@ -22,10 +21,23 @@ constexpr uint32_t tick_units = 100000;
 
 int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value);
 
-// Stable read: the value that three successive loads agree on (0x0f8 compared
-// without its low 4 bits; 0x414, 0x418, 0x6130, 0x6134 take the first of two
-// loads). Gives up after stable_read_max_loads loads, returning false and the
-// last load's value in *out.
+// The stable read: successive loads of a register until
+// stable_read_agreeing_loads of them in a row agree, giving up after
+// stable_read_max_loads loads. The low nibble of 0x0f8 moves on its own, so
+// only its upper 28 bits must agree; 0x414, 0x418, 0x6130 and 0x6134 may
+// legitimately differ on their second load, so their read is two loads and
+// keeps the first. The library's reads and every replay of a recorded trace
+// take these facts from here.
+constexpr uint32_t stable_read_agreeing_loads = 3;
+constexpr uint32_t stable_read_max_loads = 32;
+constexpr uint32_t read_twice_loads = 2;
+constexpr bool read_twice(uint32_t off) {
+    return off == reg::BLK_414 || off == reg::BLK_418 || off == reg::REG_6130 || off == reg::REG_6134;
+}
+constexpr uint32_t stable_read_mask(uint32_t off) { return off == reg::SYS_0F8 ? ~0xfu : ~0u; }
+
+// The value of one stable read, or false and the last load's value in *out
+// when the register never settles.
 bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out);
 
 // Stable read for the direct-access routines: the agreed value, or the last

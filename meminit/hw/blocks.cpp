@@ -7,7 +7,7 @@
 namespace tov {
 
 void dram_cmd(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks) {
-    reg_write(ctx, reg::DRC_CMD, 0);
+    reg_write(ctx, reg::DRC_CMD, dram::idle);
     dram_cmd_nc(ctx, word, code, ticks);
 }
 
@@ -33,19 +33,23 @@ int32_t dram_cmd_poll(const RegContext* ctx, uint32_t word, uint32_t code, bool 
     return dram_wait_done(ctx, checked);
 }
 
-int32_t dram_power_up_polled(const RegContext* ctx, const PowerUpWords& w, bool checked) {
-    for (uint32_t i = 0; i < power_up_len; ++i) {
-        const int32_t r = dram_cmd_poll(ctx, w.word[i], power_up_codes[i], checked);
+int32_t dram_power_up_polled(const RegContext* ctx, const dram::PowerUpList& l, bool checked) {
+    for (uint32_t i = 0; i < dram::power_up_len; ++i) {
+        const dram::Command c = dram::power_up_command(l, i);
+        const int32_t r = dram_cmd_poll(ctx, c.word, c.code, checked);
         if (r != 1) return r;
     }
     return 1;
 }
 
-int32_t dram_power_up_waited(const RegContext* ctx, const PowerUpWords& w, uint32_t ticks) {
-    for (uint32_t i = 1; i < power_up_len; ++i) {
-        if (i == 1) dram_cmd_nc(ctx, w.word[i], power_up_codes[i], ticks);
-        else dram_cmd(ctx, w.word[i], power_up_codes[i], ticks);
-        if (dram_wait_done(ctx) != 1) return 0;
+int32_t dram_power_up_waited(const RegContext* ctx, const dram::PowerUpList& l, uint32_t ticks, uint32_t last,
+                             DoneCheck check) {
+    for (uint32_t i = 1; i <= last; ++i) {
+        const dram::Command c = dram::power_up_command(l, i);
+        if (i == 1) dram_cmd_nc(ctx, c.word, c.code, ticks);
+        else dram_cmd(ctx, c.word, c.code, ticks);
+        const int32_t done = check == DoneCheck::poll ? dram_wait_done(ctx) : dram_cmd_wait(ctx);
+        if (done != 1) return 0;
     }
     return 1;
 }
@@ -63,7 +67,7 @@ int32_t clock_gen_set_fields(const RegContext* ctx, const ClockGenField* g, uint
 }
 
 int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks,
-                          bool checked) {
+                          bool checked, bool pause) {
     // Bit 23 first, then bit 22: the generator must leave hold in that order.
     constexpr uint32_t stages[2] = {0x800000u, 0x400000u};
     for (uint32_t bit : stages) {
@@ -71,6 +75,7 @@ int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_
             if (!g[i].release) continue;
             if (reg_modify(ctx, g[i].reg, bit, 0, checked) != status_ok) return status_fail;
         }
+        if (pause && bit == stages[0]) delay_ticks(ticks);
     }
     delay_ticks(ticks);
     return status_ok;

@@ -6,37 +6,9 @@
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
+#include "meminit/hw/dram.h"
 
 namespace tov {
-
-// DRAM command codes (DRC_CMD); bits 4-7 are CKE, RAS#, CAS#, WE#.
-namespace cmd {
-constexpr uint32_t nop_cke_low = 0x1171;   // P0
-constexpr uint32_t nop_cke_high = 0x11f1;  // P1, long wait with the clock enabled
-constexpr uint32_t precharge_all = 0x10a1; // P2
-constexpr uint32_t emrs = 0x1081;          // P3, extended mode register
-constexpr uint32_t mrs = 0x81;             // P4, P8
-constexpr uint32_t precharge = 0xa1;       // P5
-constexpr uint32_t refresh = 0x91;         // P6, P7
-constexpr uint32_t close = 0x1f3;          // P9
-}  // namespace cmd
-
-// Positions P0..P9 of the JEDEC DDR power-up list.
-constexpr uint32_t power_up_len = 10;
-constexpr uint32_t power_up_codes[power_up_len] = {
-    cmd::nop_cke_low, cmd::nop_cke_high, cmd::precharge_all, cmd::emrs, cmd::mrs,
-    cmd::precharge,   cmd::refresh,      cmd::refresh,       cmd::mrs,  cmd::close,
-};
-// Command words of one routine, indexed by position (P0 is 0x10000, P2
-// 0x1ffff and P9 0xc80000 in every routine).
-struct PowerUpWords {
-    uint32_t word[power_up_len];
-};
-// Builds the ten words from the per-routine values.
-constexpr PowerUpWords power_up_words(uint32_t long_count, uint32_t p3, uint32_t p4,
-                                      uint32_t p5, uint32_t p6, uint32_t p7, uint32_t p8) {
-    return {{0x10000, long_count << 16, 0x1ffff, p3, p4, p5, p6, p7, p8, 0xc80000}};
-}
 
 // DRC_CMD := 0; DRC_CMD_WORD := word; DRC_CMD := code; delay_ticks(ticks).
 void dram_cmd(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks = 1);
@@ -51,13 +23,21 @@ int32_t dram_wait_done(const RegContext* ctx, bool checked = false);
 // DRC_CMD_WORD := word; DRC_CMD := code; dram_wait_done.
 int32_t dram_cmd_poll(const RegContext* ctx, uint32_t word, uint32_t code, bool checked = false);
 
-// Third-family issue form: P0..P9 each by dram_cmd_poll. 1, 0 or -1 from the
-// first command that did not complete.
-int32_t dram_power_up_polled(const RegContext* ctx, const PowerUpWords& w, bool checked = false);
+// How an issuing sequence learns that a command completed.
+enum class DoneCheck : uint8_t {
+    poll,        // dram_wait_done
+    after_tick,  // dram_cmd_wait: one tick more, then a single look at the done bit
+};
 
-// Second-family issue form: P1 by dram_cmd_nc, P2..P9 by dram_cmd, each
-// followed by dram_wait_done. 1, or 0 at the first command that timed out.
-int32_t dram_power_up_waited(const RegContext* ctx, const PowerUpWords& w, uint32_t ticks = 1);
+// Third-family form: P0..P9 each by dram_cmd_poll. 1, 0 or -1 from the
+// first command that did not complete.
+int32_t dram_power_up_polled(const RegContext* ctx, const dram::PowerUpList& l, bool checked = false);
+
+// First- and second-family form: P1 by dram_cmd_nc, P2..last by
+// dram_cmd, each followed by the done check. 1, or 0 at the first command
+// that was not done.
+int32_t dram_power_up_waited(const RegContext* ctx, const dram::PowerUpList& l, uint32_t ticks = 1,
+                             uint32_t last = dram::power_up_len - 1, DoneCheck check = DoneCheck::poll);
 
 // One clock generator: its register (CLKGEN_*), the masks of its field write
 // and whether this sequence releases it.
@@ -72,9 +52,10 @@ struct ClockGenField {
 int32_t clock_gen_hold(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked = false);
 // Step 3: each register := (x & ~clear) | set, in list order.
 int32_t clock_gen_set_fields(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked = false);
-// Steps 4-6: bit 23 off for each released register, then bit 22, then delay_ticks(ticks).
+// Steps 4-6: bit 23 off for each released register, then bit 22, then
+// delay_ticks(ticks); with pause set, delay_ticks(ticks) between the two stages too.
 int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks = 1,
-                          bool checked = false);
+                          bool checked = false, bool pause = false);
 // Third-family pulse: DRC_CFG := w | 0xc0000000; delay_ticks(ticks); DRC_CFG := w;
 // delay_ticks(ticks).
 void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks = 1);

@@ -1,11 +1,14 @@
 // Second-family init routines: the values of every form, each routine's
-// clock_index cases, and the routines themselves.
+// clock_index cases, and the routines' entries, generated from the routine
+// list.
 #include "meminit/entry/routines.h"
 #include "meminit/orlit/orlit.h"
 
 namespace tov {
 namespace orlit {
 namespace {
+
+using namespace dram;
 
 enum Form : uint8_t {
     tccc_a, tccc_b, tccc_b12,
@@ -47,7 +50,7 @@ constexpr OrlitFormSettings form_b(OrlitFormSettings a) {
 }
 
 constexpr FormTable make_forms() {
-    constexpr auto g = First058::g;
+    constexpr auto follows_mode = First058::follows_mode;
     constexpr auto fixed_1000000 = First058::fixed_1000000;
     constexpr auto full = SizeRule::full;
     constexpr auto half_if_bus = SizeRule::half_if_bus;
@@ -57,52 +60,45 @@ constexpr FormTable make_forms() {
     OrlitFormSettings* f = t.f;
 
     // Main routine, every value written out.
-    f[tccc_a] = {.clock_khz = 162000, .size = full, .hold_word = 0xfffffdff, .release_mask = 0x210, .first_058 = g, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_all, .d = 1, .word_050 = 0x9b0fd0, .word_060 = 0, .early_068 = 0x478, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .n = 0x794b, .a = 3, .mr = 0x32, .r = 0xb, .word_840 = 0x88888888, .final_068 = true, .pulse = fresh};
-    f[tccc_b] = {.clock_khz = 162000, .size = half_if_bus, .hold_word = 0xffffffff, .release_mask = 0x10, .first_058 = g, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_all, .d = 1, .word_050 = 0x9b0fd0, .word_060 = 0, .early_068 = 0, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .n = 0x794b, .a = 3, .mr = 0x32, .r = 0xb, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
-    f[tccc_b12] = {.clock_khz = 162000, .size = half_if_bus, .hold_word = 0xffffffff, .release_mask = 0x10, .first_058 = g, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_010, .d = 1, .word_050 = 0xdd0fd4, .word_060 = 0, .early_068 = 0, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .n = 0x794b, .a = 3, .mr = 0x32, .r = 0xb, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
+    f[tccc_a] = {.clock_khz = 162000, .size = full, .hold_word = 0xfffffdff, .release_mask = 0x210, .first_058 = follows_mode, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_all, .settle_ticks = 1, .word_050 = 0x9b0fd0, .word_060 = 0, .early_068 = 0x478, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .cke_high_cycles = 31051, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = true, .pulse = fresh};
+    f[tccc_b] = {.clock_khz = 162000, .size = half_if_bus, .hold_word = 0xffffffff, .release_mask = 0x10, .first_058 = follows_mode, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_all, .settle_ticks = 1, .word_050 = 0x9b0fd0, .word_060 = 0, .early_068 = 0, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .cke_high_cycles = 31051, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
+    f[tccc_b12] = {.clock_khz = 162000, .size = half_if_bus, .hold_word = 0xffffffff, .release_mask = 0x10, .first_058 = follows_mode, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_010, .settle_ticks = 1, .word_050 = 0xdd0fd4, .word_060 = 0, .early_068 = 0, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .cke_high_cycles = 31051, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
 
     // Member routines: form A (form B for the routines that have only form B);
     // the other values are the members' common ones (OrlitFormSettings defaults).
-    f[uccc_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x32, .r = 0xb, .word_840 = 0xffffffff, .final_068 = false};
-    f[id27_a] = {.clock_khz = 162000, .first_058 = g, .word_070 = 0x10003a8, .d = 3, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d10136, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0x88888888, .final_068 = false};
-    f[id30_a] = {.clock_khz = 155250, .first_058 = g, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d20137, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0xffffffff, .final_068 = false};
-    f[id33_a] = {.clock_khz = 155250, .first_058 = g, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x113230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0xffffffff, .final_068 = false};
-    f[id47_a] = {.clock_khz = 155250, .first_058 = g, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x4bb0d48, .word_818 = 0x424240e, .word_81c = 0x31, .word_808 = 0xec800c8, .word_80c = 0x1d2009c, .a = 4, .mr = 0x32, .r = 0xe, .word_840 = 0xffffffff, .final_068 = false};
-    f[id50_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d20137, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0xffffffff, .final_068 = false};
-    f[id51_a] = {.clock_khz = 155250, .first_058 = g, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xcc800c8, .word_80c = 0x1d20137, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0x88888888, .final_068 = false};
-    f[id54_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x123230b, .word_81c = 0x31, .word_808 = 0xb4b00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x32, .r = 0xb, .word_840 = 0x88888888, .final_068 = false};
-    f[id55_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x123230c, .word_81c = 0x31, .word_808 = 0xc4b00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x32, .r = 0xc, .word_840 = 0xffffffff, .final_068 = false};
-    f[id60_a] = {.clock_khz = 155250, .first_058 = g, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x121, .word_808 = 0xb0b00c8, .word_80c = 0x1d20137, .a = 3, .mr = 0x62, .r = 0xb, .word_840 = 0x88888888, .final_068 = true};
-    f[id61_a] = {.clock_khz = 155250, .first_058 = g, .word_070 = 0x1000000, .word_810 = 0x26a0932, .word_814 = 0x9760a37, .word_818 = 0x223230c, .word_81c = 0x121, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0x88888888, .final_068 = true};
-    f[id63_a] = {.clock_khz = 155250, .first_058 = g, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .word_808 = 0xc2000c8, .word_80c = 0x1d20137, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0x88888888, .final_068 = true};
-    f[id7d_a] = {.clock_khz = 135000, .first_058 = g, .word_070 = 0x10002ee, .gen_field = {0x14, 0x16, 0x1e}, .released = gen_010 | gen_018, .word_050 = 0x5d0fd0, .word_810 = 0x26a0936, .word_814 = 0x41e0936, .word_818 = 0x223230a, .word_81c = 0x121, .n = 0x6979, .a = 3, .mr = 0x62, .r = 0xa, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
-    f[id18_b] = {.clock_khz = 155250, .size = half_if_bus, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0932, .word_814 = 0x9760b47, .word_818 = 0x113240c, .word_81c = 0x21, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .a = 4, .mr = 0x22, .r = 0xc, .word_840 = 0xffffffff, .final_068 = false};
-    f[id19_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x9760a37, .word_818 = 0x113230c, .word_81c = 0x121, .word_808 = 0xc0d00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0xffffffff, .final_068 = false};
-    f[id1e_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0xffffffff, .final_068 = false};
-    f[id49_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x9760a47, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc4b00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0xffffffff, .final_068 = false};
-    f[id73_b] = {.clock_khz = 155250, .size = half_if_bus, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x123230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x32, .r = 0xb, .word_840 = 0xffffffff, .final_068 = false};
-    f[id2a_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .a = 3, .mr = 0x32, .r = 0xb, .word_840 = 0xffffffff, .final_068 = false};
-    f[id1d_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a47, .word_818 = 0x244240b, .word_81c = 0x31, .word_808 = 0xac800c8, .word_80c = 0x1d2009c, .a = 4, .mr = 0x32, .r = 0xb, .word_840 = 0xffffffff, .final_068 = false};
-    f[lc50_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0d47, .word_818 = 0x743440b, .word_81c = 0x31, .word_808 = 0xbc800c8, .word_80c = 0x1d2009c, .a = 4, .mr = 0x32, .r = 0xb, .word_840 = 0xffffffff, .final_068 = false};
+    f[uccc_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
+    f[id27_a] = {.clock_khz = 162000, .first_058 = follows_mode, .word_070 = 0x10003a8, .settle_ticks = 3, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d10136, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = false};
+    f[id30_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
+    f[id33_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x113230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
+    f[id47_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x4bb0d48, .word_818 = 0x424240e, .word_81c = 0x31, .word_808 = 0xec800c8, .word_80c = 0x1d2009c, .emrs_cycles = 4, .mode = mode_register(cas_3, burst_4), .final_cycles = 14, .word_840 = 0xffffffff, .final_068 = false};
+    f[id50_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
+    f[id51_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xcc800c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = false};
+    f[id54_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x123230b, .word_81c = 0x31, .word_808 = 0xb4b00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = false};
+    f[id55_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x123230c, .word_81c = 0x31, .word_808 = 0xc4b00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
+    f[id60_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x121, .word_808 = 0xb0b00c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = true};
+    f[id61_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x1000000, .word_810 = 0x26a0932, .word_814 = 0x9760a37, .word_818 = 0x223230c, .word_81c = 0x121, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = true};
+    f[id63_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .word_808 = 0xc2000c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = true};
+    f[id7d_a] = {.clock_khz = 135000, .first_058 = follows_mode, .word_070 = 0x10002ee, .gen_field = {0x14, 0x16, 0x1e}, .released = gen_010 | gen_018, .word_050 = 0x5d0fd0, .word_810 = 0x26a0936, .word_814 = 0x41e0936, .word_818 = 0x223230a, .word_81c = 0x121, .cke_high_cycles = 27001, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 10, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
+    f[id18_b] = {.clock_khz = 155250, .size = half_if_bus, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0932, .word_814 = 0x9760b47, .word_818 = 0x113240c, .word_81c = 0x21, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 4, .mode = mode_register(cas_2, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
+    f[id19_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x9760a37, .word_818 = 0x113230c, .word_81c = 0x121, .word_808 = 0xc0d00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
+    f[id1e_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
+    f[id49_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x9760a47, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc4b00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
+    f[id73_b] = {.clock_khz = 155250, .size = half_if_bus, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x123230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
+    f[id2a_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
+    f[id1d_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a47, .word_818 = 0x244240b, .word_81c = 0x31, .word_808 = 0xac800c8, .word_80c = 0x1d2009c, .emrs_cycles = 4, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
+    f[lc50_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0d47, .word_818 = 0x743440b, .word_81c = 0x31, .word_808 = 0xbc800c8, .word_80c = 0x1d2009c, .emrs_cycles = 4, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
 
-    // Form B by the rule.
-    f[id27_b] = form_b(f[id27_a]);
-    f[id30_b] = form_b(f[id30_a]);
-    f[id33_b] = form_b(f[id33_a]);
-    f[id47_b] = form_b(f[id47_a]);
-    f[id51_b] = form_b(f[id51_a]);
-    f[id60_b] = form_b(f[id60_a]);
-    f[id61_b] = form_b(f[id61_a]);
-    f[id63_b] = form_b(f[id63_a]);
-    f[id19_b] = form_b(f[id19_a]);
-    f[id1e_b] = form_b(f[id1e_a]);
-    f[id49_b] = form_b(f[id49_a]);
-    f[id2a_b] = form_b(f[id2a_a]);
-    f[id1d_b] = form_b(f[id1d_a]);
+    // Form B by the rule: {form B, its form A}.
+    constexpr Form by_rule[][2] = {
+        {id27_b, id27_a}, {id30_b, id30_a}, {id33_b, id33_a}, {id47_b, id47_a}, {id51_b, id51_a},
+        {id60_b, id60_a}, {id61_b, id61_a}, {id63_b, id63_a}, {id19_b, id19_a}, {id1e_b, id1e_a},
+        {id49_b, id49_a}, {id2a_b, id2a_a}, {id1d_b, id1d_a},
+    };
+    for (const auto& [b, a] : by_rule) f[b] = form_b(f[a]);
 
     // The exceptions.
-    f[uccc_b] = {.clock_khz = 135000, .size = half_if_bus, .first_058 = g, .word_070 = 0x1000000, .word_810 = 0x126a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0x88888888, .final_068 = false, .pulse = held};
-    f[id7d_b] = {.clock_khz = 135000, .size = half_if_bus, .first_058 = g, .word_070 = 0x1000000, .word_810 = 0x126a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .a = 3, .mr = 0x62, .r = 0xc, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
+    f[uccc_b] = {.clock_khz = 135000, .size = half_if_bus, .first_058 = follows_mode, .word_070 = 0x1000000, .word_810 = 0x126a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = false, .pulse = held};
+    f[id7d_b] = {.clock_khz = 135000, .size = half_if_bus, .first_058 = follows_mode, .word_070 = 0x1000000, .word_810 = 0x126a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
 
     f[lc50_b] = form_b(f[lc50_a]);
     f[lc50_b].clock_khz = 135000;
@@ -121,12 +117,12 @@ constexpr FormTable make_forms() {
     f[id63_a135].word_818 = 0x223230a;
     f[id63_a135].word_808 = 0xa1c00c8;
     f[id63_a135].word_80c = 0x1960088;
-    f[id63_a135].n = 0x6979;
-    f[id63_a135].r = 0xa;
+    f[id63_a135].cke_high_cycles = 27001;
+    f[id63_a135].final_cycles = 10;
     f[id63_a135].word_840 = 0xffffffff;
     f[id63_b135] = form_b(f[id63_a135]);  // 0x810 becomes 0x126a0936
 
-    f[id27_x] = f[id27_a];  // size stays full, D stays 3
+    f[id27_x] = f[id27_a];  // size stays full, settle ticks stay 3
     f[id27_x].word_810 = 0x126a0936;
     f[id27_x].released = gen_010;
     f[id27_x].word_050 = 0xdd0fd4;
@@ -138,27 +134,52 @@ constexpr FormTable forms = make_forms();
 
 constexpr bool every_form_filled() {
     for (const OrlitFormSettings& s : forms.f)
-        if (s.clock_khz == 0 || s.word_810 == 0 || s.a == 0 || s.word_840 == 0) return false;
+        if (s.clock_khz == 0 || s.word_810 == 0 || s.emrs_cycles == 0 || s.word_840 == 0) return false;
     return true;
 }
 static_assert(every_form_filled(), "a form row is missing");
 static_assert(forms.f[id63_b135].word_810 == 0x126a0936);
+// The mode values the written-out forms have always sent (the others copy them).
+struct SentMode {
+    Form form;
+    uint32_t mode;
+};
+constexpr SentMode sent_modes[] = {
+    {tccc_a, 0x32}, {tccc_b, 0x32}, {tccc_b12, 0x32}, {uccc_a, 0x32}, {id27_a, 0x62}, {id30_a, 0x62}, {id33_a,
+    0x62}, {id47_a, 0x32}, {id50_a, 0x62}, {id51_a, 0x62}, {id54_a, 0x32}, {id55_a, 0x32}, {id60_a, 0x62},
+    {id61_a, 0x62}, {id63_a, 0x62}, {id7d_a, 0x62}, {id18_b, 0x22}, {id19_a, 0x62}, {id1e_a, 0x62}, {id49_a,
+    0x62}, {id73_b, 0x32}, {id2a_a, 0x32}, {id1d_a, 0x32}, {lc50_a, 0x32}, {uccc_b, 0x62}, {id7d_b, 0x62}
+};
+constexpr bool modes_as_sent() {
+    for (const SentMode& m : sent_modes)
+        if (forms.f[m.form].mode != m.mode) return false;
+    return true;
+}
+static_assert(modes_as_sent());
 
 constexpr const OrlitFormSettings* form(Form id) { return &forms.f[id]; }
 
-// 25 MHz re-initialisation command lists.
-constexpr ReinitCommand reinit_cmds_1[] = {
-    {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20123, 0x81}, {0x20400, 0xa1},
-    {0x10000, 0x91},      {0x40000, 0x91},   {0x40023, 0x81},   {0x20000, 0x1f3},
+// 25 MHz controller-only re-initialisations: the first with bursts of 8 from
+// P1, the other two with bursts of 4 from P0, the DRC_840..8A4 words and bit
+// 2 of the command code cleared too.
+constexpr ControllerReinit reinit_1 = {
+    .khz = 25000, .size_out = 0x2000000,
+    .cfg_kept = 0xc880e080, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
+    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
+    .code_replaced = code_fields, .returned_to_idle = 7,
 };
-constexpr ReinitCommand reinit_cmds_2_3[] = {
-    {0x20000, 0x3171}, {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20122, 0x81},
-    {0x20400, 0xa1},   {0x10000, 0x91},      {0x40000, 0x91},   {0x40022, 0x81},   {0x20000, 0x1f3},
+constexpr ControllerReinit reinit_2 = {
+    .khz = 25000, .size_out = 0x4000000, .blk_43c_held_first = true, .pads_all_ones = true, .pads_read_back = true,
+    .cfg_kept = 0xc880e080, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
+    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
+    .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };
-
-constexpr OrlitReinit reinit_1 = {.size_out = 0x2000000, .clear_43c_first = false, .all_ones_000 = false, .read_back_000 = false, .word_810 = 0x36a0936, .keep_818 = 0xf0000000, .word_818 = 0x1222104, .code_field = 0x31f3, .commands = reinit_cmds_1, .command_count = 9, .write_840_8a4 = false};
-constexpr OrlitReinit reinit_2 = {.size_out = 0x4000000, .clear_43c_first = true, .all_ones_000 = true, .read_back_000 = true, .word_810 = 0x26a0936, .keep_818 = 0, .word_818 = 0x11222104, .code_field = 0x31f7, .commands = reinit_cmds_2_3, .command_count = 10, .write_840_8a4 = true};
-constexpr OrlitReinit reinit_3 = {.size_out = 0x1000000, .clear_43c_first = false, .all_ones_000 = true, .read_back_000 = false, .word_810 = 0x126a0936, .keep_818 = 0, .word_818 = 0x11222104, .code_field = 0x31f7, .commands = reinit_cmds_2_3, .command_count = 10, .write_840_8a4 = true};
+constexpr ControllerReinit reinit_3 = {
+    .khz = 25000, .size_out = 0x1000000, .pads_all_ones = true,
+    .cfg_kept = 0xc880e080, .cfg = 0x126a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
+    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
+    .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
+};
 
 constexpr auto half_if_bus = SizeRule::half_if_bus;
 constexpr auto half_or_quarter = SizeRule::half_or_quarter;
@@ -265,29 +286,9 @@ constexpr OrlitRoutine id7d = routine(id7d_cases);
 }  // namespace
 }  // namespace orlit
 
-using orlit::run_routine;
-
-int32_t meminit_orlit_K4H561638F_TCCC(MemInitParams* p) { return run_routine(p, orlit::tccc); }
-int32_t meminit_orlit_K4H561638F_UCCC(MemInitParams* p) { return run_routine(p, orlit::uccc); }
-int32_t meminit_orlit_Common_NT5DS16M16CS_5T_K4D551638F_LC50(MemInitParams* p) { return run_routine(p, orlit::lc50); }
-int32_t meminit_orlit_id18(MemInitParams* p) { return run_routine(p, orlit::id18); }
-int32_t meminit_orlit_id19(MemInitParams* p) { return run_routine(p, orlit::id19); }
-int32_t meminit_orlit_id1d(MemInitParams* p) { return run_routine(p, orlit::id1d); }
-int32_t meminit_orlit_id1e(MemInitParams* p) { return run_routine(p, orlit::id1e); }
-int32_t meminit_orlit_id27(MemInitParams* p) { return run_routine(p, orlit::id27); }
-int32_t meminit_orlit_id2a(MemInitParams* p) { return run_routine(p, orlit::id2a); }
-int32_t meminit_orlit_id30(MemInitParams* p) { return run_routine(p, orlit::id30); }
-int32_t meminit_orlit_id33(MemInitParams* p) { return run_routine(p, orlit::id33); }
-int32_t meminit_orlit_id47(MemInitParams* p) { return run_routine(p, orlit::id47); }
-int32_t meminit_orlit_id49(MemInitParams* p) { return run_routine(p, orlit::id49); }
-int32_t meminit_orlit_id50(MemInitParams* p) { return run_routine(p, orlit::id50); }
-int32_t meminit_orlit_id51(MemInitParams* p) { return run_routine(p, orlit::id51); }
-int32_t meminit_orlit_id54(MemInitParams* p) { return run_routine(p, orlit::id54); }
-int32_t meminit_orlit_id55(MemInitParams* p) { return run_routine(p, orlit::id55); }
-int32_t meminit_orlit_id60(MemInitParams* p) { return run_routine(p, orlit::id60); }
-int32_t meminit_orlit_id61(MemInitParams* p) { return run_routine(p, orlit::id61); }
-int32_t meminit_orlit_id63(MemInitParams* p) { return run_routine(p, orlit::id63); }
-int32_t meminit_orlit_id73(MemInitParams* p) { return run_routine(p, orlit::id73); }
-int32_t meminit_orlit_id7d(MemInitParams* p) { return run_routine(p, orlit::id7d); }
+// The routines of the second ConfigTable: each runs the family's case dispatch with its cases.
+#define TOV_ENTRY_orlit(name, routine) \
+    int32_t name(MemInitParams* p) { return orlit::run_routine(p, orlit::routine); }
+#include "meminit/entry/routine_entries.inc"
 
 }  // namespace tov

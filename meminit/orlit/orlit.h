@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
+#include "meminit/hw/reinit.h"
 
 namespace tov::orlit {
 
@@ -20,7 +21,7 @@ enum class SizeRule : uint8_t {
 // First value written to 0x058.
 enum class First058 : uint8_t {
     fixed_1000000,
-    g,      // the mode word: 0x3000000 when mode_flag != 0, else 0x1000000
+    follows_mode,  // 0x3000000 when mode_flag != 0, else 0x1000000
 };
 
 enum class PulseClear : uint8_t {
@@ -49,7 +50,7 @@ struct OrlitFormSettings {
     uint32_t word_070 = 0;
     uint8_t gen_field[3] = {0x17, 0x17, 0x17};  // bits 8-13 of 0x010, 0x018, 0x030
     uint8_t released = gen_all;
-    uint8_t d = 1;  // tick count of every delay of the sequence
+    uint8_t settle_ticks = 1;  // tick count of every delay of the sequence
     uint32_t word_050 = 0x9b0fd0;
     uint32_t word_060 = 0;
     uint32_t early_068 = 0x478;
@@ -59,40 +60,21 @@ struct OrlitFormSettings {
     uint32_t word_81c = 0;
     uint32_t word_808 = not_written;
     uint32_t word_80c = not_written;
-    uint32_t n = 0x794b;  // long clock-enable count
-    uint32_t a = 0;       // count of the extended mode-register command and first refresh
-    uint32_t mr = 0;      // mode-register value
-    uint32_t r = 0;       // count of the second refresh and the closing mode-register set
+    // The power-up list (dram::PowerUpList); the DLL reset and the precharge
+    // after it are held for 2 cycles in every form.
+    uint16_t cke_high_cycles = 31051;
+    uint8_t emrs_cycles = 0;
+    uint8_t mode = 0;
+    uint8_t final_cycles = 0;
     uint32_t word_840 = 0;  // written to 0x840 and 0x844
     bool final_068 = false;
     PulseClear pulse = PulseClear::fresh;
 };
 
-// One 25 MHz re-initialisation command: wait for done, then word and code.
-struct ReinitCommand {
-    uint32_t word;
-    uint32_t code;
-};
-
-// What tells the three 25 MHz re-initialisations apart.
-struct OrlitReinit {
-    uint32_t size_out;
-    bool clear_43c_first;   // 0x43c bit 17 cleared before 0x000 is written
-    bool all_ones_000;      // 0x000 := 0xffffffff (else 0x000 |= 0x10)
-    bool read_back_000;     // one dropped read of 0x000 after it
-    uint32_t word_810;      // merged into 0x810 outside bits 0xc880e080
-    uint32_t keep_818;      // bits of 0x818 kept (0: a dropped read, then a plain write)
-    uint32_t word_818;
-    uint32_t code_field;    // bits of 0x820 replaced by each code
-    const ReinitCommand* commands;
-    uint32_t command_count;
-    bool write_840_8a4;     // 0x840/0x844 := 0x44444444, 0x8a0/0x8a4 := 0xcccccccc
-};
-
 enum class Path : uint8_t {
     standard,  // the standard sequence with the case's form
     short_seq, // the short sequence (no DRAM command)
-    reinit,    // a 25 MHz re-initialisation
+    reinit,    // a 25 MHz controller-only re-initialisation
     none,      // nothing to do for this clock: return 0 untouched
 };
 
@@ -104,7 +86,7 @@ struct OrlitCase {
     Path path = Path::standard;
     const OrlitFormSettings* form = nullptr;
     SizeRule size = SizeRule::as_form;
-    const OrlitReinit* reinit = nullptr;
+    const ControllerReinit* reinit = nullptr;
     const char* message = nullptr;  // traced before anything else of the case
 };
 

@@ -52,7 +52,7 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     reg_write(ctx, reg::BLK_430, 0);
     reg_write(ctx, reg::SYS_000, f.hold_word);
     reg_write(ctx, reg::SYS_058,
-              f.first_058 == First058::g && p->mode_flag != 0 ? 0x3000000 : 0x1000000);
+              f.first_058 == First058::follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000);
 
     const ClockGenField gens[3] = {
         {reg::CLKGEN_010, gen_field_mask, uint32_t(f.gen_field[0]) << 8, (f.released & gen_010) != 0},
@@ -63,7 +63,7 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     reg_write(ctx, reg::SYS_05C, 0xfffd);
     reg_write(ctx, reg::SYS_070, f.word_070);
     clock_gen_set_fields(ctx, gens, 3);
-    clock_gen_release(ctx, gens, 3, f.d);
+    clock_gen_release(ctx, gens, 3, f.settle_ticks);
 
     reg_write(ctx, reg::SYS_050, f.word_050);
     reg_modify(ctx, reg::SYS_058, 0, 0x26f);
@@ -72,7 +72,7 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     reg_write(ctx, reg::SYS_008, 0x800ffab7);
     reg_write(ctx, reg::SYS_068, f.early_068);
     reg_modify(ctx, reg::SYS_000, f.release_mask, 0);
-    lanes_on(ctx, f.d);
+    lanes_on(ctx, f.settle_ticks);
 
     reg_write(ctx, reg::DRC_CFG, f.word_810);
     reg_write(ctx, reg::DRC_814, f.word_814);
@@ -83,16 +83,16 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
         reg_write(ctx, reg::DRC_80C, f.word_80c);
     }
 
-    const PowerUpWords words = power_up_words(f.n, f.a << 16, 0x20000 + 0x100 + f.mr, 0x2ffff,
-                                              f.a << 16, f.r << 16, (f.r << 16) + f.mr);
-    if (dram_power_up_waited(ctx, words, f.d) != 1) return 0;
+    const dram::PowerUpList list = {.cke_high_cycles = f.cke_high_cycles, .emrs_cycles = f.emrs_cycles,
+                                    .dll_reset_cycles = 2, .mode = f.mode, .final_cycles = f.final_cycles};
+    if (dram_power_up_waited(ctx, list, f.settle_ticks) != 1) return 0;
 
-    reg_write(ctx, reg::DRC_CMD, 0);
+    reg_write(ctx, reg::DRC_CMD, dram::idle);
     reg_write(ctx, reg::DRC_850, 0);
     reg_write(ctx, reg::DRC_840, f.word_840);
     reg_write(ctx, reg::DRC_844, f.word_840);
     reg_write(ctx, reg::DRC_848, 0xf);
-    config_pulse_bit30(ctx, f.d, f.pulse == PulseClear::fresh);
+    config_pulse_bit30(ctx, f.settle_ticks, f.pulse == PulseClear::fresh);
     reg_modify(ctx, reg::BLK_43C, 0, bit17);
     reg_write(ctx, reg::BLK_400, 0xf9c);
     if (f.final_068) reg_write(ctx, reg::SYS_068, final_068);
@@ -125,49 +125,10 @@ int32_t run_short(MemInitParams* p) {
     return 1;
 }
 
-// Slow controller re-initialisation at 25 MHz: no generator change, every
-// command held for 20 ticks. 1, or 0 when a command never became ready.
-int32_t run_reinit(MemInitParams* p, const OrlitReinit& v) {
-    const RegContext* ctx = p->reg_ctx;
-    constexpr uint32_t hold = 20;
-    p->mem_clock_khz = 25000;
-    p->mem_size_out = v.size_out;
-
-    if (v.clear_43c_first) reg_modify(ctx, reg::BLK_43C, bit17, 0);
-    if (v.all_ones_000) reg_write(ctx, reg::SYS_000, 0xffffffff);
-    else reg_modify(ctx, reg::SYS_000, 0, 0x10);
-    if (v.read_back_000) reg_read(ctx, reg::SYS_000);
-    delay_ticks(100);
-    reg_modify(ctx, reg::SYS_000, 0x10, 0);
-
-    reg_modify(ctx, reg::DRC_890, 0, 4);
-    reg_modify(ctx, reg::DRC_LANE0, 1, 2);
-    reg_modify(ctx, reg::DRC_LANE1, 1, 2);
-    reg_modify(ctx, reg::DRC_880, 1, 2);
-    reg_modify(ctx, reg::DRC_CFG, ~0xc880e080u, v.word_810);
-    reg_modify(ctx, reg::DRC_814, ~0u, 0x1860413);         // read dropped, plain write
-    reg_modify(ctx, reg::DRC_818, ~v.keep_818, v.word_818);  // keep 0: read dropped
-    reg_modify(ctx, reg::DRC_81C, 0x1ff, 0x21);
-    delay_ticks(hold);
-
-    for (uint32_t i = 0; i < v.command_count; ++i) {
-        if (dram_wait_done(ctx) != 1) return 0;
-        reg_modify(ctx, reg::DRC_CMD_WORD, ~0xe000u, v.commands[i].word);
-        reg_modify(ctx, reg::DRC_CMD, v.code_field, v.commands[i].code);
-        delay_ticks(hold);
-        if (i < 7) reg_write(ctx, reg::DRC_CMD, 0);
-    }
-    reg_write(ctx, reg::DRC_800, 0);
-    delay_ticks(hold);
-
-    if (v.write_840_8a4) {
-        reg_write(ctx, reg::DRC_840, 0x44444444);
-        reg_write(ctx, reg::DRC_844, 0x44444444);
-        reg_write(ctx, reg::DRC_8A0, 0xcccccccc);
-        reg_write(ctx, reg::DRC_8A4, 0xcccccccc);
-    }
-    reg_modify(ctx, reg::BLK_43C, ~0u, 0x30000);  // read dropped, plain write
-    reg_write(ctx, reg::SYS_068, final_068);
+// The controller-only re-initialisation, then the final 0x068 word.
+int32_t run_reinit(MemInitParams* p, const ControllerReinit& v) {
+    if (controller_reinit(p, v) != 1) return 0;
+    reg_write(p->reg_ctx, reg::SYS_068, final_068);
     return 1;
 }
 

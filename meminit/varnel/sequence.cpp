@@ -1,5 +1,4 @@
-// The third family's bring-up sequence S1..S35 and the controller-only
-// re-initialisation K1..K12, each written once.
+// The third family's bring-up sequence S1..S35, written once.
 #include "meminit/hw/access.h"
 #include "meminit/hw/regs.h"
 #include "meminit/varnel/varnel.h"
@@ -50,8 +49,8 @@ public:
     }
 
     // P0..P9, each polled to completion.
-    void power_up(const PowerUpWords& w) {
-        if (!halted_) done(dram_power_up_polled(ctx_, w, checked_));
+    void power_up(const dram::PowerUpList& l) {
+        if (!halted_) done(dram_power_up_polled(ctx_, l, checked_));
     }
     // Configuration-word pulse with `ticks` after each half.
     void pulse(uint32_t w, uint32_t ticks) {
@@ -63,10 +62,6 @@ public:
         const int32_t r = fb_register_test(ctx_, flavour, checked_);
         absorb(r);
         return r == 1 ? 1 : 0;
-    }
-    // Done-bit wait alone (re-initialisation commands).
-    void wait_done() {
-        if (!halted_) done(dram_wait_done(ctx_, checked_));
     }
 
 private:
@@ -118,7 +113,7 @@ uint32_t sized(const SizeRule& rule, const MemInitParams* p, bool alt) {
 // substitutes the halt result when the bus halted).
 int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t form) {
     const bool alt = form != 0;
-    const uint32_t w = v.cfg.w[form];
+    const uint32_t w = v.cfg.word[form];
 
     // Clock generators and block release.
     bus.modify(reg::BLK_43C, 0x20000, 0);                                    // S1
@@ -162,18 +157,18 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     }
     bus.modify(reg::DRC_880, 0, 0x2);                                        // S23
     bus.read(reg::DRC_880);
-    for (uint32_t i = 0; i < v.s24_ticks[form]; ++i) bus.ticks(1);          // S24
+    for (uint32_t i = 0; i < v.lane_settle_ticks[form]; ++i) bus.ticks(1);  // S24
 
     // DRAM controller and power-up.
     bus.write(reg::DRC_800, 0xf);                                            // S25
     bus.write(reg::DRC_800, 0);
     bus.write(reg::DRC_CFG, w);                                              // S26
-    bus.write(reg::DRC_814, v.timing.r814);                                  // S27
-    bus.write(reg::DRC_818, v.timing.r818);
-    bus.write(reg::DRC_81C, v.timing.r81c);
-    bus.write(reg::DRC_808, v.timing.r808);
-    bus.write(reg::DRC_80C, v.timing.r80c);
-    bus.power_up(v.cmds);                                                    // S28
+    bus.write(reg::DRC_814, v.timing.drc_814);                               // S27
+    bus.write(reg::DRC_818, v.timing.drc_818);
+    bus.write(reg::DRC_81C, v.timing.drc_81c);
+    bus.write(reg::DRC_808, v.timing.drc_808);
+    bus.write(reg::DRC_80C, v.timing.drc_80c);
+    bus.power_up(v.power_up);                                                // S28
     bus.write(reg::DRC_850, 0);                                              // S29
     bus.write(reg::DRC_840, 0xffffffff);
     bus.write(reg::DRC_844, 0xffffffff);
@@ -184,7 +179,7 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     bus.write(reg::DRC_894, 0x80800880);
     bus.write(reg::DRC_898, 0x80808080);
     bus.write(reg::DRC_89C, 0x80808080);
-    if (v.s30) bus.modify(reg::BLK_43C, 0, 0x20000);                         // S30
+    if (v.early_43c_enable) bus.modify(reg::BLK_43C, 0, 0x20000);            // S30
     bus.write(reg::BLK_400, bus.read(reg::BLK_47C) != 0 ? 0xfdc : 0x390);    // S31
 
     const Ending ending = v.ending[form];
@@ -201,30 +196,11 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     return bus.fb_check(v.check[form]);                                      // S35
 }
 
-// Re-initialisation command list: each waits for the previous one, keeps
-// bits 13-15 of the word register and the bits outside 0x31f7 of the code.
-struct ReinitCmd {
-    uint32_t word;
-    uint32_t code;
-};
-constexpr ReinitCmd reinit_cmds[10] = {
-    {.word = 0x20000, .code = 0x3171},     // NOP, CKE low
-    {.word = 0x27100000, .code = 0x31f1},  // NOP, CKE high, long wait
-    {.word = 0x10400, .code = 0x30a1},     // precharge all
-    {.word = 0x10000, .code = 0x1081},     // extended mode register
-    {.word = 0x20122, .code = 0x81},       // mode register, CAS 2, DLL reset
-    {.word = 0x20400, .code = 0xa1},       // precharge all
-    {.word = 0x10000, .code = 0x91},       // auto refresh
-    {.word = 0x40000, .code = 0x91},       // auto refresh
-    {.word = 0x40022, .code = 0x81},       // mode register, CAS 2
-    {.word = 0x20000, .code = 0x1f3},      // closing command
-};
-constexpr uint32_t reinit_cleared_cmds = 7;  // commands 1..7 return the code register to 0
-
 }  // namespace
 
 int32_t run(MemInitParams* p, const Profile& v) {
     mem_trace(v.entry);
+    if (v.reinit != nullptr && p->clock_index == reinit_clock) return controller_reinit(p, *v.reinit);
     const bool alt = alt_form(v.alt, p->clock_index);
     if (!alt && v.default_note) mem_trace(v.default_note);
     // Outputs before the first register access: they hold whatever the result.
@@ -239,45 +215,6 @@ int32_t run(MemInitParams* p, const Profile& v) {
     Bus bus(p->reg_ctx, v.checked);
     const int32_t r = sequence(bus, p, v, alt ? 1 : 0);
     return bus.halted() ? bus.result() : r;
-}
-
-int32_t reinit(MemInitParams* p, const char* entry) {
-    mem_trace(entry);
-    p->mem_clock_khz = 25000;
-    p->mem_size_out = 0x4000000;
-    Bus bus(p->reg_ctx, true);
-    bus.modify(reg::BLK_43C, 0x20000, 0);              // K1
-    bus.write(reg::SYS_000, 0xffffffff);               // K2
-    bus.read(reg::SYS_000);
-    bus.ticks(100);
-    bus.modify(reg::SYS_000, 0x10, 0);
-    bus.modify(reg::DRC_890, 0, 0x4);                  // K3
-    bus.modify(reg::DRC_LANE0, 0x1, 0x2);              // K4
-    bus.modify(reg::DRC_LANE1, 0x1, 0x2);
-    bus.modify(reg::DRC_880, 0x1, 0x2);
-    bus.modify(reg::DRC_CFG, ~0xcaeae9b6u, 0x26a0936); // K5
-    bus.read(reg::DRC_814);                            // K6
-    bus.write(reg::DRC_814, 0x1860413);
-    bus.read(reg::DRC_818);
-    bus.write(reg::DRC_818, 0x11222104);
-    bus.modify(reg::DRC_81C, 0x1de, 0x21);             // K7
-    bus.ticks(20);                                     // K8
-    for (uint32_t i = 0; i < 10; ++i) {                // K9
-        bus.wait_done();
-        bus.modify(reg::DRC_CMD_WORD, ~0xe000u, reinit_cmds[i].word);
-        bus.modify(reg::DRC_CMD, 0x31f7, reinit_cmds[i].code);
-        bus.ticks(20);
-        if (i < reinit_cleared_cmds) bus.write(reg::DRC_CMD, 0);
-    }
-    bus.write(reg::DRC_800, 0);                        // K10
-    bus.ticks(20);
-    bus.write(reg::DRC_840, 0x44444444);               // K11
-    bus.write(reg::DRC_844, 0x44444444);
-    bus.write(reg::DRC_8A0, 0xcccccccc);
-    bus.write(reg::DRC_8A4, 0xcccccccc);
-    bus.read(reg::BLK_43C);                            // K12
-    bus.write(reg::BLK_43C, 0x30000);
-    return bus.halted() ? bus.result() : 1;
 }
 
 }  // namespace tov::varnel

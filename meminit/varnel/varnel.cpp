@@ -1,5 +1,5 @@
-// Init routines of the third family: one profile per routine, each routine
-// a thin entry that runs the family sequence with its profile.
+// Init routines of the third family: one profile per routine; each routine's
+// entry, generated from the routine list, runs the family sequence with it.
 #include "meminit/entry/routines.h"
 #include "meminit/hw/regs.h"
 #include "meminit/varnel/varnel.h"
@@ -7,11 +7,13 @@
 namespace tov::varnel {
 namespace {
 
+using namespace dram;
+
 // ---------------------------------------------------------------------------
 // high_1down members: direct access, default and half-width forms, ending in
 // the pulse and the frame-buffer check. Columns in the order: alternate set,
-// 0x058 rule, 0x050 per form, S24 ticks per form, W, S27 words, command
-// words (long count, P3 = P6, P4, P5, P7, P8), S30.
+// 0x058 rule, 0x050 per form, S24 ticks per form, W, S27 words, the power-up
+// list, S30.
 // ---------------------------------------------------------------------------
 
 // meminit_varnel_high_1down_V58C2256164SCI5: 0x3000099
@@ -20,11 +22,12 @@ constexpr Profile high_1down_V58C2256164SCI5 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_EDD2516AETA_5B: 0x30000bd
@@ -33,11 +36,12 @@ constexpr Profile EDD2516AETA_5B = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006704, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_MT46V16M16BG_5B: 0x3000020, 0x3000021
@@ -46,11 +50,12 @@ constexpr Profile high_1down_MT46V16M16BG_5B = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0e00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = true,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0e00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = true,
 };
 
 // meminit_varnel_high_1down_HYB25D128160CE_5: 0x300003f
@@ -59,11 +64,12 @@ constexpr Profile high_1down_HYB25D128160CE_5 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = false,
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea092e),
-    .timing = {.r814 = 0xbee0b38, .r818 = 0x3123230d, .r81c = 0x31, .r808 = 0xd0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032),
-    .s30 = true,
+    .timing = {.drc_814 = 0xbee0b38, .drc_818 = 0x3123230d, .drc_81c = 0x31, .drc_808 = 0xd0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 13},
+    .early_43c_enable = true,
 };
 
 // meminit_varnel_high_1down_EM6AA160TS_5G: 0x300006e, 0x300006f, 0x3000070
@@ -72,11 +78,12 @@ constexpr Profile high_1down_EM6AA160TS_5G = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = true,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = true,
 };
 
 // meminit_varnel_high_1down_HY5DU561622CT_4: 0x3000041, 0x3000043, 0x3000044, 0x300004a, 0x300004b
@@ -86,11 +93,12 @@ constexpr Profile high_1down_HY5DU561622CT_4 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70f28, .r818 = 0x53232512, .r81c = 0x41, .r808 = 0x12c800c8},
-    .cmds = words(0x98ef, 0x50000, 0x20142, 0x2ffff, 0x120000, 0x120042),
-    .s30 = true,
+    .timing = {.drc_814 = 0x5f70f28, .drc_818 = 0x53232512, .drc_81c = 0x41, .drc_808 = 0x12c800c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 5, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_4, burst_4), .final_cycles = 18},
+    .early_43c_enable = true,
 };
 
 // meminit_varnel_high_1down_EDD5116AFTA_5B: 0x3000062
@@ -99,11 +107,12 @@ constexpr Profile high_1down_EDD5116AFTA_5B = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0a32),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = true,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = true,
 };
 
 // meminit_varnel_high_1down_HY5DU561622ETP_4: 0x3000090, 0x30000c0, 0x30000f8, 0x30000f9, 0x30000fa
@@ -113,11 +122,12 @@ constexpr Profile high_1down_HY5DU561622ETP_4 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70f28, .r818 = 0x53242512, .r81c = 0x41, .r808 = 0x12c800c8},
-    .cmds = words(0x98ef, 0x50000, 0x20142, 0x2ffff, 0x120000, 0x120042),
-    .s30 = true,
+    .timing = {.drc_814 = 0x5f70f28, .drc_818 = 0x53242512, .drc_81c = 0x41, .drc_808 = 0x12c800c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 5, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_4, burst_4), .final_cycles = 18},
+    .early_43c_enable = true,
 };
 
 // meminit_varnel_high_1down_V58C2128164SBI5: 0x3000063
@@ -126,11 +136,12 @@ constexpr Profile high_1down_V58C2128164SBI5 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0932),
-    .timing = {.r814 = 0xbee0b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xf0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = true,
+    .timing = {.drc_814 = 0xbee0b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xf0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = true,
 };
 
 // meminit_varnel_high_1down_HY5DU121622CTP_D43: 0x3000018, 0x300003d, 0x30000c9
@@ -139,11 +150,12 @@ constexpr Profile high_1down_HY5DU121622CTP_D43 = {
     .alt = AltSet::clocks_7_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x26a0a36),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_EDD2516AETA_5B: 0x3000069
@@ -152,11 +164,12 @@ constexpr Profile high_1down_EDD2516AETA_5B = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006704, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0932),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20142, 0x2ffff, 0xe0000, 0xe0042),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_4, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_HYB25D256160CE_5: 0x3000068
@@ -165,11 +178,12 @@ constexpr Profile high_1down_HYB25D256160CE_5 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006704, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0932),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230d, .r81c = 0x31, .r808 = 0xd0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230d, .drc_81c = 0x31, .drc_808 = 0xd0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 13},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_K4D551638F_LC50: 0x300002e, 0x300002f, 0x30000a1
@@ -178,11 +192,12 @@ constexpr Profile high_1down_K4D551638F_LC50 = {
     .alt = AltSet::clocks_7_11,
     .mode_058 = true,
     .sys_050 = {0xf006704, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70c28, .r818 = 0x4233340e, .r81c = 0x31, .r808 = 0xec800c8},
-    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70c28, .drc_818 = 0x4233340e, .drc_81c = 0x31, .drc_808 = 0xec800c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 4, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
     .check = {FbCheck::tick_tail, FbCheck::plain},  // default form: tick waits at the end
 };
 
@@ -192,11 +207,12 @@ constexpr Profile high_1down_HYB25DC256160CE_5 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006704, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230d, .r81c = 0x31, .r808 = 0xd0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230d, .drc_81c = 0x31, .drc_808 = 0xd0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 13},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_HY5DU281622ETP_5: 0x3000045, 0x3000046, 0x3000047, 0x3000048, 0x3000049
@@ -206,11 +222,12 @@ constexpr Profile high_1down_HY5DU281622ETP_5 = {
     .alt = AltSet::clocks_7_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70c28, .r818 = 0x4323240e, .r81c = 0x31, .r808 = 0xec800c8},
-    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70c28, .drc_818 = 0x4323240e, .drc_81c = 0x31, .drc_808 = 0xec800c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 4, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_NT5DS16M16CS_5T: 0x3000035, 0x30000f4
@@ -219,11 +236,12 @@ constexpr Profile high_1down_NT5DS16M16CS_5T = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3223230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_V58C2128164SBI5_2: 0x300004d, 0x300004e, 0x30000f3, 0x30000f6
@@ -232,11 +250,12 @@ constexpr Profile high_1down_V58C2128164SBI5_2 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {1, 2},
+    .lane_settle_ticks = {1, 2},
     .cfg = both_widths(0x2ea0932),
-    .timing = {.r814 = 0xbee0a38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0xbee0a38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_NT5DS8M16FS_5T: 0x300008f
@@ -245,11 +264,12 @@ constexpr Profile high_1down_NT5DS8M16FS_5T = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0932),
-    .timing = {.r814 = 0xbee0b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0xbee0b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_HY5DU561622LF_D43: 0x3000036
@@ -258,11 +278,12 @@ constexpr Profile high_1down_HY5DU561622LF_D43 = {
     .alt = AltSet::clocks_7_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x26a0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_W9425G6CH_5: 0x3000042, 0x30000f1, 0x30000f2
@@ -271,11 +292,12 @@ constexpr Profile high_1down_W9425G6CH_5 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x29810b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f000a},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x29810b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f000a},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B: 0x30000b8
@@ -284,11 +306,12 @@ constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006704, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3223230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_HY5DU561622CT_5: 0x30000c8
@@ -297,11 +320,12 @@ constexpr Profile high_1down_HY5DU561622CT_5 = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70c28, .r818 = 0x4323240e, .r81c = 0x31, .r808 = 0xec800c8},
-    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70c28, .drc_818 = 0x4323240e, .drc_81c = 0x31, .drc_808 = 0xec800c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 4, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_high_1down_NT5DS16M16CG_5T: 0x3000037
@@ -310,11 +334,12 @@ constexpr Profile high_1down_NT5DS16M16CG_5T = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006700, 0xf006704},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3223230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B: 0x3000096, 0x3000098
@@ -323,27 +348,40 @@ constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B = {
     .alt = AltSet::clocks_10_11,
     .mode_058 = true,
     .sys_050 = {0xf006704, 0xf006704},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = both_widths(0x2ea0936),
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3223230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
+    .early_43c_enable = false,
 };
 
 // ---------------------------------------------------------------------------
 // Status-checked routines: the same sequence with every access checked.
 // ---------------------------------------------------------------------------
 
-// meminit_varnel_high_1down_K4D551638F_TC40 (0xffff0004 runs reinit instead)
+// The controller-only re-initialisation at 25000 kHz, status-checked.
+constexpr ControllerReinit reinit_25000 = {
+    .khz = 25000, .size_out = 0x4000000, .checked = true,
+    .blk_43c_held_first = true, .pads_all_ones = true, .pads_read_back = true,
+    .cfg_kept = 0xcaeae9b6, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
+    .drc_81c_replaced = 0x1de, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
+    .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
+};
+
+// meminit_varnel_high_1down_K4D551638F_TC40: clock_index 0xffff0004 runs the
+// re-initialisation instead.
 constexpr Profile high_1down_K4D551638F_TC40 = {
     .entry = "mem init, meminit_varnel_high_1down_K4D551638F_TC40\n",
     .checked = true,
     .alt = AltSet::clocks_10_11,
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = {{0x2ea0936, 0x12ea0936}},
-    .timing = {.r814 = 0x5f70d29, .r818 = 0x4423340f, .r81c = 0x31, .r808 = 0xfc800c8},
-    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032),
+    .timing = {.drc_814 = 0x5f70d29, .drc_818 = 0x4423340f, .drc_81c = 0x31, .drc_808 = 0xfc800c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 4, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 15},
+    .reinit = &reinit_25000,
 };
 
 // meminit_varnel_high_1down_K4H561638H_UCCC: its default form reports a bad
@@ -354,10 +392,11 @@ constexpr Profile high_1down_K4H561638H_UCCC = {
     .alt = AltSet::clocks_10_11,
     .default_note = "32bit 64M settings\n",
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = {{0x2ea0936, 0x12ea0936}},
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3223230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3223230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
     .check = {FbCheck::traced, FbCheck::plain},
 };
 
@@ -366,10 +405,11 @@ constexpr Profile high_1down_EDD1216AATA_5B = {
     .checked = true,
     .alt = AltSet::clocks_7_11,
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = {{0x2ea0932, 0x12ea0932}},
-    .timing = {.r814 = 0xbee0b38, .r818 = 0x3123230e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .timing = {.drc_814 = 0xbee0b38, .drc_818 = 0x3123230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
 };
 
 constexpr Profile high_1down_EDD1216AATA_5C = {
@@ -377,10 +417,11 @@ constexpr Profile high_1down_EDD1216AATA_5C = {
     .checked = true,
     .alt = AltSet::clocks_10_11,
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = {{0x2ea0932, 0x12ea0932}},
-    .timing = {.r814 = 0xbee0c48, .r818 = 0x4123240e, .r81c = 0x31, .r808 = 0xe0f00c8},
-    .cmds = words(0x98ef, 0x40000, 0x20142, 0x2ffff, 0xe0000, 0xe0042),
+    .timing = {.drc_814 = 0xbee0c48, .drc_818 = 0x4123240e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 4, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_4, burst_4), .final_cycles = 14},
 };
 
 // ---------------------------------------------------------------------------
@@ -412,10 +453,11 @@ constexpr Profile low_EDD1216AATA = {
     .gens = gens_low,
     .pad = 2,
     .pad_85c = 0x220000,
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = {{0xc28a0932, 0xc28a0932}},
-    .timing = {.r814 = 0x9e00a37, .r818 = 0x3413230c, .r81c = 0x121, .r808 = 0xf0d00c8, .r80c = 0x1e700a3},
-    .cmds = words(0x7e91, 0x30000, 0x20162, 0x2ffff, 0xc0000, 0xc0062),
+    .timing = {.drc_814 = 0x9e00a37, .drc_818 = 0x3413230c, .drc_81c = 0x121, .drc_808 = 0xf0d00c8, .drc_80c = 0x1e700a3},
+    .power_up = {.cke_high_cycles = 32401, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12},
     .ending = {Ending::direct, Ending::direct},
 };
 
@@ -427,10 +469,11 @@ constexpr Profile high_EDD1216AATA = {
     .sys_050 = {0xf006700, 0xf006700},
     .pad = 2,
     .pad_85c = 0x110000,
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = {{0xc2ea0932, 0xc2ea0932}},
-    .timing = {.r814 = 0xbee0c48, .r818 = 0x4423240e, .r81c = 0x31, .r808 = 0xf0f00c8},
-    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .timing = {.drc_814 = 0xbee0c48, .drc_818 = 0x4423240e, .drc_81c = 0x31, .drc_808 = 0xf0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 4, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
     .ending = {Ending::direct, Ending::direct},
 };
 
@@ -442,10 +485,11 @@ constexpr Profile high_1down_K4H561638H = {
     .alt_unsupported = true,
     .size = size_by_clock,
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = {{0x2ea0936, 0x2ea0936}},
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3423230e, .r81c = 0x31, .r808 = 0xf0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3423230e, .drc_81c = 0x31, .drc_808 = 0xf0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
     .ending = {Ending::pulse, Ending::pulse},
 };
 
@@ -456,10 +500,11 @@ constexpr Profile K4D551638F_TC40 = {
     .sys_050 = {0xf006700, 0xf006700},
     .pad = 2,
     .pad_85c = 0x220000,
-    .s24_ticks = {1, 1},
+    .lane_settle_ticks = {1, 1},
     .cfg = {{0x2ea0936, 0x2ea0936}},
-    .timing = {.r814 = 0x5f70b38, .r818 = 0x3423230e, .r81c = 0x31, .r808 = 0xf0f00c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3423230e, .drc_81c = 0x31, .drc_808 = 0xf0f00c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
     .ending = {Ending::pulse, Ending::pulse},
 };
 
@@ -468,10 +513,11 @@ constexpr Profile high_1down_EM6AA320BI_5MSG = {
     .alt = AltSet::none,
     .size = {.other = Size::full},
     .sys_050 = {0xf006700, 0xf006700},
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = {{0x2e80932, 0x2e80932}},
-    .timing = {.r814 = 0x5f70c28, .r818 = 0x4322230e, .r81c = 0x31, .r808 = 0xec800c8},
-    .cmds = words(0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032),
+    .timing = {.drc_814 = 0x5f70c28, .drc_818 = 0x4322230e, .drc_81c = 0x31, .drc_808 = 0xec800c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
 };
 
 constexpr Profile high_1down_ESMT_121 = {
@@ -482,11 +528,12 @@ constexpr Profile high_1down_ESMT_121 = {
     .gens = gens_esmt,
     .pad = 4,
     .pad_85c = 0x440000,
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = {{0x2e80832, 0x2e80832}},
-    .timing = {.r814 = 0x3e90d49, .r818 = 0x4423340f, .r81c = 0x31, .r808 = 0xfc800c8, .r80c = 0x1810081},
-    .cmds = words(0x6433, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032),
-    .s30 = false,
+    .timing = {.drc_814 = 0x3e90d49, .drc_818 = 0x4423340f, .drc_81c = 0x31, .drc_808 = 0xfc800c8, .drc_80c = 0x1810081},
+    .power_up = {.cke_high_cycles = 25651, .emrs_cycles = 4, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 15},
+    .early_43c_enable = false,
 };
 
 // Direct access with an alternate form at clocks 10 and 11 whose set-up word
@@ -499,160 +546,77 @@ constexpr Profile K4D551638F_TC40_2 = {
     .sys_050 = {0xf006700, 0xf006704},
     .pad = 2,
     .pad_85c = 0x220000,
-    .s24_ticks = {2, 2},
+    .lane_settle_ticks = {2, 2},
     .cfg = {{0x2ea0936, 0xd2ea0936}},
-    .timing = {.r814 = 0x5f70d29, .r818 = 0x4423340f, .r81c = 0x31, .r808 = 0xfc800c8},
-    .cmds = words(0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032),
+    .timing = {.drc_814 = 0x5f70d29, .drc_818 = 0x4423340f, .drc_81c = 0x31, .drc_808 = 0xfc800c8},
+    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 4, .dll_reset_cycles = 2,
+                 .mode = mode_register(cas_3, burst_4), .final_cycles = 15},
     .ending = {Ending::pulse, Ending::direct},
     .pulse_ticks = 5,
 };
+
+// The power-up words each profile has always sent: long count, then the
+// words of P3 (= P6), P4, P5, P7, P8.
+struct SentWords {
+    const Profile& profile;
+    uint32_t word[6];
+};
+constexpr SentWords sent_words[] = {
+    {high_1down_V58C2256164SCI5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {EDD2516AETA_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_MT46V16M16BG_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_HYB25D128160CE_5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032}},
+    {high_1down_EM6AA160TS_5G, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_HY5DU561622CT_4, {0x98ef, 0x50000, 0x20142, 0x2ffff, 0x120000, 0x120042}},
+    {high_1down_EDD5116AFTA_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_HY5DU561622ETP_4, {0x98ef, 0x50000, 0x20142, 0x2ffff, 0x120000, 0x120042}},
+    {high_1down_V58C2128164SBI5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_HY5DU121622CTP_D43, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_EDD2516AETA_5B, {0x98ef, 0x30000, 0x20142, 0x2ffff, 0xe0000, 0xe0042}},
+    {high_1down_HYB25D256160CE_5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032}},
+    {high_1down_K4D551638F_LC50, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_HYB25DC256160CE_5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032}},
+    {high_1down_HY5DU281622ETP_5, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_NT5DS16M16CS_5T, {0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032}},
+    {high_1down_V58C2128164SBI5_2, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_NT5DS8M16FS_5T, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_HY5DU561622LF_D43, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_W9425G6CH_5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B, {0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032}},
+    {high_1down_HY5DU561622CT_5, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_NT5DS16M16CG_5T, {0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032}},
+    {common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B, {0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032}},
+    {high_1down_K4D551638F_TC40, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032}},
+    {high_1down_K4H561638H_UCCC, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_EDD1216AATA_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_EDD1216AATA_5C, {0x98ef, 0x40000, 0x20142, 0x2ffff, 0xe0000, 0xe0042}},
+    {low_EDD1216AATA, {0x7e91, 0x30000, 0x20162, 0x2ffff, 0xc0000, 0xc0062}},
+    {high_EDD1216AATA, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_K4H561638H, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {K4D551638F_TC40, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_EM6AA320BI_5MSG, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
+    {high_1down_ESMT_121, {0x6433, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032}},
+    {K4D551638F_TC40_2, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032}},
+};
+constexpr bool words_as_sent() {
+    for (const SentWords& s : sent_words) {
+        const uint32_t w[power_up_len] = {0x10000, s.word[0] << 16, 0x1ffff, s.word[1], s.word[2],
+                                          s.word[3], s.word[1], s.word[4], s.word[5], 0xc80000};
+        for (uint32_t i = 0; i < power_up_len; ++i)
+            if (power_up_command(s.profile.power_up, i).word != w[i]) return false;
+    }
+    return true;
+}
+static_assert(words_as_sent());
 
 }  // namespace
 }  // namespace tov::varnel
 
 namespace tov {
 
-// clock_index that selects the controller-only re-initialisation.
-constexpr uint32_t reinit_clock = 0xffff0004;
+// The routines of the third ConfigTable: each runs the family sequence with its profile.
+#define TOV_ENTRY_varnel(name, profile) \
+    int32_t name(MemInitParams* p) { return varnel::run(p, varnel::profile); }
+#include "meminit/entry/routine_entries.inc"
 
-int32_t meminit_varnel_high_1down_K4D551638F_TC40(MemInitParams* p) {
-    if (p->clock_index == reinit_clock) return varnel::reinit(p, varnel::high_1down_K4D551638F_TC40.entry);
-    return varnel::run(p, varnel::high_1down_K4D551638F_TC40);
-}
-
-int32_t meminit_varnel_high_1down_V58C2256164SCI5(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_V58C2256164SCI5);
-}
-
-int32_t meminit_varnel_EDD2516AETA_5B(MemInitParams* p) {
-    return varnel::run(p, varnel::EDD2516AETA_5B);
-}
-
-int32_t meminit_varnel_high_1down_MT46V16M16BG_5B(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_MT46V16M16BG_5B);
-}
-
-int32_t meminit_varnel_high_1down_HYB25D128160CE_5(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HYB25D128160CE_5);
-}
-
-int32_t meminit_varnel_high_1down_EM6AA160TS_5G(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_EM6AA160TS_5G);
-}
-
-int32_t meminit_varnel_high_1down_HY5DU561622CT_4(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HY5DU561622CT_4);
-}
-
-int32_t meminit_varnel_high_1down_EDD5116AFTA_5B(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_EDD5116AFTA_5B);
-}
-
-int32_t meminit_varnel_high_1down_HY5DU561622ETP_4(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HY5DU561622ETP_4);
-}
-
-int32_t meminit_varnel_high_1down_V58C2128164SBI5(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_V58C2128164SBI5);
-}
-
-int32_t meminit_varnel_high_1down_HY5DU121622CTP_D43(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HY5DU121622CTP_D43);
-}
-
-int32_t meminit_varnel_high_1down_EDD2516AETA_5B(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_EDD2516AETA_5B);
-}
-
-int32_t meminit_varnel_high_1down_HYB25D256160CE_5(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HYB25D256160CE_5);
-}
-
-int32_t meminit_varnel_high_1down_K4D551638F_LC50(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_K4D551638F_LC50);
-}
-
-int32_t meminit_varnel_high_1down_HYB25DC256160CE_5(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HYB25DC256160CE_5);
-}
-
-int32_t meminit_varnel_high_1down_HY5DU281622ETP_5(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HY5DU281622ETP_5);
-}
-
-int32_t meminit_varnel_high_1down_NT5DS16M16CS_5T(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_NT5DS16M16CS_5T);
-}
-
-int32_t meminit_varnel_high_1down_V58C2128164SBI5_2(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_V58C2128164SBI5_2);
-}
-
-int32_t meminit_varnel_high_1down_NT5DS8M16FS_5T(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_NT5DS8M16FS_5T);
-}
-
-int32_t meminit_varnel_high_1down_HY5DU561622LF_D43(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HY5DU561622LF_D43);
-}
-
-int32_t meminit_varnel_high_1down_W9425G6CH_5(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_W9425G6CH_5);
-}
-
-int32_t meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B(MemInitParams* p) {
-    return varnel::run(p, varnel::common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B);
-}
-
-int32_t meminit_varnel_high_1down_HY5DU561622CT_5(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_HY5DU561622CT_5);
-}
-
-int32_t meminit_varnel_high_1down_NT5DS16M16CG_5T(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_NT5DS16M16CG_5T);
-}
-
-int32_t meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B(MemInitParams* p) {
-    return varnel::run(p, varnel::common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B);
-}
-
-int32_t meminit_varnel_high_1down_K4H561638H_UCCC(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_K4H561638H_UCCC);
-}
-
-int32_t meminit_varnel_high_1down_EDD1216AATA_5B(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_EDD1216AATA_5B);
-}
-
-int32_t meminit_varnel_high_1down_EDD1216AATA_5C(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_EDD1216AATA_5C);
-}
-
-int32_t meminit_varnel_low_EDD1216AATA(MemInitParams* p) {
-    return varnel::run(p, varnel::low_EDD1216AATA);
-}
-
-int32_t meminit_varnel_high_EDD1216AATA(MemInitParams* p) {
-    return varnel::run(p, varnel::high_EDD1216AATA);
-}
-
-int32_t meminit_varnel_high_1down_K4H561638H(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_K4H561638H);
-}
-
-int32_t meminit_varnel_K4D551638F_TC40(MemInitParams* p) {
-    return varnel::run(p, varnel::K4D551638F_TC40);
-}
-
-int32_t meminit_varnel_high_1down_EM6AA320BI_5MSG(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_EM6AA320BI_5MSG);
-}
-
-int32_t meminit_varnel_high_1down_ESMT_121(MemInitParams* p) {
-    return varnel::run(p, varnel::high_1down_ESMT_121);
-}
-
-int32_t meminit_varnel_K4D551638F_TC40_2(MemInitParams* p) {
-    return varnel::run(p, varnel::K4D551638F_TC40_2);
-}
 }  // namespace tov

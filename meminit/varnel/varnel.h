@@ -1,12 +1,14 @@
 // Third controller family: one bring-up sequence (steps S1..S35) driven by a
-// constant profile per init routine, plus the controller-only
-// re-initialisation of the status-checked K4D551638F_TC40 routine.
+// constant profile per init routine; the status-checked K4D551638F_TC40
+// routine adds the controller-only re-initialisation.
 #pragma once
 
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
 #include "meminit/hw/blocks.h"
+#include "meminit/hw/regs.h"
+#include "meminit/hw/reinit.h"
 
 namespace tov::varnel {
 
@@ -49,23 +51,23 @@ enum class Ending : uint8_t {
 
 // The controller timing words of step S27, in write order.
 struct Timing {
-    uint32_t r814;
-    uint32_t r818;
-    uint32_t r81c;
-    uint32_t r808;
-    uint32_t r80c = 0x24c00c4;
+    uint32_t drc_814;
+    uint32_t drc_818;
+    uint32_t drc_81c;
+    uint32_t drc_808;
+    uint32_t drc_80c = 0x24c00c4;
 };
 
 // Clock generator fields of step S10 (0x030 is the same in every routine).
 constexpr ClockGenField gens_standard[3] = {
-    {.reg = 0x010, .clear = 0x500, .set = 0x3a02, .release = true},
-    {.reg = 0x018, .clear = 0x900, .set = 0x3602, .release = true},
-    {.reg = 0x030, .clear = 0x2702, .set = 0x1800, .release = true},
+    {.reg = reg::CLKGEN_010, .clear = 0x500, .set = 0x3a02, .release = true},
+    {.reg = reg::CLKGEN_018, .clear = 0x900, .set = 0x3602, .release = true},
+    {.reg = reg::CLKGEN_030, .clear = 0x2702, .set = 0x1800, .release = true},
 };
 
 // 0x810 set-up word per form.
 struct CfgPair {
-    uint32_t w[2];
+    uint32_t word[2];
 };
 // The usual pair: the alternate (half-width) word adds bit 28.
 constexpr uint32_t half_width_bit = 0x10000000;
@@ -85,29 +87,23 @@ struct Profile {
     const ClockGenField* gens = gens_standard;  // S7, S10..S12
     uint32_t pad = 1;             // S19: one-hot value of 0x860/0x864 bits 12-15
     uint32_t pad_85c = 0x110000;  // S19
-    uint8_t s24_ticks[2];         // S24: delay_ticks(1) count
+    uint8_t lane_settle_ticks[2]; // S24: delay_ticks(1) count
     CfgPair cfg;                  // S26: 0x810 set-up word W
     Timing timing;                // S27
-    PowerUpWords cmds;            // S28
-    bool s30 = true;              // S30: early 0x43c bit 17
+    dram::PowerUpList power_up;   // S28
+    bool early_43c_enable = true; // S30: 0x43c bit 17 set before 0x400
     Ending ending[2] = {Ending::pulse_check, Ending::pulse_check};
     uint32_t pulse_ticks = 1;     // S33: delay_ticks after each half of the pulse
     FbCheck check[2] = {FbCheck::plain, FbCheck::plain};
+    const ControllerReinit* reinit = nullptr;  // what clock_index 0xffff0004 runs instead
 };
 
 
-// Power-up words from the per-routine values (P3 and P6 always carry the
-// same word).
-constexpr PowerUpWords words(uint32_t long_count, uint32_t p3_p6, uint32_t p4, uint32_t p5,
-                             uint32_t p7, uint32_t p8) {
-    return power_up_words(long_count, p3_p6, p4, p5, p3_p6, p7, p8);
-}
+// clock_index that selects a profile's controller-only re-initialisation.
+constexpr uint32_t reinit_clock = 0xffff0004;
 
-// Runs the standard sequence with a profile; 1, 0 or -1.
+// Runs the routine of a profile: its entry message, then the standard
+// sequence or its re-initialisation; 1, 0 or -1.
 int32_t run(MemInitParams* p, const Profile& v);
-
-// Controller-only re-initialisation at 25000 kHz (K1..K12), status-checked,
-// after the routine's entry message.
-int32_t reinit(MemInitParams* p, const char* entry);
 
 }  // namespace tov::varnel

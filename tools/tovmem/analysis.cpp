@@ -5,6 +5,7 @@
 
 #include "meminit/hw/access.h"
 #include "meminit/hw/regs.h"
+#include "sim/invariants.h"
 
 namespace tovmem {
 
@@ -14,42 +15,22 @@ namespace reg = tov::reg;
 
 namespace {
 
-// Registers whose stable read takes two loads and keeps the first.
-bool read_twice(uint32_t off) {
-    return off == reg::BLK_414 || off == reg::BLK_418 || off == reg::REG_6130 || off == reg::REG_6134;
-}
-
 // Splits a run of loads of one register [i, end) into the stable reads that
-// made it: each ends when three successive loads agree (two loads for the
-// read-twice registers) or after the library's limit of loads.
+// made it, by the library's own rule.
 void split_reads(const std::vector<Event>& ev, size_t i, size_t end, std::vector<Step>& out) {
-    const uint32_t off = ev[i].off;
-    const uint32_t mask = off == reg::SYS_0F8 ? ~0xfu : ~0u;
     while (i < end) {
+        tov::sim::StableRead read(ev[i].off);
+        for (size_t k = i; k < end && !read.take(ev[k].val); ++k) {
+        }
+        const tov::sim::ReplayedRead r = read.result();
         Step s;
         s.kind = StepKind::read;
-        s.off = off;
+        s.off = ev[i].off;
         s.first = i;
-        if (read_twice(off) && i + 1 < end) {
-            s.last = i + 1;
-            s.loads = 2;
-            s.val = ev[i].val;
-        } else {
-            size_t k = i;
-            s.settled = false;
-            while (k < end && k - i < tov::stable_read_max_loads) {
-                if (k - i >= 2 && (ev[k].val & mask) == (ev[k - 1].val & mask) &&
-                    (ev[k - 1].val & mask) == (ev[k - 2].val & mask)) {
-                    s.settled = true;
-                    break;
-                }
-                ++k;
-            }
-            if (k == end || !s.settled) k = k - 1;  // the last load taken
-            s.last = k;
-            s.loads = static_cast<uint32_t>(k - i + 1);
-            s.val = ev[k].val & mask;
-        }
+        s.loads = r.loads;
+        s.last = i + r.loads - 1;
+        s.settled = r.settled;
+        s.val = r.value;
         out.push_back(s);
         i = s.last + 1;
     }
@@ -75,7 +56,7 @@ std::vector<Step> steps_of(const std::vector<Event>& ev) {
         s.val = e.val;
         if (e.kind == EventKind::store) {
             s.kind = StepKind::store;
-            if (e.off == reg::DRC_CMD && e.val != 0) s.command = ++commands;
+            if (tov::sim::starts_command(e)) s.command = ++commands;
         } else if (e.kind == EventKind::aux_load) {
             s.kind = StepKind::aux_read;
             s.loads = 1;

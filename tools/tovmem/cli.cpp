@@ -395,8 +395,7 @@ Bringup read_trace(std::istream& in, const std::string& name) {
     if (!has_result)
         usage_fail(strf("%s: truncated: %zu events and no result line (the last line of 'run --format jsonl')",
                         name.c_str(), b.r.events.size()));
-    for (const Event& e : b.r.events)
-        b.r.commands += e.kind == EventKind::store && e.off == tov::reg::DRC_CMD && e.val != 0;
+    b.r.commands = tov::sim::commands_started(b.r.events);
     return b;
 }
 

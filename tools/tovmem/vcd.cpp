@@ -78,17 +78,15 @@ void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std
             at(e.time);
             out("%s %s\n", bits(e.val).c_str(), regs[e.off].c_str());
             if (e.off == reg::DRC_CMD_WORD) word = e.val;
-            if (e.off == reg::DRC_CMD) {
-                if (e.val == 0) {
-                    out("sidle %s\n", cmd_id.c_str());
-                } else {
-                    const tov::sim::DramCommand c = tov::sim::decode_command(e.val, word);
-                    out("s%s %s\n", short_name(c).c_str(), cmd_id.c_str());
-                    if (c.op != tov::sim::DramOp::closing && int(c.cke) != cke) {
-                        cke = c.cke;
-                        out("%d%s\n", cke, cke_id.c_str());
-                    }
+            if (tov::sim::starts_command(e)) {
+                const tov::sim::DramCommand c = tov::sim::decode_command(e.val, word);
+                out("s%s %s\n", short_name(c).c_str(), cmd_id.c_str());
+                if (c.op != tov::sim::DramOp::closing && int(c.cke) != cke) {
+                    cke = c.cke;
+                    out("%d%s\n", cke, cke_id.c_str());
                 }
+            } else if (e.off == reg::DRC_CMD) {
+                out("sidle %s\n", cmd_id.c_str());
             }
         } else if (e.kind == EventKind::load && e.off == reg::DRC_CMD_STATUS) {
             const int d = e.val & 1;
