@@ -51,21 +51,27 @@ RunRequest seeded(RunRequest r, RegisterSeed seed) {
     return r;
 }
 
+// The first table row naming each init routine, with its family.
+std::vector<std::pair<Family, const ConfigEntry*>> first_rows() {
+    std::vector<std::pair<Family, const ConfigEntry*>> out;
+    std::set<InitRoutine> seen;
+    for (Family f : {Family::halden, Family::orlit, Family::varnel}) {
+        const ConfigTable t = family_table(f);
+        for (uint32_t row = 0; row < t.count; ++row)
+            if (seen.insert(t.rows[row].routine).second) out.emplace_back(f, &t.rows[row]);
+    }
+    return out;
+}
+
 }  // namespace
 
 std::vector<Scenario> routine_sweep(RegisterSeed seed) {
     std::vector<Scenario> out;
-    std::set<InitRoutine> seen;
-    for (Family f : {Family::halden, Family::orlit, Family::varnel}) {
-        const ConfigTable t = family_table(f);
-        for (uint32_t row = 0; row < t.count; ++row) {
-            if (!seen.insert(t.rows[row].routine).second) continue;
-            for (uint32_t clock : sweep_clocks())
-                out.push_back({std::string(routine_name(t.rows[row].routine)) + " (" + hex(t.rows[row].id) +
-                                   ") clock " + hex(clock),
-                               seeded(request(t.rows[row].id, clock), seed)});
-        }
-    }
+    for (const auto& first : first_rows())
+        for (uint32_t clock : sweep_clocks())
+            out.push_back({std::string(routine_name(first.second->routine)) + " (" + hex(first.second->id) +
+                               ") clock " + hex(clock),
+                           seeded(request(first.second->id, clock), seed)});
     return out;
 }
 
@@ -86,56 +92,53 @@ std::vector<Scenario> table_sweep(Family f, RegisterSeed seed) {
 
 std::vector<Scenario> fault_sweep(RegisterSeed seed) {
     std::vector<Scenario> out;
-    std::set<InitRoutine> seen;
-    for (Family f : {Family::halden, Family::orlit, Family::varnel}) {
-        const ConfigTable t = family_table(f);
-        for (uint32_t row = 0; row < t.count; ++row) {
-            if (!seen.insert(t.rows[row].routine).second) continue;
-            const uint32_t id = t.rows[row].id;
-            for (uint32_t clock : {0u, 10u}) {
-                const std::string base = std::string(routine_name(t.rows[row].routine)) + " (" + hex(id) +
-                                         ") clock " + std::to_string(clock) + ": ";
-                // The registers the healthy bring-up reads, for the faults
-                // that act on reads.
-                const RunResult healthy = run_bring_up(seeded(request(id, clock), seed));
-                std::vector<uint32_t> read;
-                for (const Event& e : healthy.events)
-                    if (e.kind == EventKind::load && (read.empty() || read.back() != e.off)) read.push_back(e.off);
+    for (const auto& first : first_rows()) {
+        const Family f = first.first;
+        const ConfigEntry* entry = first.second;
+        const uint32_t id = entry->id;
+        for (uint32_t clock : {0u, 10u}) {
+            const std::string base = std::string(routine_name(entry->routine)) + " (" + hex(id) +
+                                     ") clock " + std::to_string(clock) + ": ";
+            // The registers the healthy bring-up reads, for the faults
+            // that act on reads.
+            const RunResult healthy = run_bring_up(seeded(request(id, clock), seed));
+            std::vector<uint32_t> read;
+            for (const Event& e : healthy.events)
+                if (e.kind == EventKind::load && (read.empty() || read.back() != e.off)) read.push_back(e.off);
 
-                auto add = [&](const std::string& what, RunRequest r) { out.push_back({base + what, r}); };
-                RunRequest r = seeded(request(id, clock), seed);
-                r.chip.cmd_latency = 3;
-                add("command latency 3", r);
-                for (uint32_t n : {1u, 5u, 99u}) {
-                    r = seeded(request(id, clock), seed);
-                    r.chip.cmd_stuck_at = n;
-                    add("command " + std::to_string(n) + " stuck", r);
-                }
+            auto add = [&](const std::string& what, RunRequest r) { out.push_back({base + what, r}); };
+            RunRequest r = seeded(request(id, clock), seed);
+            r.chip.cmd_latency = 3;
+            add("command latency 3", r);
+            for (uint32_t n : {1u, 5u, 99u}) {
                 r = seeded(request(id, clock), seed);
-                r.chip.fb_corrupt[0] = 1;
-                r.chip.fb_corrupt[1] = 0x80000000;
-                add("test slots corrupted", r);
-                r = seeded(request(id, clock), seed);
-                r.chip.unstable.insert(0x828);
-                add("0x828 unstable", r);
-                for (uint32_t off : read)
-                    if (off != 0x828) {
-                        r = seeded(request(id, clock), seed);
-                        r.chip.unstable.insert(off);
-                        add(hex(off) + " unstable", r);
-                        break;
-                    }
-                r = seeded(request(id, clock), seed);
-                for (uint32_t off : read) r.chip.presets[off] = 0x5a5a5a5a ^ (off * 0x01010101u);
-                add("registers preset", r);
-                r = seeded(request(id, clock, f == Family::halden ? 2 : 0), seed);
-                r.no_aux = true;
-                add("no aux region", r);
-                r = seeded(request(id, clock, f == Family::halden ? 3 : 0), seed);
-                r.chip.aux_value = 0xfeedf00d;
-                r.clock.start = 0x100000000ull - 150000;  // low 32 bits wrap within the first waits
-                add("clock about to wrap", r);
+                r.chip.cmd_stuck_at = n;
+                add("command " + std::to_string(n) + " stuck", r);
             }
+            r = seeded(request(id, clock), seed);
+            r.chip.fb_corrupt[0] = 1;
+            r.chip.fb_corrupt[1] = 0x80000000;
+            add("test slots corrupted", r);
+            r = seeded(request(id, clock), seed);
+            r.chip.unstable.insert(0x828);
+            add("0x828 unstable", r);
+            for (uint32_t off : read)
+                if (off != 0x828) {
+                    r = seeded(request(id, clock), seed);
+                    r.chip.unstable.insert(off);
+                    add(hex(off) + " unstable", r);
+                    break;
+                }
+            r = seeded(request(id, clock), seed);
+            for (uint32_t off : read) r.chip.presets[off] = 0x5a5a5a5a ^ (off * 0x01010101u);
+            add("registers preset", r);
+            r = seeded(request(id, clock, f == Family::halden ? 2 : 0), seed);
+            r.no_aux = true;
+            add("no aux region", r);
+            r = seeded(request(id, clock, f == Family::halden ? 3 : 0), seed);
+            r.chip.aux_value = 0xfeedf00d;
+            r.clock.start = 0x100000000ull - 150000;  // low 32 bits wrap within the first waits
+            add("clock about to wrap", r);
         }
     }
     for (uint32_t id : {0x30000999u, 0x1000999u, 0x999u, 0x2000000u, 0x10000u, 0xffffffffu})
