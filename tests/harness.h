@@ -32,7 +32,7 @@ inline RunResult run(uint32_t config_id, uint32_t clock_index, uint32_t power_mo
 }
 
 // A chip whose every mapped register starts at a random value drawn from the
-// run's seed (TOV_SEED or the fixed default) for this ID, clock and power
+// run's rng_seed (TOV_SEED or the fixed default) for this ID, clock and power
 // mode; the presets already in `chip` stay. A model of the run reads its
 // start values from the returned presets.
 inline sim::ChipConfig random_chip(uint32_t config_id, uint32_t clock_index, uint32_t power_mode = 0,

@@ -1,7 +1,7 @@
 // The random register file the sequence tests, the fault matrix and the image
-// sweep start from: repeatable for a seed, different per scenario, every
+// sweep start from: repeatable for an rng_seed, different per scenario, every
 // register of the map covered, a test's own presets kept. A failing test
-// names the seed, so that TOV_SEED repeats its register contents.
+// names the rng_seed, so that TOV_SEED repeats its register contents.
 #include <cstdlib>
 #include <set>
 
@@ -12,11 +12,11 @@
 namespace tov::test {
 namespace {
 
-// Prints the seed after every failed test.
+// Prints the rng_seed after every failed test.
 class SeedNote : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo& t) override {
         if (t.result() != nullptr && t.result()->Failed())
-            std::printf("[ seed     ] %s.%s: %s\n", t.test_suite_name(), t.name(),
+            std::printf("[ rng_seed     ] %s.%s: %s\n", t.test_suite_name(), t.name(),
                         sim::seed_note(sim::register_seed()).c_str());
     }
 };
@@ -73,7 +73,7 @@ TEST(RandomRegisters, SeedFromTheEnvironment) {
     EXPECT_NE(sim::seed_note(0xabc).find("TOV_SEED=0xabc"), std::string::npos);
 }
 
-// The sweeps run on the random register file of their seed, or on zeros.
+// The sweeps run on the random register file of their rng_seed, or on zeros.
 TEST(RandomRegisters, SweepsStartFromTheSeededFile) {
     const auto seeded = sim::image::table_sweep(Family::varnel, 77);
     const auto zero = sim::image::table_sweep(Family::varnel, std::nullopt);

@@ -45,9 +45,9 @@ std::vector<uint32_t> sweep_clocks() {
     return clocks;
 }
 
-// A request on a chip of random register contents (or zeros without a seed).
-RunRequest seeded(RunRequest r, RegisterSeed seed) {
-    if (seed) add_random_registers(r.chip, *seed, scenario_key(r.config_id, r.clock_index, r.power_mode));
+// A request on a chip of random register contents (or zeros without an rng_seed).
+RunRequest seeded(RunRequest r, RegisterSeed rng_seed) {
+    if (rng_seed) add_random_registers(r.chip, *rng_seed, scenario_key(r.config_id, r.clock_index, r.power_mode));
     return r;
 }
 
@@ -65,17 +65,17 @@ std::vector<std::pair<Family, const ConfigEntry*>> first_rows() {
 
 }  // namespace
 
-std::vector<Scenario> routine_sweep(RegisterSeed seed) {
+std::vector<Scenario> routine_sweep(RegisterSeed rng_seed) {
     std::vector<Scenario> out;
     for (const auto& first : first_rows())
         for (uint32_t clock : sweep_clocks())
             out.push_back({std::string(routine_name(first.second->routine)) + " (" + hex(first.second->id) +
                                ") clock " + hex(clock),
-                           seeded(request(first.second->id, clock), seed)});
+                           seeded(request(first.second->id, clock), rng_seed)});
     return out;
 }
 
-std::vector<Scenario> table_sweep(Family f, RegisterSeed seed) {
+std::vector<Scenario> table_sweep(Family f, RegisterSeed rng_seed) {
     std::vector<Scenario> out;
     const ConfigTable t = family_table(f);
     const uint32_t modes = f == Family::halden ? 5 : 1;
@@ -83,14 +83,14 @@ std::vector<Scenario> table_sweep(Family f, RegisterSeed seed) {
     for (uint32_t row = 0; row < t.count; ++row)
         for (uint32_t clock : clocks)
             for (uint32_t pm = 0; pm < modes; ++pm) {
-                RunRequest r = seeded(request(t.rows[row].id, clock, pm), seed);
+                RunRequest r = seeded(request(t.rows[row].id, clock, pm), rng_seed);
                 r.chip.aux_value = 0x5a5a0000 | row;
                 out.push_back({hex(r.config_id) + " clock " + hex(clock) + " power " + std::to_string(pm), r});
             }
     return out;
 }
 
-std::vector<Scenario> fault_sweep(RegisterSeed seed) {
+std::vector<Scenario> fault_sweep(RegisterSeed rng_seed) {
     std::vector<Scenario> out;
     for (const auto& first : first_rows()) {
         const Family f = first.first;
@@ -101,48 +101,48 @@ std::vector<Scenario> fault_sweep(RegisterSeed seed) {
                                      ") clock " + std::to_string(clock) + ": ";
             // The registers the healthy bring-up reads, for the faults
             // that act on reads.
-            const RunResult healthy = run_bring_up(seeded(request(id, clock), seed));
+            const RunResult healthy = run_bring_up(seeded(request(id, clock), rng_seed));
             std::vector<uint32_t> read;
             for (const Event& e : healthy.events)
                 if (e.kind == EventKind::load && (read.empty() || read.back() != e.off)) read.push_back(e.off);
 
             auto add = [&](const std::string& what, RunRequest r) { out.push_back({base + what, r}); };
-            RunRequest r = seeded(request(id, clock), seed);
+            RunRequest r = seeded(request(id, clock), rng_seed);
             r.chip.cmd_latency = 3;
             add("command latency 3", r);
             for (uint32_t n : {1u, 5u, 99u}) {
-                r = seeded(request(id, clock), seed);
+                r = seeded(request(id, clock), rng_seed);
                 r.chip.cmd_stuck_at = n;
                 add("command " + std::to_string(n) + " stuck", r);
             }
-            r = seeded(request(id, clock), seed);
+            r = seeded(request(id, clock), rng_seed);
             r.chip.fb_corrupt[0] = 1;
             r.chip.fb_corrupt[1] = 0x80000000;
             add("test slots corrupted", r);
-            r = seeded(request(id, clock), seed);
+            r = seeded(request(id, clock), rng_seed);
             r.chip.unstable.insert(0x828);
             add("0x828 unstable", r);
             for (uint32_t off : read)
                 if (off != 0x828) {
-                    r = seeded(request(id, clock), seed);
+                    r = seeded(request(id, clock), rng_seed);
                     r.chip.unstable.insert(off);
                     add(hex(off) + " unstable", r);
                     break;
                 }
-            r = seeded(request(id, clock), seed);
+            r = seeded(request(id, clock), rng_seed);
             for (uint32_t off : read) r.chip.presets[off] = 0x5a5a5a5a ^ (off * 0x01010101u);
             add("registers preset", r);
-            r = seeded(request(id, clock, f == Family::halden ? 2 : 0), seed);
+            r = seeded(request(id, clock, f == Family::halden ? 2 : 0), rng_seed);
             r.no_aux = true;
             add("no aux region", r);
-            r = seeded(request(id, clock, f == Family::halden ? 3 : 0), seed);
+            r = seeded(request(id, clock, f == Family::halden ? 3 : 0), rng_seed);
             r.chip.aux_value = 0xfeedf00d;
             r.clock.start = 0x100000000ull - 150000;  // low 32 bits wrap within the first waits
             add("clock about to wrap", r);
         }
     }
     for (uint32_t id : {0x30000999u, 0x1000999u, 0x999u, 0x2000000u, 0x10000u, 0xffffffffu})
-        for (uint32_t clock : {0u, 10u}) out.push_back({"unlisted " + hex(id) + " clock " + std::to_string(clock), seeded(request(id, clock), seed)});
+        for (uint32_t clock : {0u, 10u}) out.push_back({"unlisted " + hex(id) + " clock " + std::to_string(clock), seeded(request(id, clock), rng_seed)});
     return out;
 }
 

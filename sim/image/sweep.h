@@ -27,17 +27,17 @@ RunRequest request(uint32_t config_id, uint32_t clock_index, uint32_t power_mode
 std::vector<uint32_t> every_reserved_clock();
 
 // The chips of a sweep start from random register contents drawn from
-// `seed` (sim/random_registers.h), one draw per scenario; std::nullopt keeps
+// `rng_seed` (sim/random_registers.h), one draw per scenario; std::nullopt keeps
 // every register at 0.
 using RegisterSeed = std::optional<uint64_t>;
 
 // Every ID of the family's table at clock_index 0..13 and the reserved
 // values; the first family also at every power mode 0..4.
-std::vector<Scenario> table_sweep(Family f, RegisterSeed seed = register_seed());
+std::vector<Scenario> table_sweep(Family f, RegisterSeed rng_seed = register_seed());
 
 // Every init routine through the first row naming it, at clock_index 0..13
 // and the reserved values (which select its forms), power mode 0.
-std::vector<Scenario> routine_sweep(RegisterSeed seed = register_seed());
+std::vector<Scenario> routine_sweep(RegisterSeed rng_seed = register_seed());
 
 // Every init routine (the first row naming it) at clock_index 0 and 10 under
 // each fault the chip model can inject: command latency, a stuck command,
@@ -45,7 +45,7 @@ std::vector<Scenario> routine_sweep(RegisterSeed seed = register_seed());
 // aux region (aux_base 0), and the virtual clock about to wrap its low 32
 // bits. Also IDs
 // that no table lists and IDs outside the families.
-std::vector<Scenario> fault_sweep(RegisterSeed seed = register_seed());
+std::vector<Scenario> fault_sweep(RegisterSeed rng_seed = register_seed());
 
 // The host run without the trace sink's events (message, delay notes),
 // which the image's silent sink never produces.
