@@ -18,7 +18,6 @@ struct RowCase {
     uint32_t size_out;
 };
 
-constexpr uint32_t MiB = 0x100000;
 
 // Rows as the case tables give them (A, E, B, MR, R, 0x890 field).
 const RowCase row_cases[] = {

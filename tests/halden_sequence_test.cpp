@@ -11,7 +11,6 @@
 namespace tov::test {
 namespace {
 
-constexpr uint32_t MiB = 0x100000;
 
 size_t count_of(const std::vector<std::string>& v, const std::string& what) {
     return static_cast<size_t>(std::count(v.begin(), v.end(), what));

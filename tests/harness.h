@@ -53,6 +53,20 @@ inline MemInitParams routine_record(uint32_t clock_index, uint32_t mem_size, uin
 }
 
 // Compact form of every event ("W 810 26a0936", "R 828 1", "T 1", "M 2", "A 0", "X msg").
+constexpr uint32_t MiB = 0x100000;
+
+// The tick counts of the run's busy-waits, in order.
+inline std::vector<uint32_t> tick_delays(const RunResult& res) {
+    std::vector<uint32_t> out;
+    for (const Event& e : res.events)
+        if (e.kind == EventKind::delay_ticks) out.push_back(e.val);
+    return out;
+}
+
+// First and last of a list; a marker no register holds when it is empty.
+inline uint32_t first(const std::vector<uint32_t>& v) { return v.empty() ? 0xdeadbeef : v.front(); }
+inline uint32_t last(const std::vector<uint32_t>& v) { return v.empty() ? 0xdeadbeef : v.back(); }
+
 inline std::vector<std::string> trace_of(const RunResult& r) { return sim::compact(r.events); }
 
 // Stores only, as (offset, value).

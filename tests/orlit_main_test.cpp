@@ -25,14 +25,7 @@ std::string r(uint32_t off, uint32_t v) {
 }
 std::string t(uint32_t n) { return "T " + std::to_string(n); }
 
-std::vector<uint32_t> tick_delays(const RunResult& res) {
-    std::vector<uint32_t> out;
-    for (const Event& e : res.events)
-        if (e.kind == EventKind::delay_ticks) out.push_back(e.val);
-    return out;
-}
 
-uint32_t last(const std::vector<uint32_t>& v) { return v.empty() ? 0xdeadbeef : v.back(); }
 
 }  // namespace
 

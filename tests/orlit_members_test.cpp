@@ -10,15 +10,7 @@
 namespace tov::test {
 namespace {
 
-uint32_t last(const std::vector<uint32_t>& v) { return v.empty() ? 0xdeadbeef : v.back(); }
-uint32_t first(const std::vector<uint32_t>& v) { return v.empty() ? 0xdeadbeef : v.front(); }
 
-std::vector<uint32_t> tick_delays(const RunResult& res) {
-    std::vector<uint32_t> out;
-    for (const Event& e : res.events)
-        if (e.kind == EventKind::delay_ticks) out.push_back(e.val);
-    return out;
-}
 
 // Store index of the first store to `off`, or -1.
 long store_index(const RunResult& res, uint32_t off) {

@@ -18,7 +18,6 @@ namespace reg = tov::reg;
 
 namespace {
 
-constexpr uint32_t fill = tov::sim::fill_word;
 
 std::string printable(const std::string& msg) {
     std::string o;
@@ -51,7 +50,7 @@ std::string read_text(const Step& s, const std::vector<Event>& ev) {
 
 // Unwritten record fields still hold the fill word the run started with.
 std::string field_text(uint32_t v, const char* unit = "") {
-    if (v == fill) return strf("not written (still 0x%08x)", fill);
+    if (v == tov::sim::fill_word) return strf("not written (still 0x%08x)", tov::sim::fill_word);
     return strf("%u%s", v, unit);
 }
 
@@ -149,10 +148,10 @@ void print_text(const Bringup& b) {
     else
         out("clock_index    %s%s\n", clock_text(p.clock_index).c_str(), b.executed ? " given, unchanged by dispatch" : "");
     out("memory clock   %s\n", field_text(p.mem_clock_khz, " kHz").c_str());
-    if (p.mem_size_out == fill) out("memory size    %s\n", field_text(fill).c_str());
+    if (p.mem_size_out == tov::sim::fill_word) out("memory size    %s\n", field_text(tov::sim::fill_word).c_str());
     else out("memory size    %s (0x%x)\n", size_text(p.mem_size_out).c_str(), p.mem_size_out);
     out("map value      %s\n", field_text(p.map_value).c_str());
-    if (p.mem_size == fill) out("record         mem_size, bus_flag and mode_flag not written\n");
+    if (p.mem_size == tov::sim::fill_word) out("record         mem_size, bus_flag and mode_flag not written\n");
     else out("record         mem_size 0x%x, bus_flag %u, mode_flag %u\n", p.mem_size, p.bus_flag, p.mode_flag);
     out("bus            %zu loads, %zu stores, %zu DRAM command%s, %zu delays, %zu messages\n", a.loads, a.stores,
         a.commands.size(), a.commands.size() == 1 ? "" : "s", a.delays, a.messages);

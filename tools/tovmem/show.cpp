@@ -12,7 +12,6 @@ namespace tovmem {
 
 namespace {
 
-constexpr uint32_t fill = tov::sim::fill_word;
 
 const char* result_text(int32_t r) { return r == 1 ? "memory up" : r == 0 ? "failed" : "register failure"; }
 
@@ -94,17 +93,17 @@ Command add_show(CLI::App& app) {
                     const double time = ms(r.end_time - r.start_time);
                     if (jsonl) {
                         nlohmann::ordered_json j{{"clock_index", c}, {"after_dispatch", p.clock_index}};
-                        j["mem_clock_khz"] = p.mem_clock_khz == fill ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_clock_khz);
-                        j["mem_size_out"] = p.mem_size_out == fill ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_size_out);
-                        j["map_value"] = p.map_value == fill ? nlohmann::ordered_json() : nlohmann::ordered_json(p.map_value);
+                        j["mem_clock_khz"] = p.mem_clock_khz == tov::sim::fill_word ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_clock_khz);
+                        j["mem_size_out"] = p.mem_size_out == tov::sim::fill_word ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_size_out);
+                        j["map_value"] = p.map_value == tov::sim::fill_word ? nlohmann::ordered_json() : nlohmann::ordered_json(p.map_value);
                         j["ret"] = r.ret;
                         j["elapsed"] = r.end_time - r.start_time;
                         j["commands"] = r.commands;
                         out("%s\n", j.dump().c_str());
                     } else {
-                        const std::string khz = p.mem_clock_khz == fill ? "not written" : strf("%u kHz", p.mem_clock_khz);
-                        const std::string size = p.mem_size_out == fill ? "not written" : size_text(p.mem_size_out);
-                        const std::string map = p.map_value == fill ? "-" : strf("%u", p.map_value);
+                        const std::string khz = p.mem_clock_khz == tov::sim::fill_word ? "not written" : strf("%u kHz", p.mem_clock_khz);
+                        const std::string size = p.mem_size_out == tov::sim::fill_word ? "not written" : size_text(p.mem_size_out);
+                        const std::string map = p.map_value == tov::sim::fill_word ? "-" : strf("%u", p.map_value);
                         out("%11s  %10s  %12s  %-11s  %3s  %-18s  %10.3f\n", clock_text(c).c_str(),
                             clock_text(p.clock_index).c_str(), khz.c_str(), size.c_str(), map.c_str(),
                             strf("%d %s", r.ret, result_text(r.ret)).c_str(), time);
