@@ -1,4 +1,5 @@
-// Renderings of a simulated bus trace: JSON lines for programs, a compact
+// Renderings of a simulated bus trace: JSON lines for programs (read back by
+// sim/trace_read.h), a compact
 // one-line-per-event form for tests, and DRAM commands for people.
 #pragma once
 

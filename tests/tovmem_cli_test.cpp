@@ -544,7 +544,7 @@ TEST(TovmemCli, DiffShowsDifferingStoresAndInsertedSteps) {
 
     // Decoded commands on differing command words; the same from trace files.
     const Outcome cmd = tovmem("diff --config 0x3000099 --config 0x3000002 --clock 10");
-    EXPECT_TRUE(has(cmd.out, "0x824 := 0x000f0032  [DRAM command 9: mode register set: CAS latency 3, burst 4, count 15]"))
+    EXPECT_TRUE(has(cmd.out, "0x824 := 0x000f0032  [DRAM command 9: mode register set: CAS latency 3, burst 4, count 15 (word 0xf0032)]"))
         << cmd.out;
     const TempFile a(bus_only(tovmem("run --config 0x3000099 --clock 10 --format jsonl").out));
     const TempFile b(tovmem("run --config 0x3000002 --clock 10 --format jsonl").out);
@@ -560,7 +560,7 @@ TEST(TovmemCli, DiffOfAStuckRunListsTheStepsItNeverReached) {
     const Outcome o = tovmem("diff " + healthy.path + " " + stuck.path);
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(has(o.out, "- ")) << o.out;
-    EXPECT_TRUE(has(o.out, "[DRAM command 10: closing command, count 200]"));
+    EXPECT_TRUE(has(o.out, "[DRAM command 10: closing command, count 200 (word 0x"));
     EXPECT_TRUE(has(o.out, "B: result 0,"));
     // The polls of the stuck command are B's extra steps; the alignment keeps
     // every earlier command paired.

@@ -72,6 +72,25 @@ const CommandInfo* Analysis::command_at(size_t step) const {
     return nullptr;
 }
 
+std::string loads_text(uint32_t n) { return strf("%u load%s", n, n == 1 ? "" : "s"); }
+
+std::string step_text(const Step& s, const std::vector<tov::sim::Event>& events) {
+    switch (s.kind) {
+    case StepKind::store: return strf("write  %s := 0x%08x", reg_label(s.off).c_str(), s.val);
+    case StepKind::read:
+        if (s.settled) return strf("read   %s  = 0x%08x  (%s)", reg_label(s.off).c_str(), s.val, loads_text(s.loads).c_str());
+        return strf("read   %s  never settled: %s without three agreeing, last 0x%08x", reg_label(s.off).c_str(),
+                    loads_text(s.loads).c_str(), events[s.last].val);
+    case StepKind::aux_read: return strf("read   %-20s = 0x%08x  (aux_base)", "AUX", s.val);
+    case StepKind::other: break;
+    }
+    return {};
+}
+
+std::string command_text(const CommandInfo& c) {
+    return strf("DRAM command %d: %s (word 0x%x)", c.number, describe(c.cmd).c_str(), c.cmd.word);
+}
+
 Analysis analyse(const tov::sim::RunResult& r) {
     Analysis a;
     const auto& ev = r.events;

@@ -71,6 +71,16 @@ struct Analysis {
 
 Analysis analyse(const tov::sim::RunResult& r);
 
+// The one rendering of a bus step that run and diff print:
+//   "write  DRC_CFG        0x810 := 0x0026a093"
+//   "read   DRC_CMD_STATUS 0x828  = 0x00000001  (6 loads)"
+//   "read   BLK_43C        0x43c  never settled: 32 loads without three agreeing, last 0x00000001"
+//   "read   AUX                  = 0x00000000  (aux_base)"
+std::string step_text(const Step& s, const std::vector<tov::sim::Event>& events);
+std::string loads_text(uint32_t n);  // "1 load", "6 loads"
+// "DRAM command 5: mode register set: CAS latency 3, burst 4, DLL reset, count 2 (word 0x20132)"
+std::string command_text(const CommandInfo& c);
+
 // Why a failed bring-up failed, in one sentence, from its bus events; empty
 // when the run returned 1.
 std::string cause_of(const tov::sim::RunResult& r, const Analysis& a);

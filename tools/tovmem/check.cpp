@@ -15,122 +15,186 @@ using tov::sim::DramOp;
 
 namespace {
 
-constexpr const char* rule_names[] = {
-    "cke-low-first",      "cke-high-200us", "precharge-before-mrs", "emrs-before-dll-reset",
-    "precharge-after-dll-reset", "two-refreshes", "final-mrs", "dll-reset-200-cycles", "cas-latency",
-};
-constexpr size_t rule_count = sizeof rule_names / sizeof rule_names[0];
-
 bool is_mode(const DramCommand& c) { return c.op == DramOp::mode_register || c.op == DramOp::extended_mode_register; }
 bool is_precharge_all(const DramCommand& c) { return c.op == DramOp::precharge && c.all_banks(); }
+bool raises_cke(const DramCommand& c) { return c.cke && c.op != DramOp::closing; }
+bool is_dll_reset(const DramCommand& c) { return c.op == DramOp::mode_register && c.dll_reset(); }
 
 std::string cmd_ref(const CommandInfo& c) { return strf("command %d (%s)", c.number, describe(c.cmd).c_str()); }
+
+// A bring-up's command list as the rules read it: positions of the first
+// command matching a predicate, the list's length when none does.
+struct Commands {
+    const std::vector<CommandInfo>& list;
+    uint32_t khz;  // memory clock, 0 when not reported
+    size_t n() const { return list.size(); }
+    const CommandInfo& operator[](size_t i) const { return list[i]; }
+    template <typename Pred>
+    size_t find(size_t from, Pred pred) const {
+        for (size_t i = from; i < n(); ++i)
+            if (pred(list[i].cmd)) return i;
+        return n();
+    }
+    size_t dll_reset() const { return find(0, is_dll_reset); }
+    // The precharge all after the DLL reset.
+    size_t precharge_after_reset() const {
+        const size_t reset = dll_reset();
+        return reset == n() ? n() : find(reset + 1, is_precharge_all);
+    }
+};
+
+struct Finding {
+    Verdict verdict;
+    std::string text;
+};
+Finding pass(std::string t) { return {Verdict::pass, std::move(t)}; }
+Finding fail(std::string t) { return {Verdict::fail, std::move(t)}; }
+Finding pass_if(bool ok, std::string t) { return {ok ? Verdict::pass : Verdict::fail, std::move(t)}; }
+
+// CKE: a command with the clock enable low comes before the first one that raises it.
+Finding cke_low_first(const Commands& c) {
+    const size_t high = c.find(0, raises_cke);
+    const size_t low = c.find(0, [](const DramCommand& d) { return !d.cke; });
+    if (high == c.n()) return fail("no command raises CKE");
+    if (low < high) return pass(strf("CKE low in command %d, high from command %d", c[low].number, c[high].number));
+    return fail(strf("%s raises CKE with no CKE-low command before it", cmd_ref(c[high]).c_str()));
+}
+
+// The long NOP with CKE high: at least 200 us of stable clock before the first real command.
+Finding cke_high_200us(const Commands& c) {
+    const size_t wait = c.find(0, [](const DramCommand& d) { return d.op == DramOp::nop && d.cke; });
+    if (wait == c.n()) return fail("no NOP with CKE high");
+    const uint32_t count = c[wait].cmd.count;
+    if (c.khz == 0) return {Verdict::not_applicable, strf("count %u cycles, but the run reported no memory clock", count)};
+    const double us = count * 1000.0 / c.khz;
+    return pass_if(us >= 200.0, strf("command %d: count %u cycles at %u kHz = %.1f us (need 200 us)", c[wait].number,
+                                     count, c.khz, us));
+}
+
+// Precharge all between CKE high and the first mode register.
+Finding precharge_before_mrs(const Commands& c) {
+    const size_t high = c.find(0, raises_cke);
+    const size_t first_mode = c.find(0, is_mode);
+    const size_t pre = c.find(high == c.n() ? 0 : high, is_precharge_all);
+    if (first_mode == c.n()) return fail("no mode register set");
+    if (pre < first_mode)
+        return pass(strf("precharge all in command %d, first mode register in command %d", c[pre].number,
+                         c[first_mode].number));
+    return fail(strf("%s comes without a precharge all before it", cmd_ref(c[first_mode]).c_str()));
+}
+
+// Extended mode register with the DLL enabled, then the mode register with DLL reset.
+Finding emrs_before_dll_reset(const Commands& c) {
+    const size_t reset = c.dll_reset();
+    const size_t emrs =
+        c.find(0, [](const DramCommand& d) { return d.op == DramOp::extended_mode_register && !d.dll_disabled(); });
+    if (reset == c.n()) return fail("no mode register set with DLL reset");
+    if (emrs < reset)
+        return pass(strf("EMRS (DLL enabled) in command %d, DLL reset in command %d", c[emrs].number, c[reset].number));
+    return fail(strf("%s comes without an EMRS enabling the DLL before it", cmd_ref(c[reset]).c_str()));
+}
+
+// Precharge all after the DLL reset.
+Finding precharge_after_dll_reset(const Commands& c) {
+    const size_t reset = c.dll_reset();
+    const size_t pre = c.precharge_after_reset();
+    if (reset == c.n()) return fail("no mode register set with DLL reset");
+    if (pre < c.n()) return pass(strf("command %d", c[pre].number));
+    return fail(strf("no precharge all after the DLL reset (command %d)", c[reset].number));
+}
+
+// At least two auto refreshes after that precharge all.
+Finding two_refreshes(const Commands& c) {
+    const size_t pre = c.precharge_after_reset();
+    if (pre == c.n()) return fail("no precharge all after the DLL reset to refresh after");
+    size_t refreshes = 0;
+    for (size_t i = pre + 1; i < c.n(); ++i) refreshes += c[i].cmd.op == DramOp::auto_refresh;
+    if (refreshes >= 2) return pass(strf("%zu auto refreshes after command %d", refreshes, c[pre].number));
+    return fail(strf("%zu auto refresh%s after the precharge all of command %d", refreshes, refreshes == 1 ? "" : "es",
+                     c[pre].number));
+}
+
+// The last mode register: without DLL reset, after the refreshes, same CAS latency and burst.
+Finding final_mrs(const Commands& c) {
+    const size_t n = c.n(), reset = c.dll_reset();
+    size_t last_mrs = n, last_refresh = n;
+    for (size_t i = 0; i < n; ++i)
+        if (c[i].cmd.op == DramOp::mode_register) last_mrs = i;
+    for (size_t i = (reset < n ? reset + 1 : n); i < n; ++i)
+        if (c[i].cmd.op == DramOp::auto_refresh) last_refresh = i;
+    if (reset == n || last_mrs == n) return fail("no mode register set with DLL reset to repeat");
+    const DramCommand& a = c[reset].cmd;
+    const DramCommand& b = c[last_mrs].cmd;
+    if (last_mrs == reset || b.dll_reset())
+        return fail(strf("the last mode register set, %s, resets the DLL", cmd_ref(c[last_mrs]).c_str()));
+    if (last_refresh == n || last_mrs < last_refresh)
+        return fail(strf("%s comes before the auto refreshes", cmd_ref(c[last_mrs]).c_str()));
+    if (a.cas_latency_tenths() != b.cas_latency_tenths() || a.burst_length() != b.burst_length() ||
+        a.burst_interleaved() != b.burst_interleaved())
+        return fail(strf("command %d sets 0x%x, the DLL reset set 0x%x: CAS latency or burst differ", c[last_mrs].number,
+                         b.address, a.address));
+    return pass(strf("command %d: CAS latency %s, burst %u, as with the DLL reset", c[last_mrs].number,
+                     cas_latency_text(b).c_str(), b.burst_length()));
+}
+
+// 200 clock cycles from the DLL reset to the first access: the counts of the
+// DLL reset and every later command up to the first access (or the end of the list).
+Finding dll_reset_200_cycles(const Commands& c) {
+    const size_t reset = c.dll_reset();
+    if (reset == c.n()) return fail("no mode register set with DLL reset");
+    uint64_t cycles = 0;
+    size_t i = reset;
+    for (; i < c.n() && !c[i].cmd.is_access(); ++i) cycles += c[i].cmd.count;
+    return pass_if(cycles >= 200,
+                   strf("%llu cycles from the DLL reset (command %d) to %s", static_cast<unsigned long long>(cycles),
+                        c[reset].number,
+                        i < c.n() ? strf("the access of command %d", c[i].number).c_str() : "the end of the command list"));
+}
+
+// CAS latency: DDR defines 2, 2.5 and 3.
+Finding cas_latency(const Commands& c) {
+    std::string bad, seen;
+    for (const CommandInfo& ci : c.list) {
+        if (ci.cmd.op != DramOp::mode_register) continue;
+        const uint32_t cl = ci.cmd.cas_latency_tenths();
+        const std::string t = cas_latency_text(ci.cmd);
+        if (seen.find(t) == std::string::npos) seen += (seen.empty() ? "" : ", ") + t;
+        if (cl != 20 && cl != 25 && cl != 30)
+            bad += strf("%scommand %d CAS latency %s", bad.empty() ? "" : ", ", ci.number, t.c_str());
+    }
+    if (seen.empty()) return fail("no mode register set");
+    if (bad.empty()) return pass("CAS latency " + seen);
+    return fail(bad + " (DDR allows 2, 2.5 and 3)");
+}
+
+struct Rule {
+    const char* name;
+    Finding (*check)(const Commands&);
+};
+
+// In power-up order.
+constexpr Rule rules[] = {
+    {"cke-low-first", cke_low_first},
+    {"cke-high-200us", cke_high_200us},
+    {"precharge-before-mrs", precharge_before_mrs},
+    {"emrs-before-dll-reset", emrs_before_dll_reset},
+    {"precharge-after-dll-reset", precharge_after_dll_reset},
+    {"two-refreshes", two_refreshes},
+    {"final-mrs", final_mrs},
+    {"dll-reset-200-cycles", dll_reset_200_cycles},
+    {"cas-latency", cas_latency},
+};
+constexpr size_t rule_count = sizeof rules / sizeof rules[0];
 
 }  // namespace
 
 std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& cmds, uint32_t khz) {
+    const Commands c{cmds, khz};
     std::vector<RuleResult> out;
-    auto pass = [&](const char* n, std::string f) { out.push_back({n, Verdict::pass, std::move(f)}); };
-    auto fail = [&](const char* n, std::string f) { out.push_back({n, Verdict::fail, std::move(f)}); };
-    auto na = [&](const char* n, std::string f) { out.push_back({n, Verdict::not_applicable, std::move(f)}); };
-    const size_t n = cmds.size();
-    auto find = [&](size_t from, auto pred) {
-        for (size_t i = from; i < n; ++i)
-            if (pred(cmds[i].cmd)) return i;
-        return n;
-    };
-
-    // CKE: a command with the clock enable low comes before the first one that raises it.
-    const size_t high = find(0, [](const DramCommand& c) { return c.cke && c.op != DramOp::closing; });
-    const size_t low = find(0, [](const DramCommand& c) { return !c.cke; });
-    if (high == n) fail(rule_names[0], "no command raises CKE");
-    else if (low < high) pass(rule_names[0], strf("CKE low in command %d, high from command %d", cmds[low].number, cmds[high].number));
-    else fail(rule_names[0], strf("%s raises CKE with no CKE-low command before it", cmd_ref(cmds[high]).c_str()));
-
-    // The long NOP with CKE high: at least 200 us of stable clock before the first real command.
-    const size_t wait = find(0, [](const DramCommand& c) { return c.op == DramOp::nop && c.cke; });
-    if (wait == n) {
-        fail(rule_names[1], "no NOP with CKE high");
-    } else if (khz == 0) {
-        na(rule_names[1], strf("count %u cycles, but the run reported no memory clock", cmds[wait].cmd.count));
-    } else {
-        const double us = cmds[wait].cmd.count * 1000.0 / khz;
-        const std::string f = strf("command %d: count %u cycles at %u kHz = %.1f us (need 200 us)", cmds[wait].number,
-                                   cmds[wait].cmd.count, khz, us);
-        if (us >= 200.0) pass(rule_names[1], f);
-        else fail(rule_names[1], f);
+    for (const Rule& rule : rules) {
+        Finding f = rule.check(c);
+        out.push_back({rule.name, f.verdict, std::move(f.text)});
     }
-
-    // Precharge all between CKE high and the first mode register.
-    const size_t first_mode = find(0, is_mode);
-    const size_t pre = find(high == n ? 0 : high, is_precharge_all);
-    if (first_mode == n) fail(rule_names[2], "no mode register set");
-    else if (pre < first_mode) pass(rule_names[2], strf("precharge all in command %d, first mode register in command %d", cmds[pre].number, cmds[first_mode].number));
-    else fail(rule_names[2], strf("%s comes without a precharge all before it", cmd_ref(cmds[first_mode]).c_str()));
-
-    // Extended mode register with the DLL enabled, then the mode register with DLL reset.
-    const size_t reset = find(0, [](const DramCommand& c) { return c.op == DramOp::mode_register && c.dll_reset(); });
-    const size_t emrs = find(0, [](const DramCommand& c) { return c.op == DramOp::extended_mode_register && !c.dll_disabled(); });
-    if (reset == n) fail(rule_names[3], "no mode register set with DLL reset");
-    else if (emrs < reset) pass(rule_names[3], strf("EMRS (DLL enabled) in command %d, DLL reset in command %d", cmds[emrs].number, cmds[reset].number));
-    else fail(rule_names[3], strf("%s comes without an EMRS enabling the DLL before it", cmd_ref(cmds[reset]).c_str()));
-
-    // Precharge all after the DLL reset, then at least two auto refreshes.
-    const size_t pre2 = reset == n ? n : find(reset + 1, is_precharge_all);
-    if (reset == n) fail(rule_names[4], "no mode register set with DLL reset");
-    else if (pre2 < n) pass(rule_names[4], strf("command %d", cmds[pre2].number));
-    else fail(rule_names[4], strf("no precharge all after the DLL reset (command %d)", cmds[reset].number));
-
-    size_t refreshes = 0, last_refresh = n;
-    for (size_t i = (pre2 < n ? pre2 + 1 : n); i < n; ++i) refreshes += cmds[i].cmd.op == DramOp::auto_refresh;
-    for (size_t i = (reset < n ? reset + 1 : n); i < n; ++i)
-        if (cmds[i].cmd.op == DramOp::auto_refresh) last_refresh = i;
-    if (pre2 == n) fail(rule_names[5], "no precharge all after the DLL reset to refresh after");
-    else if (refreshes >= 2) pass(rule_names[5], strf("%zu auto refreshes after command %d", refreshes, cmds[pre2].number));
-    else fail(rule_names[5], strf("%zu auto refresh%s after the precharge all of command %d", refreshes, refreshes == 1 ? "" : "es", cmds[pre2].number));
-
-    // The last mode register: without DLL reset, after the refreshes, same CAS latency and burst.
-    size_t last_mrs = n;
-    for (size_t i = 0; i < n; ++i)
-        if (cmds[i].cmd.op == DramOp::mode_register) last_mrs = i;
-    if (reset == n || last_mrs == n) {
-        fail(rule_names[6], "no mode register set with DLL reset to repeat");
-    } else {
-        const DramCommand& a = cmds[reset].cmd;
-        const DramCommand& b = cmds[last_mrs].cmd;
-        if (last_mrs == reset || b.dll_reset()) fail(rule_names[6], strf("the last mode register set, %s, resets the DLL", cmd_ref(cmds[last_mrs]).c_str()));
-        else if (last_refresh == n || last_mrs < last_refresh) fail(rule_names[6], strf("%s comes before the auto refreshes", cmd_ref(cmds[last_mrs]).c_str()));
-        else if (a.cas_latency_tenths() != b.cas_latency_tenths() || a.burst_length() != b.burst_length() || a.burst_interleaved() != b.burst_interleaved())
-            fail(rule_names[6], strf("command %d sets 0x%x, the DLL reset set 0x%x: CAS latency or burst differ", cmds[last_mrs].number, b.address, a.address));
-        else pass(rule_names[6], strf("command %d: CAS latency %s, burst %u, as with the DLL reset", cmds[last_mrs].number, cas_latency_text(b).c_str(), b.burst_length()));
-    }
-
-    // 200 clock cycles from the DLL reset to the first access: the counts of the
-    // DLL reset and every later command up to the first access (or the end of the list).
-    if (reset == n) {
-        fail(rule_names[7], "no mode register set with DLL reset");
-    } else {
-        uint64_t cycles = 0;
-        size_t i = reset;
-        for (; i < n && !cmds[i].cmd.is_access(); ++i) cycles += cmds[i].cmd.count;
-        const std::string f = strf("%llu cycles from the DLL reset (command %d) to %s", static_cast<unsigned long long>(cycles),
-                                   cmds[reset].number, i < n ? strf("the access of command %d", cmds[i].number).c_str() : "the end of the command list");
-        if (cycles >= 200) pass(rule_names[7], f);
-        else fail(rule_names[7], f);
-    }
-
-    // CAS latency: DDR defines 2, 2.5 and 3.
-    std::string bad, seen;
-    for (const CommandInfo& c : cmds) {
-        if (c.cmd.op != DramOp::mode_register) continue;
-        const uint32_t cl = c.cmd.cas_latency_tenths();
-        const std::string t = cas_latency_text(c.cmd);
-        if (seen.find(t) == std::string::npos) seen += (seen.empty() ? "" : ", ") + t;
-        if (cl != 20 && cl != 25 && cl != 30) bad += strf("%scommand %d CAS latency %s", bad.empty() ? "" : ", ", c.number, t.c_str());
-    }
-    if (seen.empty()) fail(rule_names[8], "no mode register set");
-    else if (bad.empty()) pass(rule_names[8], "CAS latency " + seen);
-    else fail(rule_names[8], bad + " (DDR allows 2, 2.5 and 3)");
     return out;
 }
 
@@ -157,7 +221,7 @@ bool has_power_up_list(const std::vector<CommandInfo>& cmds) {
 constexpr const char* expected_mark = "expected for this family";
 
 bool expected_for_family(const RuleResult& r, tov::Family f, const std::vector<CommandInfo>& cmds) {
-    if (r.verdict != Verdict::fail || std::string_view(r.name) != rule_names[0]) return false;
+    if (r.verdict != Verdict::fail || std::string_view(r.name) != rules[0].name) return false;
     if (f != tov::Family::halden && f != tov::Family::orlit) return false;
     for (const CommandInfo& c : cmds)
         if (c.cmd.cke && c.cmd.op != DramOp::closing) return true;  // CKE is raised: the low level came first
@@ -287,7 +351,7 @@ int check_all(const RunArgs& args, uint32_t khz_override) {
     std::string by_rule;
     for (size_t i = 0; i < rule_count; ++i) {
         if (!per_rule[i]) continue;
-        by_rule += strf("%s%s %zu", by_rule.empty() ? "" : ", ", rule_names[i], per_rule[i]);
+        by_rule += strf("%s%s %zu", by_rule.empty() ? "" : ", ", rules[i].name, per_rule[i]);
         if (per_rule_expected[i]) by_rule += strf(" (%zu expected for their family)", per_rule_expected[i]);
     }
     out("failures by rule: %s\n", by_rule.empty() ? "none" : by_rule.c_str());

@@ -11,10 +11,9 @@
 #include <map>
 #include <memory>
 
-#include <nlohmann/json.hpp>
-
 #include "meminit/hw/regs.h"
 #include "sim/image/image_runner.h"
+#include "sim/trace_read.h"
 #include "tools/tovmem/analysis.h"
 
 namespace tovmem {
@@ -293,25 +292,6 @@ Bringup run_bringup(const RunOptions& o) {
     return b;
 }
 
-namespace {
-
-using nlohmann::json;
-
-uint64_t field(const json& j, const char* key, const std::string& where) {
-    auto it = j.find(key);
-    if (it == j.end() || !it->is_number_integer())
-        usage_fail(where + ": \"" + key + "\" missing or not an integer");
-    return it->is_number_unsigned() ? it->get<uint64_t>() : static_cast<uint64_t>(it->get<int64_t>());
-}
-
-uint32_t field32(const json& j, const char* key, const std::string& where) {
-    const uint64_t v = field(j, key, where);
-    if (v > 0xffffffffull) usage_fail(where + ": \"" + key + "\" is not a 32-bit value");
-    return static_cast<uint32_t>(v);
-}
-
-}  // namespace
-
 Bringup read_trace(std::istream& in, const std::string& name) {
     Bringup b;
     b.source = name;
@@ -335,61 +315,8 @@ Bringup read_trace(std::istream& in, const std::string& name) {
         if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
         const std::string where = name + " line " + std::to_string(n);
         if (has_result) usage_fail(where + ": events after the result line");
-        json j;
-        try {
-            j = json::parse(line);
-        } catch (const json::exception&) {
-            usage_fail(where + ": not a JSON object");
-        }
-        if (!j.is_object() || !j.contains("ev") || !j["ev"].is_string())
-            usage_fail(where + ": not an event object with \"ev\"");
-        const std::string ev = j["ev"];
-        Event e{};
-        if (ev == "result") {
-            tov::sim::RunResult& r = b.r;
-            const auto ret = j.find("ret");
-            if (ret == j.end() || !ret->is_number_integer()) usage_fail(where + ": \"ret\" missing");
-            r.ret = ret->get<int32_t>();
-            tov::MemInitParams& p = r.record;
-            p.config_id = field32(j, "config_id", where);
-            p.clock_index = field32(j, "clock_index", where);
-            p.mem_size = field32(j, "mem_size", where);
-            p.bus_flag = field32(j, "bus_flag", where);
-            p.mode_flag = field32(j, "mode_flag", where);
-            p.power_mode = field32(j, "power_mode", where);
-            p.mem_clock_khz = field32(j, "mem_clock_khz", where);
-            p.mem_size_out = field32(j, "mem_size_out", where);
-            p.map_value = field32(j, "map_value", where);
-            r.end_time = field(j, "t", where);
-            const uint64_t elapsed = field(j, "elapsed", where);
-            r.start_time = r.end_time >= elapsed ? r.end_time - elapsed : 0;
-            if (j.contains("stack_bytes")) {
-                r.from_image = true;
-                r.image.stack_bytes = field32(j, "stack_bytes", where);
-                r.image.instructions = field(j, "instructions", where);
-            }
-            has_result = true;
-            continue;
-        }
-        if (ev == "store" || ev == "load") {
-            e.kind = ev == "store" ? EventKind::store : EventKind::load;
-            e.off = field32(j, "off", where);
-            e.val = field32(j, "val", where);
-        } else if (ev == "aux_load") {
-            e.kind = EventKind::aux_load;
-            e.val = field32(j, "val", where);
-        } else if (ev == "delay_ticks" || ev == "delay_ms") {
-            e.kind = ev == "delay_ticks" ? EventKind::delay_ticks : EventKind::delay_ms;
-            e.val = field32(j, "n", where);
-        } else if (ev == "trace") {
-            e.kind = EventKind::trace;
-            if (!j.contains("msg") || !j["msg"].is_string()) usage_fail(where + ": \"msg\" missing");
-            e.msg = j["msg"].get<std::string>();
-        } else {
-            usage_fail(where + ": unknown event \"" + ev + "\"");
-        }
-        e.time = field(j, "t", where);
-        b.r.events.push_back(std::move(e));
+        const std::string error = tov::sim::read_jsonl_line(line, b.r, has_result);
+        if (!error.empty()) usage_fail(where + ": " + error);
     }
     if (b.r.events.empty() && !has_result) usage_fail(name + ": no events");
     if (!has_result)

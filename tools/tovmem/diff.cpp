@@ -37,7 +37,7 @@ Side prepare(Bringup b) {
         const Step& st = s.a.steps[s.bus[k]];
         if (st.kind != StepKind::store) continue;
         if (const CommandInfo* c = s.a.command_at(s.bus[k])) {
-            pending = strf("DRAM command %d: %s", c->number, describe(c->cmd).c_str());
+            pending = command_text(*c);
             s.command[k] = pending;
         } else if (st.off == tov::reg::DRC_CMD_WORD) {
             s.command[k] = pending;
@@ -48,19 +48,10 @@ Side prepare(Bringup b) {
     return s;
 }
 
-std::string step_text(const Side& s, size_t k) {
+std::string bus_step_text(const Side& s, size_t k) {
     const Step& st = s.a.steps[s.bus[k]];
     const double t = ms(s.b.r.events[st.first].time - s.b.r.start_time);
-    std::string txt;
-    switch (st.kind) {
-    case StepKind::store: txt = strf("write  %s := 0x%08x", reg_label(st.off).c_str(), st.val); break;
-    case StepKind::read:
-        txt = st.settled ? strf("read   %s  = 0x%08x (%u loads)", reg_label(st.off).c_str(), st.val, st.loads)
-                         : strf("read   %s  never settled (%u loads)", reg_label(st.off).c_str(), st.loads);
-        break;
-    case StepKind::aux_read: txt = strf("read   AUX = 0x%08x", st.val); break;
-    case StepKind::other: break;
-    }
+    std::string txt = step_text(st, s.b.r.events);
     if (!s.command[k].empty()) txt += "  [" + s.command[k] + "]";
     return strf("%9.3f  %s", t, txt.c_str());
 }
@@ -83,14 +74,14 @@ int diff(const Side& x, const Side& y) {
     for (const AlignPair& p : pairs) {
         if (p.b < 0) {
             ++only_a;
-            out("- %s\n", step_text(x, p.a).c_str());
+            out("- %s\n", bus_step_text(x, p.a).c_str());
         } else if (p.a < 0) {
             ++only_b;
-            out("+ %s\n", step_text(y, p.b).c_str());
+            out("+ %s\n", bus_step_text(y, p.b).c_str());
         } else if (x.items[p.a].value != y.items[p.b].value) {
             const Step& sa = x.a.steps[x.bus[p.a]];
             (sa.kind == StepKind::store ? stores : reads)++;
-            out("~ %s\n  %s\n", step_text(x, p.a).c_str(), step_text(y, p.b).c_str());
+            out("~ %s\n  %s\n", bus_step_text(x, p.a).c_str(), bus_step_text(y, p.b).c_str());
         } else {
             ++alike;
         }

@@ -36,17 +36,7 @@ const char* caller_status_text(uint32_t status) {
     return "unknown";
 }
 
-std::string loads_text(uint32_t n) { return strf("%u load%s", n, n == 1 ? "" : "s"); }
-
-std::string command_note(const CommandInfo* c) {
-    if (!c) return "";
-    return strf("  DRAM command %d: %s (word 0x%x)", c->number, describe(c->cmd).c_str(), c->cmd.word);
-}
-
-std::string read_text(const Step& s, const std::vector<Event>& ev) {
-    if (s.settled) return strf("= 0x%08x  (%s)", s.val, loads_text(s.loads).c_str());
-    return strf("never settled: %s without three agreeing, last 0x%08x", loads_text(s.loads).c_str(), ev[s.last].val);
-}
+std::string command_note(const CommandInfo* c) { return c ? "  " + command_text(*c) : ""; }
 
 // Unwritten record fields still hold the fill word the run started with.
 std::string field_text(uint32_t v, const char* unit = "") {
@@ -112,7 +102,7 @@ void print_text(const Bringup& b) {
                 break;
             }
             stamp(s.first);
-            out("read   %s  %s", reg_label(s.off).c_str(), read_text(s, ev).c_str());
+            out("%s", step_text(s, ev).c_str());
             for (const FbReadBack& f : a.readbacks)
                 if (f.step == i && f.written)
                     out(f.ok() ? "  test slot %u as written" : "  test slot %u: expected 0x%08x, bits 0x%x differ",
@@ -121,12 +111,9 @@ void print_text(const Bringup& b) {
             break;
         }
         case StepKind::store:
-            stamp(s.first);
-            out("write  %s := 0x%08x%s\n", reg_label(s.off).c_str(), s.val, command_note(a.command_at(i)).c_str());
-            break;
         case StepKind::aux_read:
             stamp(s.first);
-            out("read   %-20s = 0x%08x  (aux_base)\n", "AUX", s.val);
+            out("%s%s\n", step_text(s, ev).c_str(), command_note(a.command_at(i)).c_str());
             break;
         case StepKind::other: {
             stamp(s.first);

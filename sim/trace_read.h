@@ -1,0 +1,18 @@
+// Reading back the JSON-lines trace that sim/trace_format.h writes. Kept
+// apart from the writer's file so that only the programs that read traces
+// compile the JSON parser.
+#pragma once
+
+#include <string>
+
+#include "sim/simulator.h"
+
+namespace tov::sim {
+
+// Reads back one line that event_jsonl or result_jsonl wrote (any valid JSON
+// with those members): an event is appended to r.events; the result line
+// fills r.ret, r.record, the times and the image figures, and sets
+// `is_result`. Returns what is wrong with the line, or "" when it was taken.
+std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_result);
+
+}  // namespace tov::sim
