@@ -35,8 +35,8 @@ void bring_ups(benchmark::State& state, Family f) {
         }
     }
     state.counters["bring_ups_per_s"] = benchmark::Counter(static_cast<double>(runs), benchmark::Counter::kIsRate);
-    state.counters["cpu_per_event"] = benchmark::Counter(
-        static_cast<double>(events), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["cpu_per_event"] =
+        benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["events_per_bring_up"] = runs ? static_cast<double>(events) / static_cast<double>(runs) : 0.0;
 }
 
@@ -55,8 +55,8 @@ void sample_bring_up(benchmark::State& state) {
         benchmark::DoNotOptimize(r.ret);
         events += r.events.size();
     }
-    state.counters["cpu_per_event"] = benchmark::Counter(
-        static_cast<double>(events), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["cpu_per_event"] =
+        benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(sample_bring_up)->Unit(benchmark::kMicrosecond);
 

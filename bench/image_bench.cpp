@@ -25,8 +25,7 @@ void image_sweep(benchmark::State& state, const char* image, Family f, bool faul
         state.SkipWithError("configured without this kernel image");
         return;
     }
-    const std::vector<sim::image::Scenario> scenarios =
-        faults ? sim::image::fault_sweep() : sim::image::table_sweep(f);
+    const std::vector<sim::image::Scenario> scenarios = faults ? sim::image::fault_sweep() : sim::image::table_sweep(f);
     sim::image::ImageRunner runner(sim::image::read_file(image));
     uint64_t runs = 0, max_instructions = 0, max_no_poll = 0;
     uint32_t max_stack = 0;
@@ -53,14 +52,19 @@ void image_sweep(benchmark::State& state, const char* image, Family f, bool faul
     if (!faults) state.counters["max_instr_no_polls"] = double(max_no_poll);
 }
 
-#define TOV_IMAGE_BENCH(build, image)                                                                          \
-    BENCHMARK_CAPTURE(image_sweep, build##_halden, image, Family::halden, false)                              \
-        ->Unit(benchmark::kMillisecond)->Iterations(1);                                                       \
-    BENCHMARK_CAPTURE(image_sweep, build##_orlit, image, Family::orlit, false)                                \
-        ->Unit(benchmark::kMillisecond)->Iterations(1);                                                       \
-    BENCHMARK_CAPTURE(image_sweep, build##_varnel, image, Family::varnel, false)                              \
-        ->Unit(benchmark::kMillisecond)->Iterations(1);                                                       \
-    BENCHMARK_CAPTURE(image_sweep, build##_faults, image, Family::none, true)->Unit(benchmark::kMillisecond)->Iterations(1)
+#define TOV_IMAGE_BENCH(build, image)                                            \
+    BENCHMARK_CAPTURE(image_sweep, build##_halden, image, Family::halden, false) \
+        ->Unit(benchmark::kMillisecond)                                          \
+        ->Iterations(1);                                                         \
+    BENCHMARK_CAPTURE(image_sweep, build##_orlit, image, Family::orlit, false)   \
+        ->Unit(benchmark::kMillisecond)                                          \
+        ->Iterations(1);                                                         \
+    BENCHMARK_CAPTURE(image_sweep, build##_varnel, image, Family::varnel, false) \
+        ->Unit(benchmark::kMillisecond)                                          \
+        ->Iterations(1);                                                         \
+    BENCHMARK_CAPTURE(image_sweep, build##_faults, image, Family::none, true)    \
+        ->Unit(benchmark::kMillisecond)                                          \
+        ->Iterations(1)
 
 TOV_IMAGE_BENCH(clang, TOV_KERNEL_IMAGE);
 TOV_IMAGE_BENCH(gcc, TOV_KERNEL_IMAGE_GCC);

@@ -6,9 +6,9 @@
 #include "sim/simulator.h"
 
 int main() {
-    tov::sim::Simulator chip;         // while it exists, every register access goes to it
-    tov::MemInitParams p{};           // reserved words are never touched
-    p.reg_ctx = chip.context();       // reg_base and aux_base of the simulated block
+    tov::sim::Simulator chip;    // while it exists, every register access goes to it
+    tov::MemInitParams p{};      // reserved words are never touched
+    p.reg_ctx = chip.context();  // reg_base and aux_base of the simulated block
     p.config_id = 0x3000099;
     p.clock_index = 10;
     p.power_mode = 0;

@@ -33,10 +33,10 @@ uint32_t pick_config_id(FuzzedDataProvider& in) {
     const ConfigTable t = family_table(f);
     const uint32_t id = t.rows[in.ConsumeIntegralInRange<uint32_t>(0, t.count - 1)].id;
     switch (in.ConsumeIntegralInRange<uint32_t>(0, 3)) {
-    case 0: return id;                                                   // a table ID
-    case 1: return id + in.ConsumeIntegralInRange<uint32_t>(0, 4) - 2;   // a neighbour
+    case 0: return id;                                                       // a table ID
+    case 1: return id + in.ConsumeIntegralInRange<uint32_t>(0, 4) - 2;       // a neighbour
     case 2: return id ^ (1u << in.ConsumeIntegralInRange<uint32_t>(0, 31));  // one bit off
-    default: return in.ConsumeIntegral<uint32_t>();                      // anything
+    default: return in.ConsumeIntegral<uint32_t>();                          // anything
     }
 }
 
@@ -44,8 +44,8 @@ uint32_t pick_clock(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<uint32_t>(0, 2)) {
     case 0: return in.ConsumeIntegralInRange<uint32_t>(0, 15);
     case 1:
-        return in.PickValueInArray<uint32_t>({0xffff0000, 0xffff0001, 0xffff0002, 0xffff0003, 0xffff0004,
-                                              0xffff0005, 0xffff0006, 0x1000000, 0x80000000, 0xffffffff});
+        return in.PickValueInArray<uint32_t>({0xffff0000, 0xffff0001, 0xffff0002, 0xffff0003, 0xffff0004, 0xffff0005,
+                                              0xffff0006, 0x1000000, 0x80000000, 0xffffffff});
     default: return in.ConsumeIntegral<uint32_t>();
     }
 }
@@ -58,8 +58,8 @@ sim::RunRequest request_from(FuzzedDataProvider& in) {
     q.no_aux = in.ConsumeBool();
     q.chip.aux_value = in.ConsumeIntegral<uint32_t>();
     // Mostly small latencies; now and then one that outlasts a done-bit wait.
-    q.chip.cmd_latency = in.ConsumeBool() ? in.ConsumeIntegralInRange<uint32_t>(0, 8)
-                                          : in.ConsumeIntegralInRange<uint32_t>(0, 2000);
+    q.chip.cmd_latency =
+        in.ConsumeBool() ? in.ConsumeIntegralInRange<uint32_t>(0, 8) : in.ConsumeIntegralInRange<uint32_t>(0, 2000);
     q.chip.cmd_stuck_at = in.ConsumeIntegralInRange<uint32_t>(0, 12);
     for (uint32_t slot = 0; slot < 2; ++slot)
         if (in.ConsumeBool()) q.chip.fb_corrupt[slot] = in.ConsumeIntegral<uint32_t>();

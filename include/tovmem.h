@@ -37,12 +37,13 @@ typedef unsigned long tov_uintptr;
 #endif
 
 /* Results of tov_mem_init. */
-#define TOVMEM_RESULT_OK 1              /* memory is up */
-#define TOVMEM_RESULT_FAILED 0          /* a DRAM command never completed, the
-                                         * frame-buffer check read back a wrong
-                                         * value, or the ID is in no family */
-#define TOVMEM_RESULT_REGISTER_FAULT (-1) /* a register never read the same
-                                           * value three times */
+/* Memory is up. */
+#define TOVMEM_RESULT_OK 1
+/* A DRAM command never completed, the frame-buffer check read back a wrong
+ * value, or the ID is in no family. */
+#define TOVMEM_RESULT_FAILED 0
+/* A register never read the same value three times. */
+#define TOVMEM_RESULT_REGISTER_FAULT (-1)
 
 /* Caller-owned register context of one chip. */
 typedef struct RegContext {
@@ -76,7 +77,7 @@ typedef struct MemInitParams {
  * 32-bit pointers. */
 #define TOVMEM_LAYOUT_CHECK(name, cond) typedef char tovmem_layout_##name[(cond) ? 1 : -1]
 #define TOVMEM_WORD_AT(field, n) \
-    TOVMEM_LAYOUT_CHECK(field, offsetof(MemInitParams, field) == sizeof(RegContext *) + 4 * ((n) - 2))
+    TOVMEM_LAYOUT_CHECK(field, offsetof(MemInitParams, field) == sizeof(RegContext *) + 4 * ((n)-2))
 TOVMEM_LAYOUT_CHECK(word_is_32_bits, sizeof(unsigned int) == 4);
 TOVMEM_LAYOUT_CHECK(address_is_pointer_sized, sizeof(tov_uintptr) == sizeof(void *));
 TOVMEM_LAYOUT_CHECK(reg_context_size, sizeof(RegContext) == 2 * sizeof(void *));

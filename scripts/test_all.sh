@@ -9,10 +9,13 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 \
   libcli11-dev nlohmann-json3-dev gtkwave libunicorn-dev \
-  clang-14 clang-tools-14 lld-14 libclang-rt-14-dev llvm-14 osslsigncode openssl
+  clang-14 clang-tools-14 clang-format-14 lld-14 libclang-rt-14-dev llvm-14 osslsigncode openssl
 
 cores=$(nproc)
 step() { echo; echo "=== $* (at ${SECONDS} s)"; }
+
+step "source format (.clang-format)"
+bash scripts/format.sh --check
 
 step "kernel image as shipped (clang-cl, lld-link), its kit and release archive"
 cmake --preset kernel

@@ -47,7 +47,8 @@ void Chip::store(uint32_t off, uint32_t value) {
     } else if (off == test_ctrl_reg) {
         const uint32_t slot = (value >> 4) & 1;
         if (value & 0x4) slots_[slot] = word(test_data_reg) ^ cfg_.fb_corrupt[slot];
-        else regs_[test_data_reg] = slots_[slot];
+        else
+            regs_[test_data_reg] = slots_[slot];
     }
 }
 

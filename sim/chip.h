@@ -13,11 +13,11 @@ namespace tov::sim {
 
 struct ChipConfig {
     std::map<uint32_t, uint32_t> presets;  // register contents at start (others 0)
-    uint32_t cmd_latency = 0;   // loads of 0x828 for which a new command stays in flight
-    uint32_t cmd_stuck_at = 0;  // number of the command that never completes (0: none)
-    std::set<uint32_t> unstable;  // offsets whose odd-numbered loads return the inverted value
-    uint32_t fb_corrupt[2] = {0, 0};  // XOR applied to test-client writes per slot
-    uint32_t aux_value = 0;     // the word behind aux_base
+    uint32_t cmd_latency = 0;              // loads of 0x828 for which a new command stays in flight
+    uint32_t cmd_stuck_at = 0;             // number of the command that never completes (0: none)
+    std::set<uint32_t> unstable;           // offsets whose odd-numbered loads return the inverted value
+    uint32_t fb_corrupt[2] = {0, 0};       // XOR applied to test-client writes per slot
+    uint32_t aux_value = 0;                // the word behind aux_base
     // Tests: values the next loads of an offset return, before its stored word.
     std::map<uint32_t, std::deque<uint32_t>> load_script;
 };

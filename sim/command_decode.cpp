@@ -43,9 +43,7 @@ DramCommand decode_command(uint32_t code, uint32_t word) {
     case dram::lines_active: c.op = DramOp::active; break;
     case dram::lines_precharge: c.op = DramOp::precharge; break;
     case dram::lines_auto_refresh: c.op = DramOp::auto_refresh; break;
-    default:
-        c.op = (code & dram::code_ba0) ? DramOp::extended_mode_register : DramOp::mode_register;
-        break;
+    default: c.op = (code & dram::code_ba0) ? DramOp::extended_mode_register : DramOp::mode_register; break;
     }
     return c;
 }
@@ -55,25 +53,20 @@ std::string cas_latency_text(const DramCommand& c) {
     if (t == 0) return "reserved";
     char buf[16];
     if (t % 10) std::snprintf(buf, sizeof buf, "%u.%u", t / 10, t % 10);
-    else std::snprintf(buf, sizeof buf, "%u", t / 10);
+    else
+        std::snprintf(buf, sizeof buf, "%u", t / 10);
     return buf;
 }
 
 std::string describe(const DramCommand& c) {
     char buf[192];
     switch (c.op) {
-    case DramOp::closing:
-        std::snprintf(buf, sizeof buf, "closing command, count %u", c.count);
-        break;
-    case DramOp::nop:
-        std::snprintf(buf, sizeof buf, "NOP, CKE %s, count %u", c.cke ? "high" : "low", c.count);
-        break;
+    case DramOp::closing: std::snprintf(buf, sizeof buf, "closing command, count %u", c.count); break;
+    case DramOp::nop: std::snprintf(buf, sizeof buf, "NOP, CKE %s, count %u", c.cke ? "high" : "low", c.count); break;
     case DramOp::precharge:
         std::snprintf(buf, sizeof buf, "precharge %s, count %u", c.all_banks() ? "all" : "bank", c.count);
         break;
-    case DramOp::auto_refresh:
-        std::snprintf(buf, sizeof buf, "auto refresh, count %u", c.count);
-        break;
+    case DramOp::auto_refresh: std::snprintf(buf, sizeof buf, "auto refresh, count %u", c.count); break;
     case DramOp::extended_mode_register:
         std::snprintf(buf, sizeof buf, "extended mode register set 0x%x (DLL %s, %s drive), count %u", c.address,
                       c.dll_disabled() ? "disabled" : "enabled", c.reduced_drive() ? "reduced" : "normal", c.count);

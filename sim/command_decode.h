@@ -39,12 +39,12 @@ struct DramCommand {
     uint32_t code = 0;
     uint32_t word = 0;
     DramOp op = DramOp::nop;
-    bool cke = false;     // code bit 7: clock-enable line
-    uint32_t count = 0;   // word bits 16-31: memory-clock cycles the controller holds the command
-    uint32_t address = 0; // word bits 0-15: address bus (mode register value)
+    bool cke = false;      // code bit 7: clock-enable line
+    uint32_t count = 0;    // word bits 16-31: memory-clock cycles the controller holds the command
+    uint32_t address = 0;  // word bits 0-15: address bus (mode register value)
 
     // Mode register (base) fields.
-    uint32_t burst_length() const;     // 2, 4 or 8; 0 for a reserved code
+    uint32_t burst_length() const;  // 2, 4 or 8; 0 for a reserved code
     bool burst_interleaved() const { return (address & dram::burst_interleaved) != 0; }
     uint32_t cas_latency_tenths() const;  // 20, 25, 30 or 40; 0 for a reserved code
     bool dll_reset() const { return (address & dram::dll_reset) != 0; }

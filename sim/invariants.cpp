@@ -49,8 +49,7 @@ bool StableRead::take(uint32_t v) {
 
 ReplayedRead replay_stable_read(uint32_t off, const std::vector<uint32_t>& values, size_t from) {
     StableRead read(off);
-    for (size_t i = from; i < values.size() && !read.take(values[i]); ++i) {
-    }
+    for (size_t i = from; i < values.size() && !read.take(values[i]); ++i) {}
     return read.result();
 }
 
@@ -135,8 +134,8 @@ std::vector<std::string> check_invariants(const RunRequest& req, const RunResult
             off = ev[i].off;
             tail.insert(tail.begin(), ev[i].val);
         }
-        const bool unsettled = one_register && tail.size() == stable_read_max_loads &&
-                               !replay_stable_read(off, tail, 0).settled;
+        const bool unsettled =
+            one_register && tail.size() == stable_read_max_loads && !replay_stable_read(off, tail, 0).settled;
         if (!unsettled) bad.push_back("result -1 without a stable read that never settled at the end");
     }
 
@@ -160,8 +159,8 @@ std::vector<std::string> check_invariants(const RunRequest& req, const RunResult
             }
             if (took < lo || took > hi)
                 bad.push_back(format("event %zu: %s(%llu) took %llu units, not within [%llu, %llu]", i,
-                                     e.kind == EventKind::delay_ticks ? "delay_ticks" : "delay_ms", ull(n),
-                                     ull(took), ull(lo), ull(hi)));
+                                     e.kind == EventKind::delay_ticks ? "delay_ticks" : "delay_ms", ull(n), ull(took),
+                                     ull(lo), ull(hi)));
         }
     }
     return bad;

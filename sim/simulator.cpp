@@ -2,15 +2,15 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 namespace tov::sim {
 namespace {
 // Per thread: each thread drives its own chip, so bring-ups on two threads
 // run at the same time without seeing each other's simulator.
 thread_local Simulator* t_active = nullptr;
-}
+}  // namespace
 
 uint64_t VirtualClock::read() {
     uint64_t t;
@@ -67,8 +67,7 @@ void Simulator::record_trace(std::string msg) {
 }
 
 void Simulator::record_delay(char kind, uint32_t n) {
-    events_.push_back({kind == 't' ? EventKind::delay_ticks : EventKind::delay_ms, 0, n,
-                       clock_.now(), {}});
+    events_.push_back({kind == 't' ? EventKind::delay_ticks : EventKind::delay_ms, 0, n, clock_.now(), {}});
 }
 
 MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t power_mode) {
@@ -88,9 +87,7 @@ MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t 
 static_assert(offsetof(MemInitParams, map_value) - offsetof(MemInitParams, config_id) ==
               (record_words - 1) * sizeof(uint32_t));
 
-void record_to_words(const MemInitParams& p, uint32_t (&w)[record_words]) {
-    std::memcpy(w, &p.config_id, sizeof w);
-}
+void record_to_words(const MemInitParams& p, uint32_t (&w)[record_words]) { std::memcpy(w, &p.config_id, sizeof w); }
 
 MemInitParams record_from_words(const uint32_t (&w)[record_words]) {
     MemInitParams p;
@@ -120,8 +117,8 @@ RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip,
 }  // namespace
 
 RunResult run_bring_up(const RunRequest& req) {
-    return run_with(&tov_mem_init, initial_record(req.config_id, req.clock_index, req.power_mode), req.chip,
-                    req.clock, req.no_aux);
+    return run_with(&tov_mem_init, initial_record(req.config_id, req.clock_index, req.power_mode), req.chip, req.clock,
+                    req.no_aux);
 }
 
 RunResult run_routine(InitRoutine routine, const MemInitParams& record, const ChipConfig& chip) {

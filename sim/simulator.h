@@ -17,10 +17,10 @@ enum class EventKind { store, load, aux_load, delay_ticks, delay_ms, trace };
 
 struct Event {
     EventKind kind;
-    uint32_t off = 0;  // register offset (store, load)
-    uint32_t val = 0;  // value (store, load, aux_load) or count (delays)
-    uint64_t time = 0; // virtual interrupt time when the event happened
-    std::string msg;   // formatted trace message
+    uint32_t off = 0;   // register offset (store, load)
+    uint32_t val = 0;   // value (store, load, aux_load) or count (delays)
+    uint64_t time = 0;  // virtual interrupt time when the event happened
+    std::string msg;    // formatted trace message
 };
 
 // The interrupt-time clock: every read returns the current time and then
@@ -112,7 +112,7 @@ struct RunResult {
     std::vector<Event> events;
     uint64_t start_time = 0;
     uint64_t end_time = 0;
-    uint32_t commands = 0;  // commands started on the chip
+    uint32_t commands = 0;    // commands started on the chip
     bool from_image = false;  // run by the kernel image; `image` holds its figures
     ImageStats image;
 };

@@ -62,10 +62,9 @@ std::string result_jsonl(const RunResult& r) {
                   R"("bus_flag":%u,"mode_flag":%u,"power_mode":%u,"mem_clock_khz":%u,)"
                   R"("mem_size_out":%u,"map_value":%u,"reserved":[%u,%u,%u,%u,%u],)"
                   R"("t":%llu,"elapsed":%llu})",
-                  r.ret, p.config_id, p.clock_index, p.mem_size, p.bus_flag, p.mode_flag,
-                  p.power_mode, p.mem_clock_khz, p.mem_size_out, p.map_value, p.reserved_a[0],
-                  p.reserved_a[1], p.reserved_a[2], p.reserved_b[0], p.reserved_b[1],
-                  static_cast<unsigned long long>(r.end_time),
+                  r.ret, p.config_id, p.clock_index, p.mem_size, p.bus_flag, p.mode_flag, p.power_mode, p.mem_clock_khz,
+                  p.mem_size_out, p.map_value, p.reserved_a[0], p.reserved_a[1], p.reserved_a[2], p.reserved_b[0],
+                  p.reserved_b[1], static_cast<unsigned long long>(r.end_time),
                   static_cast<unsigned long long>(r.end_time - r.start_time));
     std::string out = buf;
     if (r.from_image) {

@@ -59,7 +59,8 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_resu
         f.get("bus_flag", p.bus_flag).get("mode_flag", p.mode_flag).get("power_mode", p.power_mode);
         f.get("mem_clock_khz", p.mem_clock_khz).get("mem_size_out", p.mem_size_out).get("map_value", p.map_value);
         f.get("t", r.end_time).get("elapsed", elapsed);
-        if (j.contains("stack_bytes")) f.get("stack_bytes", r.image.stack_bytes).get("instructions", r.image.instructions);
+        if (j.contains("stack_bytes"))
+            f.get("stack_bytes", r.image.stack_bytes).get("instructions", r.image.instructions);
         if (!f.error.empty()) return f.error;
         r.ret = static_cast<int32_t>(v);
         r.start_time = r.end_time >= elapsed ? r.end_time - elapsed : 0;
@@ -89,6 +90,5 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_resu
     r.events.push_back(std::move(e));
     return {};
 }
-
 
 }  // namespace tov::sim

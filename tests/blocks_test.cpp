@@ -1,8 +1,8 @@
 // The shared blocks: DRAM command issue forms, bounded done-bit waits, the
 // power-up list, clock-generator programming, configuration pulses and the
 // frame-buffer check, each checked store by store on the simulated chip.
-#include "meminit/hw/access.h"
 #include "meminit/hw/blocks.h"
+#include "meminit/hw/access.h"
 #include "tests/harness.h"
 
 namespace tov::test {
@@ -33,8 +33,8 @@ TEST(CommandBlocks, IssueFormsStoreExactly) {
         c.cmd_latency = 2;
         sim::Simulator s(c);
         EXPECT_EQ(dram_cmd_poll(s.context(), 0x20132, 0x81), 1);
-        EXPECT_EQ(compact(s.events()), (Lines{"W 824 20132", "W 820 81", "R 828 0", "R 828 0", "R 828 1",
-                                              "R 828 1", "R 828 1"}));
+        EXPECT_EQ(compact(s.events()),
+                  (Lines{"W 824 20132", "W 820 81", "R 828 0", "R 828 0", "R 828 1", "R 828 1", "R 828 1"}));
     }
 }
 
@@ -88,17 +88,16 @@ TEST(PowerUp, ListPositionsAndIssueForms) {
                                                      {0x91, 0x140000},
                                                      {0x81, 0x140032},
                                                      {0x1f3, 0xc80000}}));
-        EXPECT_EQ(stores_to(r, 0x820), (std::vector<uint32_t>{0x1171, 0x11f1, 0x10a1, 0x1081, 0x81, 0xa1, 0x91, 0x91,
-                                                              0x81, 0x1f3}));
+        EXPECT_EQ(stores_to(r, 0x820),
+                  (std::vector<uint32_t>{0x1171, 0x11f1, 0x10a1, 0x1081, 0x81, 0xa1, 0x91, 0x91, 0x81, 0x1f3}));
     }
     {
         // Second family: P1 without the zero write, P2..P9 with it, a wait after each.
         sim::Simulator s;
         EXPECT_EQ(dram_power_up_waited(s.context(), w), 1);
         const Lines f = folded(s);
-        EXPECT_EQ((Lines{f.begin(), f.begin() + 9}),
-                  (Lines{"W 824 98ef0000", "W 820 11f1", "T 1", "R 828 1", "W 820 0", "W 824 1ffff", "W 820 10a1",
-                         "T 1", "R 828 1"}));
+        EXPECT_EQ((Lines{f.begin(), f.begin() + 9}), (Lines{"W 824 98ef0000", "W 820 11f1", "T 1", "R 828 1", "W 820 0",
+                                                            "W 824 1ffff", "W 820 10a1", "T 1", "R 828 1"}));
         RunResult r;
         r.events = s.events();
         EXPECT_EQ(commands(r).size(), 9u);
@@ -123,11 +122,11 @@ TEST(ClockGen, HoldFieldReleaseInListOrder) {
     EXPECT_EQ(clock_gen_hold(s.context(), gens, 3), status_ok);
     EXPECT_EQ(clock_gen_set_fields(s.context(), gens, 3), status_ok);
     EXPECT_EQ(clock_gen_release(s.context(), gens, 3), status_ok);
-    EXPECT_EQ(folded(s), (Lines{"R 10 0",      "W 10 c00000",  "R 18 0",      "W 18 c00000", "R 30 0",
-                                "W 30 c00000", "R 10 c00000",  "W 10 c03a02", "R 18 c00000", "W 18 c01700",
-                                "R 30 c00000", "W 30 c01400",  "R 10 c03a02", "W 10 403a02", "R 30 c01400",
-                                "W 30 401400", "R 10 403a02",  "W 10 3a02",   "R 30 401400", "W 30 1400",
-                                "T 1"}));
+    EXPECT_EQ(
+        folded(s),
+        (Lines{"R 10 0",      "W 10 c00000", "R 18 0",      "W 18 c00000", "R 30 0",      "W 30 c00000", "R 10 c00000",
+               "W 10 c03a02", "R 18 c00000", "W 18 c01700", "R 30 c00000", "W 30 c01400", "R 10 c03a02", "W 10 403a02",
+               "R 30 c01400", "W 30 401400", "R 10 403a02", "W 10 3a02",   "R 30 401400", "W 30 1400",   "T 1"}));
     // The generator that was not released stays held.
     EXPECT_EQ(s.chip().word(0x018), 0xc01700u);
 }
@@ -151,14 +150,14 @@ TEST(ConfigPulse, BothForms) {
 }
 
 TEST(FrameBufferCheck, PassesAndFailsPerWord) {
-    const Lines writes{"W 874 12345678", "M 2", "W 878 1f00", "M 2", "W 870 4",  "M 2", "W 874 87654321", "M 2",
-                       "W 878 1f00",     "M 2", "W 870 14",   "M 2", "W 870 0",  "M 2", "W 878 0",        "M 2"};
+    const Lines writes{"W 874 12345678", "M 2", "W 878 1f00", "M 2", "W 870 4", "M 2", "W 874 87654321", "M 2",
+                       "W 878 1f00",     "M 2", "W 870 14",   "M 2", "W 870 0", "M 2", "W 878 0",        "M 2"};
     {
         sim::Simulator s;
         EXPECT_EQ(fb_register_test(s.context()), 1);
         Lines expect = writes;
-        expect.insert(expect.end(), {"R 874 12345678", "M 2", "W 870 10", "M 2", "W 878 0", "M 2", "R 874 87654321",
-                                     "M 2"});
+        expect.insert(expect.end(),
+                      {"R 874 12345678", "M 2", "W 870 10", "M 2", "W 878 0", "M 2", "R 874 87654321", "M 2"});
         EXPECT_EQ(folded(s), expect);
         EXPECT_EQ(s.chip().test_slot(0), 0x12345678u);
         EXPECT_EQ(s.chip().test_slot(1), 0x87654321u);
@@ -181,9 +180,8 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
         EXPECT_EQ(fb_register_test(s.context(), FbCheck::traced), 0);
         RunResult r;
         r.events = s.events();
-        EXPECT_EQ(messages(r),
-                  (Lines{"Frame Buffer Read/Write using Register test client 0x87654321 failed\n",
-                         "expected 0x87654321, actual 0x 7654321\n"}));
+        EXPECT_EQ(messages(r), (Lines{"Frame Buffer Read/Write using Register test client 0x87654321 failed\n",
+                                      "expected 0x87654321, actual 0x 7654321\n"}));
         EXPECT_EQ(stores_to(r, 0x870), (std::vector<uint32_t>{4, 0x14, 0, 0x10}));
     }
     {

@@ -38,8 +38,7 @@ uint64_t longest_stuck(const Form& f) {
     for (uint32_t n = 1; n <= f.healthy.commands; ++n) {
         const RunResult r = sim::run_bring_up(with_stuck_command(f, n));
         EXPECT_LE(took(r), took(f.healthy) + done_wait_bound + sim::ClockConfig::default_step)
-            << "id " << hex(f.req.config_id)
-            << " clock_index " << f.req.clock_index << " command " << n;
+            << "id " << hex(f.req.config_id) << " clock_index " << f.req.clock_index << " command " << n;
         worst = std::max(worst, took(r));
     }
     return worst;
@@ -77,14 +76,14 @@ Figures compute() {
             }
             stuck = std::max(stuck, longest_stuck(f));
         }
-        main << "| `" << rr.name << "` | " << hex(rr.row->id) << " | " << slowest_clock << " | " << ms(slowest)
-             << " | " << ms(stuck) << " |\n";
+        main << "| `" << rr.name << "` | " << hex(rr.row->id) << " | " << slowest_clock << " | " << ms(slowest) << " | "
+             << ms(stuck) << " |\n";
         fig.longest_healthy = std::max(fig.longest_healthy, slowest);
         fig.longest_stuck = std::max(fig.longest_stuck, stuck);
     }
     std::ostringstream all;
-    all << main.str() << "\nReserved clock values (re-initialisation and polled paths):\n\n" << reserved.str()
-        << "\nLongest call on a healthy chip: " << ms(fig.longest_healthy)
+    all << main.str() << "\nReserved clock values (re-initialisation and polled paths):\n\n"
+        << reserved.str() << "\nLongest call on a healthy chip: " << ms(fig.longest_healthy)
         << " ms; with a command stuck: " << ms(fig.longest_stuck)
         << " ms; on a reserved path, either way: " << ms(fig.longest_reserved) << " ms.\n";
     fig.table = all.str();

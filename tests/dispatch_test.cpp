@@ -11,9 +11,7 @@
 namespace tov::test {
 namespace {
 
-bool same_record(const MemInitParams& a, const MemInitParams& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
+bool same_record(const MemInitParams& a, const MemInitParams& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 std::string routine_for(uint32_t id) {
     const ConfigTable t = family_table(classify(id));
@@ -27,12 +25,12 @@ TEST(Dispatch, ClassifiesByFamilyBits) {
         uint32_t id;
         Family f;
     } const cases[] = {
-        {0x0, Family::halden},          {0x3e, Family::halden},       {0xffff, Family::halden},
-        {0x04000005, Family::halden},   {0x0c000000, Family::halden}, {0x1000000, Family::orlit},
-        {0x0500007f, Family::orlit},    {0x3000099, Family::varnel},  {0x30000ff, Family::varnel},
-        {0xffffffff, Family::varnel},   {0x40000000, Family::varnel}, {0x10000, Family::none},
-        {0xff0000, Family::none},       {0x1010005, Family::none},    {0x2000000, Family::none},
-        {0x2ff0000, Family::none},      {0x06ff0000, Family::none},
+        {0x0, Family::halden},        {0x3e, Family::halden},       {0xffff, Family::halden},
+        {0x04000005, Family::halden}, {0x0c000000, Family::halden}, {0x1000000, Family::orlit},
+        {0x0500007f, Family::orlit},  {0x3000099, Family::varnel},  {0x30000ff, Family::varnel},
+        {0xffffffff, Family::varnel}, {0x40000000, Family::varnel}, {0x10000, Family::none},
+        {0xff0000, Family::none},     {0x1010005, Family::none},    {0x2000000, Family::none},
+        {0x2ff0000, Family::none},    {0x06ff0000, Family::none},
     };
     for (const Case& c : cases) EXPECT_EQ(classify(c.id), c.f) << std::hex << c.id;
 }
@@ -121,9 +119,9 @@ TEST(Dispatch, CopiesTheRowIntoTheRecord) {
         uint32_t id;
         uint32_t size, bus, mode, map;
     } const cases[] = {
-        {0x0, 128 * MiB, 1, 0, 1},        {0x30, 128 * MiB, 1, 1, 1},      {0x2c, 32 * MiB, 0, 0, 1},
-        {0x04000005, 128 * MiB, 1, 0, 1}, {0x1000018, 16 * MiB, 0, 1, 2},  {0x100004a, 32 * MiB, 0, 0, 2},
-        {0x1000008, 64 * MiB, 1, 1, 2},   {0x30000bd, 64 * MiB, 0, 0, 4},  {0x3000018, 128 * MiB, 1, 1, 4},
+        {0x0, 128 * MiB, 1, 0, 1},        {0x30, 128 * MiB, 1, 1, 1},     {0x2c, 32 * MiB, 0, 0, 1},
+        {0x04000005, 128 * MiB, 1, 0, 1}, {0x1000018, 16 * MiB, 0, 1, 2}, {0x100004a, 32 * MiB, 0, 0, 2},
+        {0x1000008, 64 * MiB, 1, 1, 2},   {0x30000bd, 64 * MiB, 0, 0, 4}, {0x3000018, 128 * MiB, 1, 1, 4},
     };
     for (const Case& c : cases) {
         const RunResult r = run(c.id, 7);

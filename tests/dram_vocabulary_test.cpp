@@ -37,8 +37,11 @@ TEST(DramVocabulary, SaysWhatItBuilds) {
 }
 
 TEST(DramVocabulary, PowerUpListInJedecOrder) {
-    const PowerUpList l = {.cke_high_cycles = 100, .emrs_cycles = 3, .dll_reset_cycles = 2,
-                           .mode = mode_register(cas_3, burst_4), .final_cycles = 9};
+    const PowerUpList l = {.cke_high_cycles = 100,
+                           .emrs_cycles = 3,
+                           .dll_reset_cycles = 2,
+                           .mode = mode_register(cas_3, burst_4),
+                           .final_cycles = 9};
     const std::vector<std::string> expected = {
         "NOP, CKE low, count 1",
         "NOP, CKE high, count 100",

@@ -59,8 +59,8 @@ PeFacts pe_facts(const std::vector<uint8_t>& f) {
         const uint8_t* g = &img.memory[at + 4];
         char buf[64];
         std::snprintf(buf, sizeof buf, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", u32(img.memory, at + 4),
-                      u16(img.memory, at + 8), u16(img.memory, at + 10), g[8], g[9], g[10], g[11], g[12], g[13],
-                      g[14], g[15]);
+                      u16(img.memory, at + 8), u16(img.memory, at + 10), g[8], g[9], g[10], g[11], g[12], g[13], g[14],
+                      g[15]);
         p.pdb_guid = buf;
         p.pdb_age = u32(img.memory, at + 20);
         p.pdb_name = reinterpret_cast<const char*>(&img.memory[at + 24]);
@@ -216,10 +216,10 @@ TEST_F(ShippedImage, TestSignedCopyVerifiesLoadsAndRunsAsTheImage) {
 }
 
 TEST_F(ShippedImage, ReleaseArchiveHoldsTheKit) {
-    ASSERT_TRUE(std::filesystem::exists(TOV_KIT_ARCHIVE)) << "not packaged (cpack in the kernel build): "
-                                                          << TOV_KIT_ARCHIVE;
-    const std::filesystem::path tmp = std::filesystem::path(::testing::TempDir()) /
-                                      ("tovmem_kit_" + std::to_string(getpid()));
+    ASSERT_TRUE(std::filesystem::exists(TOV_KIT_ARCHIVE))
+        << "not packaged (cpack in the kernel build): " << TOV_KIT_ARCHIVE;
+    const std::filesystem::path tmp =
+        std::filesystem::path(::testing::TempDir()) / ("tovmem_kit_" + std::to_string(getpid()));
     std::filesystem::remove_all(tmp);
     std::filesystem::create_directories(tmp);
     const Outcome x = run_shell("cd '" + tmp.string() + "' && cmake -E tar xf '" + TOV_KIT_ARCHIVE + "'");
@@ -228,12 +228,11 @@ TEST_F(ShippedImage, ReleaseArchiveHoldsTheKit) {
     std::set<std::string> files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(kit))
         if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), kit).string());
-    EXPECT_EQ(files, (std::set<std::string>{"README.txt", "SHA256SUMS", "include/tovmem.h", "x86/tovmem.sys",
-                                            "x86/tovmem.pdb", "x86/tovmem.lib", "x86/libtovmem.a",
-                                            "x86/test-signed/tovmem.sys", "x86/test-signed/tovmem-test.cer",
-                                            "examples/capture_driver/capture.c",
-                                            "examples/capture_driver/capture.h",
-                                            "examples/capture_driver/capture.def"}));
+    EXPECT_EQ(files,
+              (std::set<std::string>{"README.txt", "SHA256SUMS", "include/tovmem.h", "x86/tovmem.sys", "x86/tovmem.pdb",
+                                     "x86/tovmem.lib", "x86/libtovmem.a", "x86/test-signed/tovmem.sys",
+                                     "x86/test-signed/tovmem-test.cer", "examples/capture_driver/capture.c",
+                                     "examples/capture_driver/capture.h", "examples/capture_driver/capture.def"}));
     const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
     EXPECT_EQ(sums.status, 0) << sums.out << sums.err;
     EXPECT_EQ(std::count(sums.out.begin(), sums.out.end(), '\n'), long(files.size() - 1)) << sums.out;

@@ -175,8 +175,9 @@ TEST(FaultMatrixSize, CountsEveryScenario) {
     EXPECT_EQ(routines, 71u);
     EXPECT_EQ(checked, status_checked.size());
     RecordProperty("scenarios", static_cast<int>(all.total()));
-    std::printf("fault matrix: %zu scenarios (%zu stuck commands, %zu unstable registers) over %zu forms of %zu routines\n",
-                all.total(), all.stuck, all.unstable, all.forms, routines);
+    std::printf(
+        "fault matrix: %zu scenarios (%zu stuck commands, %zu unstable registers) over %zu forms of %zu routines\n",
+        all.total(), all.stuck, all.unstable, all.forms, routines);
 }
 
 }  // namespace

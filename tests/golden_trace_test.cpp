@@ -117,7 +117,8 @@ std::string how_to_see(const std::string& options) {
 TEST(GoldenTraces, EveryHealthyBringUpAsRecorded) {
     const auto all = scenarios();
     std::vector<Entry> now;
-    for (const auto& s : all) now.push_back({key_of(s.req), options_of(s.req), hex64(digest(sim::run_bring_up(s.req)))});
+    for (const auto& s : all)
+        now.push_back({key_of(s.req), options_of(s.req), hex64(digest(sim::run_bring_up(s.req)))});
 
     const char* update = std::getenv("TOV_GOLDEN_UPDATE");
     if (update != nullptr && std::string(update) == "1") {
@@ -145,8 +146,8 @@ TEST(GoldenTraces, EveryHealthyBringUpAsRecorded) {
             continue;
         }
         if (it->second != e.digest && ++changed <= 10)
-            ADD_FAILURE() << "scenario " << e.options << ": digest " << e.digest << ", golden " << it->second
-                          << "; " << how_to_see(e.options);
+            ADD_FAILURE() << "scenario " << e.options << ": digest " << e.digest << ", golden " << it->second << "; "
+                          << how_to_see(e.options);
     }
     for (const auto& [key, d] : golden)
         if (!seen.count(key)) ADD_FAILURE() << "golden scenario (config clock power) " << key << " is no longer swept";

@@ -23,6 +23,7 @@ struct CaseRow {
 
 // Reported clock, clock set, width, 0x810, 0x814, 0x818, 0x81c, A, E, B, MR, R,
 // 0x890 field, and true for the rows with the ninth power-up command.
+// clang-format off
 const CaseRow case_rows[] = {
     // meminit_halden_K4H561638F_TCCC
     {meminit_halden_K4H561638F_TCCC, &tccc, {3},
@@ -255,6 +256,7 @@ const CaseRow case_rows[] = {
     {meminit_halden_K4H511638C_UCCC, &uccc, {0, 1, 2, 12, 13, 0xffff0001, 0xffff0002, 0xffff0004, 0x80000000},
      {49500, cs49a, W::full, 0x26a0a36, 0x2930524, 0x1221206, 0x121, 2, 0, 1, 0x62, 6, 0x00}},
 };
+// clang-format on
 
 struct Call {
     int32_t ret;
@@ -277,9 +279,9 @@ TEST(HaldenCaseRows, EveryRowOfEveryRoutine) {
         rows += c.clocks.size() != 0;
         for (uint32_t clock : c.clocks) {
             for (uint32_t mode : {0u, 3u}) {
-                SCOPED_TRACE(testing::Message() << std::hex << "clock_index 0x" << clock << ", power_mode "
-                                                << mode << ", row with 0x814 = 0x" << c.row.r814
-                                                << std::dec << " at " << c.row.khz << " kHz");
+                SCOPED_TRACE(testing::Message()
+                             << std::hex << "clock_index 0x" << clock << ", power_mode " << mode
+                             << ", row with 0x814 = 0x" << c.row.r814 << std::dec << " at " << c.row.khz << " kHz");
                 // Random register contents, a draw per row, clock and mode.
                 const sim::ChipConfig chip = random_chip(row_no, clock, mode);
                 const Call k = call(c.routine, clock, mode, 1, chip);

@@ -69,8 +69,7 @@ inline const char* const enter_uccc = "entering meminit_halden_K4H511638C_UCCC\n
 
 class Bus {
 public:
-    explicit Bus(const std::map<uint32_t, uint32_t>& presets = {}, uint32_t aux = 0)
-        : regs_(presets), aux_(aux) {}
+    explicit Bus(const std::map<uint32_t, uint32_t>& presets = {}, uint32_t aux = 0) : regs_(presets), aux_(aux) {}
 
     void w(uint32_t off, uint32_t v) {
         regs_[off] = v;
@@ -123,9 +122,8 @@ inline void reset_pulse(Bus& b, uint32_t mode) {
     b.w(0x000, v & ~0x10u);
 }
 
-inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row, uint32_t clock,
-                                         uint32_t mode, uint32_t mode_flag = 0,
-                                         const std::map<uint32_t, uint32_t>& presets = {},
+inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row, uint32_t clock, uint32_t mode,
+                                         uint32_t mode_flag = 0, const std::map<uint32_t, uint32_t>& presets = {},
                                          uint32_t aux = 0) {
     Bus b(presets, aux);
     const bool full = !t.honoured || mode <= 1;

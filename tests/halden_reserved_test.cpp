@@ -101,7 +101,7 @@ std::vector<std::string> expected_reinit(uint32_t clock, uint32_t mode,
     b.rmw(0x81c, 0x1ff, 0x21);
     b.t(20);
     const uint32_t cmds[9][2] = {
-        {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20123, 0x81}, {0x20400, 0xa1},
+        {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20123, 0x81},  {0x20400, 0xa1},
         {0x10000, 0x91},      {0x40000, 0x91},   {0x40023, 0x81},   {0x20000, 0x1f3},
     };
     for (const auto& c : cmds) {
@@ -251,8 +251,8 @@ TEST(HaldenReserved, OnlyTheDefaultRoutineReservesThem) {
     const struct {
         uint32_t id;
         uint32_t khz;
-    } others[] = {{0x1f, 148500}, {0x24, 148500}, {0x36, 49500}, {0x3b, 49500}, {0x12, 49500},
-                  {0x1e, 49500},  {0x38, 49500},  {0x28, 49500}};
+    } others[] = {{0x1f, 148500}, {0x24, 148500}, {0x36, 49500}, {0x3b, 49500},
+                  {0x12, 49500},  {0x1e, 49500},  {0x38, 49500}, {0x28, 49500}};
     for (const auto& o : others)
         for (uint32_t clock : {polled, reinit_full, reinit_two_lanes}) {
             const RunResult r = run(o.id, clock);

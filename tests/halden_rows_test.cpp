@@ -10,16 +10,16 @@ using namespace halden_model;
 struct RowCase {
     const char* what;
     uint32_t config_id;
-    uint32_t clock_in;      // as the caller passes it
-    uint32_t clock_seen;    // as the routine sees it after the dispatcher
+    uint32_t clock_in;    // as the caller passes it
+    uint32_t clock_seen;  // as the routine sees it after the dispatcher
     const TraitSpec* traits;
     RowSpec row;
     uint32_t mode_flag;
     uint32_t size_out;
 };
 
-
 // Rows as the case tables give them (A, E, B, MR, R, 0x890 field).
+// clang-format off
 const RowCase row_cases[] = {
     // meminit_halden_K4H561638F_TCCC, IDs 0 and 0x5 (no clock adjust, 128 MiB, bus 1)
     {"tccc 3", 0x0, 3, 3, &tccc,
@@ -161,6 +161,7 @@ const RowCase row_cases[] = {
     {"uccc other 0xffff0001", 0x1e, 0xffff0001, 0xffff0001, &uccc,
      {49500, cs49a, W::full, 0x26a0a36, 0x2930524, 0x1221206, 0x121, 2, 0, 1, 0x62, 6, 0x00}, 0, 128 * MiB},
 };
+// clang-format on
 
 TEST(HaldenRows, WholeBringUpMatchesSequenceInEveryPowerMode) {
     for (const RowCase& c : row_cases) {
@@ -186,10 +187,9 @@ TEST(HaldenRows, WholeBringUpMatchesSequenceInEveryPowerMode) {
 // every bit they do not name.
 TEST(HaldenRows, FieldWritesKeepOtherBits) {
     const std::map<uint32_t, uint32_t> presets = {
-        {0x000, 0x12345678}, {0x010, 0xffffffff}, {0x018, 0x0f0f0f0f}, {0x020, 0x80000001},
-        {0x028, 0x00ff00ff}, {0x030, 0xaaaaaaaa}, {0x43c, 0xffffffff}, {0x860, 0xf0f0f0f0},
-        {0x864, 0xffffffff}, {0x868, 0x12345679}, {0x86c, 0x3}, {0x880, 0xfffffff0},
-        {0x890, 0xffffffff}, {0x058, 0x55555555},
+        {0x000, 0x12345678}, {0x010, 0xffffffff}, {0x018, 0x0f0f0f0f}, {0x020, 0x80000001}, {0x028, 0x00ff00ff},
+        {0x030, 0xaaaaaaaa}, {0x43c, 0xffffffff}, {0x860, 0xf0f0f0f0}, {0x864, 0xffffffff}, {0x868, 0x12345679},
+        {0x86c, 0x3},        {0x880, 0xfffffff0}, {0x890, 0xffffffff}, {0x058, 0x55555555},
     };
     const RowCase& c = row_cases[4];  // tccc 7: half width, 49h
     for (uint32_t mode : {0u, 2u}) {

@@ -11,7 +11,6 @@
 namespace tov::test {
 namespace {
 
-
 size_t count_of(const std::vector<std::string>& v, const std::string& what) {
     return static_cast<size_t>(std::count(v.begin(), v.end(), what));
 }
@@ -36,7 +35,7 @@ TEST(HaldenPowerModes, FullModesRunEveryStep) {
         EXPECT_EQ(r.ret, 1);
         EXPECT_EQ(r.commands, 9u);
         EXPECT_EQ(count_of(trace_of(r), "T 1"), 20u);
-        EXPECT_EQ(stores_to(r, 0x000).size(), 2u);   // all ones, then bit 4 released
+        EXPECT_EQ(stores_to(r, 0x000).size(), 2u);  // all ones, then bit 4 released
         EXPECT_EQ(last_store(r, 0x400), 0x39cu);
         EXPECT_EQ(stores_to(r, 0x810), std::vector<uint32_t>{0x26a0936});
     }
@@ -50,8 +49,8 @@ TEST(HaldenPowerModes, ModesTwoAndThreePulseThenRunTheShortPath) {
         EXPECT_EQ(commands(r), (std::vector<Command>{{0x1f3, 0xc80000}}));
         EXPECT_EQ(count_of(trace_of(r), "T 1"), 3u);
         EXPECT_EQ(stores_to(r, 0x810), (std::vector<uint32_t>{0x16a0936, 0x26a0936}));
-        for (uint32_t off : {0x010u, 0x018u, 0x020u, 0x028u, 0x030u, 0x050u, 0x058u, 0x05cu, 0x060u,
-                             0x008u, 0x418u, 0x43cu, 0x400u, 0x0c0u})
+        for (uint32_t off : {0x010u, 0x018u, 0x020u, 0x028u, 0x030u, 0x050u, 0x058u, 0x05cu, 0x060u, 0x008u, 0x418u,
+                             0x43cu, 0x400u, 0x0c0u})
             EXPECT_FALSE(touches(r, off)) << std::hex << off;
         EXPECT_EQ(r.record.mem_clock_khz, 97875u);
     }
@@ -87,7 +86,7 @@ TEST(HaldenPowerModes, PowerModeIgnoredByK4H511638C) {
     const RunResult r = run(0x1e, 3, 3);
     EXPECT_EQ(r.ret, 1);
     EXPECT_EQ(stores_to(r, 0x810), std::vector<uint32_t>{0x26a0a36});  // no reset pulse
-    EXPECT_EQ(last_store(r, 0x890) & 0xff00000u, 0u);  // field 0x00 in a full-width row
+    EXPECT_EQ(last_store(r, 0x890) & 0xff00000u, 0u);                  // field 0x00 in a full-width row
     EXPECT_EQ(messages(r), std::vector<std::string>{"entering meminit_halden_K4H511638C_UCCC\n"});
 }
 
@@ -101,9 +100,8 @@ TEST(HaldenResetPulse, ControllerWordReadBackAuxLoadAndOneReadTwoWritesOf000) {
     const auto a = accesses(r);
     ASSERT_GE(a.size(), 7u);
     EXPECT_EQ(std::vector<std::string>(a.begin(), a.begin() + 7),
-              (std::vector<std::string>{"X entering meminit_halden_K4H561638F_TCCC\n", "W 810 16a0936",
-                                        "R 810 16a0936", "A 5a5a1234", "R 0 ffffffff", "W 0 ffffffff",
-                                        "W 0 ffffffef"}));
+              (std::vector<std::string>{"X entering meminit_halden_K4H561638F_TCCC\n", "W 810 16a0936", "R 810 16a0936",
+                                        "A 5a5a1234", "R 0 ffffffff", "W 0 ffffffff", "W 0 ffffffef"}));
     // Both writes come from the one value read, with nothing in between.
     sim::ChipConfig clear4;
     clear4.presets = {{0x000, 0x00a00100}};
@@ -212,8 +210,7 @@ TEST(HaldenWidth, Id39HalvesSizeButKeepsFullWidth) {
         EXPECT_EQ(stores_to(r, 0x810), std::vector<uint32_t>{0x26a0936}) << c;
         EXPECT_EQ(last_store(r, 0x890), 0x8000004u) << c;
     }
-    for (uint32_t c : {3u, 4u, 5u, 6u, 9u, 0u})
-        EXPECT_EQ(run(0x39, c).record.mem_size_out, 128 * MiB) << c;
+    for (uint32_t c : {3u, 4u, 5u, 6u, 9u, 0u}) EXPECT_EQ(run(0x39, c).record.mem_size_out, 128 * MiB) << c;
 }
 
 // ---------------------------------------------------------------- clock generators
@@ -225,20 +222,20 @@ struct GenCase {
 
 TEST(HaldenClockGenerators, ReleasedAndHeldAgainPerClockSet) {
     const GenCase cases[] = {
-        {0x0, 0, {0x1900, 0x1600, 0xc01d00, 0xc01d00, 0xc01d00}},   // 49a
-        {0x28, 2, {0x1d00, 0x1600, 0xc01d00, 0xc01d00, 0xc01d00}},  // 49b
-        {0x0, 7, {0x1900, 0x1600, 0xc01e00, 0xc01e00, 0xc01e00}},   // 49h: three never released
-        {0x0, 3, {0x1d00, 0x1700, 0xc01d00, 0xc01d00, 0xc01d00}},   // 98
+        {0x0, 0, {0x1900, 0x1600, 0xc01d00, 0xc01d00, 0xc01d00}},     // 49a
+        {0x28, 2, {0x1d00, 0x1600, 0xc01d00, 0xc01d00, 0xc01d00}},    // 49b
+        {0x0, 7, {0x1900, 0x1600, 0xc01e00, 0xc01e00, 0xc01e00}},     // 49h: three never released
+        {0x0, 3, {0x1d00, 0x1700, 0xc01d00, 0xc01d00, 0xc01d00}},     // 98
         {0x24, 8, {0x1700, 0xc01d00, 0xc01d00, 0xc01d00, 0xc01d00}},  // 103
         {0x0, 8, {0x1700, 0xc01e00, 0xc01e00, 0xc01e00, 0xc01e00}},   // 103h
-        {0x0, 4, {0x1600, 0x1b00, 0xc01d00, 0xc01d00, 0xc01d00}},   // 121
-        {0x36, 9, {0x1700, 0x1b00, 0xc01d00, 0xc01d00, 0xc01d00}},  // 121b
-        {0x0, 5, {0x1a00, 0x1600, 0x1700, 0x1b00, 0xc01d00}},       // 148a
-        {0x0, 6, {0x1a00, 0x1600, 0x1700, 0x1b00, 0xc01d00}},       // 148b
-        {0x3b, 5, {0x1800, 0x1600, 0x1700, 0x1b00, 0xc01d00}},      // 148c
-        {0x3b, 6, {0x1800, 0x1600, 0x1700, 0x1b00, 0xc01d00}},      // 148d
-        {0x1e, 6, {0x1a00, 0x1600, 0x1700, 0x1b00, 0x1800}},        // 148e: none held again
-        {0x0, 9, {0x1a00, 0x1600, 0x1700, 0x1b00, 0xc01e00}},       // 148h
+        {0x0, 4, {0x1600, 0x1b00, 0xc01d00, 0xc01d00, 0xc01d00}},     // 121
+        {0x36, 9, {0x1700, 0x1b00, 0xc01d00, 0xc01d00, 0xc01d00}},    // 121b
+        {0x0, 5, {0x1a00, 0x1600, 0x1700, 0x1b00, 0xc01d00}},         // 148a
+        {0x0, 6, {0x1a00, 0x1600, 0x1700, 0x1b00, 0xc01d00}},         // 148b
+        {0x3b, 5, {0x1800, 0x1600, 0x1700, 0x1b00, 0xc01d00}},        // 148c
+        {0x3b, 6, {0x1800, 0x1600, 0x1700, 0x1b00, 0xc01d00}},        // 148d
+        {0x1e, 6, {0x1a00, 0x1600, 0x1700, 0x1b00, 0x1800}},          // 148e: none held again
+        {0x0, 9, {0x1a00, 0x1600, 0x1700, 0x1b00, 0xc01e00}},         // 148h
     };
     constexpr uint32_t gens[5] = {0x010, 0x018, 0x020, 0x028, 0x030};
     for (const GenCase& c : cases) {
@@ -277,13 +274,20 @@ TEST(HaldenClockGenerators, FixedFirstValueOf058IgnoresModeFlag) {
         InitRoutine routine;
         uint32_t first_058;
     } cases[] = {
-        {meminit_halden_K4H561638F_TCCC, 0x3000000}, {meminit_halden_id28, 0x3000000},
-        {meminit_halden_id3b, 0x3000000},            {meminit_halden_id1f, 0x1000000},
-        {meminit_halden_id2a, 0x3000000},            {meminit_halden_id38, 0x1000000},
-        {meminit_halden_id30, 0x3000000},            {meminit_halden_id24, 0x1000000},
-        {meminit_halden_id36, 0x1000000},            {meminit_halden_id39, 0x1000000},
-        {meminit_halden_id32, 0x3000000},            {meminit_halden_id33, 0x3000000},
-        {meminit_halden_id12, 0x1000000},            {meminit_halden_K4H511638C_UCCC, 0x1000000},
+        {meminit_halden_K4H561638F_TCCC, 0x3000000},
+        {meminit_halden_id28, 0x3000000},
+        {meminit_halden_id3b, 0x3000000},
+        {meminit_halden_id1f, 0x1000000},
+        {meminit_halden_id2a, 0x3000000},
+        {meminit_halden_id38, 0x1000000},
+        {meminit_halden_id30, 0x3000000},
+        {meminit_halden_id24, 0x1000000},
+        {meminit_halden_id36, 0x1000000},
+        {meminit_halden_id39, 0x1000000},
+        {meminit_halden_id32, 0x3000000},
+        {meminit_halden_id33, 0x3000000},
+        {meminit_halden_id12, 0x1000000},
+        {meminit_halden_K4H511638C_UCCC, 0x1000000},
     };
     for (const auto& c : cases) {
         const RunResult r = sim::run_routine(c.routine, routine_record(3, 0x4000000, 1, 1));
@@ -299,9 +303,8 @@ TEST(HaldenTraits, Sys0c0PerRoutineInFullModesOnly) {
         uint32_t id;
         uint32_t value;  // 0: never written
     } cases[] = {
-        {0x0, 0},      {0x28, 0x23333}, {0x3b, 0}, {0x1f, 0x2222}, {0x2a, 0x2222}, {0x38, 0x2222},
-        {0x30, 0},     {0x24, 0},       {0x36, 0x2222}, {0x39, 0x2222}, {0x32, 0}, {0x33, 0},
-        {0x12, 0},     {0x1e, 0x2222},
+        {0x0, 0},  {0x28, 0x23333}, {0x3b, 0},      {0x1f, 0x2222}, {0x2a, 0x2222}, {0x38, 0x2222}, {0x30, 0},
+        {0x24, 0}, {0x36, 0x2222},  {0x39, 0x2222}, {0x32, 0},      {0x33, 0},      {0x12, 0},      {0x1e, 0x2222},
     };
     for (const auto& c : cases) {
         const RunResult r = run(c.id, 3, 0);
@@ -312,11 +315,12 @@ TEST(HaldenTraits, Sys0c0PerRoutineInFullModesOnly) {
         EXPECT_EQ(stores_to(r, 0x0c0), std::vector<uint32_t>{c.value}) << std::hex << c.id;
         // Right after bit 4 of 0x000 is released.
         const auto t = trace_of(r);
-        const long at = find_event(r, "W c0 " + [&] {
-            char b[16];
-            std::snprintf(b, sizeof b, "%x", c.value);
-            return std::string(b);
-        }());
+        const long at = find_event(
+            r, "W c0 " + [&] {
+                char b[16];
+                std::snprintf(b, sizeof b, "%x", c.value);
+                return std::string(b);
+            }());
         ASSERT_GT(at, 0);
         EXPECT_EQ(t[static_cast<size_t>(at) - 1], "W 0 ffffffef") << std::hex << c.id;
         if (c.id != 0x1e) EXPECT_FALSE(touches(run(c.id, 3, 2), 0x0c0)) << std::hex << c.id;
@@ -345,10 +349,8 @@ TEST(HaldenTraits, ClockIndexOneTailPerTrait) {
             EXPECT_EQ(std::vector<std::string>(a.end() - 5, a.end()), clock_one_tail) << mode;
         }
     // No tail in the routines without it, and none where the dispatcher turns 1 into 7.
-    for (uint32_t id : {0x1fu, 0x24u, 0x36u, 0x39u, 0x1eu, 0x10u, 0x12u, 0x28u, 0x2au, 0x32u, 0x33u,
-                        0x38u, 0x3eu})
-        for (uint32_t mode : {0u, 2u})
-            EXPECT_FALSE(contains_run(run(id, 1, mode), clock_one_tail)) << std::hex << id;
+    for (uint32_t id : {0x1fu, 0x24u, 0x36u, 0x39u, 0x1eu, 0x10u, 0x12u, 0x28u, 0x2au, 0x32u, 0x33u, 0x38u, 0x3eu})
+        for (uint32_t mode : {0u, 2u}) EXPECT_FALSE(contains_run(run(id, 1, mode), clock_one_tail)) << std::hex << id;
 }
 
 // ---------------------------------------------------------------- power-up commands
@@ -363,9 +365,9 @@ TEST(HaldenCommands, NinthCommandOfThePlusRows) {
         // Ninth by dram_cmd, zero write, final by dram_cmd_nc.
         EXPECT_TRUE(contains_run(r, {"W 820 0", "W 824 c80000", "W 820 1f3", "T 1", "T 1"}));
         const auto a = accesses(r);
-        const std::vector<std::string> seam = {"W 820 0", "W 824 c80000", "W 820 1f3", "T 1", "T 1",
-                                               "R 828 1", "W 820 0", "W 824 c80000", "W 820 1f3",
-                                               "T 1", "T 1", "R 828 1", "W 820 0", "W 850 0"};
+        const std::vector<std::string> seam = {"W 820 0", "W 824 c80000", "W 820 1f3",    "T 1",       "T 1",
+                                               "R 828 1", "W 820 0",      "W 824 c80000", "W 820 1f3", "T 1",
+                                               "T 1",     "R 828 1",      "W 820 0",      "W 850 0"};
         EXPECT_NE(std::search(a.begin(), a.end(), seam.begin(), seam.end()), a.end()) << c;
         // E = 2 in command 3 only.
         EXPECT_EQ(cmds[2].word & 0xffff, 2u);
@@ -431,8 +433,8 @@ TEST(HaldenCommands, SlowCommandsCompleteWithinTheTick) {
 // ---------------------------------------------------------------- dispatcher remapping
 
 TEST(HaldenDispatch, AdjustedIdsRemapClockIndex) {
-    const uint32_t adjusted[] = {0x10, 0x11, 0x12, 0x1d, 0x28, 0x29, 0x2a, 0x2b, 0x2c, 0x2d,
-                                 0x32, 0x33, 0x34, 0x35, 0x38, 0x3e};
+    const uint32_t adjusted[] = {0x10, 0x11, 0x12, 0x1d, 0x28, 0x29, 0x2a, 0x2b,
+                                 0x2c, 0x2d, 0x32, 0x33, 0x34, 0x35, 0x38, 0x3e};
     const uint32_t to[] = {5, 7, 7, 8, 9, 10, 11};
     for (uint32_t id : adjusted) {
         for (uint32_t c = 0; c < 7; ++c) {
@@ -464,9 +466,8 @@ TEST(HaldenDispatch, ConfigZeroClockSevenReports49500AndHalfOf128MiB) {
 
 // ---------------------------------------------------------------- sweep
 
-const uint32_t table_ids[] = {0x0,  0x5,  0x10, 0x11, 0x12, 0x1d, 0x1e, 0x1f, 0x24, 0x28,
-                              0x29, 0x2a, 0x2b, 0x2c, 0x2d, 0x30, 0x31, 0x32, 0x33, 0x34,
-                              0x35, 0x36, 0x38, 0x39, 0x3b, 0x3c, 0x3d, 0x3e};
+const uint32_t table_ids[] = {0x0,  0x5,  0x10, 0x11, 0x12, 0x1d, 0x1e, 0x1f, 0x24, 0x28, 0x29, 0x2a, 0x2b, 0x2c,
+                              0x2d, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x38, 0x39, 0x3b, 0x3c, 0x3d, 0x3e};
 
 std::vector<uint32_t> sweep_clocks() {
     std::vector<uint32_t> v;
@@ -477,10 +478,10 @@ std::vector<uint32_t> sweep_clocks() {
 
 TEST(HaldenSweep, EveryIdClockAndPowerModeRunsToASaneEnd) {
     const std::set<uint32_t> clocks_khz = {25000, 49500, 97870, 97875, 103500, 121500, 148500};
-    const std::set<uint32_t> known_regs = {
-        0x000, 0x008, 0x010, 0x018, 0x020, 0x028, 0x030, 0x050, 0x058, 0x05c, 0x060, 0x0c0,
-        0x400, 0x418, 0x420, 0x428, 0x430, 0x43c, 0x800, 0x810, 0x814, 0x818, 0x81c, 0x820,
-        0x824, 0x828, 0x840, 0x844, 0x848, 0x850, 0x860, 0x864, 0x868, 0x86c, 0x880, 0x890};
+    const std::set<uint32_t> known_regs = {0x000, 0x008, 0x010, 0x018, 0x020, 0x028, 0x030, 0x050, 0x058,
+                                           0x05c, 0x060, 0x0c0, 0x400, 0x418, 0x420, 0x428, 0x430, 0x43c,
+                                           0x800, 0x810, 0x814, 0x818, 0x81c, 0x820, 0x824, 0x828, 0x840,
+                                           0x844, 0x848, 0x850, 0x860, 0x864, 0x868, 0x86c, 0x880, 0x890};
     std::vector<uint32_t> ids(std::begin(table_ids), std::end(table_ids));
     ids.push_back(0x4000005);
     ids.push_back(0x7);
@@ -488,19 +489,17 @@ TEST(HaldenSweep, EveryIdClockAndPowerModeRunsToASaneEnd) {
     for (uint32_t id : ids) {
         for (uint32_t clock : sweep_clocks()) {
             for (uint32_t mode = 0; mode <= 4; ++mode) {
-                SCOPED_TRACE(testing::Message() << std::hex << "id " << id << " clock " << clock
-                                                << " mode " << mode);
+                SCOPED_TRACE(testing::Message() << std::hex << "id " << id << " clock " << clock << " mode " << mode);
                 const RunResult r = run(id, clock, mode, random_chip(id, clock, mode));
                 ++runs;
                 ASSERT_EQ(r.ret, 1);
                 const MemInitParams& p = r.record;
                 EXPECT_TRUE(clocks_khz.count(p.mem_clock_khz));
-                const bool reserved = p.mem_clock_khz == 25000 ||
-                                      (clock >= 0xffff0001 && clock <= 0xffff0003 &&
-                                       (id == 0 || id == 5 || id == 0x10 || id == 0x11 ||
-                                        id == 0x1d || id == 0x4000005 || id == 7));
-                if (reserved)
-                    EXPECT_TRUE(p.mem_size_out == 0x8000000 || p.mem_size_out == 0x2000000);
+                const bool reserved =
+                    p.mem_clock_khz == 25000 ||
+                    (clock >= 0xffff0001 && clock <= 0xffff0003 &&
+                     (id == 0 || id == 5 || id == 0x10 || id == 0x11 || id == 0x1d || id == 0x4000005 || id == 7));
+                if (reserved) EXPECT_TRUE(p.mem_size_out == 0x8000000 || p.mem_size_out == 0x2000000);
                 else
                     EXPECT_TRUE(p.mem_size_out == p.mem_size || p.mem_size_out == p.mem_size >> 1);
                 EXPECT_EQ(p.map_value, 1u);

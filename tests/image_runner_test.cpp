@@ -72,9 +72,10 @@ TEST_P(ImageAgainstHost, SameBusEventsTimesAndRecord) {
         ASSERT_LE(image.image.stack_bytes, 1024u) << s.name << ": deeper than 1 KiB of kernel stack";
     }
     RecordProperty("scenarios", static_cast<int>(scenarios.size()));
-    std::printf("%s image against host, %s: %zu scenarios compared, %zu bus events, %zu differences, "
-                "deepest stack %u bytes\n",
-                build.name, sweep_name(sweep).c_str(), scenarios.size(), events, differences, deepest);
+    std::printf(
+        "%s image against host, %s: %zu scenarios compared, %zu bus events, %zu differences, "
+        "deepest stack %u bytes\n",
+        build.name, sweep_name(sweep).c_str(), scenarios.size(), events, differences, deepest);
     EXPECT_EQ(differences, 0u);
     // The shipped image keeps within 384 bytes of the caller's kernel stack.
     if (std::string(build.name) == test::shipped_build().name) EXPECT_LE(deepest, 384u);
@@ -178,10 +179,10 @@ struct Patched {
         auto put = [&](uint32_t off, uint32_t v) { std::memcpy(&s[off], &v, 4); };
         const uint32_t first = file_offset(old_dir);
         std::memcpy(&s[0], &file[first], 20);  // the original descriptor
-        put(20 + 0, rva + 0x80);                // lookup table
-        put(20 + 12, rva + 0xc0);               // module name
-        put(20 + 16, rva + 0x90);               // address table
-        put(0x80, rva + 0xa0);                  // -> hint/name
+        put(20 + 0, rva + 0x80);               // lookup table
+        put(20 + 12, rva + 0xc0);              // module name
+        put(20 + 16, rva + 0x90);              // address table
+        put(0x80, rva + 0xa0);                 // -> hint/name
         put(0x90, rva + 0xa0);
         std::memcpy(&s[0xa2], "ExAllocatePoolWithTag", 21);
         std::memcpy(&s[0xc0], "ntoskrnl.exe", 12);
@@ -218,7 +219,7 @@ struct Refusal {
     const char* name;
     std::function<void(Patched&)> patch;
     std::vector<std::string> expected;  // parts of the one-line error
-    bool at_load;          // refused by the loader, else by running DllInitialize
+    bool at_load;                       // refused by the loader, else by running DllInitialize
 };
 
 void PrintTo(const Refusal& r, std::ostream* os) { *os << r.name; }
@@ -243,7 +244,6 @@ TEST_P(PatchedImage, IsRefusedWithAClearError) {
     ASSERT_FALSE(error.empty());
     for (const std::string& part : GetParam().expected) EXPECT_NE(error.find(part), std::string::npos) << error;
     EXPECT_EQ(error.find('\n'), std::string::npos) << error;
-
 }
 
 // Position-independent code at DllInitialize that reaches `target_rva`:
@@ -268,19 +268,22 @@ INSTANTIATE_TEST_SUITE_P(
                     p.write16(p.nt() + 4, 0x8664);
                     p.fix_checksum();
                 },
-                {"machine 0x8664 is not i386"}, true},
+                {"machine 0x8664 is not i386"},
+                true},
         Refusal{"not_native",
                 [](Patched& p) {
                     p.write16(p.optional_header() + 68, 2);
                     p.fix_checksum();
                 },
-                {"subsystem 2 is not NT native"}, true},
+                {"subsystem 2 is not NT native"},
+                true},
         Refusal{"extra_import",
                 [](Patched& p) {
                     p.add_import();
                     p.fix_checksum();
                 },
-                {"imports ntoskrnl.exe!ExAllocatePoolWithTag"}, true},
+                {"imports ntoskrnl.exe!ExAllocatePoolWithTag"},
+                true},
         Refusal{"write_into_rdata",
                 [](Patched& p) {
                     const uint32_t init = p.export_rva("DllInitialize");
@@ -289,45 +292,52 @@ INSTANTIATE_TEST_SUITE_P(
                     p.code(init, address_of(init, rdata + 0x10) + std::vector<uint8_t>{0x89, 0x08, 0xc2, 0x04, 0x00});
                     p.fix_checksum();
                 },
-                {"write to read-only memory at 0x", "(4 bytes) in the image's .rdata", "in DllInitialize"}, false},
+                {"write to read-only memory at 0x", "(4 bytes) in the image's .rdata", "in DllInitialize"},
+                false},
         Refusal{"fetch_outside_text",
                 [](Patched& p) {
                     const uint32_t init = p.export_rva("DllInitialize");
                     p.code(init, address_of(init, p.section(".rdata").first) + std::vector<uint8_t>{0xff, 0xe0});
                     p.fix_checksum();
                 },
-                {"in the image's .rdata"}, false},
+                {"in the image's .rdata"},
+                false},
         Refusal{"cdecl_return",
                 [](Patched& p) {
                     p.code(p.export_rva("DllInitialize"), {0x31, 0xc0, 0xc3});  // ret without popping
                     p.fix_checksum();
                 },
-                {"it must pop its 4 argument bytes (__stdcall)"}, false},
+                {"it must pop its 4 argument bytes (__stdcall)"},
+                false},
         Refusal{"clobbers_ebx",
                 [](Patched& p) {
                     p.code(p.export_rva("DllInitialize"), {0x31, 0xdb, 0x31, 0xc0, 0xc2, 0x04, 0x00});
                     p.fix_checksum();
                 },
-                {"EBX changed"}, false},
+                {"EBX changed"},
+                false},
         Refusal{"runaway",
                 [](Patched& p) {
                     p.code(p.export_rva("DllInitialize"), {0xeb, 0xfe});  // jmp $
                     p.fix_checksum();
                 },
-                {"runaway image: no return after 100000 instructions"}, false},
+                {"runaway image: no return after 100000 instructions"},
+                false},
         Refusal{"narrow_register_access",
                 [](Patched& p) {
                     // mov ax, [reg_base + 0x828]
                     p.code(p.export_rva("DllInitialize"), {0x66, 0xa1, 0x28, 0x08, 0x00, 0x10, 0xc2, 0x04, 0x00});
                     p.fix_checksum();
                 },
-                {"16-bit load at 0x10000828 in the register block"}, false},
+                {"16-bit load at 0x10000828 in the register block"},
+                false},
         Refusal{"null_read",
                 [](Patched& p) {
                     p.code(p.export_rva("DllInitialize"), {0xa1, 0, 0, 0, 0, 0xc2, 0x04, 0x00});  // mov eax, [0]
                     p.fix_checksum();
                 },
-                {"read of unmapped memory at 0x0 (4 bytes) near address 0"}, false}),
+                {"read of unmapped memory at 0x0 (4 bytes) near address 0"},
+                false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ImageTest, BaseThatOverlapsTheCallersMemoryIsRefused) {

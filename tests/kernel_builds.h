@@ -37,15 +37,16 @@ inline const std::vector<uint8_t>& file_bytes(const std::string& path) {
     if (it == cache.end()) {
         std::vector<uint8_t> bytes;
         if (std::filesystem::exists(path)) bytes = sim::image::read_file(path);
-        else ADD_FAILURE() << "not built: " << path;
+        else
+            ADD_FAILURE() << "not built: " << path;
         it = cache.emplace(path, std::move(bytes)).first;
     }
     return it->second;
 }
 
 // Skips a test whose kernel build this host build was configured without.
-#define TOV_REQUIRE_BUILD(path)                                              \
-    do {                                                                     \
+#define TOV_REQUIRE_BUILD(path)                                                     \
+    do {                                                                            \
         if (std::string(path).empty()) GTEST_SKIP() << "configured without " #path; \
     } while (0)
 

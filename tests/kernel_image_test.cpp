@@ -30,7 +30,8 @@ class KernelImage : public ::testing::TestWithParam<tov::test::KernelBuild> {
 protected:
     void SetUp() override {
         image_ = GetParam().image;
-        if (image_.empty()) GTEST_SKIP() << "this build was configured without a " << GetParam().name << " kernel image";
+        if (image_.empty())
+            GTEST_SKIP() << "this build was configured without a " << GetParam().name << " kernel image";
         ASSERT_TRUE(std::filesystem::exists(image_)) << "kernel image not built: " << image_;
         objdump_ = TOV_OBJDUMP;
         private_ = run_command(objdump_ + " -p '" + image_ + "'");
@@ -59,7 +60,9 @@ bool all_of(const std::string& s, Pred is) {
 bool is_hex(const std::string& s) {
     return all_of(s, [](unsigned char c) { return std::isdigit(c) || (c >= 'a' && c <= 'f'); });
 }
-bool is_decimal(const std::string& s) { return all_of(s, [](unsigned char c) { return std::isdigit(c) != 0; }); }
+bool is_decimal(const std::string& s) {
+    return all_of(s, [](unsigned char c) { return std::isdigit(c) != 0; });
+}
 bool is_identifier(const std::string& s) {
     return all_of(s, [](unsigned char c) { return std::isalnum(c) || c == '_'; }) &&
            !std::isdigit(static_cast<unsigned char>(s[0]));
@@ -144,8 +147,8 @@ TEST_P(KernelImage, HasNoWritableDataAndNoUnwindTables) {
     int sections = 0;
     while (std::getline(in, line)) {
         const auto w = words(line);
-        if (line.empty() || !std::isspace(static_cast<unsigned char>(line[0])) || w.size() < 4 ||
-            !is_decimal(w[0]) || !is_hex(w[2]))
+        if (line.empty() || !std::isspace(static_cast<unsigned char>(line[0])) || w.size() < 4 || !is_decimal(w[0]) ||
+            !is_hex(w[2]))
             continue;
         const std::string name = w[1];
         const unsigned long size = std::stoul(w[2], nullptr, 16);

@@ -25,8 +25,6 @@ std::string r(uint32_t off, uint32_t v) {
 }
 std::string t(uint32_t n) { return "T " + std::to_string(n); }
 
-
-
 }  // namespace
 
 // Form A, written out from the register program on a chip of random
@@ -38,7 +36,7 @@ static std::vector<std::string> form_a(const std::map<uint32_t, uint32_t>& prese
     m.rmw(0x43c, 0x20000, 0);
     for (uint32_t off : {0x418u, 0x420u, 0x430u}) m.w(off, 0);
     m.w(0x000, 0xfffffdff);
-    m.w(0x058, 0x3000000);  // mode_flag 1
+    m.w(0x058, 0x3000000);                                               // mode_flag 1
     for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0, 0xc00000);  // held
     m.w(0x05c, 0xfffd);
     m.w(0x070, 0x1000000);
@@ -117,17 +115,22 @@ TEST(OrlitMain, FormAOnZeroRegisters) {
 TEST(OrlitMain, CaseSelectionAndSizes) {
     struct Row {
         uint32_t clock;
-        uint32_t cfg;       // 0x810 before the commands
-        uint32_t hold;      // first 0x000 word
-        uint32_t size;      // 64 MiB row, bus 1
+        uint32_t cfg;   // 0x810 before the commands
+        uint32_t hold;  // first 0x000 word
+        uint32_t size;  // 64 MiB row, bus 1
         uint32_t early_068;
     };
     const Row rows[] = {
-        {0, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},  {2, 0x26a0936, 0xfffffdff, 0x2000000, 0x478},
-        {3, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},  {6, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
-        {7, 0x126a0936, 0xffffffff, 0x2000000, 0},     {10, 0x126a0936, 0xffffffff, 0x2000000, 0},
-        {11, 0x126a0936, 0xffffffff, 0x1000000, 0},    {12, 0x126a0936, 0xffffffff, 0x2000000, 0},
-        {13, 0x26a0936, 0xfffffdff, 0x4000000, 0x478}, {0xffff0002, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
+        {0, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
+        {2, 0x26a0936, 0xfffffdff, 0x2000000, 0x478},
+        {3, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
+        {6, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
+        {7, 0x126a0936, 0xffffffff, 0x2000000, 0},
+        {10, 0x126a0936, 0xffffffff, 0x2000000, 0},
+        {11, 0x126a0936, 0xffffffff, 0x1000000, 0},
+        {12, 0x126a0936, 0xffffffff, 0x2000000, 0},
+        {13, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
+        {0xffff0002, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
         {0xffff0006, 0x26a0936, 0xfffffdff, 0x4000000, 0x478},
     };
     for (const Row& row : rows) {
@@ -151,7 +154,7 @@ TEST(OrlitMain, HalfOrQuarterFollowsBus) {
     EXPECT_EQ(narrow.record.clock_index, 11u);
     EXPECT_EQ(narrow.record.mem_size_out, 0x1000000u);  // halved
     const RunResult wide = run(main_id, 11);
-    EXPECT_EQ(wide.record.mem_size_out, 0x1000000u);    // 64 MiB quartered
+    EXPECT_EQ(wide.record.mem_size_out, 0x1000000u);  // 64 MiB quartered
     EXPECT_EQ(wide.record.mem_clock_khz, 162000u);
     // Clock 2 halves only on the wide bus.
     EXPECT_EQ(run(0x1000037, 2).record.mem_size_out, 0x2000000u);
@@ -185,11 +188,29 @@ TEST(OrlitMain, FormBPulseIsHeldAndB12ReleasesOnlyFirstGenerator) {
 TEST(OrlitMain, ShortSequence) {
     const RunResult res = run(main_id, 1);
     const std::vector<std::string> x = {
-        entering,        t(1),           w(0x000, 0xf2a6), w(0x05c, 0x69),    w(0x060, 0xffffffff),
-        r(0x058, 0),     w(0x058, 0),    t(1),             w(0x010, 0xc00000), w(0x018, 0xc00000),
-        w(0x030, 0xc00000), w(0x880, 1), w(0x070, 0x1000000), w(0x070, 2),     r(0x050, 0),
-        w(0x050, 0xee),  r(0x058, 0),    w(0x058, 6),      t(1),              w(0x000, 0),
-        t(1),            w(0x068, 0x478), leaving,
+        entering,
+        t(1),
+        w(0x000, 0xf2a6),
+        w(0x05c, 0x69),
+        w(0x060, 0xffffffff),
+        r(0x058, 0),
+        w(0x058, 0),
+        t(1),
+        w(0x010, 0xc00000),
+        w(0x018, 0xc00000),
+        w(0x030, 0xc00000),
+        w(0x880, 1),
+        w(0x070, 0x1000000),
+        w(0x070, 2),
+        r(0x050, 0),
+        w(0x050, 0xee),
+        r(0x058, 0),
+        w(0x058, 6),
+        t(1),
+        w(0x000, 0),
+        t(1),
+        w(0x068, 0x478),
+        leaving,
     };
     EXPECT_EQ(res.ret, 1);
     EXPECT_EQ(res.record.mem_clock_khz, 162000u);
@@ -238,7 +259,8 @@ std::vector<std::string> reinit_traffic(const Variant& v, const std::map<uint32_
     m.rmw(0x810, ~0xc880e080u, v.cfg);
     m.rmw(0x814, ~0u, 0x1860413);
     if (v.field == 0x31f3) m.rmw(0x818, ~0xf0000000u, 0x1222104);  // bits 28-31 kept
-    else m.rmw(0x818, ~0u, 0x11222104);
+    else
+        m.rmw(0x818, ~0u, 0x11222104);
     m.rmw(0x81c, 0x1ff, 0x21);
     m.t(20);
     for (size_t i = 0; i < v.cmds.size(); ++i) {
@@ -251,8 +273,8 @@ std::vector<std::string> reinit_traffic(const Variant& v, const std::map<uint32_
     m.w(0x800, 0);
     m.t(20);
     if (v.field == 0x31f7)
-        for (auto [off, val] : {std::pair{0x840u, 0x44444444u}, {0x844u, 0x44444444u}, {0x8a0u, 0xccccccccu},
-                                {0x8a4u, 0xccccccccu}})
+        for (auto [off, val] :
+             {std::pair{0x840u, 0x44444444u}, {0x844u, 0x44444444u}, {0x8a0u, 0xccccccccu}, {0x8a4u, 0xccccccccu}})
             m.w(off, val);
     m.rmw(0x43c, ~0u, 0x30000);
     m.w(0x068, 0x478);
@@ -260,9 +282,9 @@ std::vector<std::string> reinit_traffic(const Variant& v, const std::map<uint32_
     return m.lines;
 }
 
-const std::vector<std::pair<uint32_t, uint32_t>> cmds_1 = {
-    {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20123, 0x81}, {0x20400, 0xa1},
-    {0x10000, 0x91},      {0x40000, 0x91},   {0x40023, 0x81},   {0x20000, 0x1f3}};
+const std::vector<std::pair<uint32_t, uint32_t>> cmds_1 = {{0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081},
+                                                           {0x20123, 0x81},      {0x20400, 0xa1},   {0x10000, 0x91},
+                                                           {0x40000, 0x91},      {0x40023, 0x81},   {0x20000, 0x1f3}};
 const std::vector<std::pair<uint32_t, uint32_t>> cmds_2 = {
     {0x20000, 0x3171}, {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20122, 0x81},
     {0x20400, 0xa1},   {0x10000, 0x91},      {0x40000, 0x91},   {0x40022, 0x81},   {0x20000, 0x1f3}};

@@ -10,8 +10,6 @@
 namespace tov::test {
 namespace {
 
-
-
 // Store index of the first store to `off`, or -1.
 long store_index(const RunResult& res, uint32_t off) {
     const auto s = stores(res);
@@ -21,15 +19,13 @@ long store_index(const RunResult& res, uint32_t off) {
 }
 
 const uint32_t orlit_ids[] = {
-    0x1000000, 0x1000001, 0x1000002, 0x1000003, 0x1000004, 0x1000005, 0x1000006, 0x1000007,
-    0x100000a, 0x100000b, 0x100000d, 0x1000011, 0x1000012, 0x1000015, 0x1000018, 0x1000019,
-    0x100001d, 0x100001e, 0x100001f, 0x1000026, 0x1000027, 0x100002a, 0x100002b, 0x1000030,
-    0x1000031, 0x1000032, 0x1000033, 0x1000035, 0x1000036, 0x1000037, 0x1000041, 0x1000042,
-    0x1000043, 0x1000047, 0x1000048, 0x1000049, 0x100004a, 0x1000050, 0x1000051, 0x1000052,
-    0x1000053, 0x1000054, 0x1000055, 0x1000056, 0x1000057, 0x1000058, 0x1000059, 0x100005a,
-    0x100005b, 0x1000060, 0x1000061, 0x1000062, 0x1000063, 0x1000073, 0x1000074, 0x1000076,
-    0x100007d, 0x100007e, 0x100007f,
-    0x1000008, 0x5000002,  // no row: the family's default
+    0x1000000, 0x1000001, 0x1000002, 0x1000003, 0x1000004, 0x1000005, 0x1000006, 0x1000007, 0x100000a,
+    0x100000b, 0x100000d, 0x1000011, 0x1000012, 0x1000015, 0x1000018, 0x1000019, 0x100001d, 0x100001e,
+    0x100001f, 0x1000026, 0x1000027, 0x100002a, 0x100002b, 0x1000030, 0x1000031, 0x1000032, 0x1000033,
+    0x1000035, 0x1000036, 0x1000037, 0x1000041, 0x1000042, 0x1000043, 0x1000047, 0x1000048, 0x1000049,
+    0x100004a, 0x1000050, 0x1000051, 0x1000052, 0x1000053, 0x1000054, 0x1000055, 0x1000056, 0x1000057,
+    0x1000058, 0x1000059, 0x100005a, 0x100005b, 0x1000060, 0x1000061, 0x1000062, 0x1000063, 0x1000073,
+    0x1000074, 0x1000076, 0x100007d, 0x100007e, 0x100007f, 0x1000008, 0x5000002,  // no row: the family's default
 };
 
 bool is_id54(uint32_t id) { return id == 0x1000054 || id == 0x1000056 || id == 0x100005a; }
@@ -60,8 +56,7 @@ TEST(OrlitSweep, EveryIdEveryClock) {
             ASSERT_EQ(res.ret, 1);
             EXPECT_TRUE(clocks_khz.count(p.mem_clock_khz)) << p.mem_clock_khz;
             if (p.mem_clock_khz == 25000) {
-                EXPECT_TRUE(p.mem_size_out == 0x1000000 || p.mem_size_out == 0x2000000 ||
-                            p.mem_size_out == 0x4000000);
+                EXPECT_TRUE(p.mem_size_out == 0x1000000 || p.mem_size_out == 0x2000000 || p.mem_size_out == 0x4000000);
                 EXPECT_EQ(last(stores_to(res, 0x43c)), 0x30000u);
                 continue;
             }
@@ -97,9 +92,9 @@ TEST(OrlitSweep, EveryIdEveryClock) {
 TEST(OrlitMembers, FormAAndBPerRoutine) {
     struct Row {
         uint32_t id;
-        uint32_t cfg_a;          // 0x810 in form A (form B: bit 28 set)
+        uint32_t cfg_a;  // 0x810 in form A (form B: bit 28 set)
         uint32_t w814, w818, w81c;
-        uint32_t w808, w80c;     // 0: not written
+        uint32_t w808, w80c;  // 0: not written
         uint32_t a, mr, r;
         uint32_t w840;
         bool final_068;
@@ -124,8 +119,8 @@ TEST(OrlitMembers, FormAAndBPerRoutine) {
             const RunResult res = run(row.id, b ? 9 : 4);
             ASSERT_EQ(res.ret, 1);
             EXPECT_EQ(res.record.mem_clock_khz, 155250u);
-            EXPECT_EQ(res.record.mem_size_out, b && res.record.bus_flag ? res.record.mem_size >> 1
-                                                                         : res.record.mem_size);
+            EXPECT_EQ(res.record.mem_size_out,
+                      b && res.record.bus_flag ? res.record.mem_size >> 1 : res.record.mem_size);
             EXPECT_EQ(stores_to(res, 0x810).front(), row.cfg_a | (b ? 0x10000000 : 0));
             EXPECT_EQ(stores_to(res, 0x814), (std::vector<uint32_t>{row.w814}));
             EXPECT_EQ(stores_to(res, 0x818), (std::vector<uint32_t>{row.w818}));
@@ -180,7 +175,7 @@ TEST(OrlitMembers, DefaultRoutineAndUnlistedIds) {
         EXPECT_EQ(a.record.mem_clock_khz, 155250u);
         EXPECT_EQ(a.record.mem_size_out, 0x4000000u);
         EXPECT_EQ(messages(a), (std::vector<std::string>{"entering meminit_orlit_K4H561638F_UCCC\n",
-                                                        "leaving meminit_orlit_K4H561638F_UCCC\n"}));
+                                                         "leaving meminit_orlit_K4H561638F_UCCC\n"}));
         EXPECT_EQ(stores_to(a, 0x808), (std::vector<uint32_t>{0xb0c00c8}));
         EXPECT_EQ(stores_to(a, 0x840), (std::vector<uint32_t>{0xffffffff}));
 

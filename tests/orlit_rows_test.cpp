@@ -18,18 +18,19 @@ struct FormRow {
     uint32_t release;    // bits of 0x000 cleared before the lanes
     uint32_t first_058;  // for the ID's mode_flag
     uint32_t w070;
-    uint32_t gen[3];     // bits 8-13 of 0x010, 0x018, 0x030
+    uint32_t gen[3];  // bits 8-13 of 0x010, 0x018, 0x030
     bool released[3];
-    uint32_t d;          // ticks of every delay
+    uint32_t d;  // ticks of every delay
     uint32_t w050, w060, early_068;
     uint32_t w810, w814, w818, w81c;
     uint32_t w808, w80c;  // 0: neither written
     uint32_t n, a, mr, r;
-    uint32_t w840;       // 0x840 and 0x844
+    uint32_t w840;  // 0x840 and 0x844
     bool final_068;
-    bool fresh;          // pulse clear in a fresh read of 0x810
+    bool fresh;  // pulse clear in a fresh read of 0x810
 };
 
+// clang-format off
 const FormRow form_rows[] = {
     // meminit_orlit_K4H561638F_TCCC form A
     {.id = 0x1000001, .clock = 0, .khz = 162000, .size = 0x4000000,
@@ -262,6 +263,7 @@ const FormRow form_rows[] = {
      .w810 = 0x26a0936, .w814 = 0x4bb0d47, .w818 = 0x743440b, .w81c = 0x31, .w808 = 0xbc800c8, .w80c = 0x1d2009c,
      .n = 0x794b, .a = 4, .mr = 0x32, .r = 0xb, .w840 = 0xffffffff, .final_068 = false, .fresh = true},
 };
+// clang-format on
 
 std::vector<uint32_t> v(std::initializer_list<uint32_t> l) { return l; }
 
@@ -282,9 +284,8 @@ TEST(OrlitRows, EveryFormValueByValue) {
         const uint32_t gens[3] = {0x010, 0x018, 0x030};
         for (int i = 0; i < 3; ++i) {
             const uint32_t held = 0xc00000 | f.gen[i] << 8;
-            EXPECT_EQ(stores_to(res, gens[i]), f.released[i]
-                                                  ? v({0xc00000, held, held & ~0x800000u, f.gen[i] << 8})
-                                                  : v({0xc00000, held}))
+            EXPECT_EQ(stores_to(res, gens[i]),
+                      f.released[i] ? v({0xc00000, held, held & ~0x800000u, f.gen[i] << 8}) : v({0xc00000, held}))
                 << "generator " << gens[i];
         }
         EXPECT_EQ(stores_to(res, 0x050), v({f.w050}));
@@ -304,9 +305,8 @@ TEST(OrlitRows, EveryFormValueByValue) {
         if (!f.w808) EXPECT_TRUE(stores_to(res, 0x808).empty() && stores_to(res, 0x80c).empty());
 
         const std::vector<Command> cmds = {
-            {0x11f1, f.n << 16}, {0x10a1, 0x1ffff},   {0x1081, f.a << 16},
-            {0x81, 0x20100 + f.mr}, {0xa1, 0x2ffff},  {0x91, f.a << 16},
-            {0x91, f.r << 16},   {0x81, (f.r << 16) + f.mr}, {0x1f3, 0xc80000},
+            {0x11f1, f.n << 16}, {0x10a1, 0x1ffff}, {0x1081, f.a << 16},        {0x81, 0x20100 + f.mr}, {0xa1, 0x2ffff},
+            {0x91, f.a << 16},   {0x91, f.r << 16}, {0x81, (f.r << 16) + f.mr}, {0x1f3, 0xc80000},
         };
         EXPECT_EQ(commands(res), cmds);
 

@@ -28,13 +28,10 @@ struct StableCase {
 
 TEST(StableRead, ReturnsTheValueThreeLoadsAgreeOn) {
     const StableCase cases[] = {
-        {0x810, {5, 5, 5}, 5, 3},
-        {0x810, {5, 6, 6, 6}, 6, 4},
-        {0x810, {1, 2, 3, 3, 3}, 3, 5},
-        {0x0f8, {0x1237, 0x1234, 0x123f}, 0x1230, 3},  // low nibble ignored and cleared
-        {0x414, {7, 9}, 7, 2},                         // read-twice registers
-        {0x418, {7, 9}, 7, 2},
-        {0x6130, {1, 2}, 1, 2},
+        {0x810, {5, 5, 5}, 5, 3},       {0x810, {5, 6, 6, 6}, 6, 4},
+        {0x810, {1, 2, 3, 3, 3}, 3, 5}, {0x0f8, {0x1237, 0x1234, 0x123f}, 0x1230, 3},  // low nibble ignored and cleared
+        {0x414, {7, 9}, 7, 2},                                                         // read-twice registers
+        {0x418, {7, 9}, 7, 2},          {0x6130, {1, 2}, 1, 2},
         {0x6134, {3, 4}, 3, 2},
     };
     for (const StableCase& c : cases) {
@@ -83,8 +80,8 @@ TEST(StableRead, ModifyIsOneReadAndOneStore) {
     // Field write of 0x17 into bits 8-13 keeps every other bit.
     EXPECT_EQ(reg_modify(s.context(), 0x010, 0x3f00, 0x1700), status_ok);
     EXPECT_EQ(s.chip().word(0x010), 0xffffd7ffu);
-    EXPECT_EQ(compact(s.events()), (std::vector<std::string>{"R 10 ffffffff", "R 10 ffffffff",
-                                                             "R 10 ffffffff", "W 10 ffffd7ff"}));
+    EXPECT_EQ(compact(s.events()),
+              (std::vector<std::string>{"R 10 ffffffff", "R 10 ffffffff", "R 10 ffffffff", "W 10 ffffd7ff"}));
     EXPECT_EQ(reg_write(s.context(), 0x820, 0x81), status_ok);
 }
 
@@ -106,7 +103,7 @@ uint64_t run_delay(sim::ClockConfig clock, void (*f)()) {
 
 TEST(Delay, TicksWaitForNPlusOneBoundaries) {
     sim::ClockConfig clock;
-    clock.step = 1000;  // 0.1 ms per reading
+    clock.step = 1000;                     // 0.1 ms per reading
     clock.start = 5 * tick_units + 99000;  // 0.1 ms before a boundary
     // delay_ticks(0) still waits for one boundary: here almost at once.
     EXPECT_LE(run_delay(clock, [] { delay_ticks(0); }), 2000u);

@@ -82,8 +82,10 @@ TEST(RandomRegisters, SweepsStartFromTheSeededFile) {
     EXPECT_EQ(q.chip.presets.at(0x860),
               sim::random_register(77, sim::scenario_key(q.config_id, q.clock_index, q.power_mode), 0x860));
     EXPECT_TRUE(zero[5].req.chip.presets.empty());
-    for (const auto& s : sim::image::fault_sweep(77)) EXPECT_GE(s.req.chip.presets.size(), std::size(reg::names)) << s.name;
-    for (const auto& s : sim::image::routine_sweep(77)) EXPECT_EQ(s.req.chip.presets.size(), std::size(reg::names)) << s.name;
+    for (const auto& s : sim::image::fault_sweep(77))
+        EXPECT_GE(s.req.chip.presets.size(), std::size(reg::names)) << s.name;
+    for (const auto& s : sim::image::routine_sweep(77))
+        EXPECT_EQ(s.req.chip.presets.size(), std::size(reg::names)) << s.name;
 }
 
 }  // namespace

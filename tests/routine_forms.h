@@ -37,13 +37,13 @@ inline std::vector<RoutineRow> first_rows() {
 
 // Clock selectors tried, the ordinary ones first: a reserved value makes a
 // form of its own only when it selects a sequence of its own.
-constexpr uint32_t candidate_clocks[] = {0,          1,          2,          3,          4,         5,  6,
-                                         7,          8,          9,          10,         11,        12, 13,
+constexpr uint32_t candidate_clocks[] = {0,          1,          2,          3,          4,          5,        6,
+                                         7,          8,          9,          10,         11,         12,       13,
                                          0xffff0001, 0xffff0002, 0xffff0003, 0xffff0004, 0xffff0005, 0x1000000};
 inline bool is_reserved_clock(uint32_t clock) { return clock > 13; }
 
 struct Form {
-    sim::RunRequest req;     // the healthy request
+    sim::RunRequest req;  // the healthy request
     sim::RunResult healthy;
 };
 
@@ -86,8 +86,7 @@ inline long command_start(const sim::RunResult& r, uint32_t n) {
     uint32_t seen = 0;
     for (size_t i = 0; i < r.events.size(); ++i) {
         const sim::Event& e = r.events[i];
-        if (sim::starts_command(e) && ++seen == n)
-            return static_cast<long>(i);
+        if (sim::starts_command(e) && ++seen == n) return static_cast<long>(i);
     }
     return -1;
 }

@@ -48,7 +48,8 @@ std::string identifier(const std::string& text) {
     std::string out;
     for (char ch : text) {
         if (std::isalnum(static_cast<unsigned char>(ch))) out += ch;
-        else if (!out.empty() && out.back() != '_') out += '_';
+        else if (!out.empty() && out.back() != '_')
+            out += '_';
     }
     while (!out.empty() && out.back() == '_') out.pop_back();
     return out;
@@ -68,38 +69,36 @@ TEST_P(Decode, FollowsTheCommandLines) {
 
 INSTANTIATE_TEST_SUITE_P(
     PowerUpList, Decode,
-    ::testing::Values(
-        DecodeCase{0x1171, 0x10000, DramOp::nop, false, "NOP, CKE low, count 1", "NOP_CKE_low"},
-        DecodeCase{0x11f1, 0x98ef0000, DramOp::nop, true, "NOP, CKE high, count 39151", "NOP_CKE_high"},
-        DecodeCase{0x10a1, 0x1ffff, DramOp::precharge, true, "precharge all, count 1", "PRE_all"},
-        DecodeCase{0xa1, 0x20000, DramOp::precharge, true, "precharge bank, count 2", "PRE"},
-        DecodeCase{0x1081, 0x30002, DramOp::extended_mode_register, true,
-                   "extended mode register set 0x2 (DLL enabled, reduced drive), count 3", "EMRS"},
-        DecodeCase{0x1081, 0x30001, DramOp::extended_mode_register, true,
-                   "extended mode register set 0x1 (DLL disabled, normal drive), count 3", "EMRS"},
-        DecodeCase{0x81, 0x20132, DramOp::mode_register, true,
-                   "mode register set: CAS latency 3, burst 4, DLL reset, count 2", "MRS_DLL_reset"},
-        DecodeCase{0x81, 0xe0062, DramOp::mode_register, true, "mode register set: CAS latency 2.5, burst 4, count 14",
-                   "MRS"},
-        DecodeCase{0x81, 0x1004b, DramOp::mode_register, true,
-                   "mode register set: CAS latency 4, burst 8 interleaved, count 1", "MRS"},
-        DecodeCase{0x81, 0x10050, DramOp::mode_register, true, "mode register set: CAS latency reserved, burst 0, count 1",
-                   "MRS"},
-        DecodeCase{0x91, 0x30000, DramOp::auto_refresh, true, "auto refresh, count 3", "REF"},
-        DecodeCase{0x1f3, 0xc80000, DramOp::closing, true, "closing command, count 200", "CLOSE"},
-        DecodeCase{0xb1, 0x10000, DramOp::active, true, "active, count 1", "ACT"},
-        DecodeCase{0xd1, 0x10000, DramOp::read, true, "read, count 1", "READ"},
-        DecodeCase{0xc1, 0x10000, DramOp::write, true, "write, count 1", "WRITE"}),
+    ::testing::Values(DecodeCase{0x1171, 0x10000, DramOp::nop, false, "NOP, CKE low, count 1", "NOP_CKE_low"},
+                      DecodeCase{0x11f1, 0x98ef0000, DramOp::nop, true, "NOP, CKE high, count 39151", "NOP_CKE_high"},
+                      DecodeCase{0x10a1, 0x1ffff, DramOp::precharge, true, "precharge all, count 1", "PRE_all"},
+                      DecodeCase{0xa1, 0x20000, DramOp::precharge, true, "precharge bank, count 2", "PRE"},
+                      DecodeCase{0x1081, 0x30002, DramOp::extended_mode_register, true,
+                                 "extended mode register set 0x2 (DLL enabled, reduced drive), count 3", "EMRS"},
+                      DecodeCase{0x1081, 0x30001, DramOp::extended_mode_register, true,
+                                 "extended mode register set 0x1 (DLL disabled, normal drive), count 3", "EMRS"},
+                      DecodeCase{0x81, 0x20132, DramOp::mode_register, true,
+                                 "mode register set: CAS latency 3, burst 4, DLL reset, count 2", "MRS_DLL_reset"},
+                      DecodeCase{0x81, 0xe0062, DramOp::mode_register, true,
+                                 "mode register set: CAS latency 2.5, burst 4, count 14", "MRS"},
+                      DecodeCase{0x81, 0x1004b, DramOp::mode_register, true,
+                                 "mode register set: CAS latency 4, burst 8 interleaved, count 1", "MRS"},
+                      DecodeCase{0x81, 0x10050, DramOp::mode_register, true,
+                                 "mode register set: CAS latency reserved, burst 0, count 1", "MRS"},
+                      DecodeCase{0x91, 0x30000, DramOp::auto_refresh, true, "auto refresh, count 3", "REF"},
+                      DecodeCase{0x1f3, 0xc80000, DramOp::closing, true, "closing command, count 200", "CLOSE"},
+                      DecodeCase{0xb1, 0x10000, DramOp::active, true, "active, count 1", "ACT"},
+                      DecodeCase{0xd1, 0x10000, DramOp::read, true, "read, count 1", "READ"},
+                      DecodeCase{0xc1, 0x10000, DramOp::write, true, "write, count 1", "WRITE"}),
     decode_case_name);
 
 // ---- power-up rules ----
 
 // The standard third-family list (configuration 0x3000099), as the rule check sees it.
 std::vector<tovmem::CommandInfo> standard_list() {
-    const std::pair<uint32_t, uint32_t> list[] = {{0x1171, 0x10000}, {0x11f1, 0x98ef0000}, {0x10a1, 0x1ffff},
-                                                  {0x1081, 0x30000}, {0x81, 0x20132},      {0xa1, 0x2ffff},
-                                                  {0x91, 0x30000},   {0x91, 0xe0000},      {0x81, 0xe0032},
-                                                  {0x1f3, 0xc80000}};
+    const std::pair<uint32_t, uint32_t> list[] = {
+        {0x1171, 0x10000}, {0x11f1, 0x98ef0000}, {0x10a1, 0x1ffff}, {0x1081, 0x30000}, {0x81, 0x20132},
+        {0xa1, 0x2ffff},   {0x91, 0x30000},      {0x91, 0xe0000},   {0x81, 0xe0032},   {0x1f3, 0xc80000}};
     std::vector<tovmem::CommandInfo> out;
     for (const auto& [code, word] : list) {
         tovmem::CommandInfo c;
@@ -146,22 +145,30 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"no CKE-low NOP", [](auto& l) { drop(l, 0); }, 182250, {"cke-low-first"}},
         RuleCase{"short clock-enable wait", [](auto& l) { set_word(l, 1, 0x41ec0000); }, 182250, {"cke-high-200us"}},
         RuleCase{"long wait at a faster clock", [](auto&) {}, 200000, {"cke-high-200us"}},
-        RuleCase{"no precharge before the mode registers", [](auto& l) { drop(l, 2); }, 182250,
-                 {"precharge-before-mrs"}},
+        RuleCase{
+            "no precharge before the mode registers", [](auto& l) { drop(l, 2); }, 182250, {"precharge-before-mrs"}},
         RuleCase{"no EMRS", [](auto& l) { drop(l, 3); }, 182250, {"emrs-before-dll-reset"}},
         RuleCase{"EMRS disables the DLL", [](auto& l) { set_word(l, 3, 0x30001); }, 182250, {"emrs-before-dll-reset"}},
-        RuleCase{"no precharge after the DLL reset", [](auto& l) { drop(l, 5); }, 182250,
+        RuleCase{"no precharge after the DLL reset",
+                 [](auto& l) { drop(l, 5); },
+                 182250,
                  {"precharge-after-dll-reset", "two-refreshes"}},
         RuleCase{"one refresh", [](auto& l) { drop(l, 6); }, 182250, {"two-refreshes"}},
         RuleCase{"final MRS with another CAS latency", [](auto& l) { set_word(l, 8, 0xe0022); }, 182250, {"final-mrs"}},
         RuleCase{"final MRS with another burst", [](auto& l) { set_word(l, 8, 0xe0033); }, 182250, {"final-mrs"}},
         RuleCase{"final MRS resets the DLL again", [](auto& l) { set_word(l, 8, 0xe0132); }, 182250, {"final-mrs"}},
         RuleCase{"final MRS missing", [](auto& l) { drop(l, 8); }, 182250, {"final-mrs"}},
-        RuleCase{"too few cycles after the DLL reset", [](auto& l) { set_word(l, 9, 0x100000); }, 182250,
+        RuleCase{"too few cycles after the DLL reset",
+                 [](auto& l) { set_word(l, 9, 0x100000); },
+                 182250,
                  {"dll-reset-200-cycles"}},
-        RuleCase{"CAS latency 4", [](auto& l) { set_word(l, 4, 0x20142), set_word(l, 8, 0xe0042); }, 182250,
+        RuleCase{"CAS latency 4",
+                 [](auto& l) { set_word(l, 4, 0x20142), set_word(l, 8, 0xe0042); },
+                 182250,
                  {"cas-latency"}},
-        RuleCase{"no DLL reset", [](auto& l) { set_word(l, 4, 0x20032); }, 182250,
+        RuleCase{"no DLL reset",
+                 [](auto& l) { set_word(l, 4, 0x20032); },
+                 182250,
                  {"emrs-before-dll-reset", "precharge-after-dll-reset", "two-refreshes", "final-mrs",
                   "dll-reset-200-cycles"}},
         // Without a memory clock the wait cannot be judged: not a failure.
@@ -179,11 +186,13 @@ struct CauseCase {
 std::string fault_text(const sim::ChipConfig& c) {
     char buf[64];
     if (c.cmd_stuck_at) std::snprintf(buf, sizeof buf, "command %u stuck", c.cmd_stuck_at);
-    else if (!c.unstable.empty()) std::snprintf(buf, sizeof buf, "%#x unstable", *c.unstable.begin());
+    else if (!c.unstable.empty())
+        std::snprintf(buf, sizeof buf, "%#x unstable", *c.unstable.begin());
     else if (c.fb_corrupt[0] || c.fb_corrupt[1])
         std::snprintf(buf, sizeof buf, "slot %d corrupted %#x", c.fb_corrupt[0] ? 0 : 1,
                       c.fb_corrupt[0] ? c.fb_corrupt[0] : c.fb_corrupt[1]);
-    else std::snprintf(buf, sizeof buf, "healthy");
+    else
+        std::snprintf(buf, sizeof buf, "healthy");
     return buf;
 }
 void PrintTo(const CauseCase& c, std::ostream* os) {
@@ -229,7 +238,8 @@ sim::ChipConfig corrupt(uint32_t slot, uint32_t mask) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, CauseFromBus,
     ::testing::Values(
-        CauseCase{0x3000099, 10, stuck_at(3), "DRAM command 3 (precharge all, count 1) not done after 100.0 ms: 200 of 200"},
+        CauseCase{0x3000099, 10, stuck_at(3),
+                  "DRAM command 3 (precharge all, count 1) not done after 100.0 ms: 200 of 200"},
         CauseCase{0x1000000, 10, stuck_at(5), "DRAM command 5 (precharge all, count 2) not done after 119.5 ms"},
         CauseCase{0x10, 1, stuck_at(1), "DRAM command 1 (NOP, CKE high"},
         CauseCase{0x3000002, 0, unstable(0x828), "register DRC_CMD_STATUS 0x828 never settled: 32 loads"},
@@ -263,11 +273,14 @@ TEST(CauseFromBus, HealthyRunsHaveNoCauseAndEveryWaitDone) {
         // Every load belongs to exactly one stable read.
         size_t loads = 0;
         for (const tovmem::Step& s : a.steps) loads += s.kind == tovmem::StepKind::read ? s.loads : 0;
-        EXPECT_EQ(loads, test::loads_of(r, 0x828) + [&] {
-                      size_t n = 0;
-                      for (const sim::Event& e : r.events) n += e.kind == sim::EventKind::load && e.off != 0x828;
-                      return n;
-                  }()) << id;
+        EXPECT_EQ(
+            loads, test::loads_of(r, 0x828) +
+                       [&] {
+                           size_t n = 0;
+                           for (const sim::Event& e : r.events) n += e.kind == sim::EventKind::load && e.off != 0x828;
+                           return n;
+                       }())
+            << id;
     }
 }
 
@@ -334,8 +347,8 @@ TEST(Align, OptimalOnRandomEditsOfLongTraces) {
         std::vector<tovmem::AlignItem> b;
         for (const auto& x : a) {
             const unsigned r = rng() % 20;
-            if (r == 0) continue;                                    // deleted
-            if (r == 1) b.push_back({rng() % 12, rng() % 3});        // inserted before
+            if (r == 0) continue;                                             // deleted
+            if (r == 1) b.push_back({rng() % 12, rng() % 3});                 // inserted before
             b.push_back(r == 2 ? tovmem::AlignItem{x.key, x.value + 1} : x);  // value changed
         }
         const auto pairs = tovmem::align(a, b);

@@ -4,6 +4,8 @@
 // the waveform as a real VCD reader sees it.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -13,8 +15,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -24,7 +24,6 @@
 namespace {
 
 using namespace tov::test;
-
 
 // ---- arguments ----
 
@@ -50,8 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "run --config 1 --clock 1 --bogus", "run --config 1 --clock", "run --config 1 --clock 1 extra",
                       "list extra", "list --format xml", "show", "show zz", "show 1 --format xml", "check",
                       "check --all --config 1 --clock 1", "check --config 1", "check /nonexistent/trace",
-                      "diff --config 1", "diff --config 1 --clock 1 --clock 2 --clock 3", "diff a.jsonl",
-                      "vcd", "vcd /nonexistent/trace"));
+                      "diff --config 1", "diff --config 1 --clock 1 --clock 2 --clock 3", "diff a.jsonl", "vcd",
+                      "vcd /nonexistent/trace"));
 
 TEST(TovmemCli, ArgumentErrorsSayWhatIsWrong) {
     const std::pair<const char*, const char*> cases[] = {
@@ -75,8 +74,8 @@ TEST(TovmemCli, WriteErrorsFailWithAMessage) {
 }
 
 TEST(TovmemCli, HelpForEveryCommand) {
-    for (const char* a : {"--help", "run --help", "list --help", "show --help", "check --help", "diff --help",
-                          "vcd --help"}) {
+    for (const char* a :
+         {"--help", "run --help", "list --help", "show --help", "check --help", "diff --help", "vcd --help"}) {
         const Outcome o = tovmem(a);
         EXPECT_EQ(o.status, 0) << a;
         EXPECT_TRUE(has(o.out, "usage: tovmem")) << a;
@@ -128,14 +127,17 @@ INSTANTIATE_TEST_SUITE_P(
                   "--power-mode is given more than once (only check --all runs several)"},
         ErrorCase{"check --config 0x3000099 --clock 10 --mem-clock-khz 0", "--mem-clock-khz must be above 0"},
         // check and diff refuse what they cannot apply.
-        ErrorCase{"check /dev/null --config 1 --clock 2", "check takes a trace file or a run (--config, --clock), not both"},
+        ErrorCase{"check /dev/null --config 1 --clock 2",
+                  "check takes a trace file or a run (--config, --clock), not both"},
         ErrorCase{"check /dev/null --image x.sys", "check of a trace file takes no run options: --image is for a run"},
-        ErrorCase{"check /dev/null --power-mode 2", "check of a trace file takes no run options: --power-mode is for a run"},
+        ErrorCase{"check /dev/null --power-mode 2",
+                  "check of a trace file takes no run options: --power-mode is for a run"},
         ErrorCase{"check /dev/null --cmd-stuck-at 3",
                   "check of a trace file takes no run options: --cmd-stuck-at is for a run"},
         ErrorCase{"check /dev/null --no-aux", "check of a trace file takes no run options: --no-aux is for a run"},
         ErrorCase{"check --all /dev/null", "check takes a trace file or --all, not both"},
-        ErrorCase{"check --all --config 1", "check --all runs every table ID at clock_index 0 to 13: it takes no --config"},
+        ErrorCase{"check --all --config 1",
+                  "check --all runs every table ID at clock_index 0 to 13: it takes no --config"},
         ErrorCase{"diff - -", "diff reads one trace from standard input ('-'), not both"},
         ErrorCase{"diff /dev/null /dev/null --no-aux",
                   "diff compares two runs (--config, --clock, --power-mode, --no-aux) or two trace files, not both"},
@@ -172,11 +174,12 @@ TEST(TovmemCli, TruncatedTraceIsAnError) {
     std::string cut;
     for (size_t i = 0; i + 1 < l.size(); ++i) cut += l[i] + "\n";
     const TempFile whole(full), truncated(cut);
-    for (const std::string& args : {"check " + truncated.path, "vcd " + truncated.path,
-                                   "diff " + whole.path + " " + truncated.path}) {
+    for (const std::string& args :
+         {"check " + truncated.path, "vcd " + truncated.path, "diff " + whole.path + " " + truncated.path}) {
         const Outcome o = tovmem(args);
         EXPECT_EQ(o.status, 2) << args;
-        EXPECT_TRUE(has(o.err, truncated.path + ": truncated: " + std::to_string(l.size() - 1) + " events and no result line"))
+        EXPECT_TRUE(
+            has(o.err, truncated.path + ": truncated: " + std::to_string(l.size() - 1) + " events and no result line"))
             << o.err;
     }
     EXPECT_EQ(tovmem("check " + whole.path).status, 0);
@@ -218,79 +221,104 @@ INSTANTIATE_TEST_SUITE_P(
     Tovmem, RunSays,
     ::testing::Values(
         // Fields never written are not shown as values; JSON lines keep the raw word.
-        RunCase{"--config 0x2000000 --clock 10", 1,
+        RunCase{"--config 0x2000000 --clock 10",
+                1,
                 {"memory clock   not written", "memory size    not written", "map value      not written",
                  "cause          ID 0x2000000 is outside the three families"},
                 {"2779096485", "MiB"}},
-        RunCase{"--config 0x2000000 --clock 10 --format jsonl", 1,
-                {R"("mem_clock_khz":2779096485,)", R"("map_value":2779096485,)"}, {}},
+        RunCase{"--config 0x2000000 --clock 10 --format jsonl",
+                1,
+                {R"("mem_clock_khz":2779096485,)", R"("map_value":2779096485,)"},
+                {}},
         // A read that never settled says so, with its loads and last value.
-        RunCase{"--config 0x3000002 --clock 0 --unstable 0x828", 1,
+        RunCase{"--config 0x3000002 --clock 0 --unstable 0x828",
+                1,
                 {"read   DRC_CMD_STATUS 0x828  never settled: 32 loads without three agreeing, last 0x00000001",
-                 "cause          register DRC_CMD_STATUS 0x828 never settled: 32 loads",
-                 "result         -1"},
+                 "cause          register DRC_CMD_STATUS 0x828 never settled: 32 loads", "result         -1"},
                 {"= 0x00000001  (32 loads)"}},
         // Busy polls are counted.
-        RunCase{"--config 0x3000099 --clock 10 --cmd-latency 3", 0,
+        RunCase{"--config 0x3000099 --clock 10 --cmd-latency 3",
+                0,
                 {"wait   DRC_CMD_STATUS 0x828  done after 2 polls, 1 saw the command busy (6 loads"},
                 {"(6 loads)\n"}},
         // A time-out is an event line with its duration, and the cause of the failure.
-        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 3", 1,
+        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 3",
+                1,
                 {"time-out  DRAM command 3 (precharge all, count 1) not done after 100.0 ms: 200 of 200 polls",
                  "cause          DRAM command 3 (precharge all, count 1) not done after 100.0 ms"},
                 {}},
         // The first family waits a tick and reads the done bit once.
-        RunCase{"--config 0x10 --clock 1 --cmd-stuck-at 2", 1,
+        RunCase{"--config 0x10 --clock 1 --cmd-stuck-at 2",
+                1,
                 {"time-out  DRAM command 2 (precharge all, count", "1 of 1 poll saw it busy",
                  "clock_index    1 given, 7 after dispatch"},
                 {}},
         // An unlisted ID runs the table's first row, and the tool says so.
-        RunCase{"--config 0x30000999 --clock 10", 0,
+        RunCase{"--config 0x30000999 --clock 10",
+                0,
                 {"note           ID 0x30000999 is not in the varnel table; row 0 (ID 0x3000000, "
                  "meminit_varnel_K4D551638F_TC40) ran instead"},
                 {}},
-        RunCase{"--config 0x30000999 --clock 10 --format jsonl", 0,
-                {R"("note":["ID 0x30000999 is not in the varnel table; row 0)"}, {}},
+        RunCase{"--config 0x30000999 --clock 10 --format jsonl",
+                0,
+                {R"("note":["ID 0x30000999 is not in the varnel table; row 0)"},
+                {}},
         // A wrong frame-buffer read-back names the word expected and the one read.
-        RunCase{"--config 0x3000099 --clock 10 --fb-corrupt 0=0x100", 1,
+        RunCase{"--config 0x3000099 --clock 10 --fb-corrupt 0=0x100",
+                1,
                 {"cause          frame-buffer check: test slot 0 read back 0x12345778, expected 0x12345678"},
                 {}},
-        RunCase{"--config 0x3000099 --clock 10 --fb-corrupt 1=1 --format jsonl", 1,
-                {R"("cause":"frame-buffer check: test slot 1 read back 0x87654320, expected 0x87654321)"}, {}},
+        RunCase{"--config 0x3000099 --clock 10 --fb-corrupt 1=1 --format jsonl",
+                1,
+                {R"("cause":"frame-buffer check: test slot 1 read back 0x87654320, expected 0x87654321)"},
+                {}},
         // Fault options without effect are noted once.
-        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 11 --unstable 0x6130 --reg 0x400=2", 0,
+        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 11 --unstable 0x6130 --reg 0x400=2",
+                0,
                 {"note           --cmd-stuck-at 11 had no effect: the run started 10 DRAM commands",
                  "note           --unstable 0x6130 had no effect", "note           --reg 0x400=0x2 had no effect"},
                 {"--cmd-stuck-at 10 had"}},
-        RunCase{"--config 0x1000000 --clock 10 --fb-corrupt 0=1 --aux-value 7 --format jsonl", 0,
-                {"--fb-corrupt 0=0x1 had no effect: the test client never wrote slot 0",
-                 "--aux-value 0x7 had no effect"},
-                {}},
-        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 10", 1, {"time-out  DRAM command 10 (closing command"},
+        RunCase{
+            "--config 0x1000000 --clock 10 --fb-corrupt 0=1 --aux-value 7 --format jsonl",
+            0,
+            {"--fb-corrupt 0=0x1 had no effect: the test client never wrote slot 0", "--aux-value 0x7 had no effect"},
+            {}},
+        RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 10",
+                1,
+                {"time-out  DRAM command 10 (closing command"},
                 {"had no effect"}},
         // The summary: remapped clock, decoded commands, counts.
-        RunCase{"--config 0x3000099 --clock 10", 0,
-                {"DRAM command 5: mode register set: CAS latency 3, burst 4, DLL reset, count 2",
-                 ", 10 DRAM commands,", "memory clock   182250 kHz", "memory size    32 MiB (0x2000000)",
+        RunCase{"--config 0x3000099 --clock 10",
+                0,
+                {"DRAM command 5: mode register set: CAS latency 3, burst 4, DLL reset, count 2", ", 10 DRAM commands,",
+                 "memory clock   182250 kHz", "memory size    32 MiB (0x2000000)",
                  "clock_index    10 given, unchanged by dispatch", "virtual time   110.500 ms"},
                 {"note", "cause"}},
-        RunCase{"--config 0x3000002 --clock 0xffff0004", 0,
-                {", 10 DRAM commands,", "memory clock   25000 kHz", "clock_index    0xffff0004 given, unchanged by dispatch"},
+        RunCase{"--config 0x3000002 --clock 0xffff0004",
+                0,
+                {", 10 DRAM commands,", "memory clock   25000 kHz",
+                 "clock_index    0xffff0004 given, unchanged by dispatch"},
                 {"4294901764"}},
         // Notes on arguments that do not do what they seem to: a power mode the
         // family never reads, a target given twice, a register outside the map.
-        RunCase{"--config 0x3000099 --clock 10 --power-mode 2", 0,
+        RunCase{"--config 0x3000099 --clock 10 --power-mode 2",
+                0,
                 {"note           power_mode 2 means nothing to the varnel family: only the halden routines read it"},
                 {}},
-        RunCase{"--config 0x1000000 --clock 10 --power-mode 1 --format jsonl", 0,
-                {"power_mode 1 means nothing to the orlit family"}, {}},
+        RunCase{"--config 0x1000000 --clock 10 --power-mode 1 --format jsonl",
+                0,
+                {"power_mode 1 means nothing to the orlit family"},
+                {}},
         RunCase{"--config 0x24 --clock 0 --power-mode 2", 0, {}, {"means nothing"}},
-        RunCase{"--config 0x3000099 --clock 10 --reg 0x47c=1 --reg 0x47c=2 --fb-corrupt 1=4 --fb-corrupt 1=0", 0,
+        RunCase{"--config 0x3000099 --clock 10 --reg 0x47c=1 --reg 0x47c=2 --fb-corrupt 1=4 --fb-corrupt 1=0",
+                0,
                 {"note           --reg BLK_47C 0x47c is given more than once: the last value applies",
                  "note           --fb-corrupt slot 1 is given more than once: the last mask applies"},
                 {"cause"}},
-        RunCase{"--config 0x3000099 --clock 10 --reg 0xfffc=1", 0,
-                {"note           --reg 0xfffc=0x1 had no effect: register 0xfffc was never read"}, {"? 0xfffc"}}));
+        RunCase{"--config 0x3000099 --clock 10 --reg 0xfffc=1",
+                0,
+                {"note           --reg 0xfffc=0x1 had no effect: register 0xfffc was never read"},
+                {"? 0xfffc"}}));
 
 TEST(TovmemCli, JsonLinesKeepTheirEventsAndAddOnlyKeys) {
     const Outcome o = tovmem("run --config 0x3000099 --clock 10 --format jsonl --reg 0x47c=1");
@@ -302,10 +330,11 @@ TEST(TovmemCli, JsonLinesKeepTheirEventsAndAddOnlyKeys) {
             known = known || l[i].rfind(std::string(R"({"ev":")") + ev + "\",", 0) == 0;
         EXPECT_TRUE(known) << l[i];
     }
-    EXPECT_EQ(l.back(), R"({"ev":"result","ret":1,"config_id":50331801,"clock_index":10,"mem_size":67108864,)"
-                        R"("bus_flag":1,"mode_flag":0,"power_mode":0,"mem_clock_khz":182250,)"
-                        R"("mem_size_out":33554432,"map_value":5,"reserved":[2779096485,2779096485,)"
-                        R"(2779096485,2779096485,2779096485],"t":1105000,"elapsed":1105000,"config_id_hex":"0x3000099"})");
+    EXPECT_EQ(l.back(),
+              R"({"ev":"result","ret":1,"config_id":50331801,"clock_index":10,"mem_size":67108864,)"
+              R"("bus_flag":1,"mode_flag":0,"power_mode":0,"mem_clock_khz":182250,)"
+              R"("mem_size_out":33554432,"map_value":5,"reserved":[2779096485,2779096485,)"
+              R"(2779096485,2779096485,2779096485],"t":1105000,"elapsed":1105000,"config_id_hex":"0x3000099"})");
 }
 
 // ---- tables ----
@@ -368,9 +397,10 @@ TEST(TovmemCli, ShowListsEveryClockIndexWithClockSizeAndResult) {
     EXPECT_TRUE(has(unlisted.out, "not listed: the family's default row 0x3000000 runs")) << unlisted.out;
     const Outcome outside = tovmem("show 0x2000000");
     EXPECT_EQ(outside.status, 1);
-    EXPECT_TRUE(has(outside.out, "ID 0x2000000 is in none of the three families: its family bits, ID & 0xf3ff0000, "
-                                 "are 0x2000000; the dispatcher takes 0x0 as halden, 0x1000000 as orlit and 0x3000000 "
-                                 "or above as varnel"))
+    EXPECT_TRUE(has(outside.out,
+                    "ID 0x2000000 is in none of the three families: its family bits, ID & 0xf3ff0000, "
+                    "are 0x2000000; the dispatcher takes 0x0 as halden, 0x1000000 as orlit and 0x3000000 "
+                    "or above as varnel"))
         << outside.out;
     const Outcome power = tovmem("show 0x3000099 --power-mode 3");
     EXPECT_TRUE(has(power.out, "note           power_mode 3 means nothing to the varnel family")) << power.out;
@@ -393,13 +423,14 @@ TEST_P(ShowMap, IsWhatARunReports) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tovmem, ShowMap, ::testing::Values("0x3000099", "0x3000044", "0x30000b0", "0x10", "0x1000061"));
+INSTANTIATE_TEST_SUITE_P(Tovmem, ShowMap,
+                         ::testing::Values("0x3000099", "0x3000044", "0x30000b0", "0x10", "0x1000061"));
 
 // ---- check ----
 
 TEST(TovmemCli, CheckOfARunAndOfItsTraceAgree) {
-    for (const char* args : {"--config 0x3000099 --clock 10", "--config 0x3000002 --clock 10",
-                             "--config 0x10 --clock 1"}) {
+    for (const char* args :
+         {"--config 0x3000099 --clock 10", "--config 0x3000002 --clock 10", "--config 0x10 --clock 1"}) {
         const Outcome run = tovmem(std::string("check ") + args);
         const TempFile trace(bus_only(tovmem(std::string("run ") + args + " --format jsonl").out));
         const Outcome file = tovmem("check " + trace.path);
@@ -537,14 +568,17 @@ TEST(TovmemCli, DiffShowsDifferingStoresAndInsertedSteps) {
 
     const Outcome d = tovmem("diff --config 0x3000099 --clock 10 --config 0x3000020 --clock 10");
     EXPECT_EQ(d.status, 1);
-    EXPECT_TRUE(has(d.out, "~    20.500  write  SYS_050        0x050 := 0x0f006704\n"
-                           "     20.500  write  SYS_050        0x050 := 0x0f006700\n"));
+    EXPECT_TRUE(has(d.out,
+                    "~    20.500  write  SYS_050        0x050 := 0x0f006704\n"
+                    "     20.500  write  SYS_050        0x050 := 0x0f006700\n"));
     EXPECT_TRUE(has(d.out, "+    45.500  write  BLK_43C        0x43c := 0x00020000\n"));
     EXPECT_TRUE(has(d.out, "different: 134 steps alike, 0 only in A, 2 only in B, 2 stores and 1 reads"));
 
     // Decoded commands on differing command words; the same from trace files.
     const Outcome cmd = tovmem("diff --config 0x3000099 --config 0x3000002 --clock 10");
-    EXPECT_TRUE(has(cmd.out, "0x824 := 0x000f0032  [DRAM command 9: mode register set: CAS latency 3, burst 4, count 15 (word 0xf0032)]"))
+    EXPECT_TRUE(has(
+        cmd.out,
+        "0x824 := 0x000f0032  [DRAM command 9: mode register set: CAS latency 3, burst 4, count 15 (word 0xf0032)]"))
         << cmd.out;
     const TempFile a(bus_only(tovmem("run --config 0x3000099 --clock 10 --format jsonl").out));
     const TempFile b(tovmem("run --config 0x3000002 --clock 10 --format jsonl").out);
@@ -630,8 +664,8 @@ TEST(TovmemCli, VcdConvertsWithAViewerAndKeepsEveryChange) {
     EXPECT_EQ(theirs.at("DRC_LANE0").back().second, last[std::to_string(0x860)]);
     std::vector<std::string> cmds;
     for (const auto& [t, v] : theirs.at("dram_cmd")) cmds.push_back(v);
-    EXPECT_EQ(cmds, (std::vector<std::string>{"idle", "NOP_CKE_low", "NOP_CKE_high", "PRE_all", "EMRS",
-                                              "MRS_DLL_reset", "PRE_all", "REF", "REF", "MRS", "CLOSE"}));
+    EXPECT_EQ(cmds, (std::vector<std::string>{"idle", "NOP_CKE_low", "NOP_CKE_high", "PRE_all", "EMRS", "MRS_DLL_reset",
+                                              "PRE_all", "REF", "REF", "MRS", "CLOSE"}));
     std::vector<std::string> cke;
     for (const auto& [t, v] : theirs.at("cke")) cke.push_back(v);
     EXPECT_EQ(cke, (std::vector<std::string>{"x", "0", "1"}));

@@ -41,7 +41,8 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
     const std::pair<std::string, std::string> ways[] = {
         {"direct", ""},
         {"clang caller", std::string(" --caller ") + TOV_CAPTURE_IMAGE},
-        {"gcc caller", std::string(TOV_CAPTURE_IMAGE_GCC).empty() ? "" : std::string(" --caller ") + TOV_CAPTURE_IMAGE_GCC},
+        {"gcc caller",
+         std::string(TOV_CAPTURE_IMAGE_GCC).empty() ? "" : std::string(" --caller ") + TOV_CAPTURE_IMAGE_GCC},
     };
     const std::map<std::string, std::string> status_of = {
         {"1", "\"0x00000000\""}, {"0", "\"0xc0000185\""}, {"-1", "\"0xc0000483\""}};
@@ -70,7 +71,8 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
             ret = take_field(ret, "ret");
             results.insert(ret);
             if (caller.empty()) EXPECT_EQ(status, "") << what;
-            else EXPECT_EQ(status, status_of.at(ret)) << what;
+            else
+                EXPECT_EQ(status, status_of.at(ret)) << what;
         }
     }
     EXPECT_EQ(results, (std::set<std::string>{"1", "0", "-1"}));

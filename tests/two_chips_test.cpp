@@ -64,8 +64,8 @@ TEST(TwoChips, BringUpsOnTwoThreadsMatchTheSameBringUpsAlone) {
                 const size_t i = which == 0 ? k : n - 1 - k;
                 sync.arrive_and_wait();
                 if (!(outcome_of(reqs[i]) == alone[i]))
-                    mismatches[which].push_back("thread " + std::to_string(which) + ", round " +
-                                                std::to_string(round) + ", request " + std::to_string(i));
+                    mismatches[which].push_back("thread " + std::to_string(which) + ", round " + std::to_string(round) +
+                                                ", request " + std::to_string(i));
             }
         }
     };

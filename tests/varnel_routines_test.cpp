@@ -51,8 +51,7 @@ TEST(VarnelSweep, EveryIdAndClockRunsToASaneEnd) {
             EXPECT_EQ(r.ret, unsupported ? 0 : 1);
             EXPECT_EQ(p.mem_clock_khz, reinit ? 25000u : 182250u);
             const uint32_t s = p.mem_size_out;
-            EXPECT_TRUE(s == row->size || s == row->size / 2 || s == row->size / 4 || (reinit && s == 64 * MiB))
-                << s;
+            EXPECT_TRUE(s == row->size || s == row->size / 2 || s == row->size / 4 || (reinit && s == 64 * MiB)) << s;
             EXPECT_EQ(p.map_value, s == 32 * MiB ? 5u : s == 16 * MiB ? 6u : row->map);
             EXPECT_EQ(r.commands, unsupported ? 0u : 10u);
             if (!reinit) {
@@ -82,14 +81,30 @@ TEST(VarnelForms, AlternateClockSetsPerRoutine) {
     };
     const Case cases[] = {
         // HY5DU281622ETP_5 takes 7..11, HY5DU561622CT_4 only 10 and 11.
-        {0x3000047, 7, true}, {0x3000047, 9, true}, {0x3000047, 12, false},
-        {0x300004b, 7, false}, {0x300004b, 9, false}, {0x300004b, 10, true},
+        {0x3000047, 7, true},
+        {0x3000047, 9, true},
+        {0x3000047, 12, false},
+        {0x300004b, 7, false},
+        {0x300004b, 9, false},
+        {0x300004b, 10, true},
         // Adjusted rows: the caller's 5 and 6 arrive as 10 and 11.
-        {0x3000099, 5, false}, {0x3000099, 11, true}, {0x300002c, 5, true}, {0x300002c, 6, true},
-        {0x3000002, 9, false}, {0x3000002, 12, false}, {0x3000002, 0xffff0003, false}, {0x3000002, 10, true},
+        {0x3000099, 5, false},
+        {0x3000099, 11, true},
+        {0x300002c, 5, true},
+        {0x300002c, 6, true},
+        {0x3000002, 9, false},
+        {0x3000002, 12, false},
+        {0x3000002, 0xffff0003, false},
+        {0x3000002, 10, true},
         // EDD1216AATA_5B: 7..11, so every caller value but 0; 5C only 5, 6, 10, 11.
-        {0x3000052, 0, false}, {0x3000052, 1, true}, {0x3000052, 4, true}, {0x3000052, 9, true},
-        {0x3000061, 4, false}, {0x3000061, 7, false}, {0x3000061, 5, true}, {0x3000061, 11, true},
+        {0x3000052, 0, false},
+        {0x3000052, 1, true},
+        {0x3000052, 4, true},
+        {0x3000052, 9, true},
+        {0x3000061, 4, false},
+        {0x3000061, 7, false},
+        {0x3000061, 5, true},
+        {0x3000061, 11, true},
         // UCCC has no re-initialisation: 0xffff0004 is its default form.
         {0x3000014, reinit_clock, false},
     };
@@ -112,18 +127,20 @@ TEST(VarnelForms, SizeRulesAndMapValue) {
         uint32_t map;
     };
     const Case cases[] = {
-        {0x3000099, 10, 32 * MiB, 5},  {0x3000099, 9, 64 * MiB, 4},   // half width halves with Bus 1
-        {0x30000bd, 10, 64 * MiB, 4},                                  // Bus 0: no halving
-        {0x3000044, 5, 16 * MiB, 6},   {0x3000044, 12, 32 * MiB, 5},  // 32 MiB row
-        {0x3000010, 6, 32 * MiB, 5},   {0x3000010, 5, 16 * MiB, 6},   {0x3000010, 7, 16 * MiB, 6},
-        {0x3000011, 6, 32 * MiB, 5},   {0x3000011, 0, 16 * MiB, 6},
-        {0x3000006, 3, 16 * MiB, 6},   {0x3000000, 5, 32 * MiB, 5},   {0x3000000, 6, 64 * MiB, 4},
+        {0x3000099, 10, 32 * MiB, 5}, {0x3000099, 9, 64 * MiB, 4},   // half width halves with Bus 1
+        {0x30000bd, 10, 64 * MiB, 4},                                // Bus 0: no halving
+        {0x3000044, 5, 16 * MiB, 6},  {0x3000044, 12, 32 * MiB, 5},  // 32 MiB row
+        {0x3000010, 6, 32 * MiB, 5},  {0x3000010, 5, 16 * MiB, 6},
+        {0x3000010, 7, 16 * MiB, 6},  {0x3000011, 6, 32 * MiB, 5},
+        {0x3000011, 0, 16 * MiB, 6},  {0x3000006, 3, 16 * MiB, 6},
+        {0x3000000, 5, 32 * MiB, 5},  {0x3000000, 6, 64 * MiB, 4},
         {0x3000000, 11, 16 * MiB, 6},  // default row: quarter but at 5 and 6
-        {0x3000004, 5, 32 * MiB, 5},   {0x3000004, 6, 64 * MiB, 5},   {0x3000004, 7, 16 * MiB, 6},
-        {0x3000001, 10, 16 * MiB, 6},  {0x3000001, 11, 32 * MiB, 5},  {0x3000001, 12, 16 * MiB, 6},
-        {0x3000001, 6, 64 * MiB, 4},
-        {0x30000b0, 10, 32 * MiB, 5},  {0x30000f5, 10, 16 * MiB, 6},  // EM6 all, ESMT halved by Bus
-        {0x3000053, 10, 16 * MiB, 6},  {0x3000053, reinit_clock, 64 * MiB, 5},
+        {0x3000004, 5, 32 * MiB, 5},  {0x3000004, 6, 64 * MiB, 5},
+        {0x3000004, 7, 16 * MiB, 6},  {0x3000001, 10, 16 * MiB, 6},
+        {0x3000001, 11, 32 * MiB, 5}, {0x3000001, 12, 16 * MiB, 6},
+        {0x3000001, 6, 64 * MiB, 4},  {0x30000b0, 10, 32 * MiB, 5},
+        {0x30000f5, 10, 16 * MiB, 6},  // EM6 all, ESMT halved by Bus
+        {0x3000053, 10, 16 * MiB, 6}, {0x3000053, reinit_clock, 64 * MiB, 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << std::hex << "id 0x" << c.id << " clock 0x" << c.caller_clock);
@@ -239,25 +256,24 @@ TEST(VarnelCheck, WrongSecondWordFailsAfterTwelve) {
 TEST(VarnelCheck, UcccReportsWrongWordsInDefaultForm) {
     {
         const Lines c = accesses(run(0x3000014, 0, 0, corrupt(0)));
-        EXPECT_EQ(Lines(c.end() - 4, c.end()),
-                  (Lines{"R 874 12345679", "M 2",
-                         "X Frame Buffer Read/Write using Register test client 0x12345678 failed\n",
-                         "X expected 0x12345678, actual 0x12345679\n"}));
+        EXPECT_EQ(
+            Lines(c.end() - 4, c.end()),
+            (Lines{"R 874 12345679", "M 2", "X Frame Buffer Read/Write using Register test client 0x12345678 failed\n",
+                   "X expected 0x12345678, actual 0x12345679\n"}));
     }
     {
         const RunResult r = run(0x3000014, 0, 0, corrupt(1));
         EXPECT_EQ(r.ret, 0);
         const Lines c = accesses(r);
-        EXPECT_EQ(Lines(c.end() - 4, c.end()),
-                  (Lines{"R 874 87654320", "M 2",
-                         "X Frame Buffer Read/Write using Register test client 0x87654321 failed\n",
-                         "X expected 0x87654321, actual 0x87654320\n"}));
+        EXPECT_EQ(
+            Lines(c.end() - 4, c.end()),
+            (Lines{"R 874 87654320", "M 2", "X Frame Buffer Read/Write using Register test client 0x87654321 failed\n",
+                   "X expected 0x87654321, actual 0x87654320\n"}));
     }
     // The half-width form fails silently.
     const RunResult alt = run(0x3000014, 10, 0, corrupt(1));
     EXPECT_EQ(alt.ret, 0);
-    EXPECT_EQ(messages(alt),
-              (std::vector<std::string>{"mem init, meminit_varnel_high_1down_K4H561638H_UCCC\n"}));
+    EXPECT_EQ(messages(alt), (std::vector<std::string>{"mem init, meminit_varnel_high_1down_K4H561638H_UCCC\n"}));
 }
 
 TEST(VarnelCheck, Lc50DefaultFormEndsWithTickWaits) {
@@ -412,19 +428,35 @@ TEST(VarnelReinit, ControllerOnlySequence) {
     EXPECT_EQ(r.record.mem_size_out, 64 * MiB);
     Lines want = {
         "X mem init, meminit_varnel_high_1down_K4D551638F_TC40\n",
-        "R 43c 0", "W 43c 0",
-        "W 0 ffffffff", "R 0 ffffffff", "T 100", "R 0 ffffffff", "W 0 ffffffef",
-        "R 890 0", "W 890 4",
-        "R 860 0", "W 860 2", "R 864 0", "W 864 2", "R 880 0", "W 880 2",
-        "R 810 0", "W 810 26a0936",
-        "R 814 0", "W 814 1860413", "R 818 0", "W 818 11222104",
-        "R 81c 0", "W 81c 21",
+        "R 43c 0",
+        "W 43c 0",
+        "W 0 ffffffff",
+        "R 0 ffffffff",
+        "T 100",
+        "R 0 ffffffff",
+        "W 0 ffffffef",
+        "R 890 0",
+        "W 890 4",
+        "R 860 0",
+        "W 860 2",
+        "R 864 0",
+        "W 864 2",
+        "R 880 0",
+        "W 880 2",
+        "R 810 0",
+        "W 810 26a0936",
+        "R 814 0",
+        "W 814 1860413",
+        "R 818 0",
+        "W 818 11222104",
+        "R 81c 0",
+        "W 81c 21",
         "T 20",
     };
     const char* cmds[10][3] = {
-        {"20000", "0", "3171"},     {"27100000", "0", "31f1"}, {"10400", "0", "30a1"}, {"10000", "0", "1081"},
-        {"20122", "0", "81"},       {"20400", "0", "a1"},      {"10000", "0", "91"},   {"40000", "0", "91"},
-        {"40022", "91", "81"},      {"20000", "81", "1f3"},
+        {"20000", "0", "3171"}, {"27100000", "0", "31f1"}, {"10400", "0", "30a1"}, {"10000", "0", "1081"},
+        {"20122", "0", "81"},   {"20400", "0", "a1"},      {"10000", "0", "91"},   {"40000", "0", "91"},
+        {"40022", "91", "81"},  {"20000", "81", "1f3"},
     };
     const char* prev_word = "0";
     for (int i = 0; i < 10; ++i) {
@@ -437,8 +469,8 @@ TEST(VarnelReinit, ControllerOnlySequence) {
         if (i < 7) want.push_back("W 820 0");
         prev_word = cmds[i][0];
     }
-    for (const char* s : {"W 800 0", "T 20", "W 840 44444444", "W 844 44444444", "W 8a0 cccccccc",
-                          "W 8a4 cccccccc", "R 43c 0", "W 43c 30000"})
+    for (const char* s : {"W 800 0", "T 20", "W 840 44444444", "W 844 44444444", "W 8a0 cccccccc", "W 8a4 cccccccc",
+                          "R 43c 0", "W 43c 30000"})
         want.push_back(s);
     EXPECT_EQ(accesses(r), want);
 }

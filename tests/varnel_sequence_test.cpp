@@ -17,7 +17,7 @@ enum class End { direct, pulse, check };
 struct Want {
     uint32_t id;  // a configuration ID whose row names the routine
     const char* entry;
-    uint32_t mode_flag = 0;   // the row's Mode column
+    uint32_t mode_flag = 0;  // the row's Mode column
     bool mode_honoured = true;
     std::array<uint32_t, 2> sys050;
     std::array<uint32_t, 2> gen010 = {0x500, 0x3a02};  // clear, set
@@ -37,8 +37,8 @@ struct Want {
 
 void PrintTo(const Want& w, std::ostream* os) { *os << std::hex << "id 0x" << w.id; }
 
-constexpr std::array<uint32_t, 10> cmds(uint32_t long_count, uint32_t p3, uint32_t p4, uint32_t p5,
-                                        uint32_t p7, uint32_t p8) {
+constexpr std::array<uint32_t, 10> cmds(uint32_t long_count, uint32_t p3, uint32_t p4, uint32_t p5, uint32_t p7,
+                                        uint32_t p8) {
     return {0x10000, long_count << 16, 0x1ffff, p3, p4, p5, p3, p7, p8, 0xc80000};
 }
 
@@ -54,7 +54,8 @@ public:
         regs_[off] = v;
         if (off == 0x870) {
             if (v & 4) slots_[(v >> 4) & 1] = regs_[0x874];
-            else regs_[0x874] = slots_[(v >> 4) & 1];
+            else
+                regs_[0x874] = slots_[(v >> 4) & 1];
         }
     }
     uint32_t r(uint32_t off) {
@@ -105,7 +106,8 @@ Lines expected(const Want& v, bool alt, const std::map<uint32_t, uint32_t>& pres
     m.m(0x860, 0, 0x40), m.m(0x864, 0, 0x40);
     m.m(0x860, 0, 2), m.m(0x860, 1, 0);
     if (alt) m.m(0x864, 0, 1);
-    else m.m(0x864, 0, 2), m.m(0x864, 1, 0);
+    else
+        m.m(0x864, 0, 2), m.m(0x864, 1, 0);
     m.m(0x880, 0, 2), m.r(0x880);
     for (uint32_t i = 0; i < v.s24[f]; ++i) m.t(1);
     m.w(0x800, 0xf), m.w(0x800, 0);
@@ -134,14 +136,17 @@ Lines expected(const Want& v, bool alt, const std::map<uint32_t, uint32_t>& pres
         {0x870, 0},          {0x878, 0},      {0x874, 0}, {0x870, 0x10},       {0x878, 0},      {0x874, 0}};
     for (int i = 0; i < 12; ++i) {
         if (i == 8 || i == 11) m.r(0x874);
-        else m.w(steps[i].first, steps[i].second);
+        else
+            m.w(steps[i].first, steps[i].second);
         if (tail && i >= 9) m.t(1);
-        else m.ms2();
+        else
+            m.ms2();
     }
     return m.lines;
 }
 
 // Routines with a default and an alternate form.
+// clang-format off
 const Want two_forms[] = {
     // high_1down members (direct access, default and half-width forms).
     {.id = 0x3000099, .entry = "mem init, meminit_varnel_high_1down_V58C2256164SCI5\n",
@@ -296,6 +301,7 @@ const Want one_form[] = {
      .timing = {0x3e90d49, 0x4423340f, 0x31, 0xfc800c8, 0x1810081},
      .cmds = cmds(0x6433, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032), .s30 = false},
 };
+// clang-format on
 
 class VarnelSequence : public ::testing::TestWithParam<Want> {};
 class VarnelSequenceAlt : public ::testing::TestWithParam<Want> {};

@@ -6,22 +6,16 @@
 #include "capture.h"
 
 /* The status the start path reports for a result of tov_mem_init. */
-static CAPTURE_NTSTATUS status_of(int result)
-{
+static CAPTURE_NTSTATUS status_of(int result) {
     switch (result) {
-    case TOVMEM_RESULT_OK:
-        return CAPTURE_STATUS_SUCCESS;
-    case TOVMEM_RESULT_FAILED:
-        return CAPTURE_STATUS_MEMORY_FAILED;
-    case TOVMEM_RESULT_REGISTER_FAULT:
-        return CAPTURE_STATUS_REGISTER_FAULT;
-    default:
-        return CAPTURE_STATUS_BAD_RESULT;
+    case TOVMEM_RESULT_OK: return CAPTURE_STATUS_SUCCESS;
+    case TOVMEM_RESULT_FAILED: return CAPTURE_STATUS_MEMORY_FAILED;
+    case TOVMEM_RESULT_REGISTER_FAULT: return CAPTURE_STATUS_REGISTER_FAULT;
+    default: return CAPTURE_STATUS_BAD_RESULT;
     }
 }
 
-CAPTURE_NTSTATUS CAPTURE_CALL capture_start_memory(CaptureDevice *dev)
-{
+CAPTURE_NTSTATUS CAPTURE_CALL capture_start_memory(CaptureDevice *dev) {
     MemInitParams *p = &dev->mem;
 
     /* The record is this device's own; the library keeps no pointer to it
@@ -40,8 +34,7 @@ CAPTURE_NTSTATUS CAPTURE_CALL capture_start_memory(CaptureDevice *dev)
 /* The driver's entry: a real capture driver registers its device
  * descriptor here; the memory comes up later, in the start-device path. */
 CAPTURE_NTSTATUS CAPTURE_CALL DriverEntry(void *driver_object, void *registry_path);
-CAPTURE_NTSTATUS CAPTURE_CALL DriverEntry(void *driver_object, void *registry_path)
-{
+CAPTURE_NTSTATUS CAPTURE_CALL DriverEntry(void *driver_object, void *registry_path) {
     (void)driver_object;
     (void)registry_path;
     return CAPTURE_STATUS_SUCCESS;

@@ -29,12 +29,12 @@ typedef long CAPTURE_NTSTATUS;
  * board's configuration before calling capture_start_memory.
  */
 typedef struct CaptureDevice {
-    RegContext regs;            /* +0  register block and aux window, mapped by the start path */
-    unsigned int mem_config_id; /* +8  the board's memory configuration ID */
-    unsigned int mem_clock;     /* +12 the memory clock selector for this board */
-    unsigned int power_mode;    /* +16 0 for a cold start */
-    MemInitParams mem;          /* +20 this chip's record: one per device, never shared */
-    int mem_result;             /* +80 what tov_mem_init returned */
+    RegContext regs;             /* +0  register block and aux window, mapped by the start path */
+    unsigned int mem_config_id;  /* +8  the board's memory configuration ID */
+    unsigned int mem_clock;      /* +12 the memory clock selector for this board */
+    unsigned int power_mode;     /* +16 0 for a cold start */
+    MemInitParams mem;           /* +20 this chip's record: one per device, never shared */
+    int mem_result;              /* +80 what tov_mem_init returned */
     CAPTURE_NTSTATUS mem_status; /* +84 what the start path reports */
 } CaptureDevice;
 

@@ -6,6 +6,7 @@
 namespace tov {
 namespace {
 
+// clang-format off
 const ConfigEntry halden_rows[] = {
     {.id = 0x0, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 0
     {.id = 0x5, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 1
@@ -205,8 +206,11 @@ const ConfigEntry varnel_rows[] = {
     {.id = 0x30000fe, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 102
     {.id = 0x30000ff, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 103
 };
+// clang-format on
 template <uint32_t N>
-constexpr uint32_t count_of(const ConfigEntry (&)[N]) { return N; }
+constexpr uint32_t count_of(const ConfigEntry (&)[N]) {
+    return N;
+}
 
 static_assert(count_of(halden_rows) == 28);
 static_assert(count_of(orlit_rows) == 59);

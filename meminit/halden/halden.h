@@ -55,7 +55,9 @@ void held_again_not_at_the_end();
 consteval HaldenClockSet clock_set(const HaldenClocks& c) {
     HaldenClockSet s{};
     for (uint32_t i = 0; i < gen_count; ++i)
-        s.gens[i] = {.reg = gen_regs[i], .clear = 0x3f00, .set = uint32_t(c.field[i]) << 8,
+        s.gens[i] = {.reg = gen_regs[i],
+                     .clear = 0x3f00,
+                     .set = uint32_t(c.field[i]) << 8,
                      .release = (c.released & (1u << i)) != 0};
     s.held_again_from = gen_count;
     while (s.held_again_from > 0 && (c.held_again & (1u << (s.held_again_from - 1)))) --s.held_again_from;
@@ -75,14 +77,14 @@ struct HaldenCaseSettings {
     bool any_other = false;  // the row for every clock_index without a row of its own (last row)
     uint32_t clock = 0;      // clock_index of the row
     uint32_t clock_to = 0;   // last clock_index of a range row (0: the row is `clock` alone)
-    uint32_t khz;         // reported memory clock
+    uint32_t khz;            // reported memory clock
     const HaldenClockSet* clocks;
     Width width;
     uint32_t drc_810;
     uint32_t drc_814;
     uint32_t drc_818;
     uint32_t drc_81c;
-    uint8_t field_890;    // bits 20-27 of 0x890 in the controller finish
+    uint8_t field_890;  // bits 20-27 of 0x890 in the controller finish
     // The power-up list (dram::PowerUpList; its clock-enable wait is the clock set's).
     uint8_t emrs_cycles;
     uint8_t extended_mode = dram::extended_mode(dram::Drive::full);
@@ -103,9 +105,9 @@ struct HaldenTraits {
     bool reset_pulse;                 // pulse in power modes 2 and 3
     bool power_mode_honoured;         // false: every call is a full bring-up
     ClockOneTail clock_one_tail;
-    bool reserved_clocks;             // 0xffff0001..0xffff0003 select their own sequences
-    const char* entering;             // trace at entry, or nullptr
-    const char* leaving;              // trace before returning 1, or nullptr
+    bool reserved_clocks;  // 0xffff0001..0xffff0003 select their own sequences
+    const char* entering;  // trace at entry, or nullptr
+    const char* leaving;   // trace before returning 1, or nullptr
 };
 
 // The family sequence for one routine.

@@ -14,6 +14,7 @@ namespace {
 using namespace dram;
 
 // 97875 kHz with only the two generators in use released.
+// clang-format off
 constexpr HaldenClockSet polled_clocks = clock_set({
     .field = {0x1d, 0x1d, 0x1e, 0x1e, 0x1e}, .released = g010 | g018, .sys_050 = 0xfdddfd1,
     .field_058 = 0x7f, .held_again = no_gens, .cke_high_cycles = 19576,
@@ -24,12 +25,14 @@ constexpr HaldenCaseSettings polled_case = {
     .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 7,
     .closing_in_list = true,
 };
+// clang-format on
 constexpr uint32_t polled_size = 0x8000000;
 // The words as they have always been sent (clock enable, mode values).
 static_assert(word(polled_clocks.cke_high_cycles) == 0x4c780000 && polled_case.mode == 0x32 &&
               polled_case.extended_mode == 0);
 
 // The two re-initialisations: all four lanes at 97875 kHz, two at 25000 kHz.
+// clang-format off
 constexpr ControllerReinit reinit_97875 = {
     .khz = 97875, .size_out = 0x8000000, .all_lanes = true,
     .cfg_kept = 0xc880e080, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
@@ -42,6 +45,7 @@ constexpr ControllerReinit reinit_25000 = {
     .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
     .code_replaced = code_fields, .returned_to_idle = power_up_len, .hold_after_list = true, .blk_43c_merged = true,
 };
+// clang-format on
 
 }  // namespace
 

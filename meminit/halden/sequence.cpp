@@ -14,10 +14,10 @@ constexpr uint32_t blk_43c_enable = 0x20000;
 // Steps each power_mode runs. The lane and controller set-up, the final
 // command and the controller finish run in every mode.
 struct HaldenModeSteps {
-    bool reset_pulse;      // only in routines with the trait
+    bool reset_pulse;  // only in routines with the trait
     bool clocks_and_pads;
     bool power_up;
-    bool tails;            // re-enable, re-hold, and the clock_index 1 tail where it follows the full modes
+    bool tails;  // re-enable, re-hold, and the clock_index 1 tail where it follows the full modes
 };
 constexpr HaldenModeSteps mode_steps[] = {
     /* 0 */ {.reset_pulse = false, .clocks_and_pads = true, .power_up = true, .tails = true},
@@ -60,8 +60,7 @@ uint32_t size_out(const MemInitParams* p, Width w) {
     return p->mem_size >> 1;
 }
 
-void clocks_and_pads(const RegContext* ctx, const MemInitParams* p, const HaldenTraits& t,
-                     const HaldenClockSet& s) {
+void clocks_and_pads(const RegContext* ctx, const MemInitParams* p, const HaldenTraits& t, const HaldenClockSet& s) {
     reg_modify(ctx, reg::BLK_43C, blk_43c_enable, 0);
     reg_write(ctx, reg::BLK_418, 0);
     reg_write(ctx, reg::BLK_420, 0);
@@ -144,8 +143,11 @@ void controller_words(const RegContext* ctx, const HaldenCaseSettings& row) {
 // The JEDEC power-up list from the row's counts and modes and the clock set's
 // clock-enable wait.
 dram::PowerUpList power_up_list(const HaldenCaseSettings& row) {
-    return {.cke_high_cycles = row.clocks->cke_high_cycles, .emrs_cycles = row.emrs_cycles,
-            .extended_mode = row.extended_mode, .dll_reset_cycles = row.dll_reset_cycles, .mode = row.mode,
+    return {.cke_high_cycles = row.clocks->cke_high_cycles,
+            .emrs_cycles = row.emrs_cycles,
+            .extended_mode = row.extended_mode,
+            .dll_reset_cycles = row.dll_reset_cycles,
+            .mode = row.mode,
             .final_cycles = row.final_cycles};
 }
 

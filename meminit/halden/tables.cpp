@@ -25,6 +25,7 @@ constexpr bool sends_modes(const HaldenCaseSettings (&rows)[N], const uint8_t (&
 // 0x050, bits 0-6 of 0x058, generators held again, clock-enable wait (cycles).
 // The "h" sets belong to half-width cases: generators with field 0x1e are
 // unused there, stay held and are not held again.
+// clang-format off
 constexpr HaldenClockSet set_49a = clock_set({.field = {0x19, 0x16, 0x1d, 0x1d, 0x1d}, .released = all_gens,
                                      .sys_050 = 0xff6ff61, .field_058 = 0x2f, .held_again = g020 | g028 | g030, .cke_high_cycles = 16876});
 constexpr HaldenClockSet set_49b = clock_set({.field = {0x1d, 0x16, 0x1d, 0x1d, 0x1d}, .released = all_gens,
@@ -94,10 +95,12 @@ constexpr HaldenCaseSettings cases_K4H561638F_TCCC[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x2930524, .drc_818 = 0x2222206, .drc_81c = 0x21, .field_890 = 0x80,
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 6},
 };
+// clang-format on
 static_assert(sends_modes(cases_K4H561638F_TCCC,
                           {{0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x32}, {0, 0x63}, {0, 0x63}, {0, 0x33}, {0, 0x22}}));
 
 // meminit_halden_id28 (0x28, 0x29).
+// clang-format off
 constexpr HaldenCaseSettings cases_id28[] = {
     {.clock = 3, .khz = 97875, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0932, .drc_814 = 0x2fc0c48, .drc_818 = 0x445340e, .drc_81c = 0x31, .field_890 = 0xc0,
@@ -124,10 +127,12 @@ constexpr HaldenCaseSettings cases_id28[] = {
      .drc_810 = 0x26a0932, .drc_814 = 0x2fc0c48, .drc_818 = 0x445340e, .drc_81c = 0x31, .field_890 = 0xc0,
      .emrs_cycles = 4, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
 };
+// clang-format on
 static_assert(sends_modes(cases_id28,
                           {{0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}}));
 
 // meminit_halden_id3b (0x3b..0x3e): 97870 kHz at clock_index 3.
+// clang-format off
 constexpr HaldenCaseSettings cases_id3b[] = {
     {.clock = 3, .khz = 97870, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2fc0625, .drc_818 = 0x2122208, .drc_81c = 0x21, .field_890 = 0x80,
@@ -154,10 +159,12 @@ constexpr HaldenCaseSettings cases_id3b[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x2930624, .drc_818 = 0x2122207, .drc_81c = 0x21, .field_890 = 0x80,
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 7},
 };
+// clang-format on
 static_assert(sends_modes(cases_id3b,
                           {{0, 0x22}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x22}, {0, 0x62}, {0, 0x62}, {0, 0x22}}));
 
 // meminit_halden_id1f (0x1f): the row for any other value runs at 148500 kHz.
+// clang-format off
 constexpr HaldenCaseSettings cases_id1f[] = {
     {.clock = 2, .khz = 49500, .clocks = &set_49a, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2930524, .drc_818 = 0x2222206, .drc_81c = 0x31, .field_890 = 0x80,
@@ -184,10 +191,12 @@ constexpr HaldenCaseSettings cases_id1f[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x5590a38, .drc_818 = 0x223230d, .drc_81c = 0x31, .field_890 = 0x80,
      .emrs_cycles = 3, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 13},
 };
+// clang-format on
 static_assert(sends_modes(cases_id1f,
                           {{0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}}));
 
 // meminit_halden_id2a (0x2a..0x2d).
+// clang-format off
 constexpr HaldenCaseSettings cases_id2a[] = {
     {.clock = 3, .khz = 97875, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0932, .drc_814 = 0x2fc105b, .drc_818 = 0x4333514, .drc_81c = 0x31, .field_890 = 0xc0,
@@ -214,10 +223,12 @@ constexpr HaldenCaseSettings cases_id2a[] = {
      .drc_810 = 0x26a0932, .drc_814 = 0x293105b, .drc_818 = 0x4333514, .drc_81c = 0x31, .field_890 = 0xc0,
      .emrs_cycles = 5, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 20},
 };
+// clang-format on
 static_assert(sends_modes(cases_id2a,
                           {{0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}}));
 
 // meminit_halden_id38 (0x38): every other value is the half-width 49500 kHz row.
+// clang-format off
 constexpr HaldenCaseSettings cases_id38[] = {
     {.clock = 8, .khz = 103500, .clocks = &set_103, .width = Width::half,
      .drc_810 = 0x126a0936, .drc_814 = 0x4bb0a37, .drc_818 = 0x213230c, .drc_81c = 0x121, .field_890 = 0xc0,
@@ -229,9 +240,11 @@ constexpr HaldenCaseSettings cases_id38[] = {
      .drc_810 = 0x126a0936, .drc_814 = 0x2930624, .drc_818 = 0x2122207, .drc_81c = 0x21, .field_890 = 0xc0,
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 7},
 };
+// clang-format on
 static_assert(sends_modes(cases_id38, {{0, 0x62}, {0, 0x62}, {0, 0x22}}));
 
 // meminit_halden_id30 (0x30, 0x31): 97870 kHz at clock_index 3.
+// clang-format off
 constexpr HaldenCaseSettings cases_id30[] = {
     {.clock = 3, .khz = 97870, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2fc0624, .drc_818 = 0x2222207, .drc_81c = 0x21, .field_890 = 0x80,
@@ -258,10 +271,12 @@ constexpr HaldenCaseSettings cases_id30[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x2930524, .drc_818 = 0x2222206, .drc_81c = 0x21, .field_890 = 0x80,
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 6},
 };
+// clang-format on
 static_assert(sends_modes(cases_id30,
                           {{0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x32}, {0, 0x23}, {0, 0x63}, {0, 0x33}, {0, 0x22}}));
 
 // meminit_halden_id24 (0x24): the row for any other value runs at 148500 kHz.
+// clang-format off
 constexpr HaldenCaseSettings cases_id24[] = {
     {.clock = 2, .khz = 49500, .clocks = &set_49a, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2930524, .drc_818 = 0x2222206, .drc_81c = 0x21, .field_890 = 0x80,
@@ -288,11 +303,13 @@ constexpr HaldenCaseSettings cases_id24[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x5590a38, .drc_818 = 0x223230d, .drc_81c = 0x31, .field_890 = 0x80,
      .emrs_cycles = 3, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 13},
 };
+// clang-format on
 static_assert(sends_modes(cases_id24,
                           {{0, 0x22}, {0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x23}, {0, 0x63}, {0, 0x33}, {0, 0x32}}));
 
 // meminit_halden_id36 (0x36): reduced drive strength in every row; rows 3, 5 and 7 end the power-up
 // list with the closing command; row 9 reports 148500 kHz on clock set 121b.
+// clang-format off
 constexpr HaldenCaseSettings cases_id36[] = {
     {.clock = 3, .khz = 97875, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2fc0624, .drc_818 = 0x2222207, .drc_81c = 0x21, .field_890 = 0x80,
@@ -331,10 +348,12 @@ constexpr HaldenCaseSettings cases_id36[] = {
      .emrs_cycles = 2, .extended_mode = reduced_drive, .dll_reset_cycles = 2,
      .mode = mode_register(cas_2, burst_4), .final_cycles = 6},
 };
-static_assert(sends_modes(cases_id36, {{2, 0x22}, {2, 0x62}, {2, 0x32}, {2, 0x32}, {2, 0x23}, {2, 0x63}, {2, 0x63},
-                                       {2, 0x33}, {2, 0x22}}));
+// clang-format on
+static_assert(sends_modes(
+    cases_id36, {{2, 0x22}, {2, 0x62}, {2, 0x32}, {2, 0x32}, {2, 0x23}, {2, 0x63}, {2, 0x63}, {2, 0x33}, {2, 0x22}}));
 
 // meminit_halden_id39 (0x39): rows 7, 8 and 11 halve the size but stay full width.
+// clang-format off
 constexpr HaldenCaseSettings cases_id39[] = {
     {.clock = 3, .khz = 97875, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2fc0625, .drc_818 = 0x1122208, .drc_81c = 0x121, .field_890 = 0x80,
@@ -361,10 +380,12 @@ constexpr HaldenCaseSettings cases_id39[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x2930624, .drc_818 = 0x1122207, .drc_81c = 0x121, .field_890 = 0x80,
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 7},
 };
+// clang-format on
 static_assert(sends_modes(cases_id39,
                           {{0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}}));
 
 // meminit_halden_id32 (0x32, 0x34).
+// clang-format off
 constexpr HaldenCaseSettings cases_id32[] = {
     {.clock = 3, .khz = 97875, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2fc0624, .drc_818 = 0x2222207, .drc_81c = 0x21, .field_890 = 0x80,
@@ -391,10 +412,12 @@ constexpr HaldenCaseSettings cases_id32[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x2930524, .drc_818 = 0x2222206, .drc_81c = 0x21, .field_890 = 0x80,
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 6},
 };
+// clang-format on
 static_assert(sends_modes(cases_id32,
                           {{0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x32}, {0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x22}}));
 
 // meminit_halden_id33 (0x33, 0x35): 97870 kHz at clock_index 3.
+// clang-format off
 constexpr HaldenCaseSettings cases_id33[] = {
     {.clock = 3, .khz = 97870, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2fc0625, .drc_818 = 0x1122208, .drc_81c = 0x121, .field_890 = 0x80,
@@ -421,10 +444,12 @@ constexpr HaldenCaseSettings cases_id33[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x2930624, .drc_818 = 0x1122207, .drc_81c = 0x121, .field_890 = 0x80,
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 7},
 };
+// clang-format on
 static_assert(sends_modes(cases_id33,
                           {{0, 0x62}, {0, 0x22}, {0, 0x22}, {0, 0x22}, {0, 0x62}, {0, 0x22}, {0, 0x22}, {0, 0x62}}));
 
 // meminit_halden_id12 (0x12).
+// clang-format off
 constexpr HaldenCaseSettings cases_id12[] = {
     {.clock = 3, .khz = 97875, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0936, .drc_814 = 0x2fc0625, .drc_818 = 0x2122208, .drc_81c = 0x21, .field_890 = 0x80,
@@ -451,10 +476,12 @@ constexpr HaldenCaseSettings cases_id12[] = {
      .drc_810 = 0x26a0936, .drc_814 = 0x2930624, .drc_818 = 0x2122207, .drc_81c = 0x21, .field_890 = 0x80,
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 7},
 };
+// clang-format on
 static_assert(sends_modes(cases_id12,
                           {{0, 0x22}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x22}, {0, 0x62}, {0, 0x62}, {0, 0x22}}));
 
 // meminit_halden_K4H511638C_UCCC (0x1e): one DLL-reset cycle in rows 3, 7 and any other.
+// clang-format off
 constexpr HaldenCaseSettings cases_K4H511638C_UCCC[] = {
     {.clock = 3, .khz = 97875, .clocks = &set_98, .width = Width::full,
      .drc_810 = 0x26a0a36, .drc_814 = 0x2fc0624, .drc_818 = 0x1221207, .drc_81c = 0x121, .field_890 = 0x00,
@@ -481,6 +508,7 @@ constexpr HaldenCaseSettings cases_K4H511638C_UCCC[] = {
      .drc_810 = 0x26a0a36, .drc_814 = 0x2930524, .drc_818 = 0x1221206, .drc_81c = 0x121, .field_890 = 0x00,
      .emrs_cycles = 2, .dll_reset_cycles = 1, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 6},
 };
+// clang-format on
 static_assert(sends_modes(cases_K4H511638C_UCCC,
                           {{0, 0x62}, {0, 0x62}, {0, 0x32}, {0, 0x32}, {0, 0x62}, {0, 0x62}, {0, 0x32}, {0, 0x62}}));
 
@@ -488,6 +516,7 @@ static_assert(sends_modes(cases_K4H511638C_UCCC,
 // clock_index 1 tail, reserved clock values and trace messages.
 constexpr uint32_t no_0c0 = 0;
 
+// clang-format off
 constexpr HaldenTraits traits_K4H561638F_TCCC = {
     .cases = cases_K4H561638F_TCCC, .sys_058_follows_mode = true, .sys_0c0 = no_0c0, .reset_pulse = true,
     .power_mode_honoured = true, .clock_one_tail = ClockOneTail::full_modes, .reserved_clocks = true,
@@ -558,6 +587,7 @@ constexpr HaldenTraits traits_K4H511638C_UCCC = {
     .power_mode_honoured = false, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
     .entering = "entering meminit_halden_K4H511638C_UCCC\n", .leaving = nullptr,
 };
+// clang-format on
 
 }  // namespace
 }  // namespace halden

@@ -6,9 +6,7 @@
 namespace tov {
 namespace {
 
-uint32_t load(const RegContext* ctx, uint32_t off) {
-    return platform::mmio_load(ctx->reg_base + off);
-}
+uint32_t load(const RegContext* ctx, uint32_t off) { return platform::mmio_load(ctx->reg_base + off); }
 
 constexpr uint32_t ticks_per_wrap = 42950;  // tick values 0..42949
 
@@ -53,8 +51,7 @@ int32_t reg_read_to(const RegContext* ctx, uint32_t* out, uint32_t off) {
     return reg_read_stable(ctx, off, out) ? status_ok : status_fail;
 }
 
-int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set,
-                   bool checked) {
+int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set, bool checked) {
     uint32_t v = 0;
     if (!reg_read_stable(ctx, off, &v) && checked) return status_fail;
     return reg_write(ctx, off, (v & ~clear) | set);

@@ -49,8 +49,7 @@ int32_t reg_read_to(const RegContext* ctx, uint32_t* out, uint32_t off);
 
 // One stable read and one store: off := (value & ~clear) | set. With checked
 // set, a read that never settles stores nothing and returns -1.
-int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set,
-                   bool checked = false);
+int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set, bool checked = false);
 
 // One 32-bit load of the first word behind aux_base (the value is the
 // caller's; the first family's reset pulse only needs the access).

@@ -47,7 +47,8 @@ int32_t dram_power_up_waited(const RegContext* ctx, const dram::PowerUpList& l, 
     for (uint32_t i = 1; i <= last; ++i) {
         const dram::Command c = dram::power_up_command(l, i);
         if (i == 1) dram_cmd_nc(ctx, c.word, c.code, ticks);
-        else dram_cmd(ctx, c.word, c.code, ticks);
+        else
+            dram_cmd(ctx, c.word, c.code, ticks);
         const int32_t done = check == DoneCheck::poll ? dram_wait_done(ctx) : dram_cmd_wait(ctx);
         if (done != 1) return 0;
     }
@@ -66,8 +67,8 @@ int32_t clock_gen_set_fields(const RegContext* ctx, const ClockGenField* g, uint
     return status_ok;
 }
 
-int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks,
-                          bool checked, bool pause) {
+int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks, bool checked,
+                          bool pause) {
     // Bit 23 first, then bit 22: the generator must leave hold in that order.
     constexpr uint32_t stages[2] = {0x800000u, 0x400000u};
     for (uint32_t bit : stages) {
@@ -102,27 +103,31 @@ namespace {
 // 0x10 and read back, each step followed by a wait, the comparison after it.
 struct CheckStep {
     uint32_t off;
-    uint32_t value;        // stored, or expected on a read-back
+    uint32_t value;  // stored, or expected on a read-back
     bool read_back = false;
-    const char* failed = nullptr;    // messages of the traced flavour
+    const char* failed = nullptr;  // messages of the traced flavour
     const char* expected = nullptr;
 };
 
 constexpr CheckStep check_steps[12] = {
     {.off = reg::DRC_TEST_DATA, .value = 0x12345678},
     {.off = reg::DRC_878, .value = 0x1f00},
-    {.off = reg::DRC_TEST_CTRL, .value = 0x4},   // write slot 0
+    {.off = reg::DRC_TEST_CTRL, .value = 0x4},  // write slot 0
     {.off = reg::DRC_TEST_DATA, .value = 0x87654321},
     {.off = reg::DRC_878, .value = 0x1f00},
     {.off = reg::DRC_TEST_CTRL, .value = 0x14},  // write slot 0x10
     {.off = reg::DRC_TEST_CTRL, .value = 0},     // read slot 0
     {.off = reg::DRC_878, .value = 0},
-    {.off = reg::DRC_TEST_DATA, .value = 0x12345678, .read_back = true,
+    {.off = reg::DRC_TEST_DATA,
+     .value = 0x12345678,
+     .read_back = true,
      .failed = "Frame Buffer Read/Write using Register test client 0x12345678 failed\n",
      .expected = "expected 0x12345678, actual 0x%8x\n"},
     {.off = reg::DRC_TEST_CTRL, .value = 0x10},  // read slot 0x10
     {.off = reg::DRC_878, .value = 0},
-    {.off = reg::DRC_TEST_DATA, .value = 0x87654321, .read_back = true,
+    {.off = reg::DRC_TEST_DATA,
+     .value = 0x87654321,
+     .read_back = true,
      .failed = "Frame Buffer Read/Write using Register test client 0x87654321 failed\n",
      .expected = "expected 0x87654321, actual 0x%8x\n"},
 };
@@ -140,7 +145,8 @@ int32_t fb_register_test(const RegContext* ctx, FbCheck flavour, bool checked) {
             reg_write(ctx, s.off, s.value);
         }
         if (flavour == FbCheck::tick_tail && i >= check_tail_from) delay_ticks(1);
-        else delay_ms(2);
+        else
+            delay_ms(2);
         if (s.read_back && v != s.value) {
             if (flavour == FbCheck::traced) {
                 mem_trace(s.failed);

@@ -14,14 +14,14 @@ namespace tov::dram {
 // DRC_CMD: the command code.
 // ---------------------------------------------------------------------------
 
-constexpr uint32_t idle = 0;                 // a stored 0 returns the register to idle; any other code starts a command
-constexpr uint32_t code_start = 1u << 0;     // carried by every command code
-constexpr uint32_t code_closing = 1u << 1;   // the controller's own closing command
-constexpr uint32_t lines_shift = 4;          // RAS#, CAS#, WE# in bits 6, 5, 4 (active low)
+constexpr uint32_t idle = 0;                // a stored 0 returns the register to idle; any other code starts a command
+constexpr uint32_t code_start = 1u << 0;    // carried by every command code
+constexpr uint32_t code_closing = 1u << 1;  // the controller's own closing command
+constexpr uint32_t lines_shift = 4;         // RAS#, CAS#, WE# in bits 6, 5, 4 (active low)
 constexpr uint32_t lines_mask = 7u << lines_shift;
-constexpr uint32_t code_cke = 1u << 7;       // clock-enable line
-constexpr uint32_t code_deselect = 1u << 8;  // CS# high: the devices ignore the other lines (every NOP carries it)
-constexpr uint32_t bank_shift = 12;          // BA1:BA0 in bits 13:12
+constexpr uint32_t code_cke = 1u << 7;           // clock-enable line
+constexpr uint32_t code_deselect = 1u << 8;      // CS# high: the devices ignore the other lines (every NOP carries it)
+constexpr uint32_t bank_shift = 12;              // BA1:BA0 in bits 13:12
 constexpr uint32_t code_ba0 = 1u << bank_shift;  // with the mode-register lines: the extended mode register
 constexpr uint32_t bank_mask = 3u << bank_shift;
 // The bits a command code occupies; a code field replaced in place may also
@@ -117,13 +117,13 @@ struct Command {
 // drives other values there).
 // Narrow fields: a list built at run time stays small on the kernel stack.
 struct PowerUpList {
-    uint16_t cke_high_cycles;  // P1: NOP raising CKE, held for the devices' 200 us
-    uint8_t emrs_cycles;       // P3: extended mode register set; P6: first auto refresh
+    uint16_t cke_high_cycles;                                  // P1: NOP raising CKE, held for the devices' 200 us
+    uint8_t emrs_cycles;                                       // P3: extended mode register set; P6: first auto refresh
     uint8_t extended_mode = dram::extended_mode(Drive::full);  // P3's value (DLL enabled)
-    uint8_t dll_reset_cycles;  // P4: mode register set with DLL reset; P5: precharge of every bank
-    uint8_t mode;              // P4 and P8: CAS latency and burst
-    uint8_t final_cycles;      // P7: second auto refresh; P8: mode register set without DLL reset
-    uint8_t cke_low_cycles = 1;                      // P0: NOP with CKE low
+    uint8_t dll_reset_cycles;    // P4: mode register set with DLL reset; P5: precharge of every bank
+    uint8_t mode;                // P4 and P8: CAS latency and burst
+    uint8_t final_cycles;        // P7: second auto refresh; P8: mode register set without DLL reset
+    uint8_t cke_low_cycles = 1;  // P0: NOP with CKE low
     uint16_t precharge_address = all_address_lines;  // P2 and P5 (A10 high at least)
     uint8_t opening_bank = 1;                        // bank address of P0..P2
     uint8_t closing_cycles = dram::closing_cycles;   // P9: the closing command

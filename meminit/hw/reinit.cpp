@@ -8,8 +8,8 @@
 namespace tov {
 namespace {
 
-constexpr uint32_t hold_ticks = 20;         // every command and settle step at the slow clock
-constexpr uint32_t pad_reset_ticks = 100;   // pads held in reset for about a second
+constexpr uint32_t hold_ticks = 20;        // every command and settle step at the slow clock
+constexpr uint32_t pad_reset_ticks = 100;  // pads held in reset for about a second
 constexpr uint32_t sys_000_pads = 0x10;
 constexpr uint32_t blk_43c_hold = 0x20000;  // blocks held while the controller changes
 constexpr uint32_t blk_43c_enable = 0x30000;
@@ -20,7 +20,7 @@ constexpr uint32_t drc_81c_slow = 0x21;
 // The lists as the controllers have always been sent them, bursts of 8 from
 // P1 and bursts of 4 from P0.
 constexpr dram::Command sent_burst_8[] = {
-    {0x31f1, 0x27100000}, {0x30a1, 0x10400}, {0x1081, 0x10000}, {0x81, 0x20123}, {0xa1, 0x20400},
+    {0x31f1, 0x27100000}, {0x30a1, 0x10400}, {0x1081, 0x10000}, {0x81, 0x20123},  {0xa1, 0x20400},
     {0x91, 0x10000},      {0x91, 0x40000},   {0x81, 0x40023},   {0x1f3, 0x20000},
 };
 constexpr dram::Command sent_burst_4[] = {
@@ -54,7 +54,8 @@ int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r) {
     // Pads held in reset.
     if (r.blk_43c_held_first && !ok(reg_modify(ctx, reg::BLK_43C, blk_43c_hold, 0, checked))) return status_fail;
     if (r.pads_all_ones) reg_write(ctx, reg::SYS_000, 0xffffffff);
-    else if (!ok(reg_modify(ctx, reg::SYS_000, 0, sys_000_pads, checked))) return status_fail;
+    else if (!ok(reg_modify(ctx, reg::SYS_000, 0, sys_000_pads, checked)))
+        return status_fail;
     if (r.pads_read_back && !read_ok(ctx, reg::SYS_000, checked)) return status_fail;
     delay_ticks(pad_reset_ticks);
     if (!ok(reg_modify(ctx, reg::SYS_000, sys_000_pads, 0, checked))) return status_fail;

@@ -1,8 +1,8 @@
 // Second-family init routines: the values of every form, each routine's
 // clock_index cases, and the routines' entries, generated from the routine
 // list.
-#include "meminit/entry/routines.h"
 #include "meminit/orlit/orlit.h"
+#include "meminit/entry/routines.h"
 
 namespace tov {
 namespace orlit {
@@ -10,6 +10,7 @@ namespace {
 
 using namespace dram;
 
+// clang-format off
 enum Form : uint8_t {
     tccc_a, tccc_b, tccc_b12,
     uccc_a, uccc_b,
@@ -35,6 +36,7 @@ enum Form : uint8_t {
     lc50_a, lc50_b,
     form_count
 };
+// clang-format on
 
 struct FormTable {
     OrlitFormSettings f[form_count];
@@ -60,33 +62,376 @@ constexpr FormTable make_forms() {
     OrlitFormSettings* f = t.f;
 
     // Main routine, every value written out.
-    f[tccc_a] = {.clock_khz = 162000, .size = full, .hold_word = 0xfffffdff, .release_mask = 0x210, .first_058 = follows_mode, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_all, .settle_ticks = 1, .word_050 = 0x9b0fd0, .word_060 = 0, .early_068 = 0x478, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .cke_high_cycles = 31051, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = true, .pulse = fresh};
-    f[tccc_b] = {.clock_khz = 162000, .size = half_if_bus, .hold_word = 0xffffffff, .release_mask = 0x10, .first_058 = follows_mode, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_all, .settle_ticks = 1, .word_050 = 0x9b0fd0, .word_060 = 0, .early_068 = 0, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .cke_high_cycles = 31051, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
-    f[tccc_b12] = {.clock_khz = 162000, .size = half_if_bus, .hold_word = 0xffffffff, .release_mask = 0x10, .first_058 = follows_mode, .word_070 = 0x1000000, .gen_field = {0x17, 0x17, 0x17}, .released = gen_010, .settle_ticks = 1, .word_050 = 0xdd0fd4, .word_060 = 0, .early_068 = 0, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .cke_high_cycles = 31051, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
+    f[tccc_a] = {.clock_khz = 162000,
+                 .size = full,
+                 .hold_word = 0xfffffdff,
+                 .release_mask = 0x210,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x1000000,
+                 .gen_field = {0x17, 0x17, 0x17},
+                 .released = gen_all,
+                 .settle_ticks = 1,
+                 .word_050 = 0x9b0fd0,
+                 .word_060 = 0,
+                 .early_068 = 0x478,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0937,
+                 .word_818 = 0x223230b,
+                 .word_81c = 0x31,
+                 .cke_high_cycles = 31051,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0x88888888,
+                 .final_068 = true,
+                 .pulse = fresh};
+    f[tccc_b] = {.clock_khz = 162000,
+                 .size = half_if_bus,
+                 .hold_word = 0xffffffff,
+                 .release_mask = 0x10,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x1000000,
+                 .gen_field = {0x17, 0x17, 0x17},
+                 .released = gen_all,
+                 .settle_ticks = 1,
+                 .word_050 = 0x9b0fd0,
+                 .word_060 = 0,
+                 .early_068 = 0,
+                 .word_810 = 0x126a0936,
+                 .word_814 = 0x4bb0937,
+                 .word_818 = 0x223230b,
+                 .word_81c = 0x31,
+                 .cke_high_cycles = 31051,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0x88888888,
+                 .final_068 = true,
+                 .pulse = held};
+    f[tccc_b12] = {.clock_khz = 162000,
+                   .size = half_if_bus,
+                   .hold_word = 0xffffffff,
+                   .release_mask = 0x10,
+                   .first_058 = follows_mode,
+                   .word_070 = 0x1000000,
+                   .gen_field = {0x17, 0x17, 0x17},
+                   .released = gen_010,
+                   .settle_ticks = 1,
+                   .word_050 = 0xdd0fd4,
+                   .word_060 = 0,
+                   .early_068 = 0,
+                   .word_810 = 0x126a0936,
+                   .word_814 = 0x4bb0937,
+                   .word_818 = 0x223230b,
+                   .word_81c = 0x31,
+                   .cke_high_cycles = 31051,
+                   .emrs_cycles = 3,
+                   .mode = mode_register(cas_3, burst_4),
+                   .final_cycles = 11,
+                   .word_840 = 0x88888888,
+                   .final_068 = true,
+                   .pulse = held};
 
     // Member routines: form A (form B for the routines that have only form B);
     // the other values are the members' common ones (OrlitFormSettings defaults).
-    f[uccc_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
-    f[id27_a] = {.clock_khz = 162000, .first_058 = follows_mode, .word_070 = 0x10003a8, .settle_ticks = 3, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d10136, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = false};
-    f[id30_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
-    f[id33_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x113230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
-    f[id47_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x4bb0d48, .word_818 = 0x424240e, .word_81c = 0x31, .word_808 = 0xec800c8, .word_80c = 0x1d2009c, .emrs_cycles = 4, .mode = mode_register(cas_3, burst_4), .final_cycles = 14, .word_840 = 0xffffffff, .final_068 = false};
-    f[id50_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
-    f[id51_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xcc800c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = false};
-    f[id54_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x123230b, .word_81c = 0x31, .word_808 = 0xb4b00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = false};
-    f[id55_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x123230c, .word_81c = 0x31, .word_808 = 0xc4b00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
-    f[id60_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x121, .word_808 = 0xb0b00c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 11, .word_840 = 0x88888888, .final_068 = true};
-    f[id61_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x1000000, .word_810 = 0x26a0932, .word_814 = 0x9760a37, .word_818 = 0x223230c, .word_81c = 0x121, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = true};
-    f[id63_a] = {.clock_khz = 155250, .first_058 = follows_mode, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .word_808 = 0xc2000c8, .word_80c = 0x1d20137, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = true};
-    f[id7d_a] = {.clock_khz = 135000, .first_058 = follows_mode, .word_070 = 0x10002ee, .gen_field = {0x14, 0x16, 0x1e}, .released = gen_010 | gen_018, .word_050 = 0x5d0fd0, .word_810 = 0x26a0936, .word_814 = 0x41e0936, .word_818 = 0x223230a, .word_81c = 0x121, .cke_high_cycles = 27001, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 10, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
-    f[id18_b] = {.clock_khz = 155250, .size = half_if_bus, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0932, .word_814 = 0x9760b47, .word_818 = 0x113240c, .word_81c = 0x21, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 4, .mode = mode_register(cas_2, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
-    f[id19_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x9760a37, .word_818 = 0x113230c, .word_81c = 0x121, .word_808 = 0xc0d00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
-    f[id1e_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a37, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
-    f[id49_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0932, .word_814 = 0x9760a47, .word_818 = 0x213230c, .word_81c = 0x121, .word_808 = 0xc4b00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0xffffffff, .final_068 = false};
-    f[id73_b] = {.clock_khz = 155250, .size = half_if_bus, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x126a0936, .word_814 = 0x4bb0937, .word_818 = 0x123230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
-    f[id2a_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0937, .word_818 = 0x223230b, .word_81c = 0x31, .word_808 = 0xb0c00c8, .word_80c = 0x1d2009c, .emrs_cycles = 3, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
-    f[id1d_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0a47, .word_818 = 0x244240b, .word_81c = 0x31, .word_808 = 0xac800c8, .word_80c = 0x1d2009c, .emrs_cycles = 4, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
-    f[lc50_a] = {.clock_khz = 155250, .first_058 = fixed_1000000, .word_070 = 0x10003fc, .word_810 = 0x26a0936, .word_814 = 0x4bb0d47, .word_818 = 0x743440b, .word_81c = 0x31, .word_808 = 0xbc800c8, .word_80c = 0x1d2009c, .emrs_cycles = 4, .mode = mode_register(cas_3, burst_4), .final_cycles = 11, .word_840 = 0xffffffff, .final_068 = false};
+    f[uccc_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0937,
+                 .word_818 = 0x223230b,
+                 .word_81c = 0x31,
+                 .word_808 = 0xb0c00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id27_a] = {.clock_khz = 162000,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x10003a8,
+                 .settle_ticks = 3,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x213230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xc0c00c8,
+                 .word_80c = 0x1d10136,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0x88888888,
+                 .final_068 = false};
+    f[id30_a] = {.clock_khz = 155250,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x213230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xc0c00c8,
+                 .word_80c = 0x1d20137,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id33_a] = {.clock_khz = 155250,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x113230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xc0c00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id47_a] = {.clock_khz = 155250,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0932,
+                 .word_814 = 0x4bb0d48,
+                 .word_818 = 0x424240e,
+                 .word_81c = 0x31,
+                 .word_808 = 0xec800c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 4,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 14,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id50_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x213230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xc0c00c8,
+                 .word_80c = 0x1d20137,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id51_a] = {.clock_khz = 155250,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x213230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xcc800c8,
+                 .word_80c = 0x1d20137,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0x88888888,
+                 .final_068 = false};
+    f[id54_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x126a0936,
+                 .word_814 = 0x4bb0937,
+                 .word_818 = 0x123230b,
+                 .word_81c = 0x31,
+                 .word_808 = 0xb4b00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0x88888888,
+                 .final_068 = false};
+    f[id55_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x123230c,
+                 .word_81c = 0x31,
+                 .word_808 = 0xc4b00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id60_a] = {.clock_khz = 155250,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0937,
+                 .word_818 = 0x223230b,
+                 .word_81c = 0x121,
+                 .word_808 = 0xb0b00c8,
+                 .word_80c = 0x1d20137,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0x88888888,
+                 .final_068 = true};
+    f[id61_a] = {.clock_khz = 155250,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x1000000,
+                 .word_810 = 0x26a0932,
+                 .word_814 = 0x9760a37,
+                 .word_818 = 0x223230c,
+                 .word_81c = 0x121,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0x88888888,
+                 .final_068 = true};
+    f[id63_a] = {.clock_khz = 155250,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x223230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xc2000c8,
+                 .word_80c = 0x1d20137,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0x88888888,
+                 .final_068 = true};
+    f[id7d_a] = {.clock_khz = 135000,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x10002ee,
+                 .gen_field = {0x14, 0x16, 0x1e},
+                 .released = gen_010 | gen_018,
+                 .word_050 = 0x5d0fd0,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x41e0936,
+                 .word_818 = 0x223230a,
+                 .word_81c = 0x121,
+                 .cke_high_cycles = 27001,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 10,
+                 .word_840 = 0x88888888,
+                 .final_068 = true,
+                 .pulse = held};
+    f[id18_b] = {.clock_khz = 155250,
+                 .size = half_if_bus,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x126a0932,
+                 .word_814 = 0x9760b47,
+                 .word_818 = 0x113240c,
+                 .word_81c = 0x21,
+                 .word_808 = 0xc0c00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 4,
+                 .mode = mode_register(cas_2, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id19_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0932,
+                 .word_814 = 0x9760a37,
+                 .word_818 = 0x113230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xc0d00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id1e_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x213230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xc0c00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id49_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0932,
+                 .word_814 = 0x9760a47,
+                 .word_818 = 0x213230c,
+                 .word_81c = 0x121,
+                 .word_808 = 0xc4b00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id73_b] = {.clock_khz = 155250,
+                 .size = half_if_bus,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x126a0936,
+                 .word_814 = 0x4bb0937,
+                 .word_818 = 0x123230b,
+                 .word_81c = 0x31,
+                 .word_808 = 0xb0c00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id2a_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0937,
+                 .word_818 = 0x223230b,
+                 .word_81c = 0x31,
+                 .word_808 = 0xb0c00c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[id1d_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0a47,
+                 .word_818 = 0x244240b,
+                 .word_81c = 0x31,
+                 .word_808 = 0xac800c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 4,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
+    f[lc50_a] = {.clock_khz = 155250,
+                 .first_058 = fixed_1000000,
+                 .word_070 = 0x10003fc,
+                 .word_810 = 0x26a0936,
+                 .word_814 = 0x4bb0d47,
+                 .word_818 = 0x743440b,
+                 .word_81c = 0x31,
+                 .word_808 = 0xbc800c8,
+                 .word_80c = 0x1d2009c,
+                 .emrs_cycles = 4,
+                 .mode = mode_register(cas_3, burst_4),
+                 .final_cycles = 11,
+                 .word_840 = 0xffffffff,
+                 .final_068 = false};
 
     // Form B by the rule: {form B, its form A}.
     constexpr Form by_rule[][2] = {
@@ -97,8 +442,34 @@ constexpr FormTable make_forms() {
     for (const auto& [b, a] : by_rule) f[b] = form_b(f[a]);
 
     // The exceptions.
-    f[uccc_b] = {.clock_khz = 135000, .size = half_if_bus, .first_058 = follows_mode, .word_070 = 0x1000000, .word_810 = 0x126a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = false, .pulse = held};
-    f[id7d_b] = {.clock_khz = 135000, .size = half_if_bus, .first_058 = follows_mode, .word_070 = 0x1000000, .word_810 = 0x126a0936, .word_814 = 0x4bb0a37, .word_818 = 0x223230c, .word_81c = 0x121, .emrs_cycles = 3, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 12, .word_840 = 0x88888888, .final_068 = true, .pulse = held};
+    f[uccc_b] = {.clock_khz = 135000,
+                 .size = half_if_bus,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x1000000,
+                 .word_810 = 0x126a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x223230c,
+                 .word_81c = 0x121,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0x88888888,
+                 .final_068 = false,
+                 .pulse = held};
+    f[id7d_b] = {.clock_khz = 135000,
+                 .size = half_if_bus,
+                 .first_058 = follows_mode,
+                 .word_070 = 0x1000000,
+                 .word_810 = 0x126a0936,
+                 .word_814 = 0x4bb0a37,
+                 .word_818 = 0x223230c,
+                 .word_81c = 0x121,
+                 .emrs_cycles = 3,
+                 .mode = mode_register(cas_2_5, burst_4),
+                 .final_cycles = 12,
+                 .word_840 = 0x88888888,
+                 .final_068 = true,
+                 .pulse = held};
 
     f[lc50_b] = form_b(f[lc50_a]);
     f[lc50_b].clock_khz = 135000;
@@ -144,12 +515,14 @@ struct SentMode {
     Form form;
     uint32_t mode;
 };
+// clang-format off
 constexpr SentMode sent_modes[] = {
     {tccc_a, 0x32}, {tccc_b, 0x32}, {tccc_b12, 0x32}, {uccc_a, 0x32}, {id27_a, 0x62}, {id30_a, 0x62}, {id33_a,
     0x62}, {id47_a, 0x32}, {id50_a, 0x62}, {id51_a, 0x62}, {id54_a, 0x32}, {id55_a, 0x32}, {id60_a, 0x62},
     {id61_a, 0x62}, {id63_a, 0x62}, {id7d_a, 0x62}, {id18_b, 0x22}, {id19_a, 0x62}, {id1e_a, 0x62}, {id49_a,
     0x62}, {id73_b, 0x32}, {id2a_a, 0x32}, {id1d_a, 0x32}, {lc50_a, 0x32}, {uccc_b, 0x62}, {id7d_b, 0x62}
 };
+// clang-format on
 constexpr bool modes_as_sent() {
     for (const SentMode& m : sent_modes)
         if (forms.f[m.form].mode != m.mode) return false;
@@ -162,6 +535,7 @@ constexpr const OrlitFormSettings* form(Form id) { return &forms.f[id]; }
 // 25 MHz controller-only re-initialisations: the first with bursts of 8 from
 // P1, the other two with bursts of 4 from P0, the DRC_840..8A4 words and bit
 // 2 of the command code cleared too.
+// clang-format off
 constexpr ControllerReinit reinit_1 = {
     .khz = 25000, .size_out = 0x2000000,
     .cfg_kept = 0xc880e080, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
@@ -180,11 +554,13 @@ constexpr ControllerReinit reinit_3 = {
     .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
     .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };
+// clang-format on
 
 constexpr auto half_if_bus = SizeRule::half_if_bus;
 constexpr auto half_or_quarter = SizeRule::half_or_quarter;
 
 // Case tables: first matching row wins; the last row takes every other value.
+// clang-format off
 constexpr OrlitCase tccc_cases[] = {
     {.lo = 1, .hi = 1, .path = Path::short_seq},
     {.lo = 2, .hi = 2, .form = form(tccc_a), .size = half_if_bus},
@@ -197,6 +573,7 @@ constexpr OrlitCase tccc_cases[] = {
     {.lo = 0xffff0005, .hi = 0xffff0005, .path = Path::reinit, .reinit = &reinit_3},
     {.lo = 0, .hi = any_hi, .form = form(tccc_a)},
 };
+// clang-format on
 
 // The members' usual selection: 7-11 form B, else form A.
 struct TwoCases {
@@ -226,6 +603,7 @@ constexpr OrlitCase id55_cases[] = {only(id55_a)};
 constexpr OrlitCase id18_cases[] = {only(id18_b)};
 constexpr OrlitCase id73_cases[] = {only(id73_b)};
 
+// clang-format off
 constexpr OrlitCase id27_cases[] = {
     {.lo = 2, .hi = 6, .form = form(id27_a)},
     {.lo = 7, .hi = 11, .form = form(id27_b)},
@@ -246,23 +624,21 @@ constexpr OrlitCase id54_cases[] = {
     {.lo = 12, .hi = 12, .form = form(id54_b12), .message = "using POWER_MODE_0011\n"},
     {.lo = 0, .hi = any_hi, .path = Path::none},  // 0, 1, 7 to 10, 13 and above
 };
+// clang-format on
 
 template <uint32_t N>
-constexpr OrlitRoutine routine(const OrlitCase (&c)[N], const char* entering = nullptr,
-                               const char* leaving = nullptr) {
+constexpr OrlitRoutine routine(const OrlitCase (&c)[N], const char* entering = nullptr, const char* leaving = nullptr) {
     return {.entering = entering, .leaving = leaving, .cases = c, .case_count = N};
 }
-constexpr OrlitRoutine routine(const TwoCases& c, const char* entering = nullptr,
-                               const char* leaving = nullptr) {
+constexpr OrlitRoutine routine(const TwoCases& c, const char* entering = nullptr, const char* leaving = nullptr) {
     return routine(c.c, entering, leaving);
 }
 
-constexpr OrlitRoutine tccc = routine(tccc_cases, "entering meminit_orlit_K4H561638F_TCCC\n",
-                                      "leaving meminit_orlit_K4H561638F_TCCC\n");
-constexpr OrlitRoutine uccc = routine(uccc_cases, "entering meminit_orlit_K4H561638F_UCCC\n",
-                                      "leaving meminit_orlit_K4H561638F_UCCC\n");
-constexpr OrlitRoutine lc50 =
-    routine(lc50_cases, "entering meminit_orlit_Common_NT5DS16M16CS_5T_K4D551638F_LC50\n");
+constexpr OrlitRoutine tccc =
+    routine(tccc_cases, "entering meminit_orlit_K4H561638F_TCCC\n", "leaving meminit_orlit_K4H561638F_TCCC\n");
+constexpr OrlitRoutine uccc =
+    routine(uccc_cases, "entering meminit_orlit_K4H561638F_UCCC\n", "leaving meminit_orlit_K4H561638F_UCCC\n");
+constexpr OrlitRoutine lc50 = routine(lc50_cases, "entering meminit_orlit_Common_NT5DS16M16CS_5T_K4D551638F_LC50\n");
 constexpr OrlitRoutine id18 = routine(id18_cases);
 constexpr OrlitRoutine id19 = routine(id19_cases);
 constexpr OrlitRoutine id1d = routine(id1d_cases);

@@ -72,10 +72,10 @@ struct OrlitFormSettings {
 };
 
 enum class Path : uint8_t {
-    standard,  // the standard sequence with the case's form
-    short_seq, // the short sequence (no DRAM command)
-    reinit,    // a 25 MHz controller-only re-initialisation
-    none,      // nothing to do for this clock: return 0 untouched
+    standard,   // the standard sequence with the case's form
+    short_seq,  // the short sequence (no DRAM command)
+    reinit,     // a 25 MHz controller-only re-initialisation
+    none,       // nothing to do for this clock: return 0 untouched
 };
 
 // One row of a routine's case table: clock_index in [lo, hi] (unsigned)
@@ -96,7 +96,7 @@ struct OrlitRoutine {
     const char* entering;  // nullptr: no message
     const char* leaving;
     const OrlitCase* cases;
-    uint32_t case_count;   // the last row covers every value
+    uint32_t case_count;  // the last row covers every value
 };
 
 // Runs one routine: its case, its messages. 1 when every command completed,

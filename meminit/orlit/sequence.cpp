@@ -9,20 +9,18 @@
 namespace tov::orlit {
 namespace {
 
-constexpr uint32_t bit17 = 0x20000;  // 0x43c: blocks held while the clocks change
+constexpr uint32_t bit17 = 0x20000;          // 0x43c: blocks held while the clocks change
 constexpr uint32_t gen_field_mask = 0x3f00;  // generator field, bits 8-13
 constexpr uint32_t final_068 = 0x478;
 
 uint32_t size_for(SizeRule rule, const MemInitParams* p) {
     switch (rule) {
-    case SizeRule::half_if_bus:
-        return p->bus_flag != 0 ? p->mem_size >> 1 : p->mem_size;
+    case SizeRule::half_if_bus: return p->bus_flag != 0 ? p->mem_size >> 1 : p->mem_size;
     case SizeRule::half_or_quarter:
         // bus_flag is 0 or 1 (table rows): halved, or quartered on the narrow bus.
         return p->bus_flag != 0 ? p->mem_size >> 2 : p->mem_size >> 1;
     case SizeRule::as_form:
-    case SizeRule::full:
-        break;
+    case SizeRule::full: break;
     }
     return p->mem_size;
 }
@@ -51,8 +49,7 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     reg_write(ctx, reg::BLK_420, 0);
     reg_write(ctx, reg::BLK_430, 0);
     reg_write(ctx, reg::SYS_000, f.hold_word);
-    reg_write(ctx, reg::SYS_058,
-              f.first_058 == First058::follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000);
+    reg_write(ctx, reg::SYS_058, f.first_058 == First058::follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000);
 
     const ClockGenField gens[3] = {
         {reg::CLKGEN_010, gen_field_mask, uint32_t(f.gen_field[0]) << 8, (f.released & gen_010) != 0},
@@ -83,8 +80,11 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
         reg_write(ctx, reg::DRC_80C, f.word_80c);
     }
 
-    const dram::PowerUpList list = {.cke_high_cycles = f.cke_high_cycles, .emrs_cycles = f.emrs_cycles,
-                                    .dll_reset_cycles = 2, .mode = f.mode, .final_cycles = f.final_cycles};
+    const dram::PowerUpList list = {.cke_high_cycles = f.cke_high_cycles,
+                                    .emrs_cycles = f.emrs_cycles,
+                                    .dll_reset_cycles = 2,
+                                    .mode = f.mode,
+                                    .final_cycles = f.final_cycles};
     if (dram_power_up_waited(ctx, list, f.settle_ticks) != 1) return 0;
 
     reg_write(ctx, reg::DRC_CMD, dram::idle);
@@ -150,17 +150,10 @@ int32_t run_routine(MemInitParams* p, const OrlitRoutine& r) {
     if (c->message) mem_trace(c->message);
     int32_t result = 0;
     switch (c->path) {
-    case Path::standard:
-        result = run_standard(p, *c->form, c->size);
-        break;
-    case Path::short_seq:
-        result = run_short(p);
-        break;
-    case Path::reinit:
-        result = run_reinit(p, *c->reinit);
-        break;
-    case Path::none:
-        break;
+    case Path::standard: result = run_standard(p, *c->form, c->size); break;
+    case Path::short_seq: result = run_short(p); break;
+    case Path::reinit: result = run_reinit(p, *c->reinit); break;
+    case Path::none: break;
     }
     if (result != 1) return result;
     if (r.leaving) mem_trace(r.leaving);

@@ -27,7 +27,8 @@ public:
         uint32_t v = 0;
         if (halted_) return v;
         if (checked_) absorb(reg_read_to(ctx_, &v, off));
-        else v = reg_read(ctx_, off);
+        else
+            v = reg_read(ctx_, off);
         return v;
     }
     void ticks(uint32_t n) {
@@ -95,8 +96,10 @@ bool alt_form(AltSet set, uint32_t clock) {
 uint32_t sized(const SizeRule& rule, const MemInitParams* p, bool alt) {
     Size s = Size::none;
     if (p->clock_index == 5) s = rule.at5;
-    else if (p->clock_index == 6) s = rule.at6;
-    else if (p->clock_index == 11) s = rule.at11;
+    else if (p->clock_index == 6)
+        s = rule.at6;
+    else if (p->clock_index == 11)
+        s = rule.at11;
     if (s == Size::none && alt) s = rule.alt;
     if (s == Size::none) s = rule.other;
     switch (s) {
@@ -116,60 +119,60 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     const uint32_t w = v.cfg.word[form];
 
     // Clock generators and block release.
-    bus.modify(reg::BLK_43C, 0x20000, 0);                                    // S1
-    bus.write(reg::BLK_418, 0);                                              // S2
-    bus.write(reg::BLK_420, 0);                                              // S3
-    bus.write(reg::BLK_430, 0);                                              // S4
-    bus.write(reg::SYS_000, 0xfffffdff);                                     // S5
+    bus.modify(reg::BLK_43C, 0x20000, 0);                                           // S1
+    bus.write(reg::BLK_418, 0);                                                     // S2
+    bus.write(reg::BLK_420, 0);                                                     // S3
+    bus.write(reg::BLK_430, 0);                                                     // S4
+    bus.write(reg::SYS_000, 0xfffffdff);                                            // S5
     bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x13000000 : 0x11000000);  // S6
-    bus.hold(v.gens);                                                        // S7
-    bus.write(reg::SYS_05C, 0xf8ffff79);                                     // S8
-    bus.write(reg::SYS_070, 0x10103fe);                                      // S9
+    bus.hold(v.gens);                                                               // S7
+    bus.write(reg::SYS_05C, 0xf8ffff79);                                            // S8
+    bus.write(reg::SYS_070, 0x10103fe);                                             // S9
     bus.write(reg::SYS_070, 0x1010002);
-    bus.fields(v.gens);                                                      // S10
-    bus.release(v.gens);                                                     // S11..S13
-    bus.modify(reg::SYS_070, 0x1000000, 0);                                  // S14
-    bus.write(reg::SYS_050, v.sys_050[form]);                                // S15
+    bus.fields(v.gens);                        // S10
+    bus.release(v.gens);                       // S11..S13
+    bus.modify(reg::SYS_070, 0x1000000, 0);    // S14
+    bus.write(reg::SYS_050, v.sys_050[form]);  // S15
     bus.write(reg::SYS_054, 0xf6);
-    bus.modify(reg::SYS_058, 0, 0x200);                                      // S16
-    bus.write(reg::SYS_05C, 0xf000000);                                      // S17
+    bus.modify(reg::SYS_058, 0, 0x200);  // S16
+    bus.write(reg::SYS_05C, 0xf000000);  // S17
     bus.write(reg::SYS_060, 0);
     bus.write(reg::SYS_008, 0xffffffff);
     bus.write(reg::SYS_068, 0xffffffff);
     bus.write(reg::SYS_000, 0);
 
     // DRAM lanes and pads.
-    bus.modify(reg::DRC_890, 0, 0x4);                                        // S18
+    bus.modify(reg::DRC_890, 0, 0x4);  // S18
     bus.modify(reg::DRC_890, 0x2, 0);
-    const uint32_t pad_field = v.pad << 12;                                  // S19
+    const uint32_t pad_field = v.pad << 12;  // S19
     bus.modify(reg::DRC_LANE0, 0xf000 & ~pad_field, pad_field);
     bus.modify(reg::DRC_LANE1, 0xf000 & ~pad_field, pad_field);
     bus.write(reg::DRC_85C, v.pad_85c);
-    bus.modify(reg::DRC_LANE0, 0, 0x40);                                     // S20
+    bus.modify(reg::DRC_LANE0, 0, 0x40);  // S20
     bus.modify(reg::DRC_LANE1, 0, 0x40);
-    bus.modify(reg::DRC_LANE0, 0, 0x2);                                      // S21
+    bus.modify(reg::DRC_LANE0, 0, 0x2);  // S21
     bus.modify(reg::DRC_LANE0, 0x1, 0);
-    if (alt) {                                                               // S22
+    if (alt) {                               // S22
         bus.modify(reg::DRC_LANE1, 0, 0x1);  // half width: second lane stays off
     } else {
         bus.modify(reg::DRC_LANE1, 0, 0x2);
         bus.modify(reg::DRC_LANE1, 0x1, 0);
     }
-    bus.modify(reg::DRC_880, 0, 0x2);                                        // S23
+    bus.modify(reg::DRC_880, 0, 0x2);  // S23
     bus.read(reg::DRC_880);
     for (uint32_t i = 0; i < v.lane_settle_ticks[form]; ++i) bus.ticks(1);  // S24
 
     // DRAM controller and power-up.
-    bus.write(reg::DRC_800, 0xf);                                            // S25
+    bus.write(reg::DRC_800, 0xf);  // S25
     bus.write(reg::DRC_800, 0);
-    bus.write(reg::DRC_CFG, w);                                              // S26
-    bus.write(reg::DRC_814, v.timing.drc_814);                               // S27
+    bus.write(reg::DRC_CFG, w);                 // S26
+    bus.write(reg::DRC_814, v.timing.drc_814);  // S27
     bus.write(reg::DRC_818, v.timing.drc_818);
     bus.write(reg::DRC_81C, v.timing.drc_81c);
     bus.write(reg::DRC_808, v.timing.drc_808);
     bus.write(reg::DRC_80C, v.timing.drc_80c);
-    bus.power_up(v.power_up);                                                // S28
-    bus.write(reg::DRC_850, 0);                                              // S29
+    bus.power_up(v.power_up);    // S28
+    bus.write(reg::DRC_850, 0);  // S29
     bus.write(reg::DRC_840, 0xffffffff);
     bus.write(reg::DRC_844, 0xffffffff);
     bus.write(reg::DRC_8A0, 0x44444444);
@@ -179,8 +182,8 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     bus.write(reg::DRC_894, 0x80800880);
     bus.write(reg::DRC_898, 0x80808080);
     bus.write(reg::DRC_89C, 0x80808080);
-    if (v.early_43c_enable) bus.modify(reg::BLK_43C, 0, 0x20000);            // S30
-    bus.write(reg::BLK_400, bus.read(reg::BLK_47C) != 0 ? 0xfdc : 0x390);    // S31
+    if (v.early_43c_enable) bus.modify(reg::BLK_43C, 0, 0x20000);          // S30
+    bus.write(reg::BLK_400, bus.read(reg::BLK_47C) != 0 ? 0xfdc : 0x390);  // S31
 
     const Ending ending = v.ending[form];
     if (ending == Ending::direct) {
@@ -188,12 +191,12 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
         bus.modify(reg::SYS_058, 0, 0xeff);
         return 1;
     }
-    bus.modify(reg::SYS_058, 0, 0xeff);                                      // S32
-    bus.pulse(w, v.pulse_ticks);                                             // S33
+    bus.modify(reg::SYS_058, 0, 0xeff);  // S32
+    bus.pulse(w, v.pulse_ticks);         // S33
     if (ending == Ending::pulse) return 1;
-    bus.modify(reg::BLK_43C, 0, 0x20000);                                    // S34
+    bus.modify(reg::BLK_43C, 0, 0x20000);  // S34
     bus.modify(reg::BLK_43C, 0x7f00, 0);
-    return bus.fb_check(v.check[form]);                                      // S35
+    return bus.fb_check(v.check[form]);  // S35
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // Init routines of the third family: one profile per routine; each routine's
 // entry, generated from the routine list, runs the family sequence with it.
+#include "meminit/varnel/varnel.h"
 #include "meminit/entry/routines.h"
 #include "meminit/hw/regs.h"
-#include "meminit/varnel/varnel.h"
 
 namespace tov::varnel {
 namespace {
@@ -17,6 +17,7 @@ using namespace dram;
 // ---------------------------------------------------------------------------
 
 // meminit_varnel_high_1down_V58C2256164SCI5: 0x3000099
+// clang-format off
 constexpr Profile high_1down_V58C2256164SCI5 = {
     .entry = "mem init, meminit_varnel_high_1down_V58C2256164SCI5\n",
     .alt = AltSet::clocks_10_11,
@@ -554,6 +555,7 @@ constexpr Profile K4D551638F_TC40_2 = {
     .ending = {Ending::pulse, Ending::direct},
     .pulse_ticks = 5,
 };
+// clang-format on
 
 // The power-up words each profile has always sent: long count, then the
 // words of P3 (= P6), P4, P5, P7, P8.
@@ -561,6 +563,7 @@ struct SentWords {
     const Profile& profile;
     uint32_t word[6];
 };
+// clang-format off
 constexpr SentWords sent_words[] = {
     {high_1down_V58C2256164SCI5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
     {EDD2516AETA_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
@@ -598,10 +601,11 @@ constexpr SentWords sent_words[] = {
     {high_1down_ESMT_121, {0x6433, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032}},
     {K4D551638F_TC40_2, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032}},
 };
+// clang-format on
 constexpr bool words_as_sent() {
     for (const SentWords& s : sent_words) {
-        const uint32_t w[power_up_len] = {0x10000, s.word[0] << 16, 0x1ffff, s.word[1], s.word[2],
-                                          s.word[3], s.word[1], s.word[4], s.word[5], 0xc80000};
+        const uint32_t w[power_up_len] = {0x10000,   s.word[0] << 16, 0x1ffff,   s.word[1], s.word[2],
+                                          s.word[3], s.word[1],       s.word[4], s.word[5], 0xc80000};
         for (uint32_t i = 0; i < power_up_len; ++i)
             if (power_up_command(s.profile.power_up, i).word != w[i]) return false;
     }

@@ -48,7 +48,6 @@ enum class Ending : uint8_t {
     pulse_check,  // S32, S33, S34 and the frame-buffer check S35
 };
 
-
 // The controller timing words of step S27, in write order.
 struct Timing {
     uint32_t drc_814;
@@ -76,28 +75,27 @@ constexpr CfgPair both_widths(uint32_t w) { return {{w, w | half_width_bit}}; }
 // One routine's values. Two-element arrays are indexed by form: [0] the
 // default form, [1] the alternate form.
 struct Profile {
-    const char* entry;            // entry trace message
-    bool checked = false;         // status-checked access: a failing primitive returns -1
+    const char* entry;     // entry trace message
+    bool checked = false;  // status-checked access: a failing primitive returns -1
     AltSet alt = AltSet::clocks_10_11;
-    bool alt_unsupported = false; // alternate clocks: trace, report sizes, touch nothing
+    bool alt_unsupported = false;        // alternate clocks: trace, report sizes, touch nothing
     const char* default_note = nullptr;  // traced in the default form before the outputs
     SizeRule size = {.other = Size::full, .alt = Size::half_if_bus};
-    bool mode_058 = true;         // S6 follows mode_flag (else always 0x11000000)
-    uint32_t sys_050[2];          // S15
+    bool mode_058 = true;                       // S6 follows mode_flag (else always 0x11000000)
+    uint32_t sys_050[2];                        // S15
     const ClockGenField* gens = gens_standard;  // S7, S10..S12
-    uint32_t pad = 1;             // S19: one-hot value of 0x860/0x864 bits 12-15
-    uint32_t pad_85c = 0x110000;  // S19
-    uint8_t lane_settle_ticks[2]; // S24: delay_ticks(1) count
-    CfgPair cfg;                  // S26: 0x810 set-up word W
-    Timing timing;                // S27
-    dram::PowerUpList power_up;   // S28
-    bool early_43c_enable = true; // S30: 0x43c bit 17 set before 0x400
+    uint32_t pad = 1;                           // S19: one-hot value of 0x860/0x864 bits 12-15
+    uint32_t pad_85c = 0x110000;                // S19
+    uint8_t lane_settle_ticks[2];               // S24: delay_ticks(1) count
+    CfgPair cfg;                                // S26: 0x810 set-up word W
+    Timing timing;                              // S27
+    dram::PowerUpList power_up;                 // S28
+    bool early_43c_enable = true;               // S30: 0x43c bit 17 set before 0x400
     Ending ending[2] = {Ending::pulse_check, Ending::pulse_check};
-    uint32_t pulse_ticks = 1;     // S33: delay_ticks after each half of the pulse
+    uint32_t pulse_ticks = 1;  // S33: delay_ticks after each half of the pulse
     FbCheck check[2] = {FbCheck::plain, FbCheck::plain};
     const ControllerReinit* reinit = nullptr;  // what clock_index 0xffff0004 runs instead
 };
-
 
 // clock_index that selects a profile's controller-only re-initialisation.
 constexpr uint32_t reinit_clock = 0xffff0004;

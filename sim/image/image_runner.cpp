@@ -55,7 +55,7 @@ const char* entry_name(Entry e) {
 
 // One loaded image: tovmem.sys first, then the capture driver if any.
 struct Module {
-    std::string label;              // "tovmem.sys", "capture.sys"
+    std::string label;  // "tovmem.sys", "capture.sys"
     LoadedImage img;
     std::vector<uint8_t> pristine;  // the image as loaded, to restore its writable pages
 };
@@ -67,7 +67,7 @@ struct ImageRunner::Impl {
     std::vector<uint8_t> caller;
     std::vector<uint8_t> thunks;
     uint32_t entries[4] = {};
-    uint32_t caller_entry = 0, caller_start = 0;  // the capture driver's DriverEntry and start routine
+    uint32_t caller_entry = 0, caller_start = 0;      // the capture driver's DriverEntry and start routine
     std::vector<std::pair<uint32_t, uint32_t>> code;  // executable ranges of every module
     uc_engine* uc = nullptr;
 
@@ -92,7 +92,8 @@ struct ImageRunner::Impl {
             if (const Section* s = i.section_at(uint32_t(addr)); s && addr < 0x100000000ull)
                 return "in " + whose + " " + s->name;
             if (addr >= i.base && addr < uint64_t(i.base) + i.headers_span) return "in " + whose + " headers";
-            if (addr >= i.base && addr < uint64_t(i.base) + i.size) return "in a gap of " + (mods.size() == 1 ? std::string("the image") : m.label);
+            if (addr >= i.base && addr < uint64_t(i.base) + i.size)
+                return "in a gap of " + (mods.size() == 1 ? std::string("the image") : m.label);
         }
         const uint32_t bottom = stack_top - stack_size;
         if (addr < bottom && addr + 0x10000 >= bottom) return "below the stack (overflow)";
@@ -194,8 +195,7 @@ struct ImageRunner::Impl {
             check(uc_mem_map_ptr(uc, img.base, img.headers_span, UC_PROT_READ, img.memory.data()),
                   "mapping the " + m.label + " headers");
             for (const Section& s : img.sections) {
-                check(uc_mem_map_ptr(uc, uint64_t(img.base) + s.rva, s.span, s.protection,
-                                     img.memory.data() + s.rva),
+                check(uc_mem_map_ptr(uc, uint64_t(img.base) + s.rva, s.span, s.protection, img.memory.data() + s.rva),
                       "mapping section " + s.name + " of " + m.label);
                 if (s.protection & prot_exec) code.emplace_back(img.base + s.rva, img.base + s.rva + s.span);
             }
@@ -240,8 +240,7 @@ struct ImageRunner::Impl {
     }
 
     // `name` at `start` called with `args` (__stdcall) on a fresh stack.
-    CallOutcome call_at(uint32_t start, const std::string& name, const std::vector<uint32_t>& args,
-                        Simulator* target) {
+    CallOutcome call_at(uint32_t start, const std::string& name, const std::vector<uint32_t>& args, Simulator* target) {
         restore_writable();
         std::fill(stack.begin(), stack.end(), stack_fill);
         sim = target;
@@ -267,24 +266,22 @@ struct ImageRunner::Impl {
         sim = nullptr;
         if (fault) throw ImageError(*fault);
         if (err != UC_ERR_OK)
-            throw ImageError("emulator stopped in " + name + ": " + uc_strerror(err) + " (instruction at " +
-                             hex(pc) + ")");
+            throw ImageError("emulator stopped in " + name + ": " + uc_strerror(err) + " (instruction at " + hex(pc) +
+                             ")");
         uint32_t eip = 0, esp_after = 0, eax = 0;
         uc_reg_read(uc, UC_X86_REG_EIP, &eip);
         uc_reg_read(uc, UC_X86_REG_ESP, &esp_after);
         uc_reg_read(uc, UC_X86_REG_EAX, &eax);
-        if (eip != sentinel)
-            throw ImageError(name + " stopped at " + hex(eip) + " without returning");
+        if (eip != sentinel) throw ImageError(name + " stopped at " + hex(eip) + " without returning");
         if (esp_after != stack_top)
-            throw ImageError(name + " returned with ESP " + hex(esp_after) + ", expected " +
-                             hex(stack_top) + ": it must pop its " + std::to_string(4 * args.size()) +
-                             " argument bytes (__stdcall)");
+            throw ImageError(name + " returned with ESP " + hex(esp_after) + ", expected " + hex(stack_top) +
+                             ": it must pop its " + std::to_string(4 * args.size()) + " argument bytes (__stdcall)");
         for (size_t i = 0; i < 4; ++i) {
             uint32_t v = 0;
             uc_reg_read(uc, saved_regs[i], &v);
             if (v != saved_values[i])
-                throw ImageError(name + " returned with " + saved_names[i] + " changed (" +
-                                 hex(saved_values[i]) + " -> " + hex(v) + "); it must preserve it");
+                throw ImageError(name + " returned with " + saved_names[i] + " changed (" + hex(saved_values[i]) +
+                                 " -> " + hex(v) + "); it must preserve it");
         }
         CallOutcome out;
         out.ret = static_cast<int32_t>(eax);
@@ -303,11 +300,13 @@ namespace {
 void check_place(const LoadedImage& img, const std::string& label) {
     const uint64_t end = uint64_t(img.base) + img.size;
     auto overlaps = [&](uint64_t lo, uint64_t hi) { return img.base < hi && lo < end; };
-    if (overlaps(thunk_page, thunk_page + page) || overlaps(ImageRunner::caller_page, ImageRunner::caller_page + page) ||
+    if (overlaps(thunk_page, thunk_page + page) ||
+        overlaps(ImageRunner::caller_page, ImageRunner::caller_page + page) ||
         overlaps(ImageRunner::stack_top - ImageRunner::stack_size, ImageRunner::stack_top) ||
         overlaps(Simulator::reg_base, Simulator::reg_base + Simulator::reg_span) ||
         overlaps(Simulator::aux_base, Simulator::aux_base + page) || img.base < 0x10000)
-        throw ImageError(label + " base " + hex(img.base) + " overlaps the stack, the record, the import thunks, "
+        throw ImageError(label + " base " + hex(img.base) +
+                         " overlaps the stack, the record, the import thunks, "
                          "the register block or the low 64 KiB");
 }
 
@@ -319,8 +318,7 @@ uint32_t code_address(const LoadedImage& img, uint32_t a, const std::string& wha
 
 }  // namespace
 
-ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts)
-    : ImageRunner(file, {}, opts) {}
+ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts) : ImageRunner(file, {}, opts) {}
 
 ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const std::vector<uint8_t>& caller,
                          const RunnerOptions& opts)
@@ -350,8 +348,7 @@ ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const std::vector<uin
                 const LoadedImage& other = s.mods[j].img;
                 if (j == k || other.name != module) continue;
                 const auto it = other.exports.find(name);
-                if (it == other.exports.end())
-                    throw ImageError(what + ", which " + module + " does not export");
+                if (it == other.exports.end()) throw ImageError(what + ", which " + module + " does not export");
                 return other.base + it->second;
             }
             if (module == "ntoskrnl.exe" && name == "KeQueryInterruptTime") return ke_query_interrupt_time;
@@ -397,8 +394,9 @@ RunResult ImageRunner::run(const RunRequest& req) {
     // its DllInitialize; loaded on its own, it gets DriverEntry first.
     if (!has_caller()) must_return_zero(call(Entry::driver_entry, {0, 0}), "DriverEntry");
     must_return_zero(call(Entry::dll_initialize, {0}), "DllInitialize");
-    if (has_caller()) must_return_zero(s.call_at(s.caller_entry, "capture.sys DriverEntry", {0, 0}, nullptr),
-                                       "capture.sys DriverEntry");
+    if (has_caller())
+        must_return_zero(s.call_at(s.caller_entry, "capture.sys DriverEntry", {0, 0}, nullptr),
+                         "capture.sys DriverEntry");
 
     Simulator sim(req.chip, req.clock);
     // The caller's register context and record, as 32-bit words: the
@@ -444,7 +442,8 @@ RunResult ImageRunner::run(const RunRequest& req) {
     }
 
     check(uc_mem_read(s.uc, record + 4, fields, sizeof fields), "reading the record");
-    if (s.read_word(record) != context) throw ImageError("the record's reg_ctx does not point at the register context after the call");
+    if (s.read_word(record) != context)
+        throw ImageError("the record's reg_ctx does not point at the register context after the call");
     r.record = record_from_words(fields);
     r.events = sim.events();
     r.commands = sim.chip().commands_started();

@@ -88,7 +88,7 @@ public:
     static constexpr uint32_t record_addr = caller_page;
     static constexpr uint32_t context_addr = caller_page + 0x100;
     static constexpr uint32_t device_addr = caller_page + 0x200;  // the capture driver's device
-    static constexpr uint32_t stack_size = 12 * 1024;  // an x86 kernel stack
+    static constexpr uint32_t stack_size = 12 * 1024;             // an x86 kernel stack
     static constexpr uint32_t stack_top = 0x80f00000;
 
 private:

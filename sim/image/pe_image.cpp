@@ -39,8 +39,7 @@ struct Bytes {
     }
     uint32_t u32(uint64_t off, const std::string& what) const {
         need(off, 4, what);
-        return uint32_t(d[off]) | uint32_t(d[off + 1]) << 8 | uint32_t(d[off + 2]) << 16 |
-               uint32_t(d[off + 3]) << 24;
+        return uint32_t(d[off]) | uint32_t(d[off + 1]) << 8 | uint32_t(d[off + 2]) << 16 | uint32_t(d[off + 3]) << 24;
     }
     std::string str(uint64_t off, const std::string& what) const {
         std::string s;
@@ -84,8 +83,8 @@ uint32_t checksum_offset(const std::vector<uint8_t>& file) {
 uint32_t pe_checksum(const std::vector<uint8_t>& file) {
     uint32_t checksum_off = 0;
     if (file.size() >= 0x40) {
-        const uint32_t nt = uint32_t(file[0x3c]) | uint32_t(file[0x3d]) << 8 | uint32_t(file[0x3e]) << 16 |
-                            uint32_t(file[0x3f]) << 24;
+        const uint32_t nt =
+            uint32_t(file[0x3c]) | uint32_t(file[0x3d]) << 8 | uint32_t(file[0x3e]) << 16 | uint32_t(file[0x3f]) << 24;
         checksum_off = nt + 24 + 64;
     }
     uint64_t sum = 0;
@@ -135,10 +134,13 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll
     const uint32_t image_size = f.u32(oh + 56, "optional header");
     const uint32_t headers_size = f.u32(oh + 60, "optional header");
     const uint32_t ndirs = f.u32(oh + 92, "optional header");
-    if (section_align < page || section_align % page) throw ImageError("section alignment " + hex(section_align) + " is not a multiple of the page size");
+    if (section_align < page || section_align % page)
+        throw ImageError("section alignment " + hex(section_align) + " is not a multiple of the page size");
     if (base % 0x10000) throw ImageError("load base " + hex(base) + " is not 64 KiB aligned");
-    if (image_size == 0 || image_size > 0x1000000) throw ImageError("SizeOfImage " + hex(image_size) + " is out of range");
-    if (uint64_t(base) + image_size > 0x100000000ull) throw ImageError("image does not fit below 4 GiB at " + hex(base));
+    if (image_size == 0 || image_size > 0x1000000)
+        throw ImageError("SizeOfImage " + hex(image_size) + " is out of range");
+    if (uint64_t(base) + image_size > 0x100000000ull)
+        throw ImageError("image does not fit below 4 GiB at " + hex(base));
     img.size = round_up(image_size, page);
     img.memory.assign(img.size, 0);
     img.headers_span = round_up(headers_size, page);
@@ -159,7 +161,8 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll
         const uint32_t ch = f.u32(s + 36, "section header");
         sec.span = round_up(vsize ? vsize : raw_size, section_align);
         if (sec.rva % section_align || sec.rva < img.headers_span || uint64_t(sec.rva) + sec.span > img.size)
-            throw ImageError("section " + sec.name + " at " + hex(sec.rva) + " lies outside the image or is misaligned");
+            throw ImageError("section " + sec.name + " at " + hex(sec.rva) +
+                             " lies outside the image or is misaligned");
         for (const Section& o : img.sections)
             if (sec.rva < o.rva + o.span && o.rva < sec.rva + sec.span)
                 throw ImageError("sections " + o.name + " and " + sec.name + " overlap");
@@ -189,7 +192,8 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll
     uint32_t reloc_size = 0;
     const uint32_t reloc_rva = dir(dir_basereloc, &reloc_size);
     const uint32_t delta = base - img.preferred_base;
-    if (delta != 0 && reloc_size == 0) throw ImageError("image has no base relocations and cannot move from " + hex(img.preferred_base));
+    if (delta != 0 && reloc_size == 0)
+        throw ImageError("image has no base relocations and cannot move from " + hex(img.preferred_base));
     for (uint32_t off = reloc_rva; off < reloc_rva + reloc_size;) {
         const uint32_t block_rva = m.u32(off, "relocation block");
         const uint32_t block_size = m.u32(off + 4, "relocation block");
@@ -199,7 +203,8 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll
             const uint32_t type = entry >> 12;
             const uint32_t target = block_rva + (entry & 0xfff);
             if (type == 0) continue;  // padding
-            if (type != 3) throw ImageError("relocation type " + std::to_string(type) + " at " + hex(target) + " is not HIGHLOW");
+            if (type != 3)
+                throw ImageError("relocation type " + std::to_string(type) + " at " + hex(target) + " is not HIGHLOW");
             const uint32_t v = m.u32(target, "relocated word") + delta;
             for (int i = 0; i < 4; ++i) img.memory[target + i] = uint8_t(v >> (8 * i));
             ++img.relocations;

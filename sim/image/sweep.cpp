@@ -97,8 +97,8 @@ std::vector<Scenario> fault_sweep(RegisterSeed rng_seed) {
         const ConfigEntry* entry = first.second;
         const uint32_t id = entry->id;
         for (uint32_t clock : {0u, 10u}) {
-            const std::string base = std::string(routine_name(entry->routine)) + " (" + hex(id) +
-                                     ") clock " + std::to_string(clock) + ": ";
+            const std::string base =
+                std::string(routine_name(entry->routine)) + " (" + hex(id) + ") clock " + std::to_string(clock) + ": ";
             // The registers the healthy bring-up reads, for the faults
             // that act on reads.
             const RunResult healthy = run_bring_up(seeded(request(id, clock), rng_seed));
@@ -142,7 +142,9 @@ std::vector<Scenario> fault_sweep(RegisterSeed rng_seed) {
         }
     }
     for (uint32_t id : {0x30000999u, 0x1000999u, 0x999u, 0x2000000u, 0x10000u, 0xffffffffu})
-        for (uint32_t clock : {0u, 10u}) out.push_back({"unlisted " + hex(id) + " clock " + std::to_string(clock), seeded(request(id, clock), rng_seed)});
+        for (uint32_t clock : {0u, 10u})
+            out.push_back(
+                {"unlisted " + hex(id) + " clock " + std::to_string(clock), seeded(request(id, clock), rng_seed)});
     return out;
 }
 
@@ -164,7 +166,8 @@ std::string first_difference(const RunResult& host, const RunResult& image) {
         return "bus event " + std::to_string(i) + ": host " + (hv ? event_text(h[i]) : "(none)") + ", image " +
                (gv ? event_text(g[i]) : "(none)");
     }
-    if (host.ret != image.ret) return "result: host " + std::to_string(host.ret) + ", image " + std::to_string(image.ret);
+    if (host.ret != image.ret)
+        return "result: host " + std::to_string(host.ret) + ", image " + std::to_string(image.ret);
     uint32_t a[record_words], b[record_words];
     record_to_words(host.record, a);
     record_to_words(image.record, b);

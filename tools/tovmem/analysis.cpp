@@ -20,8 +20,7 @@ namespace {
 void split_reads(const std::vector<Event>& ev, size_t i, size_t end, std::vector<Step>& out) {
     while (i < end) {
         tov::sim::StableRead read(ev[i].off);
-        for (size_t k = i; k < end && !read.take(ev[k].val); ++k) {
-        }
+        for (size_t k = i; k < end && !read.take(ev[k].val); ++k) {}
         const tov::sim::ReplayedRead r = read.result();
         Step s;
         s.kind = StepKind::read;
@@ -78,7 +77,8 @@ std::string step_text(const Step& s, const std::vector<tov::sim::Event>& events)
     switch (s.kind) {
     case StepKind::store: return strf("write  %s := 0x%08x", reg_label(s.off).c_str(), s.val);
     case StepKind::read:
-        if (s.settled) return strf("read   %s  = 0x%08x  (%s)", reg_label(s.off).c_str(), s.val, loads_text(s.loads).c_str());
+        if (s.settled)
+            return strf("read   %s  = 0x%08x  (%s)", reg_label(s.off).c_str(), s.val, loads_text(s.loads).c_str());
         return strf("read   %s  never settled: %s without three agreeing, last 0x%08x", reg_label(s.off).c_str(),
                     loads_text(s.loads).c_str(), events[s.last].val);
     case StepKind::aux_read: return strf("read   %-20s = 0x%08x  (aux_base)", "AUX", s.val);
@@ -189,8 +189,8 @@ std::string cause_of(const tov::sim::RunResult& r, const Analysis& a) {
     }
     for (const CommandInfo& c : a.commands) {
         if (!c.gave_up()) continue;
-        consider(c.last_poll, strf("DRAM command %d (%s) not done after %.1f ms: %u of %u polls saw it busy",
-                                   c.number, describe(c.cmd).c_str(), ms(c.wait_end - c.time), c.busy, c.polls));
+        consider(c.last_poll, strf("DRAM command %d (%s) not done after %.1f ms: %u of %u polls saw it busy", c.number,
+                                   describe(c.cmd).c_str(), ms(c.wait_end - c.time), c.busy, c.polls));
     }
     for (const FbReadBack& f : a.readbacks) {
         if (f.ok()) continue;
@@ -206,11 +206,11 @@ std::string cause_of(const tov::sim::RunResult& r, const Analysis& a) {
 
 std::string family_bits_text(uint32_t config_id) {
     auto name = [](tov::Family f) { return tov::family_table(f).name; };
-    return strf("its family bits, ID & 0x%08x, are 0x%x; the dispatcher takes 0x%x as %s, 0x%x as %s and 0x%x or "
-                "above as %s",
-                tov::family_bits_mask, config_id & tov::family_bits_mask, tov::halden_family_bits,
-                name(tov::Family::halden), tov::orlit_family_bits, name(tov::Family::orlit),
-                tov::varnel_family_bits_from, name(tov::Family::varnel));
+    return strf(
+        "its family bits, ID & 0x%08x, are 0x%x; the dispatcher takes 0x%x as %s, 0x%x as %s and 0x%x or "
+        "above as %s",
+        tov::family_bits_mask, config_id & tov::family_bits_mask, tov::halden_family_bits, name(tov::Family::halden),
+        tov::orlit_family_bits, name(tov::Family::orlit), tov::varnel_family_bits_from, name(tov::Family::varnel));
 }
 
 bool reads_power_mode(tov::Family f) { return f == tov::Family::halden; }
@@ -218,9 +218,10 @@ bool reads_power_mode(tov::Family f) { return f == tov::Family::halden; }
 std::string power_mode_note(uint32_t config_id, uint32_t power_mode) {
     const tov::Family f = tov::classify(config_id);
     if (power_mode == 0 || f == tov::Family::none || reads_power_mode(f)) return {};
-    return strf("power_mode %u means nothing to the %s family: only the %s routines read it, so this is the bring-up "
-                "of power_mode 0",
-                power_mode, tov::family_table(f).name, tov::family_table(tov::Family::halden).name);
+    return strf(
+        "power_mode %u means nothing to the %s family: only the %s routines read it, so this is the bring-up "
+        "of power_mode 0",
+        power_mode, tov::family_table(f).name, tov::family_table(tov::Family::halden).name);
 }
 
 std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
@@ -232,9 +233,10 @@ std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
         bool matched = false;
         const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
         if (!matched)
-            notes.push_back(strf("ID 0x%x is not in the %s table; row 0 (ID 0x%x, %s) ran instead, with row 0's "
-                                 "values and clock_index as given",
-                                 id, t.name, row->id, tov::routine_name(row->routine)));
+            notes.push_back(
+                strf("ID 0x%x is not in the %s table; row 0 (ID 0x%x, %s) ran instead, with row 0's "
+                     "values and clock_index as given",
+                     id, t.name, row->id, tov::routine_name(row->routine)));
     }
     const std::string power = power_mode_note(id, b.r.record.power_mode);
     if (!power.empty()) notes.push_back(power);
@@ -254,7 +256,8 @@ std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
         if (chip.fb_corrupt[slot] == 0) continue;
         bool written = false;
         for (const Step& s : a.steps)
-            written |= s.kind == StepKind::store && s.off == reg::DRC_TEST_CTRL && (s.val & 4) && ((s.val >> 4) & 1) == slot;
+            written |=
+                s.kind == StepKind::store && s.off == reg::DRC_TEST_CTRL && (s.val & 4) && ((s.val >> 4) & 1) == slot;
         if (!written)
             notes.push_back(strf("--fb-corrupt %u=0x%x had no effect: the test client never wrote slot %u", slot,
                                  chip.fb_corrupt[slot], slot));
@@ -268,7 +271,8 @@ std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
     bool aux = false;
     for (const Event& e : b.r.events) aux |= e.kind == EventKind::aux_load;
     if (b.opts.aux_value_given && !aux)
-        notes.push_back(strf("--aux-value 0x%x had no effect: the word behind aux_base was never read", chip.aux_value));
+        notes.push_back(
+            strf("--aux-value 0x%x had no effect: the word behind aux_base was never read", chip.aux_value));
     return notes;
 }
 

@@ -24,24 +24,24 @@ enum class StepKind { store, read, aux_read, other };
 struct Step {
     StepKind kind = StepKind::other;
     uint32_t off = 0;
-    uint32_t val = 0;      // stored value; settled (or last loaded) value of a read
-    size_t first = 0;      // index of its first and last event
+    uint32_t val = 0;  // stored value; settled (or last loaded) value of a read
+    size_t first = 0;  // index of its first and last event
     size_t last = 0;
     uint32_t loads = 0;
     bool settled = true;
-    int command = 0;       // store starting DRAM command n (from 1); 0 otherwise
+    int command = 0;  // store starting DRAM command n (from 1); 0 otherwise
 };
 
 std::vector<Step> steps_of(const std::vector<tov::sim::Event>& events);
 
 // A DRAM command and what the completion reads after it saw.
 struct CommandInfo {
-    int number = 0;          // from 1
-    size_t step = 0;         // the store to DRC_CMD
+    int number = 0;   // from 1
+    size_t step = 0;  // the store to DRC_CMD
     tov::sim::DramCommand cmd;
-    uint64_t time = 0;       // time of the store
-    uint32_t polls = 0;      // reads of DRC_CMD_STATUS before the next store
-    uint32_t busy = 0;       // of which settled with the done bit clear
+    uint64_t time = 0;   // time of the store
+    uint32_t polls = 0;  // reads of DRC_CMD_STATUS before the next store
+    uint32_t busy = 0;   // of which settled with the done bit clear
     uint32_t poll_loads = 0;
     size_t last_poll = 0;    // step of the last poll (when polls > 0)
     uint64_t wait_end = 0;   // time of the last poll load

@@ -65,7 +65,8 @@ Finding cke_high_200us(const Commands& c) {
     const size_t wait = c.find(0, [](const DramCommand& d) { return d.op == DramOp::nop && d.cke; });
     if (wait == c.n()) return fail("no NOP with CKE high");
     const uint32_t count = c[wait].cmd.count;
-    if (c.khz == 0) return {Verdict::not_applicable, strf("count %u cycles, but the run reported no memory clock", count)};
+    if (c.khz == 0)
+        return {Verdict::not_applicable, strf("count %u cycles, but the run reported no memory clock", count)};
     const double us = count * 1000.0 / c.khz;
     return pass_if(us >= 200.0, strf("command %d: count %u cycles at %u kHz = %.1f us (need 200 us)", c[wait].number,
                                      count, c.khz, us));
@@ -131,8 +132,8 @@ Finding final_mrs(const Commands& c) {
         return fail(strf("%s comes before the auto refreshes", cmd_ref(c[last_mrs]).c_str()));
     if (a.cas_latency_tenths() != b.cas_latency_tenths() || a.burst_length() != b.burst_length() ||
         a.burst_interleaved() != b.burst_interleaved())
-        return fail(strf("command %d sets 0x%x, the DLL reset set 0x%x: CAS latency or burst differ", c[last_mrs].number,
-                         b.address, a.address));
+        return fail(strf("command %d sets 0x%x, the DLL reset set 0x%x: CAS latency or burst differ",
+                         c[last_mrs].number, b.address, a.address));
     return pass(strf("command %d: CAS latency %s, burst %u, as with the DLL reset", c[last_mrs].number,
                      cas_latency_text(b).c_str(), b.burst_length()));
 }
@@ -145,10 +146,10 @@ Finding dll_reset_200_cycles(const Commands& c) {
     uint64_t cycles = 0;
     size_t i = reset;
     for (; i < c.n() && !c[i].cmd.is_access(); ++i) cycles += c[i].cmd.count;
-    return pass_if(cycles >= 200,
-                   strf("%llu cycles from the DLL reset (command %d) to %s", static_cast<unsigned long long>(cycles),
-                        c[reset].number,
-                        i < c.n() ? strf("the access of command %d", c[i].number).c_str() : "the end of the command list"));
+    return pass_if(cycles >= 200, strf("%llu cycles from the DLL reset (command %d) to %s",
+                                       static_cast<unsigned long long>(cycles), c[reset].number,
+                                       i < c.n() ? strf("the access of command %d", c[i].number).c_str()
+                                                 : "the end of the command list"));
 }
 
 // CAS latency: DDR defines 2, 2.5 and 3.
@@ -229,9 +230,10 @@ bool expected_for_family(const RuleResult& r, tov::Family f, const std::vector<C
 }
 
 std::string expected_explanation() {
-    return strf("%s: the %s and %s controllers hold CKE low from reset (the bus cannot show it), so their power-up "
-                "lists begin with the NOP that raises CKE; cke-low-first still fails and is counted",
-                expected_mark, tov::family_table(tov::Family::halden).name, tov::family_table(tov::Family::orlit).name);
+    return strf(
+        "%s: the %s and %s controllers hold CKE low from reset (the bus cannot show it), so their power-up "
+        "lists begin with the NOP that raises CKE; cke-low-first still fails and is counted",
+        expected_mark, tov::family_table(tov::Family::halden).name, tov::family_table(tov::Family::orlit).name);
 }
 
 int check_one(const Bringup& b, uint32_t khz_override) {
@@ -255,7 +257,8 @@ int check_one(const Bringup& b, uint32_t khz_override) {
         print_notes();
         return exit_ok;
     }
-    out("command counts are read as memory-clock cycles at %s\n\n", khz ? strf("%u kHz", khz).c_str() : "an unknown clock");
+    out("command counts are read as memory-clock cycles at %s\n\n",
+        khz ? strf("%u kHz", khz).c_str() : "an unknown clock");
     for (const CommandInfo& c : a.commands) out("  %2d  %s\n", c.number, describe(c.cmd).c_str());
     out("\n");
     const auto rs = check_rules(a.commands, khz);
@@ -267,7 +270,10 @@ int check_one(const Bringup& b, uint32_t khz_override) {
         na += r.verdict == Verdict::not_applicable;
         const bool exp = expected_for_family(r, family, a.commands);
         expected += exp;
-        out("  %-4s  %-26s %s%s\n", r.verdict == Verdict::pass ? "ok" : r.verdict == Verdict::fail ? "FAIL" : "n/a",
+        out("  %-4s  %-26s %s%s\n",
+            r.verdict == Verdict::pass   ? "ok"
+            : r.verdict == Verdict::fail ? "FAIL"
+                                         : "n/a",
             r.name, r.finding.c_str(), exp ? strf(" (%s)", expected_mark).c_str() : "");
     }
     out("\n%zu rules: %zu pass, %zu fail%s%s\n", rs.size(), passed, failed,
@@ -344,7 +350,8 @@ int check_all(const RunArgs& args, uint32_t khz_override) {
     }
     std::string modes_text;
     for (const RunOptions& o : modes) modes_text += strf("%s%u", modes_text.empty() ? "" : ", ", o.req.power_mode);
-    out("\ntotal: %zu configurations (%zu table IDs x clock_index 0..13%s): %zu pass every rule, %zu fail at least one, "
+    out("\ntotal: %zu configurations (%zu table IDs x clock_index 0..13%s): %zu pass every rule, %zu fail at least "
+        "one, "
         "%zu issue no DRAM command%s\n",
         configs, ids, show_mode ? (" x power_mode " + modes_text).c_str() : "", clean, failing, silent,
         no_list ? strf(", %zu send only the closing command (no power-up list)", no_list).c_str() : "");
@@ -389,7 +396,8 @@ Command add_check(CLI::App& app) {
     add_run_options(*cmd, st->args, false);
     cmd->add_option("TRACE", st->trace, "JSON-lines trace file, or - for standard input");
     cmd->add_flag("--all", st->all, "every table ID at clock_index 0 to 13, one line each, then a total");
-    cmd->add_option("--mem-clock-khz", st->khz, "memory clock for the cycle counts (default: the run's)")->type_name("KHZ");
+    cmd->add_option("--mem-clock-khz", st->khz, "memory clock for the cycle counts (default: the run's)")
+        ->type_name("KHZ");
     return {cmd, [st] {
                 const RunArgs& args = st->args;
                 const std::vector<std::string> given = args.given();

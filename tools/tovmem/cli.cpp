@@ -32,8 +32,10 @@ uint32_t parse_u32(const std::string& what, const std::string& s) {
         const char c = s[i];
         uint32_t d;
         if (c >= '0' && c <= '9') d = c - '0';
-        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else if (hex && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
         else {
             ok = false;
             break;
@@ -116,31 +118,44 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
         clock->required();
     }
     add(cmd.add_option("--power-mode", a.power_modes, "power mode (default 0; only the first family reads it)")
-            ->type_name("N")->allow_extra_args(false));
+            ->type_name("N")
+            ->allow_extra_args(false));
     add(cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0"));
     const char* image = "Kernel image";
     add(cmd.add_option("--image", a.image, "run this tovmem.sys in an x86 emulator instead of the host build")
-            ->type_name("PATH")->group(image));
+            ->type_name("PATH")
+            ->group(image));
     add(cmd.add_option("--image-base", a.image_base, "where the image is loaded (default 0x80a00000, 64 KiB aligned)")
-            ->type_name("ADDR")->group(image));
+            ->type_name("ADDR")
+            ->group(image));
     add(cmd.add_option("--caller", a.caller,
                        "bring the memory up through this capture driver, which imports tov_mem_init from the image")
-            ->type_name("PATH")->group(image));
+            ->type_name("PATH")
+            ->group(image));
     const char* chip = "Simulated chip";
     add(cmd.add_option("--reg", a.regs, "register OFF holds VAL at the start (repeatable)")
-            ->type_name("OFF=VAL")->allow_extra_args(false)->group(chip));
+            ->type_name("OFF=VAL")
+            ->allow_extra_args(false)
+            ->group(chip));
     a.cmd_latency_opt = add(cmd.add_option("--cmd-latency", a.cmd_latency,
                                            "each DRAM command stays in flight for the next K loads of 0x828")
-                                ->type_name("K")->group(chip));
+                                ->type_name("K")
+                                ->group(chip));
     add(cmd.add_option("--cmd-stuck-at", a.cmd_stuck_at, "the Nth DRAM command (from 1) never completes")
-            ->type_name("N")->group(chip));
+            ->type_name("N")
+            ->group(chip));
     add(cmd.add_option("--fb-corrupt", a.fb_corrupt,
                        "test-client writes to slot 0 or 1 are XORed with MASK (repeatable)")
-            ->type_name("SLOT=MASK")->allow_extra_args(false)->group(chip));
+            ->type_name("SLOT=MASK")
+            ->allow_extra_args(false)
+            ->group(chip));
     add(cmd.add_option("--unstable", a.unstable, "odd-numbered loads of OFF return the inverted value (repeatable)")
-            ->type_name("OFF")->allow_extra_args(false)->group(chip));
+            ->type_name("OFF")
+            ->allow_extra_args(false)
+            ->group(chip));
     a.aux_value_opt = add(cmd.add_option("--aux-value", a.aux_value, "the word behind aux_base (default 0)")
-                              ->type_name("V")->group(chip));
+                              ->type_name("V")
+                              ->group(chip));
 }
 
 std::vector<std::string> RunArgs::given() const {
@@ -174,8 +189,7 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
     if (power_mode) q.power_mode = parse_u32("--power-mode", *power_mode);
     q.no_aux = a.no_aux;
     o.image = a.image;
-    o.image_base = a.image_base.empty() ? tov::sim::image::default_image_base
-                                        : parse_u32("--image-base", a.image_base);
+    o.image_base = a.image_base.empty() ? tov::sim::image::default_image_base : parse_u32("--image-base", a.image_base);
     if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
     o.caller = a.caller;
     if (!a.caller.empty() && a.image.empty()) usage_fail("--caller needs --image PATH (the tovmem.sys it imports)");
@@ -257,8 +271,8 @@ image::ImageRunner& image_runner(const RunOptions& o) {
         const std::vector<uint8_t> caller = o.caller.empty() ? std::vector<uint8_t>{} : read_image(o.caller);
         runner.reset();
         try {
-            runner = std::make_unique<image::ImageRunner>(bytes, caller,
-                                                          image::RunnerOptions{.image_base = o.image_base});
+            runner =
+                std::make_unique<image::ImageRunner>(bytes, caller, image::RunnerOptions{.image_base = o.image_base});
         } catch (const image::ImageError& e) {
             usage_fail((o.caller.empty() ? o.image : o.image + " with " + o.caller) + ": " + e.what());
         }
@@ -305,7 +319,8 @@ Bringup read_trace(std::istream& in, const std::string& name) {
         if (in.fail() && in.gcount() == 0) break;  // the end
         ++n;
         if (in.fail() && !in.eof())
-            usage_fail(strf("%s line %zu: longer than %zu KiB: not a trace line", name.c_str(), n, trace_line_max >> 10));
+            usage_fail(
+                strf("%s line %zu: longer than %zu KiB: not a trace line", name.c_str(), n, trace_line_max >> 10));
         bytes += static_cast<uint64_t>(in.gcount());
         if (n > trace_lines_max || bytes > trace_bytes_max)
             usage_fail(strf("%s: more than %zu lines or %llu MiB: too long for a trace", name.c_str(), trace_lines_max,

@@ -42,7 +42,7 @@ std::string reg_text(uint32_t off);   // "DRC_CFG 0x810", or "register 0xfffc" o
 // A clock_index as people read it: the selectors 0..13 in decimal, reserved
 // values (0xffff0004, 0x1000000) and anything else past 0xffff in hex.
 std::string clock_text(uint32_t clock_index);
-double ms(uint64_t units);            // virtual time units (100 ns) to ms
+double ms(uint64_t units);  // virtual time units (100 ns) to ms
 std::string size_text(uint32_t bytes);
 
 // One bring-up to execute, as the options of run, check and diff describe it.
@@ -90,9 +90,9 @@ tov::sim::RunResult execute(const RunOptions& o);
 // A bring-up to inspect: executed here or read from a JSON-lines trace.
 struct Bringup {
     tov::sim::RunResult r;
-    bool executed = false;     // `opts` holds the request
+    bool executed = false;  // `opts` holds the request
     RunOptions opts;
-    std::string source;        // "config 0x3000099, clock_index 10" or the file name
+    std::string source;  // "config 0x3000099, clock_index 10" or the file name
 };
 
 Bringup run_bringup(const RunOptions& o);

@@ -61,7 +61,8 @@ std::string summary(const Side& s) {
     const tov::MemInitParams& p = r.record;
     const uint32_t fill = tov::sim::fill_word;
     return strf("result %d, clock_index %s, %s, %s, map %s, %.3f ms, %zu bus steps, %zu DRAM commands", r.ret,
-                clock_text(p.clock_index).c_str(), p.mem_clock_khz == fill ? "clock not written" : strf("%u kHz", p.mem_clock_khz).c_str(),
+                clock_text(p.clock_index).c_str(),
+                p.mem_clock_khz == fill ? "clock not written" : strf("%u kHz", p.mem_clock_khz).c_str(),
                 p.mem_size_out == fill ? "size not written" : size_text(p.mem_size_out).c_str(),
                 p.map_value == fill ? "not written" : strf("%u", p.map_value).c_str(), ms(r.end_time - r.start_time),
                 s.bus.size(), s.a.commands.size());
@@ -91,8 +92,7 @@ int diff(const Side& x, const Side& y) {
         for (const std::string& n : notes_of(s->b, s->a)) out("note %s: %s\n", s == &x ? "A" : "B", n.c_str());
     const tov::sim::RunResult& ra = x.b.r;
     const tov::sim::RunResult& rb = y.b.r;
-    const bool same_result = ra.ret == rb.ret &&
-                             ra.record.clock_index == rb.record.clock_index &&
+    const bool same_result = ra.ret == rb.ret && ra.record.clock_index == rb.record.clock_index &&
                              ra.record.mem_clock_khz == rb.record.mem_clock_khz &&
                              ra.record.mem_size_out == rb.record.mem_size_out &&
                              ra.record.map_value == rb.record.map_value;
@@ -118,7 +118,9 @@ Command add_diff(CLI::App& app) {
         "register, so a step inserted on one side does not misalign the rest. Lines: '-' only in A, '+' only\n"
         "in B, '~' the same step with other values (A's line, then B's). Exit status: 0 identical, 1 different,\n"
         "2 on bad arguments.");
-    cmd->add_option("--config", st->configs, "configuration ID of A, then of B")->type_name("ID")->allow_extra_args(false);
+    cmd->add_option("--config", st->configs, "configuration ID of A, then of B")
+        ->type_name("ID")
+        ->allow_extra_args(false);
     cmd->add_option("--clock", st->clocks, "clock_index of A, then of B")->type_name("N")->allow_extra_args(false);
     cmd->add_option("--power-mode", st->power, "power_mode of A, then of B")->type_name("N")->allow_extra_args(false);
     cmd->add_flag("--no-aux", st->no_aux, "the caller maps no aux region: aux_base is 0");
@@ -126,8 +128,9 @@ Command add_diff(CLI::App& app) {
     return {cmd, [st] {
                 const bool runs = !st->configs.empty() || !st->clocks.empty() || !st->power.empty() || st->no_aux;
                 if (runs && !st->traces.empty())
-                    usage_fail("diff compares two runs (--config, --clock, --power-mode, --no-aux) or two trace "
-                               "files, not both");
+                    usage_fail(
+                        "diff compares two runs (--config, --clock, --power-mode, --no-aux) or two trace "
+                        "files, not both");
                 if (!runs && st->traces.empty())
                     usage_fail("diff needs --config and --clock for two runs, or two trace files");
                 if (!runs) {

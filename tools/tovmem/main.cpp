@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     app.get_formatter()->label("Usage", "usage");
     app.require_subcommand(1);
     app.fallthrough(false);
-    std::vector<Command> commands = {add_run(app), add_show(app), add_list(app),
+    std::vector<Command> commands = {add_run(app),   add_show(app), add_list(app),
                                      add_check(app), add_diff(app), add_vcd(app)};
     app.footer("'tovmem <command> --help' describes a command; 'tovmem --version' prints the version.");
     // The version of the library it runs, from the project version.
@@ -89,8 +89,7 @@ int main(int argc, char** argv) {
         args.erase(args.begin() + 1);
         args.push_back("--help");
     }
-    if (args.size() > 1 && args[1][0] != '-' && !known(args[1]))
-        return usage_exit("unknown command '" + args[1] + "'");
+    if (args.size() > 1 && args[1][0] != '-' && !known(args[1])) return usage_exit("unknown command '" + args[1] + "'");
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);  // CLI11 takes them last first
         app.parse(reversed);

@@ -18,7 +18,6 @@ namespace reg = tov::reg;
 
 namespace {
 
-
 std::string printable(const std::string& msg) {
     std::string o;
     for (char c : msg) o += c == '\n' ? std::string("\\n") : std::string(1, c);
@@ -67,7 +66,8 @@ void print_text(const Bringup& b) {
                 std::string change;
                 if (!s.settled) change = strf("read never settled, last 0x%08x; ", ev[s.last].val);
                 if (st.val == s.val) change += "unchanged";
-                else change += strf("bits set 0x%x, cleared 0x%x", st.val & ~s.val, s.val & ~st.val);
+                else
+                    change += strf("bits set 0x%x, cleared 0x%x", st.val & ~s.val, s.val & ~st.val);
                 out("modify %s  0x%08x -> 0x%08x  (%s; %s)%s\n", reg_label(s.off).c_str(), s.val, st.val,
                     change.c_str(), loads_text(s.loads).c_str(), command_note(a.command_at(i + 1)).c_str());
                 ++i;
@@ -119,27 +119,34 @@ void print_text(const Bringup& b) {
             stamp(s.first);
             const uint64_t next = s.first + 1 < ev.size() ? ev[s.first + 1].time : r.end_time;
             if (e.kind == EventKind::delay_ticks) out("delay_ticks(%u)  %.1f ms\n", e.val, ms(next - e.time));
-            else if (e.kind == EventKind::delay_ms) out("delay_ms(%u)  %.1f ms\n", e.val, ms(next - e.time));
-            else out("trace  \"%s\"\n", printable(e.msg).c_str());
+            else if (e.kind == EventKind::delay_ms)
+                out("delay_ms(%u)  %.1f ms\n", e.val, ms(next - e.time));
+            else
+                out("trace  \"%s\"\n", printable(e.msg).c_str());
             break;
         }
         }
     }
     out("\nresult         %d (%s)\n", r.ret,
-        r.ret == 1 ? "memory up" : r.ret == 0 ? "failed" : "register access failed");
+        r.ret == 1   ? "memory up"
+        : r.ret == 0 ? "failed"
+                     : "register access failed");
     const std::string cause = cause_of(r, a);
     if (!cause.empty()) out("cause          %s\n", cause.c_str());
     if (b.executed && b.opts.req.clock_index != p.clock_index)
         out("clock_index    %s given, %s after dispatch\n", clock_text(b.opts.req.clock_index).c_str(),
             clock_text(p.clock_index).c_str());
     else
-        out("clock_index    %s%s\n", clock_text(p.clock_index).c_str(), b.executed ? " given, unchanged by dispatch" : "");
+        out("clock_index    %s%s\n", clock_text(p.clock_index).c_str(),
+            b.executed ? " given, unchanged by dispatch" : "");
     out("memory clock   %s\n", field_text(p.mem_clock_khz, " kHz").c_str());
     if (p.mem_size_out == tov::sim::fill_word) out("memory size    %s\n", field_text(tov::sim::fill_word).c_str());
-    else out("memory size    %s (0x%x)\n", size_text(p.mem_size_out).c_str(), p.mem_size_out);
+    else
+        out("memory size    %s (0x%x)\n", size_text(p.mem_size_out).c_str(), p.mem_size_out);
     out("map value      %s\n", field_text(p.map_value).c_str());
     if (p.mem_size == tov::sim::fill_word) out("record         mem_size, bus_flag and mode_flag not written\n");
-    else out("record         mem_size 0x%x, bus_flag %u, mode_flag %u\n", p.mem_size, p.bus_flag, p.mode_flag);
+    else
+        out("record         mem_size 0x%x, bus_flag %u, mode_flag %u\n", p.mem_size, p.bus_flag, p.mode_flag);
     out("bus            %zu loads, %zu stores, %zu DRAM command%s, %zu delays, %zu messages\n", a.loads, a.stores,
         a.commands.size(), a.commands.size() == 1 ? "" : "s", a.delays, a.messages);
     out("virtual time   %.3f ms\n", ms(r.end_time - r.start_time));
@@ -182,16 +189,19 @@ Command add_run(CLI::App& app) {
         "so fields the run did not write show as not written. Numbers are decimal or 0x-hex.\n"
         "Exit status: 0 when tov_mem_init returned 1, 1 when it returned 0 or -1, 2 on bad arguments.");
     add_run_options(*cmd, st->args, true);
-    cmd->add_option("--format", st->format, "text (annotated trace), jsonl (one JSON object per event) or vcd "
-                                            "(waveform)")
+    cmd->add_option("--format", st->format,
+                    "text (annotated trace), jsonl (one JSON object per event) or vcd "
+                    "(waveform)")
         ->type_name("text|jsonl|vcd");
     return {cmd, [st] {
                 if (st->format != "text" && st->format != "jsonl" && st->format != "vcd")
                     usage_fail("--format is text, jsonl or vcd, not '" + st->format + "'");
                 const Bringup b = run_bringup(resolve(st->args));
                 if (st->format == "jsonl") print_jsonl(b);
-                else if (st->format == "vcd") print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
-                else print_text(b);
+                else if (st->format == "vcd")
+                    print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
+                else
+                    print_text(b);
                 return b.r.ret == 1 ? exit_ok : exit_failed;
             }};
 }

@@ -12,7 +12,6 @@ namespace tovmem {
 
 namespace {
 
-
 const char* result_text(int32_t r) { return r == 1 ? "memory up" : r == 0 ? "failed" : "register failure"; }
 
 }  // namespace
@@ -22,95 +21,106 @@ Command add_show(CLI::App& app) {
         std::string id, format = "text", power_mode;
     };
     auto st = std::make_shared<State>();
-    CLI::App* cmd = app.add_subcommand("show", "show a configuration ID: its table row and a bring-up at every "
-                                               "clock_index");
-    cmd->footer("For clock_index 0 to 13 and the family's reserved values: clock_index after dispatch, memory clock,\n"
-                "usable size, the map value the call reports, the result on a healthy simulated chip and the\n"
-                "virtual time of the bring-up.");
+    CLI::App* cmd = app.add_subcommand("show",
+                                       "show a configuration ID: its table row and a bring-up at every "
+                                       "clock_index");
+    cmd->footer(
+        "For clock_index 0 to 13 and the family's reserved values: clock_index after dispatch, memory clock,\n"
+        "usable size, the map value the call reports, the result on a healthy simulated chip and the\n"
+        "virtual time of the bring-up.");
     cmd->add_option("ID", st->id, "configuration ID")->required();
     cmd->add_option("--power-mode", st->power_mode, "power mode (default 0)")->type_name("N");
     cmd->add_option("--format", st->format, "text or jsonl")->type_name("text|jsonl");
-    return {cmd, [st] {
-                if (st->format != "text" && st->format != "jsonl")
-                    usage_fail("--format is text or jsonl, not '" + st->format + "'");
-                const bool jsonl = st->format == "jsonl";
-                const uint32_t id = parse_u32("ID", st->id);
-                const uint32_t power = st->power_mode.empty() ? 0 : parse_u32("--power-mode", st->power_mode);
-                const tov::Family fam = tov::classify(id);
-                const std::string id_hex = strf("0x%x", id);
-                if (fam == tov::Family::none) {
-                    const uint32_t bits = id & tov::family_bits_mask;
-                    if (jsonl)
-                        out("%s\n", nlohmann::ordered_json{{"id", id}, {"id_hex", id_hex}, {"family", nullptr},
-                                                           {"family_bits_hex", strf("0x%x", bits)}}
-                                        .dump()
-                                        .c_str());
-                    else
-                        out("ID %s is in none of the three families: %s; tov_mem_init returns 0 and touches nothing\n",
-                            id_hex.c_str(), family_bits_text(id).c_str());
-                    return exit_failed;
-                }
-                const std::string power_note = power_mode_note(id, power);
-                const tov::ConfigTable t = tov::family_table(fam);
-                bool matched = false;
-                const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
-                const uint32_t row_no = static_cast<uint32_t>(row - t.rows);
-                const bool remapped = matched && row->clock_adjust;
+    return {
+        cmd, [st] {
+            if (st->format != "text" && st->format != "jsonl")
+                usage_fail("--format is text or jsonl, not '" + st->format + "'");
+            const bool jsonl = st->format == "jsonl";
+            const uint32_t id = parse_u32("ID", st->id);
+            const uint32_t power = st->power_mode.empty() ? 0 : parse_u32("--power-mode", st->power_mode);
+            const tov::Family fam = tov::classify(id);
+            const std::string id_hex = strf("0x%x", id);
+            if (fam == tov::Family::none) {
+                const uint32_t bits = id & tov::family_bits_mask;
+                if (jsonl)
+                    out("%s\n", nlohmann::ordered_json{{"id", id},
+                                                       {"id_hex", id_hex},
+                                                       {"family", nullptr},
+                                                       {"family_bits_hex", strf("0x%x", bits)}}
+                                    .dump()
+                                    .c_str());
+                else
+                    out("ID %s is in none of the three families: %s; tov_mem_init returns 0 and touches nothing\n",
+                        id_hex.c_str(), family_bits_text(id).c_str());
+                return exit_failed;
+            }
+            const std::string power_note = power_mode_note(id, power);
+            const tov::ConfigTable t = tov::family_table(fam);
+            bool matched = false;
+            const tov::ConfigEntry* row = tov::lookup(t, id, &matched);
+            const uint32_t row_no = static_cast<uint32_t>(row - t.rows);
+            const bool remapped = matched && row->clock_adjust;
+            if (jsonl) {
+                nlohmann::ordered_json j{
+                    {"id", id},          {"id_hex", id_hex},    {"family", t.name},
+                    {"row", row_no},     {"listed", matched},   {"routine", tov::routine_name(row->routine)},
+                    {"size", row->size}, {"bus", row->bus},     {"mode", row->mode},
+                    {"map", row->map},   {"remapped", remapped}};
+                if (!power_note.empty()) j["note"] = {power_note};
+                out("%s\n", j.dump().c_str());
+            } else {
+                out("ID 0x%x: %s table, row %u%s\n", id, t.name, row_no,
+                    matched ? "" : strf(" (not listed: the family's default row 0x%x runs)", row->id).c_str());
+                out("routine        %s\n", tov::routine_name(row->routine));
+                out("size           %s, bus flag %u, mode flag %u, map value %u%s\n", size_text(row->size).c_str(),
+                    row->bus, row->mode, row->map,
+                    fam == tov::map_by_size_family ? " (the dispatcher may replace it after the routine: column map)"
+                                                   : "");
+                out("clock_index    %s\n",
+                    remapped ? "remapped: 0 -> 5, 1 and 2 -> 7, 3..6 -> 8..11" : "passed on unchanged");
+                const tov::FixedClock* fixed = matched ? tov::fixed_clock_of(id) : nullptr;
+                if (fixed) out("               then fixed at %u for this ID\n", fixed->clock_index);
+                if (!power_note.empty()) out("note           %s\n", power_note.c_str());
+                out("\n%11s  %9s  %12s  %-11s  %3s  %-18s  %10s\n", "clock_index", "after", "memory clock", "size",
+                    "map", "result", "time ms");
+            }
+            std::vector<uint32_t> clocks;
+            for (uint32_t c = 0; c <= 13; ++c) clocks.push_back(c);
+            for (uint32_t c : tov::reserved_clocks(fam)) clocks.push_back(c);
+            for (uint32_t c : clocks) {
+                RunOptions o;
+                o.req.config_id = id;
+                o.req.clock_index = c;
+                o.req.power_mode = power;
+                const tov::sim::RunResult r = execute(o);
+                const tov::MemInitParams& p = r.record;
+                const double time = ms(r.end_time - r.start_time);
                 if (jsonl) {
-                    nlohmann::ordered_json j{{"id", id},        {"id_hex", id_hex}, {"family", t.name},
-                                             {"row", row_no},   {"listed", matched},
-                                             {"routine", tov::routine_name(row->routine)},
-                                             {"size", row->size}, {"bus", row->bus},
-                                             {"mode", row->mode}, {"map", row->map},
-                                             {"remapped", remapped}};
-                    if (!power_note.empty()) j["note"] = {power_note};
+                    nlohmann::ordered_json j{{"clock_index", c}, {"after_dispatch", p.clock_index}};
+                    j["mem_clock_khz"] = p.mem_clock_khz == tov::sim::fill_word
+                                             ? nlohmann::ordered_json()
+                                             : nlohmann::ordered_json(p.mem_clock_khz);
+                    j["mem_size_out"] = p.mem_size_out == tov::sim::fill_word ? nlohmann::ordered_json()
+                                                                              : nlohmann::ordered_json(p.mem_size_out);
+                    j["map_value"] = p.map_value == tov::sim::fill_word ? nlohmann::ordered_json()
+                                                                        : nlohmann::ordered_json(p.map_value);
+                    j["ret"] = r.ret;
+                    j["elapsed"] = r.end_time - r.start_time;
+                    j["commands"] = r.commands;
                     out("%s\n", j.dump().c_str());
                 } else {
-                    out("ID 0x%x: %s table, row %u%s\n", id, t.name, row_no,
-                        matched ? "" : strf(" (not listed: the family's default row 0x%x runs)", row->id).c_str());
-                    out("routine        %s\n", tov::routine_name(row->routine));
-                    out("size           %s, bus flag %u, mode flag %u, map value %u%s\n", size_text(row->size).c_str(),
-                        row->bus, row->mode, row->map,
-                        fam == tov::map_by_size_family ? " (the dispatcher may replace it after the routine: column map)" : "");
-                    out("clock_index    %s\n", remapped ? "remapped: 0 -> 5, 1 and 2 -> 7, 3..6 -> 8..11"
-                                                        : "passed on unchanged");
-                    const tov::FixedClock* fixed = matched ? tov::fixed_clock_of(id) : nullptr;
-                    if (fixed) out("               then fixed at %u for this ID\n", fixed->clock_index);
-                    if (!power_note.empty()) out("note           %s\n", power_note.c_str());
-                    out("\n%11s  %9s  %12s  %-11s  %3s  %-18s  %10s\n", "clock_index", "after", "memory clock", "size",
-                        "map", "result", "time ms");
+                    const std::string khz =
+                        p.mem_clock_khz == tov::sim::fill_word ? "not written" : strf("%u kHz", p.mem_clock_khz);
+                    const std::string size =
+                        p.mem_size_out == tov::sim::fill_word ? "not written" : size_text(p.mem_size_out);
+                    const std::string map = p.map_value == tov::sim::fill_word ? "-" : strf("%u", p.map_value);
+                    out("%11s  %10s  %12s  %-11s  %3s  %-18s  %10.3f\n", clock_text(c).c_str(),
+                        clock_text(p.clock_index).c_str(), khz.c_str(), size.c_str(), map.c_str(),
+                        strf("%d %s", r.ret, result_text(r.ret)).c_str(), time);
                 }
-                std::vector<uint32_t> clocks;
-                for (uint32_t c = 0; c <= 13; ++c) clocks.push_back(c);
-                for (uint32_t c : tov::reserved_clocks(fam)) clocks.push_back(c);
-                for (uint32_t c : clocks) {
-                    RunOptions o;
-                    o.req.config_id = id;
-                    o.req.clock_index = c;
-                    o.req.power_mode = power;
-                    const tov::sim::RunResult r = execute(o);
-                    const tov::MemInitParams& p = r.record;
-                    const double time = ms(r.end_time - r.start_time);
-                    if (jsonl) {
-                        nlohmann::ordered_json j{{"clock_index", c}, {"after_dispatch", p.clock_index}};
-                        j["mem_clock_khz"] = p.mem_clock_khz == tov::sim::fill_word ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_clock_khz);
-                        j["mem_size_out"] = p.mem_size_out == tov::sim::fill_word ? nlohmann::ordered_json() : nlohmann::ordered_json(p.mem_size_out);
-                        j["map_value"] = p.map_value == tov::sim::fill_word ? nlohmann::ordered_json() : nlohmann::ordered_json(p.map_value);
-                        j["ret"] = r.ret;
-                        j["elapsed"] = r.end_time - r.start_time;
-                        j["commands"] = r.commands;
-                        out("%s\n", j.dump().c_str());
-                    } else {
-                        const std::string khz = p.mem_clock_khz == tov::sim::fill_word ? "not written" : strf("%u kHz", p.mem_clock_khz);
-                        const std::string size = p.mem_size_out == tov::sim::fill_word ? "not written" : size_text(p.mem_size_out);
-                        const std::string map = p.map_value == tov::sim::fill_word ? "-" : strf("%u", p.map_value);
-                        out("%11s  %10s  %12s  %-11s  %3s  %-18s  %10.3f\n", clock_text(c).c_str(),
-                            clock_text(p.clock_index).c_str(), khz.c_str(), size.c_str(), map.c_str(),
-                            strf("%d %s", r.ret, result_text(r.ret)).c_str(), time);
-                    }
-                }
-                return exit_ok;
-            }};
+            }
+            return exit_ok;
+        }};
 }
 
 }  // namespace tovmem

@@ -103,8 +103,9 @@ void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std
 Command add_vcd(CLI::App& app) {
     auto path = std::make_shared<std::string>();
     CLI::App* cmd = app.add_subcommand("vcd", "convert a JSON-lines trace to a Value Change Dump");
-    cmd->footer("Reads the JSON lines of 'tovmem run --format jsonl' (a file, or - for standard input) and writes\n"
-                "the waveform that 'tovmem run --format vcd' writes for a run.");
+    cmd->footer(
+        "Reads the JSON lines of 'tovmem run --format jsonl' (a file, or - for standard input) and writes\n"
+        "the waveform that 'tovmem run --format vcd' writes for a run.");
     cmd->add_option("TRACE", *path, "JSON-lines trace file, or - for standard input")->required();
     return {cmd, [path] {
                 const Bringup b = read_trace_file(*path);

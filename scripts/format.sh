@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Formats the C and C++ sources with .clang-format (clang-format 14), or with
+# --check only reports the files that differ and fails.
+# Usage: scripts/format.sh [--check]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t files < <(git ls-files '*.c' '*.h' '*.cpp')
+if [[ ${1:-} == --check ]]; then
+  bad=0
+  for f in "${files[@]}"; do
+    clang-format-14 "$f" | cmp -s - "$f" || { echo "format: $f differs from .clang-format" >&2; bad=1; }
+  done
+  ((bad == 0)) || { echo "format: scripts/format.sh applies it" >&2; exit 1; }
+  echo "format: ${#files[@]} files as .clang-format has them"
+else
+  clang-format-14 -i "${files[@]}"
+fi
