@@ -46,7 +46,8 @@ void Chip::store(uint32_t off, uint32_t value) {
         in_flight_loads_ = cfg_.cmd_latency;
     } else if (off == test_ctrl_reg) {
         const uint32_t slot = (value >> 4) & 1;
-        if (value & 0x4) slots_[slot] = word(test_data_reg) ^ cfg_.fb_corrupt[slot];
+        if (value & 0x4)
+            slots_[slot] = word(test_data_reg) ^ cfg_.fb_corrupt[slot];
         else
             regs_[test_data_reg] = slots_[slot];
     }

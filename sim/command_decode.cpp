@@ -52,7 +52,8 @@ std::string cas_latency_text(const DramCommand& c) {
     const uint32_t t = c.cas_latency_tenths();
     if (t == 0) return "reserved";
     char buf[16];
-    if (t % 10) std::snprintf(buf, sizeof buf, "%u.%u", t / 10, t % 10);
+    if (t % 10)
+        std::snprintf(buf, sizeof buf, "%u.%u", t / 10, t % 10);
     else
         std::snprintf(buf, sizeof buf, "%u", t / 10);
     return buf;

@@ -110,7 +110,8 @@ std::vector<std::string> check_invariants(const RunRequest& req, const RunResult
         while (end > s && !is_status_load(ev[end - 1])) --end;
         const bool at_end = last_bus < end;
         if ((last.value & 1u) == 0) {
-            if (!at_end) bad.push_back(format("event %zu: bus access after a done-bit wait gave up", end));
+            if (!at_end)
+                bad.push_back(format("event %zu: bus access after a done-bit wait gave up", end));
             else if (r.ret != 0 && !(r.ret == -1 && !last.settled))
                 bad.push_back(format("a done-bit wait gave up but the result is %d", r.ret));
         }

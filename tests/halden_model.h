@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/harness.h"
+#include "tests/register_model.h"
 
 namespace tov::test::halden_model {
 
@@ -67,35 +68,7 @@ inline const char* const enter_tccc = "entering meminit_halden_K4H561638F_TCCC\n
 inline const char* const leave_tccc = "leaving meminit_halden_K4H561638F_TCCC\n";
 inline const char* const enter_uccc = "entering meminit_halden_K4H511638C_UCCC\n";
 
-class Bus {
-public:
-    explicit Bus(const std::map<uint32_t, uint32_t>& presets = {}, uint32_t aux = 0) : regs_(presets), aux_(aux) {}
-
-    void w(uint32_t off, uint32_t v) {
-        regs_[off] = v;
-        emit("W %x %x", off, v);
-    }
-    uint32_t r(uint32_t off) {
-        const uint32_t v = off == 0x828 ? regs_[off] | 1u : regs_[off];
-        emit("R %x %x", off, v);
-        return v;
-    }
-    void rmw(uint32_t off, uint32_t clear, uint32_t set) { w(off, (r(off) & ~clear) | set); }
-    void t(uint32_t n) { emit("T %u", n, 0); }
-    void a() { emit("A %x", aux_, 0); }
-    void x(const char* msg) { out_.push_back(std::string("X ") + msg); }
-    const std::vector<std::string>& out() const { return out_; }
-
-private:
-    void emit(const char* fmt, uint32_t p, uint32_t q) {
-        char buf[64];
-        std::snprintf(buf, sizeof buf, fmt, p, q);
-        out_.push_back(buf);
-    }
-    std::map<uint32_t, uint32_t> regs_;
-    uint32_t aux_;
-    std::vector<std::string> out_;
-};
+using Bus = RegisterModel;
 
 inline constexpr uint32_t gens[5] = {0x010, 0x018, 0x020, 0x028, 0x030};
 

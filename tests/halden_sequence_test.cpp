@@ -499,7 +499,8 @@ TEST(HaldenSweep, EveryIdClockAndPowerModeRunsToASaneEnd) {
                     p.mem_clock_khz == 25000 ||
                     (clock >= 0xffff0001 && clock <= 0xffff0003 &&
                      (id == 0 || id == 5 || id == 0x10 || id == 0x11 || id == 0x1d || id == 0x4000005 || id == 7));
-                if (reserved) EXPECT_TRUE(p.mem_size_out == 0x8000000 || p.mem_size_out == 0x2000000);
+                if (reserved)
+                    EXPECT_TRUE(p.mem_size_out == 0x8000000 || p.mem_size_out == 0x2000000);
                 else
                     EXPECT_TRUE(p.mem_size_out == p.mem_size || p.mem_size_out == p.mem_size >> 1);
                 EXPECT_EQ(p.map_value, 1u);

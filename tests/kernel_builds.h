@@ -36,7 +36,8 @@ inline const std::vector<uint8_t>& file_bytes(const std::string& path) {
     auto it = cache.find(path);
     if (it == cache.end()) {
         std::vector<uint8_t> bytes;
-        if (std::filesystem::exists(path)) bytes = sim::image::read_file(path);
+        if (std::filesystem::exists(path))
+            bytes = sim::image::read_file(path);
         else
             ADD_FAILURE() << "not built: " << path;
         it = cache.emplace(path, std::move(bytes)).first;

@@ -258,7 +258,8 @@ std::vector<std::string> reinit_traffic(const Variant& v, const std::map<uint32_
     m.rmw(0x880, 1, 2);
     m.rmw(0x810, ~0xc880e080u, v.cfg);
     m.rmw(0x814, ~0u, 0x1860413);
-    if (v.field == 0x31f3) m.rmw(0x818, ~0xf0000000u, 0x1222104);  // bits 28-31 kept
+    if (v.field == 0x31f3)
+        m.rmw(0x818, ~0xf0000000u, 0x1222104);  // bits 28-31 kept
     else
         m.rmw(0x818, ~0u, 0x11222104);
     m.rmw(0x81c, 0x1ff, 0x21);

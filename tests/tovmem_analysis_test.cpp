@@ -47,7 +47,8 @@ std::string decode_case_name(const ::testing::TestParamInfo<DecodeCase>& i) {
 std::string identifier(const std::string& text) {
     std::string out;
     for (char ch : text) {
-        if (std::isalnum(static_cast<unsigned char>(ch))) out += ch;
+        if (std::isalnum(static_cast<unsigned char>(ch)))
+            out += ch;
         else if (!out.empty() && out.back() != '_')
             out += '_';
     }
@@ -185,7 +186,8 @@ struct CauseCase {
 
 std::string fault_text(const sim::ChipConfig& c) {
     char buf[64];
-    if (c.cmd_stuck_at) std::snprintf(buf, sizeof buf, "command %u stuck", c.cmd_stuck_at);
+    if (c.cmd_stuck_at)
+        std::snprintf(buf, sizeof buf, "command %u stuck", c.cmd_stuck_at);
     else if (!c.unstable.empty())
         std::snprintf(buf, sizeof buf, "%#x unstable", *c.unstable.begin());
     else if (c.fb_corrupt[0] || c.fb_corrupt[1])

@@ -70,7 +70,8 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
             std::string ret = result;
             ret = take_field(ret, "ret");
             results.insert(ret);
-            if (caller.empty()) EXPECT_EQ(status, "") << what;
+            if (caller.empty())
+                EXPECT_EQ(status, "") << what;
             else
                 EXPECT_EQ(status, status_of.at(ret)) << what;
         }

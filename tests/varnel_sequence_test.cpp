@@ -5,6 +5,7 @@
 #include <map>
 
 #include "tests/harness.h"
+#include "tests/register_model.h"
 
 namespace tov::test {
 namespace {
@@ -42,73 +43,42 @@ constexpr std::array<uint32_t, 10> cmds(uint32_t long_count, uint32_t p3, uint32
     return {0x10000, long_count << 16, 0x1ffff, p3, p4, p5, p3, p7, p8, 0xc80000};
 }
 
-// The standard sequence against a plain register file starting at the
-// chip's presets; the done bit always reads set.
-class Model {
-public:
-    explicit Model(const std::map<uint32_t, uint32_t>& presets) : regs_(presets) {}
-    Lines lines;
-
-    void w(uint32_t off, uint32_t v) {
-        put("W", off, v);
-        regs_[off] = v;
-        if (off == 0x870) {
-            if (v & 4) slots_[(v >> 4) & 1] = regs_[0x874];
-            else
-                regs_[0x874] = slots_[(v >> 4) & 1];
-        }
-    }
-    uint32_t r(uint32_t off) {
-        const uint32_t v = off == 0x828 ? regs_[off] | 1 : regs_[off];
-        put("R", off, v);
-        return v;
-    }
-    void m(uint32_t off, uint32_t clear, uint32_t set) { w(off, (r(off) & ~clear) | set); }
-    void t(uint32_t n) { lines.push_back("T " + std::to_string(n)); }
-    void ms2() { lines.push_back("M 2"); }
-    void x(const std::string& s) { lines.push_back("X " + s); }
-
-private:
-    void put(const char* k, uint32_t off, uint32_t v) {
-        char buf[40];
-        std::snprintf(buf, sizeof buf, "%s %x %x", k, off, v);
-        lines.push_back(buf);
-    }
-    std::map<uint32_t, uint32_t> regs_;
-    uint32_t slots_[2] = {0, 0};
-};
+// The standard sequence against the plain register file of
+// tests/register_model.h, starting at the chip's presets.
+using Model = RegisterModel;
 
 Lines expected(const Want& v, bool alt, const std::map<uint32_t, uint32_t>& presets = {}) {
     Model m(presets);
     const int f = alt ? 1 : 0;
     m.x(v.entry);
     if (!alt && v.note_default) m.x(v.note_default);
-    m.m(0x43c, 0x20000, 0);
+    m.rmw(0x43c, 0x20000, 0);
     m.w(0x418, 0), m.w(0x420, 0), m.w(0x430, 0);
     m.w(0x000, 0xfffffdff);
     m.w(0x058, v.mode_honoured && v.mode_flag ? 0x13000000 : 0x11000000);
-    for (uint32_t g : {0x010, 0x018, 0x030}) m.m(g, 0, 0xc00000);
+    for (uint32_t g : {0x010, 0x018, 0x030}) m.rmw(g, 0, 0xc00000);
     m.w(0x05c, 0xf8ffff79);
     m.w(0x070, 0x10103fe), m.w(0x070, 0x1010002);
-    m.m(0x010, v.gen010[0], v.gen010[1]);
-    m.m(0x018, v.gen018[0], v.gen018[1]);
-    m.m(0x030, 0x2702, 0x1800);
-    for (uint32_t g : {0x010, 0x018, 0x030}) m.m(g, 0x800000, 0);
-    for (uint32_t g : {0x010, 0x018, 0x030}) m.m(g, 0x400000, 0);
+    m.rmw(0x010, v.gen010[0], v.gen010[1]);
+    m.rmw(0x018, v.gen018[0], v.gen018[1]);
+    m.rmw(0x030, 0x2702, 0x1800);
+    for (uint32_t g : {0x010, 0x018, 0x030}) m.rmw(g, 0x800000, 0);
+    for (uint32_t g : {0x010, 0x018, 0x030}) m.rmw(g, 0x400000, 0);
     m.t(1);
-    m.m(0x070, 0x1000000, 0);
+    m.rmw(0x070, 0x1000000, 0);
     m.w(0x050, v.sys050[f]), m.w(0x054, 0xf6);
-    m.m(0x058, 0, 0x200);
+    m.rmw(0x058, 0, 0x200);
     m.w(0x05c, 0xf000000), m.w(0x060, 0), m.w(0x008, 0xffffffff), m.w(0x068, 0xffffffff), m.w(0x000, 0);
-    m.m(0x890, 0, 4), m.m(0x890, 2, 0);
-    m.m(0x860, 0xf000, v.pad << 12), m.m(0x864, 0xf000, v.pad << 12);
+    m.rmw(0x890, 0, 4), m.rmw(0x890, 2, 0);
+    m.rmw(0x860, 0xf000, v.pad << 12), m.rmw(0x864, 0xf000, v.pad << 12);
     m.w(0x85c, v.pad85c);
-    m.m(0x860, 0, 0x40), m.m(0x864, 0, 0x40);
-    m.m(0x860, 0, 2), m.m(0x860, 1, 0);
-    if (alt) m.m(0x864, 0, 1);
+    m.rmw(0x860, 0, 0x40), m.rmw(0x864, 0, 0x40);
+    m.rmw(0x860, 0, 2), m.rmw(0x860, 1, 0);
+    if (alt)
+        m.rmw(0x864, 0, 1);
     else
-        m.m(0x864, 0, 2), m.m(0x864, 1, 0);
-    m.m(0x880, 0, 2), m.r(0x880);
+        m.rmw(0x864, 0, 2), m.rmw(0x864, 1, 0);
+    m.rmw(0x880, 0, 2), m.r(0x880);
     for (uint32_t i = 0; i < v.s24[f]; ++i) m.t(1);
     m.w(0x800, 0xf), m.w(0x800, 0);
     m.w(0x810, v.cfg[f]);
@@ -119,28 +89,30 @@ Lines expected(const Want& v, bool alt, const std::map<uint32_t, uint32_t>& pres
     m.w(0x850, 0), m.w(0x840, 0xffffffff), m.w(0x844, 0xffffffff), m.w(0x8a0, 0x44444444);
     m.w(0x8a4, 0x44444444), m.w(0x848, 0), m.w(0x84c, 0xffd), m.w(0x894, 0x80800880);
     m.w(0x898, 0x80808080), m.w(0x89c, 0x80808080);
-    if (v.s30) m.m(0x43c, 0, 0x20000);
+    if (v.s30) m.rmw(0x43c, 0, 0x20000);
     m.w(0x400, m.r(0x47c) ? 0xfdc : 0x390);
     if (v.end[f] == End::direct) {
         m.w(0x810, v.cfg[f] & 0x3fffffff);
-        m.m(0x058, 0, 0xeff);
+        m.rmw(0x058, 0, 0xeff);
         return m.lines;
     }
-    m.m(0x058, 0, 0xeff);
+    m.rmw(0x058, 0, 0xeff);
     m.w(0x810, v.cfg[f] | 0xc0000000), m.t(v.pulse_ticks), m.w(0x810, v.cfg[f]), m.t(v.pulse_ticks);
     if (v.end[f] == End::pulse) return m.lines;
-    m.m(0x43c, 0, 0x20000), m.m(0x43c, 0x7f00, 0);
+    m.rmw(0x43c, 0, 0x20000), m.rmw(0x43c, 0x7f00, 0);
     const bool tail = !alt && v.tick_tail_default;
     const std::pair<uint32_t, uint32_t> steps[12] = {
         {0x874, 0x12345678}, {0x878, 0x1f00}, {0x870, 4}, {0x874, 0x87654321}, {0x878, 0x1f00}, {0x870, 0x14},
         {0x870, 0},          {0x878, 0},      {0x874, 0}, {0x870, 0x10},       {0x878, 0},      {0x874, 0}};
     for (int i = 0; i < 12; ++i) {
-        if (i == 8 || i == 11) m.r(0x874);
+        if (i == 8 || i == 11)
+            m.r(0x874);
         else
             m.w(steps[i].first, steps[i].second);
-        if (tail && i >= 9) m.t(1);
+        if (tail && i >= 9)
+            m.t(1);
         else
-            m.ms2();
+            m.ms(2);
     }
     return m.lines;
 }

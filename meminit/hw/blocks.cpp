@@ -46,7 +46,8 @@ int32_t dram_power_up_waited(const RegContext* ctx, const dram::PowerUpList& l, 
                              DoneCheck check) {
     for (uint32_t i = 1; i <= last; ++i) {
         const dram::Command c = dram::power_up_command(l, i);
-        if (i == 1) dram_cmd_nc(ctx, c.word, c.code, ticks);
+        if (i == 1)
+            dram_cmd_nc(ctx, c.word, c.code, ticks);
         else
             dram_cmd(ctx, c.word, c.code, ticks);
         const int32_t done = check == DoneCheck::poll ? dram_wait_done(ctx) : dram_cmd_wait(ctx);
@@ -144,7 +145,8 @@ int32_t fb_register_test(const RegContext* ctx, FbCheck flavour, bool checked) {
         } else {
             reg_write(ctx, s.off, s.value);
         }
-        if (flavour == FbCheck::tick_tail && i >= check_tail_from) delay_ticks(1);
+        if (flavour == FbCheck::tick_tail && i >= check_tail_from)
+            delay_ticks(1);
         else
             delay_ms(2);
         if (s.read_back && v != s.value) {

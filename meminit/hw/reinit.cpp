@@ -53,7 +53,8 @@ int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r) {
 
     // Pads held in reset.
     if (r.blk_43c_held_first && !ok(reg_modify(ctx, reg::BLK_43C, blk_43c_hold, 0, checked))) return status_fail;
-    if (r.pads_all_ones) reg_write(ctx, reg::SYS_000, 0xffffffff);
+    if (r.pads_all_ones)
+        reg_write(ctx, reg::SYS_000, 0xffffffff);
     else if (!ok(reg_modify(ctx, reg::SYS_000, 0, sys_000_pads, checked)))
         return status_fail;
     if (r.pads_read_back && !read_ok(ctx, reg::SYS_000, checked)) return status_fail;

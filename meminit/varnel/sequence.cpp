@@ -26,7 +26,8 @@ public:
     uint32_t read(uint32_t off) {
         uint32_t v = 0;
         if (halted_) return v;
-        if (checked_) absorb(reg_read_to(ctx_, &v, off));
+        if (checked_)
+            absorb(reg_read_to(ctx_, &v, off));
         else
             v = reg_read(ctx_, off);
         return v;
@@ -95,7 +96,8 @@ bool alt_form(AltSet set, uint32_t clock) {
 
 uint32_t sized(const SizeRule& rule, const MemInitParams* p, bool alt) {
     Size s = Size::none;
-    if (p->clock_index == 5) s = rule.at5;
+    if (p->clock_index == 5)
+        s = rule.at5;
     else if (p->clock_index == 6)
         s = rule.at6;
     else if (p->clock_index == 11)

@@ -31,7 +31,8 @@ uint32_t parse_u32(const std::string& what, const std::string& s) {
     for (size_t i = from; ok && i < s.size(); ++i) {
         const char c = s[i];
         uint32_t d;
-        if (c >= '0' && c <= '9') d = c - '0';
+        if (c >= '0' && c <= '9')
+            d = c - '0';
         else if (hex && c >= 'a' && c <= 'f')
             d = c - 'a' + 10;
         else if (hex && c >= 'A' && c <= 'F')

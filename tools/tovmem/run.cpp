@@ -65,7 +65,8 @@ void print_text(const Bringup& b) {
                 stamp(s.first);
                 std::string change;
                 if (!s.settled) change = strf("read never settled, last 0x%08x; ", ev[s.last].val);
-                if (st.val == s.val) change += "unchanged";
+                if (st.val == s.val)
+                    change += "unchanged";
                 else
                     change += strf("bits set 0x%x, cleared 0x%x", st.val & ~s.val, s.val & ~st.val);
                 out("modify %s  0x%08x -> 0x%08x  (%s; %s)%s\n", reg_label(s.off).c_str(), s.val, st.val,
@@ -118,7 +119,8 @@ void print_text(const Bringup& b) {
         case StepKind::other: {
             stamp(s.first);
             const uint64_t next = s.first + 1 < ev.size() ? ev[s.first + 1].time : r.end_time;
-            if (e.kind == EventKind::delay_ticks) out("delay_ticks(%u)  %.1f ms\n", e.val, ms(next - e.time));
+            if (e.kind == EventKind::delay_ticks)
+                out("delay_ticks(%u)  %.1f ms\n", e.val, ms(next - e.time));
             else if (e.kind == EventKind::delay_ms)
                 out("delay_ms(%u)  %.1f ms\n", e.val, ms(next - e.time));
             else
@@ -140,11 +142,13 @@ void print_text(const Bringup& b) {
         out("clock_index    %s%s\n", clock_text(p.clock_index).c_str(),
             b.executed ? " given, unchanged by dispatch" : "");
     out("memory clock   %s\n", field_text(p.mem_clock_khz, " kHz").c_str());
-    if (p.mem_size_out == tov::sim::fill_word) out("memory size    %s\n", field_text(tov::sim::fill_word).c_str());
+    if (p.mem_size_out == tov::sim::fill_word)
+        out("memory size    %s\n", field_text(tov::sim::fill_word).c_str());
     else
         out("memory size    %s (0x%x)\n", size_text(p.mem_size_out).c_str(), p.mem_size_out);
     out("map value      %s\n", field_text(p.map_value).c_str());
-    if (p.mem_size == tov::sim::fill_word) out("record         mem_size, bus_flag and mode_flag not written\n");
+    if (p.mem_size == tov::sim::fill_word)
+        out("record         mem_size, bus_flag and mode_flag not written\n");
     else
         out("record         mem_size 0x%x, bus_flag %u, mode_flag %u\n", p.mem_size, p.bus_flag, p.mode_flag);
     out("bus            %zu loads, %zu stores, %zu DRAM command%s, %zu delays, %zu messages\n", a.loads, a.stores,
@@ -197,7 +201,8 @@ Command add_run(CLI::App& app) {
                 if (st->format != "text" && st->format != "jsonl" && st->format != "vcd")
                     usage_fail("--format is text, jsonl or vcd, not '" + st->format + "'");
                 const Bringup b = run_bringup(resolve(st->args));
-                if (st->format == "jsonl") print_jsonl(b);
+                if (st->format == "jsonl")
+                    print_jsonl(b);
                 else if (st->format == "vcd")
                     print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
                 else
