@@ -179,6 +179,7 @@ TEST(KernelImages, NoSymbolTableNxAndDynamicBase) {
 // A caller linked by its own toolchain against its own import library
 // imports exactly tovmem.sys!tov_mem_init.
 TEST(ImportLibraries, CallersImportExactlyTovMemInit) {
+    TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
     int checked = 0;
     for (const KernelBuild& b : kernel_builds) {
         if (std::string(b.caller).empty()) continue;

@@ -168,13 +168,20 @@ std::vector<std::string> RunArgs::given() const {
 
 std::string RunArgs::given_text() const {
     std::string text;
+    auto add = [&text](const std::string& word) {
+        if (!text.empty()) text.push_back(' ');
+        text.append(word);
+    };
     for (const CLI::Option* o : options) {
         if (!o->count()) continue;
         if (o->get_expected_max() == 0) {  // a flag
-            text += (text.empty() ? "" : " ") + o->get_name();
+            add(o->get_name());
             continue;
         }
-        for (const std::string& v : o->results()) text += (text.empty() ? "" : " ") + o->get_name() + " " + v;
+        for (const std::string& v : o->results()) {
+            add(o->get_name());
+            add(v);
+        }
     }
     return text;
 }
