@@ -48,5 +48,9 @@ llvm-cov-14 report "$cov"/fuzz/tov_fuzz -instr-profile="$cov/replay.profdata" \
   "$PWD/meminit" >"$cov/meminit.txt"
 total=$(grep '^TOTAL' "$cov/meminit.txt")
 read -r _ regions _ region_pct functions _ function_pct lines _ line_pct branches _ branch_pct <<<"$total"
-echo "fuzz coverage of meminit/: lines ${line_pct}, branches ${branch_pct}, regions ${region_pct}," \
-     "functions ${function_pct} (per file: $cov/meminit.txt)"
+# Lines and functions also count the constexpr table builders (orlit.cpp,
+# halden/tables.cpp, varnel.cpp), which run in the compiler, never at run
+# time; regions and branches are the figures to follow.
+echo "fuzz coverage of meminit/: regions ${region_pct}, branches ${branch_pct}, lines ${line_pct}," \
+     "functions ${function_pct} (lines and functions include the compile-time table builders;" \
+     "per file: $cov/meminit.txt)"
