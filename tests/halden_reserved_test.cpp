@@ -3,6 +3,7 @@
 // (0xffff0002 at 97875 kHz, 0xffff0003 at 25000 kHz on two lanes).
 #include "meminit/entry/routines.h"
 #include "tests/halden_model.h"
+#include "tests/reinit_model.h"
 
 namespace tov::test {
 namespace {
@@ -84,36 +85,25 @@ std::vector<std::string> expected_reinit(uint32_t clock, uint32_t mode,
     b.x(halden_model::enter_tccc);
     halden_model::reset_pulse(b, mode);
     b.rmw(0x000, 0, 0x10);
-    b.t(100);
-    b.rmw(0x000, 0x10, 0);
-    b.rmw(0x890, 0, 0x4);
-    b.rmw(0x860, 1, 2);
-    b.rmw(0x864, 1, 2);
-    if (four) {
-        b.rmw(0x868, 1, 2);
-        b.rmw(0x86c, 1, 2);
-    }
-    b.rmw(0x880, 1, 2);
-    b.w(0x810, (b.r(0x810) & 0xc880e080) | (four ? 0x36a0936 : 0x136a0936));
-    b.r(0x814);
-    b.w(0x814, 0x1860413);
-    b.w(0x818, (b.r(0x818) & 0xf0000000) | 0x1222104);
-    b.rmw(0x81c, 0x1ff, 0x21);
-    b.t(20);
-    const uint32_t cmds[9][2] = {
-        {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20123, 0x81},  {0x20400, 0xa1},
-        {0x10000, 0x91},      {0x40000, 0x91},   {0x40023, 0x81},   {0x20000, 0x1f3},
-    };
-    for (const auto& c : cmds) {
-        b.r(0x828);
-        b.w(0x824, (b.r(0x824) & 0xe000) | c[0]);
-        b.w(0x820, (b.r(0x820) & ~0x31f3u) | c[1]);
-        b.t(20);
-        b.w(0x820, 0);
-    }
-    b.t(20);
-    b.w(0x800, 0);
-    b.t(20);
+    reinit_steps(
+        b, {.lanes = four ? std::vector<uint32_t>{0x860, 0x864, 0x868, 0x86c} : std::vector<uint32_t>{0x860, 0x864},
+            .cfg_kept = 0xc880e080,
+            .cfg = four ? 0x36a0936u : 0x136a0936u,
+            .drc_818_kept = 0xf0000000,
+            .drc_818 = 0x1222104,
+            .drc_81c_clear = 0x1ff,
+            .cmd_field = 0x31f3,
+            .cmds = {{0x27100000, 0x31f1},
+                     {0x10400, 0x30a1},
+                     {0x10000, 0x1081},
+                     {0x20123, 0x81},
+                     {0x20400, 0xa1},
+                     {0x10000, 0x91},
+                     {0x40000, 0x91},
+                     {0x40023, 0x81},
+                     {0x20000, 0x1f3}},
+            .cleared_cmds = 9,
+            .settle_before_close = true});
     b.rmw(0x43c, 0, 0x30000);
     b.x(halden_model::leave_tccc);
     return b.out();

@@ -5,6 +5,7 @@
 
 #include "tests/harness.h"
 #include "tests/register_model.h"
+#include "tests/reinit_model.h"
 
 namespace tov::test {
 namespace {
@@ -250,29 +251,16 @@ std::vector<std::string> reinit_traffic(const Variant& v, const std::map<uint32_
     } else {
         m.rmw(0x000, 0, 0x10);
     }
-    m.t(100);
-    m.rmw(0x000, 0x10, 0);
-    m.rmw(0x890, 0, 4);
-    m.rmw(0x860, 1, 2);
-    m.rmw(0x864, 1, 2);
-    m.rmw(0x880, 1, 2);
-    m.rmw(0x810, ~0xc880e080u, v.cfg);
-    m.rmw(0x814, ~0u, 0x1860413);
-    if (v.field == 0x31f3)
-        m.rmw(0x818, ~0xf0000000u, 0x1222104);  // bits 28-31 kept
-    else
-        m.rmw(0x818, ~0u, 0x11222104);
-    m.rmw(0x81c, 0x1ff, 0x21);
-    m.t(20);
-    for (size_t i = 0; i < v.cmds.size(); ++i) {
-        m.r(0x828);
-        m.rmw(0x824, ~0xe000u, v.cmds[i].first);  // bits 13-15 of the word kept
-        m.rmw(0x820, v.field, v.cmds[i].second);
-        m.t(20);
-        if (i < 7) m.w(0x820, 0);
-    }
-    m.w(0x800, 0);
-    m.t(20);
+    const bool keeps_818_top = v.field == 0x31f3;  // bits 28-31 kept
+    reinit_steps(m, {.lanes = {0x860, 0x864},
+                     .cfg_kept = 0xc880e080,
+                     .cfg = v.cfg,
+                     .drc_818_kept = keeps_818_top ? 0xf0000000u : 0u,
+                     .drc_818 = keeps_818_top ? 0x1222104u : 0x11222104u,
+                     .drc_81c_clear = 0x1ff,
+                     .cmd_field = v.field,
+                     .cmds = v.cmds,
+                     .cleared_cmds = 7});
     if (v.field == 0x31f7)
         for (auto [off, val] :
              {std::pair{0x840u, 0x44444444u}, {0x844u, 0x44444444u}, {0x8a0u, 0xccccccccu}, {0x8a4u, 0xccccccccu}})

@@ -9,6 +9,7 @@
 #include "sim/simulator.h"
 #include "tests/harness.h"
 #include "tests/register_model.h"
+#include "tests/reinit_model.h"
 
 namespace tov::test {
 namespace {
@@ -379,32 +380,24 @@ Lines reinit_expected(const std::map<uint32_t, uint32_t>& presets) {
     m.rmw(0x43c, 0x20000, 0);
     m.w(0x000, 0xffffffff);
     m.r(0x000);
-    m.t(100);
-    m.rmw(0x000, 0x10, 0);
-    m.rmw(0x890, 0, 4);
-    m.rmw(0x860, 1, 2);
-    m.rmw(0x864, 1, 2);
-    m.rmw(0x880, 1, 2);
-    m.rmw(0x810, ~0xcaeae9b6u, 0x26a0936);
-    m.r(0x814);
-    m.w(0x814, 0x1860413);
-    m.r(0x818);
-    m.w(0x818, 0x11222104);
-    m.rmw(0x81c, 0x1de, 0x21);
-    m.t(20);
-    const uint32_t cmds[10][2] = {
-        {0x20000, 0x3171}, {0x27100000, 0x31f1}, {0x10400, 0x30a1}, {0x10000, 0x1081}, {0x20122, 0x81},
-        {0x20400, 0xa1},   {0x10000, 0x91},      {0x40000, 0x91},   {0x40022, 0x81},   {0x20000, 0x1f3},
-    };
-    for (int i = 0; i < 10; ++i) {
-        m.r(0x828);
-        m.rmw(0x824, ~0xe000u, cmds[i][0]);  // bits 13-15 of the word kept
-        m.rmw(0x820, 0x31f7, cmds[i][1]);
-        m.t(20);
-        if (i < 7) m.w(0x820, 0);
-    }
-    m.w(0x800, 0);
-    m.t(20);
+    reinit_steps(m, {.lanes = {0x860, 0x864},
+                     .cfg_kept = 0xcaeae9b6,
+                     .cfg = 0x26a0936,
+                     .drc_818_kept = 0,
+                     .drc_818 = 0x11222104,
+                     .drc_81c_clear = 0x1de,
+                     .cmd_field = 0x31f7,
+                     .cmds = {{0x20000, 0x3171},
+                              {0x27100000, 0x31f1},
+                              {0x10400, 0x30a1},
+                              {0x10000, 0x1081},
+                              {0x20122, 0x81},
+                              {0x20400, 0xa1},
+                              {0x10000, 0x91},
+                              {0x40000, 0x91},
+                              {0x40022, 0x81},
+                              {0x20000, 0x1f3}},
+                     .cleared_cmds = 7});
     for (uint32_t off : {0x840u, 0x844u}) m.w(off, 0x44444444);
     for (uint32_t off : {0x8a0u, 0x8a4u}) m.w(off, 0xcccccccc);
     m.r(0x43c);
