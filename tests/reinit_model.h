@@ -13,14 +13,14 @@
 namespace tov::test {
 
 struct ReinitSteps {
-    std::vector<uint32_t> lanes;      // lane registers switched from bit 0 to bit 1 before 0x880
-    uint32_t cfg_kept, cfg;           // 0x810 keeps cfg_kept, the rest becomes cfg
-    uint32_t drc_818_kept, drc_818;   // likewise 0x818
-    uint32_t drc_81c_clear;           // the 0x81c bits cleared before 0x21 is set
-    uint32_t cmd_field;               // the 0x820 bits each command code replaces
+    std::vector<uint32_t> lanes;                      // lane registers switched from bit 0 to bit 1 before 0x880
+    uint32_t cfg_kept, cfg;                           // 0x810 keeps cfg_kept, the rest becomes cfg
+    uint32_t drc_818_kept, drc_818;                   // likewise 0x818
+    uint32_t drc_81c_clear;                           // the 0x81c bits cleared before 0x21 is set
+    uint32_t cmd_field;                               // the 0x820 bits each command code replaces
     std::vector<std::pair<uint32_t, uint32_t>> cmds;  // (0x824 word, 0x820 code) in issue order
-    size_t cleared_cmds;              // the first commands followed by 0x820 := 0
-    bool settle_before_close = false;  // 20 more ticks before 0x800 := 0
+    size_t cleared_cmds;                              // the first commands followed by 0x820 := 0
+    bool settle_before_close = false;                 // 20 more ticks before 0x800 := 0
 };
 
 inline void reinit_steps(RegisterModel& m, const ReinitSteps& s) {

@@ -117,7 +117,6 @@ int32_t run(MemInitParams* p, const HaldenTraits& t);
 uint32_t first_058(const MemInitParams* p, bool follows_mode);
 void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClockSet& s);
 void clock_words(const RegContext* ctx, const HaldenClockSet& s);
-void lanes_on(const RegContext* ctx, bool half, bool read_back);
 void controller_words(const RegContext* ctx, const HaldenCaseSettings& row);
 dram::PowerUpList power_up_list(const HaldenCaseSettings& row);
 void controller_finish(const RegContext* ctx, uint8_t field_890);

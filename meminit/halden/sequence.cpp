@@ -114,25 +114,6 @@ void clock_words(const RegContext* ctx, const HaldenClockSet& s) {
     reg_modify(ctx, reg::SYS_000, sys_000_pads, 0);
 }
 
-// Lanes 0x868 and 0x86c stay off in a half-width case.
-void lanes_on(const RegContext* ctx, bool half, bool read_back) {
-    reg_modify(ctx, reg::DRC_890, 0, 0x4);
-    reg_modify(ctx, reg::DRC_LANE0, 0x1, 0);
-    reg_modify(ctx, reg::DRC_LANE1, 0x1, 0);
-    reg_modify(ctx, reg::DRC_LANE2, half ? 0 : 0x1, half ? 0x1 : 0);
-    reg_modify(ctx, reg::DRC_LANE3, half ? 0 : 0x1, half ? 0x1 : 0);
-    reg_modify(ctx, reg::DRC_880, 0x1, 0x40);
-    if (read_back) reg_read(ctx, reg::DRC_880);
-    delay_ticks(1);
-    reg_modify(ctx, reg::DRC_LANE0, 0, 0x2);
-    reg_modify(ctx, reg::DRC_LANE1, 0, 0x2);
-    if (!half) {
-        reg_modify(ctx, reg::DRC_LANE2, 0, 0x2);
-        reg_modify(ctx, reg::DRC_LANE3, 0, 0x2);
-    }
-    reg_modify(ctx, reg::DRC_880, 0, 0x2);
-}
-
 void controller_words(const RegContext* ctx, const HaldenCaseSettings& row) {
     reg_write(ctx, reg::DRC_CFG, row.drc_810);
     reg_write(ctx, reg::DRC_814, row.drc_814);
@@ -185,7 +166,7 @@ int32_t run(MemInitParams* p, const HaldenTraits& t) {
 
     if (steps.clocks_and_pads) clocks_and_pads(ctx, p, t, s);
     // Lanes and controller words in every power mode.
-    lanes_on(ctx, row.width == Width::half, true);
+    lanes_on(ctx, {.lanes = 4, .half = row.width == Width::half, .read_back = true, .settle_ticks = 1});
     controller_words(ctx, row);
     if (steps.power_up) {
         // P1..P8, or P9 too; each command must report done before the next.

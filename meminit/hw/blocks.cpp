@@ -160,4 +160,17 @@ int32_t fb_register_test(const RegContext* ctx, FbCheck flavour, bool checked) {
     return 1;
 }
 
+void lanes_on(const RegContext* ctx, const LaneBringUp& l) {
+    static constexpr uint32_t lane[] = {reg::DRC_LANE0, reg::DRC_LANE1, reg::DRC_LANE2, reg::DRC_LANE3};
+    auto parked = [&l](uint32_t i) { return l.half && i >= 2; };
+    reg_modify(ctx, reg::DRC_890, 0, 0x4);
+    for (uint32_t i = 0; i < l.lanes; ++i) reg_modify(ctx, lane[i], parked(i) ? 0 : 0x1, parked(i) ? 0x1 : 0);
+    reg_modify(ctx, reg::DRC_880, 0x1, 0x40);
+    if (l.read_back) reg_read(ctx, reg::DRC_880);  // the controller needs the read before the delay
+    delay_ticks(l.settle_ticks);
+    for (uint32_t i = 0; i < l.lanes; ++i)
+        if (!parked(i)) reg_modify(ctx, lane[i], 0, 0x2);
+    reg_modify(ctx, reg::DRC_880, 0, 0x2);
+}
+
 }  // namespace tov

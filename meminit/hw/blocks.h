@@ -63,6 +63,18 @@ void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks = 1);
 // DRC_CFG := v & ~bit 30, or a fresh read & ~bit 30 when fresh_clear is set.
 void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear);
 
+// The data lanes and the 0x880 word switched off, then on after a settle
+// delay (DRC_890 bit 2 first). `lanes` is 2 (LANE0-1) or 4 (LANE0-3); in a
+// half-width case LANE2 and LANE3 are parked at bit 0 and stay off. With
+// `read_back`, DRC_880 is read before the delay.
+struct LaneBringUp {
+    uint32_t lanes;
+    bool half;
+    bool read_back;
+    uint32_t settle_ticks;
+};
+void lanes_on(const RegContext* ctx, const LaneBringUp& l);
+
 // How the frame-buffer check waits and reports.
 enum class FbCheck : uint8_t {
     plain,      // delay_ms(2) after every step

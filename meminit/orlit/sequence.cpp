@@ -25,19 +25,6 @@ uint32_t size_for(SizeRule rule, const MemInitParams* p) {
     return p->mem_size;
 }
 
-// Lanes 0 and 1 and the 0x880 word: switched off, then on after a settle delay.
-void lanes_on(const RegContext* ctx, uint32_t d) {
-    reg_modify(ctx, reg::DRC_890, 0, 4);
-    reg_modify(ctx, reg::DRC_LANE0, 1, 0);
-    reg_modify(ctx, reg::DRC_LANE1, 1, 0);
-    reg_modify(ctx, reg::DRC_880, 1, 0x40);
-    reg_read(ctx, reg::DRC_880);  // the controller needs the read before the delay
-    delay_ticks(d);
-    reg_modify(ctx, reg::DRC_LANE0, 0, 2);
-    reg_modify(ctx, reg::DRC_LANE1, 0, 2);
-    reg_modify(ctx, reg::DRC_880, 0, 2);
-}
-
 // The full bring-up with one form's values. 1, or 0 when a command timed out.
 int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size) {
     const RegContext* ctx = p->reg_ctx;
@@ -69,7 +56,7 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     reg_write(ctx, reg::SYS_008, 0x800ffab7);
     reg_write(ctx, reg::SYS_068, f.early_068);
     reg_modify(ctx, reg::SYS_000, f.release_mask, 0);
-    lanes_on(ctx, f.settle_ticks);
+    lanes_on(ctx, {.lanes = 2, .half = false, .read_back = true, .settle_ticks = f.settle_ticks});
 
     reg_write(ctx, reg::DRC_CFG, f.word_810);
     reg_write(ctx, reg::DRC_814, f.word_814);
