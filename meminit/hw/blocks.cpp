@@ -160,7 +160,7 @@ int32_t fb_register_test(const RegContext* ctx, FbCheck flavour, bool checked) {
     return 1;
 }
 
-void lanes_on(const RegContext* ctx, const LaneBringUp& l) {
+void lanes_on(const RegContext* ctx, LaneBringUp l) {
     static constexpr uint32_t lane[] = {reg::DRC_LANE0, reg::DRC_LANE1, reg::DRC_LANE2, reg::DRC_LANE3};
     auto parked = [&l](uint32_t i) { return l.half && i >= 2; };
     reg_modify(ctx, reg::DRC_890, 0, 0x4);

@@ -66,14 +66,15 @@ void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear)
 // The data lanes and the 0x880 word switched off, then on after a settle
 // delay (DRC_890 bit 2 first). `lanes` is 2 (LANE0-1) or 4 (LANE0-3); in a
 // half-width case LANE2 and LANE3 are parked at bit 0 and stay off. With
-// `read_back`, DRC_880 is read before the delay.
+// `read_back`, DRC_880 is read before the delay. Taken by value: a braced
+// temporary bound to a reference would be placed in writable data by GCC.
 struct LaneBringUp {
     uint32_t lanes;
     bool half;
     bool read_back;
     uint32_t settle_ticks;
 };
-void lanes_on(const RegContext* ctx, const LaneBringUp& l);
+void lanes_on(const RegContext* ctx, LaneBringUp l);
 
 // How the frame-buffer check waits and reports.
 enum class FbCheck : uint8_t {
