@@ -29,10 +29,10 @@
 #endif
 
 /* An address in the caller's mapping: 32 bits on x86, 64 on x64 (C89 has no 64-bit type by name). */
-#if defined(_WIN64) && defined(_MSC_VER)
-typedef unsigned __int64 tov_uintptr;
-#elif defined(_WIN64)
+#if defined(_WIN64) && (defined(__GNUC__) || defined(__clang__))
 __extension__ typedef unsigned long long tov_uintptr;
+#elif defined(_WIN64)
+typedef unsigned __int64 tov_uintptr;
 #else
 typedef unsigned long tov_uintptr;
 #endif
