@@ -24,6 +24,8 @@
 namespace {
 
 using namespace tov::test;
+// Beside the tool's own namespace in a unity build: this is the process runner.
+using tov::test::tovmem;
 
 // ---- arguments ----
 

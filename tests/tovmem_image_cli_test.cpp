@@ -12,6 +12,8 @@
 namespace {
 
 using namespace tov::test;
+// Beside the tool's own namespace in a unity build: this is the process runner.
+using tov::test::tovmem;
 
 class TovmemImage : public ::testing::Test {
 protected:

@@ -3,6 +3,7 @@
 #include <unicorn/unicorn.h>
 
 #include "examples/capture_driver/capture.h"
+#include "sim/printable.h"
 
 #include <cstdio>
 #include <cstring>
@@ -318,24 +319,37 @@ uint32_t code_address(const LoadedImage& img, uint32_t a, const std::string& wha
 
 }  // namespace
 
-ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts) : ImageRunner(file, {}, opts) {}
+ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts) : impl_(new Impl) {
+    load(file, nullptr, opts);
+}
 
 ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const std::vector<uint8_t>& caller,
                          const RunnerOptions& opts)
     : impl_(new Impl) {
+    load(file, &caller, opts);
+}
+
+void ImageRunner::load(const std::vector<uint8_t>& file, const std::vector<uint8_t>* caller,
+                       const RunnerOptions& opts) {
     Impl& s = *impl_;
     s.opts = opts;
     s.mods.push_back({"tovmem.sys", load_image(file, opts.image_base), {}});
     check_place(s.mods[0].img, "image");
-    if (!caller.empty()) {
+    if (caller) {
         // A capture driver is a driver, not a DLL: it only exports what the
-        // runner calls.
-        LoadedImage c = load_image(caller, opts.caller_base, /*dll=*/false);
-        check_place(c, "caller");
-        const LoadedImage& t = s.mods[0].img;
-        if (c.base < uint64_t(t.base) + t.size && t.base < uint64_t(c.base) + c.size)
-            throw ImageError("caller base " + hex(c.base) + " overlaps the image at " + hex(t.base));
-        s.mods.push_back({"capture.sys", std::move(c), {}});
+        // runner calls. An empty file is no more a driver than any other.
+        try {
+            LoadedImage c = load_image(*caller, opts.caller_base, /*dll=*/false);
+            check_place(c, "caller");
+            const LoadedImage& t = s.mods[0].img;
+            if (c.base < uint64_t(t.base) + t.size && t.base < uint64_t(c.base) + c.size)
+                throw ImageError("caller base " + hex(c.base) + " overlaps the image at " + hex(t.base));
+            s.mods.push_back({"capture.sys", std::move(c), {}});
+        } catch (const CallerError&) {
+            throw;
+        } catch (const ImageError& e) {
+            throw CallerError(e.what());
+        }
     }
 
     // Imports: by name from the images loaded here, then the kernel's one
@@ -343,17 +357,18 @@ ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const std::vector<uin
     for (size_t k = 0; k < s.mods.size(); ++k) {
         Module& m = s.mods[k];
         bind_imports(m.img, [&](const std::string& module, const std::string& name) -> uint32_t {
-            const std::string what = m.label + " imports " + module + "!" + name;
+            const std::string what = m.label + " imports " + printable(module) + "!" + printable(name);
             for (size_t j = 0; j < s.mods.size(); ++j) {
                 const LoadedImage& other = s.mods[j].img;
                 if (j == k || other.name != module) continue;
                 const auto it = other.exports.find(name);
-                if (it == other.exports.end()) throw ImageError(what + ", which " + module + " does not export");
+                if (it == other.exports.end())
+                    throw ImageError(what + ", which " + printable(module) + " does not export");
                 return other.base + it->second;
             }
             if (module == "ntoskrnl.exe" && name == "KeQueryInterruptTime") return ke_query_interrupt_time;
-            throw ImageError(what + ", which the kernel runner does not provide (no loaded image is " + module +
-                             "; of the kernel only ntoskrnl.exe!KeQueryInterruptTime)");
+            throw ImageError(what + ", which the kernel runner does not provide (no loaded image is " +
+                             printable(module) + "; of the kernel only ntoskrnl.exe!KeQueryInterruptTime)");
         });
     }
 

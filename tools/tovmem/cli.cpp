@@ -276,11 +276,13 @@ image::ImageRunner& image_runner(const RunOptions& o) {
     static uint32_t base = 0;
     if (!runner || path != o.image || base != o.image_base || caller_path != o.caller) {
         const std::vector<uint8_t> bytes = read_image(o.image);
-        const std::vector<uint8_t> caller = o.caller.empty() ? std::vector<uint8_t>{} : read_image(o.caller);
+        const image::RunnerOptions opts{.image_base = o.image_base};
         runner.reset();
         try {
-            runner =
-                std::make_unique<image::ImageRunner>(bytes, caller, image::RunnerOptions{.image_base = o.image_base});
+            runner = o.caller.empty() ? std::make_unique<image::ImageRunner>(bytes, opts)
+                                      : std::make_unique<image::ImageRunner>(bytes, read_image(o.caller), opts);
+        } catch (const image::CallerError& e) {
+            usage_fail("capture driver " + o.caller + ": " + e.what());
         } catch (const image::ImageError& e) {
             usage_fail((o.caller.empty() ? o.image : o.image + " with " + o.caller) + ": " + e.what());
         }
