@@ -70,8 +70,8 @@ TEST_P(CallerAgainstHost, SameBusEventsTimesRecordAndTheMatchingStatus) {
     EXPECT_NE(runner.image().base, runner.image().preferred_base);
     const auto& imp = runner.caller_image().imports;
     ASSERT_EQ(imp.size(), 1u);
-    uint32_t slot = 0;
-    std::memcpy(&slot, &runner.caller_image().memory[imp[0].iat_rva], 4);
+    uint64_t slot = 0;  // pointer-sized: 4 bytes on x86, 8 on x64
+    std::memcpy(&slot, &runner.caller_image().memory[imp[0].iat_rva], runner.caller_image().pointer_size());
     EXPECT_EQ(slot, runner.image().export_address("tov_mem_init"));
 
     const std::vector<Scenario> scenarios = sim::image::routine_sweep();

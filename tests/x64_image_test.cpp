@@ -56,7 +56,8 @@ std::set<std::string> imports_of(const std::string& path) {
         const size_t at = line.find_first_not_of(' ');
         if (at == std::string::npos) continue;
         if (line.compare(at, 6, "Name: ") == 0) module = line.substr(at + 6);
-        if (line.compare(at, 8, "Symbol: ") == 0) out.insert(module + "!" + line.substr(at + 8, line.find(' ', at + 8) - at - 8));
+        if (line.compare(at, 8, "Symbol: ") == 0)
+            out.insert(module + "!" + line.substr(at + 8, line.find(' ', at + 8) - at - 8));
     }
     return out;
 }
@@ -133,14 +134,14 @@ TEST_P(KitCaller, C89CallerLinksAgainstTheImportLibraryAndImportsOnlyTovMemInit)
     std::filesystem::create_directories(tmp);
     const std::string obj = (tmp / "caller.obj").string(), dll = (tmp / "caller.dll").string();
     const std::string target = arch == "x64" ? "x86_64-pc-windows-msvc" : "i686-pc-windows-msvc";
-    const Outcome cc = run_shell(std::string(TOV_CLANG_CL) + " --target=" + target +
-                                 " /nologo /TC /W4 /WX /GS- /c -I'" + TOV_SOURCE_DIR + "/include' /Fo'" + obj +
-                                 "' -- '" + TOV_SOURCE_DIR + "/tests/kit/header_caller.c'");
+    const Outcome cc =
+        run_shell(std::string(TOV_CLANG_CL) + " --target=" + target + " /nologo /TC /W4 /WX /GS- /c -I'" +
+                  TOV_SOURCE_DIR + "/include' /Fo'" + obj + "' -- '" + TOV_SOURCE_DIR + "/tests/kit/header_caller.c'");
     ASSERT_EQ(cc.status, 0) << cc.out << cc.err;
     EXPECT_EQ(cc.out + cc.err, "") << "the header gave a warning";
-    const Outcome ld = run_shell(std::string(TOV_LLD_LINK) + " /nologo /dll /noentry /nodefaultlib /machine:" + arch +
-                                 " /export:header_caller_bring_up '" + obj + "' '" + lib.string() + "' /out:'" + dll +
-                                 "'");
+    const Outcome ld =
+        run_shell(std::string(TOV_LLD_LINK) + " /nologo /dll /noentry /nodefaultlib /machine:" + arch +
+                  " /export:header_caller_bring_up '" + obj + "' '" + lib.string() + "' /out:'" + dll + "'");
     ASSERT_EQ(ld.status, 0) << ld.out << ld.err;
     EXPECT_EQ(imports_of(dll), (std::set<std::string>{"tovmem.sys!tov_mem_init"}));
     const std::string h = readobj("--file-headers", dll);

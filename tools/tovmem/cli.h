@@ -28,6 +28,7 @@ struct UsageError {
 
 // Decimal or 0x-hex, digits only (no sign, no blanks), at most 32 bits.
 uint32_t parse_u32(const std::string& what, const std::string& s);
+uint64_t parse_u64(const std::string& what, const std::string& s);
 // A register offset: a multiple of 4 inside the register block.
 uint32_t parse_offset(const std::string& what, const std::string& s);
 std::pair<std::string, std::string> split_pair(const std::string& what, const std::string& s);
@@ -51,9 +52,9 @@ struct RunOptions {
     // Which fault options were given, for noting the ones without effect.
     bool aux_value_given = false;
     bool cmd_latency_given = false;
-    // Kernel image to run in the x86 emulator instead of the host build.
+    // Kernel image to run in the emulator instead of the host build.
     std::string image;
-    uint32_t image_base = 0;
+    uint64_t image_base = 0;  // 0: the default of the image's architecture
     // A capture driver that imports tov_mem_init from the image and brings
     // the memory up through its own start routine.
     std::string caller;
