@@ -88,8 +88,8 @@ TEST_F(X64Runner, LoadsAboveFourGibAndRunsAsTheHostBuildAtAnyBase) {
 TEST_F(X64Runner, EntryPointsReturnZeroAndKeepTheCalleeSavedRegisters) {
     ImageRunner runner(x64_image());
     for (Entry e : {Entry::driver_entry, Entry::dll_initialize, Entry::dll_unload}) {
-        const CallOutcome o = runner.call(e, e == Entry::driver_entry ? std::vector<uint64_t>{0, 0}
-                                                                      : std::vector<uint64_t>{0});
+        const CallOutcome o =
+            runner.call(e, e == Entry::driver_entry ? std::vector<uint64_t>{0, 0} : std::vector<uint64_t>{0});
         EXPECT_EQ(o.ret, 0) << entry_name(e);
         // The return address, nothing more.
         EXPECT_EQ(o.stats.stack_bytes, 8u) << entry_name(e);
@@ -144,18 +144,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "with XMM9 changed (byte 8"},
         Misdeed{"xmm15", "DllInitialize", {0x45, 0x0f, 0x57, 0xff, 0x31, 0xc0, ret}, "with XMM15 changed"},
         Misdeed{"rsp", "DllInitialize", {0x59, 0x31, 0xc0, 0x51, 0x51, ret}, "returned with RSP"},
-        Misdeed{"shared_page_other_field",
-                "DllInitialize",
+        Misdeed{"shared_page_other_field", "DllInitialize",
                 std::vector<uint8_t>{0x48, 0xa1} + le64(shared_user_data + 0x14) + std::vector<uint8_t>{ret},
                 "the runner models only InterruptTime"},
-        Misdeed{"shared_page_write",
-                "DllInitialize",
+        Misdeed{"shared_page_write", "DllInitialize",
                 std::vector<uint8_t>{0x48, 0xa3} + le64(shared_user_data + 8) + std::vector<uint8_t>{ret},
                 "write to read-only memory at 0xfffff78000000008 (8 bytes) in the shared user data page"},
         Misdeed{"register_64_bit_load", "tov_mem_init", load_reg_base + std::vector<uint8_t>{0x48, 0x8b, 0x00, ret},
                 "64-bit load at 0xffffd00010000000 in the register block"},
-        Misdeed{"register_unaligned_load", "tov_mem_init",
-                load_reg_base + std::vector<uint8_t>{0x8b, 0x40, 0x02, ret},
+        Misdeed{"register_unaligned_load", "tov_mem_init", load_reg_base + std::vector<uint8_t>{0x8b, 0x40, 0x02, ret},
                 "32-bit load at 0xffffd00010000002 in the register block"},
         Misdeed{"register_64_bit_store", "tov_mem_init",
                 load_reg_base + std::vector<uint8_t>{0x48, 0x89, 0x40, 0x10, ret},
@@ -171,8 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct ClockRead {
     const char* name;
     std::vector<uint8_t> code;
-    uint64_t readings;    // clock readings the code makes
-    bool high;            // the code returns the high half of the last one
+    uint64_t readings;  // clock readings the code makes
+    bool high;          // the code returns the high half of the last one
 };
 void PrintTo(const ClockRead& c, std::ostream* os) { *os << c.name; }
 
@@ -216,7 +213,7 @@ TEST_F(X64Runner, CallerOfTheOtherArchitectureIsRefused) {
     TOV_REQUIRE_BUILD(TOV_CAPTURE_IMAGE);
     TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
     const std::pair<const char*, const char*> pairs[] = {{TOV_KERNEL_IMAGE_X64, TOV_CAPTURE_IMAGE},
-                                                          {TOV_KERNEL_IMAGE, TOV_CAPTURE_IMAGE_X64}};
+                                                         {TOV_KERNEL_IMAGE, TOV_CAPTURE_IMAGE_X64}};
     for (const auto& [image, caller] : pairs) {
         try {
             ImageRunner runner(test::file_bytes(image), test::file_bytes(caller), {});
