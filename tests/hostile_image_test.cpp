@@ -44,8 +44,7 @@ TEST_P(HostileImage, IsRefusedInOnePrintableLine) {
         const uint32_t at = checksum_offset(p.file);
         const uint32_t sum = pe_checksum(p.file);
         std::memcpy(&p.file[at], &sum, 4);
-    } catch (const ImageError&) {
-    }
+    } catch (const ImageError&) {}
     std::string error;
     bool from_caller = false;
     try {
@@ -165,8 +164,10 @@ INSTANTIATE_TEST_SUITE_P(
                 {"imports \\x1b[2j\\x0d\\x0a"}},
         Hostile{"empty_caller", [](Patched& p) { p.file.clear(); }, {"not a PE image"}, true},
         Hostile{"caller_of_text",
-                [](Patched& p) { p.file.assign(100, 'M');
-                    p.file[1] = 'Z'; },
+                [](Patched& p) {
+                    p.file.assign(100, 'M');
+                    p.file[1] = 'Z';
+                },
                 {"not a PE image"},
                 true},
         Hostile{"caller_with_wrapping_section",
