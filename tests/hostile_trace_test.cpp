@@ -68,16 +68,14 @@ INSTANTIATE_TEST_SUITE_P(
                      return t.insert(last + 1, "\"ret\":0,");
                  },
                  "key \"ret\" given twice"},
-        BadTrace{"bytes_after_the_object",
-                 [] { return with_first_line([](std::string l) { return l + " x"; }); },
+        BadTrace{"bytes_after_the_object", [] { return with_first_line([](std::string l) { return l + " x"; }); },
                  "t.jsonl line 1: not a JSON object (or bytes after it)"},
         BadTrace{"second_object", [] { return with_first_line([](std::string l) { return l + "{}"; }); },
                  "line 1: not a JSON object (or bytes after it)"},
         BadTrace{"nul_then_bytes",
                  [] { return with_first_line([](std::string l) { return l + std::string(1, '\0') + "junk"; }); },
                  "line 1: control byte \\x00 at column"},
-        BadTrace{"escape_in_the_event_name",
-                 [] { return "{\"ev\":\"\\u001b[2J\\r\",\"t\":0}\n" + real_trace(); },
+        BadTrace{"escape_in_the_event_name", [] { return "{\"ev\":\"\\u001b[2J\\r\",\"t\":0}\n" + real_trace(); },
                  "line 1: unknown event \"\\x1b[2J\\x0d\""},
         BadTrace{"blanks_after_the_object_are_taken",
                  [] { return with_first_line([](std::string l) { return l + " \t\r"; }); }, ""}),
@@ -98,11 +96,11 @@ TEST(HostileFiles, EveryRefusalIsOnePrintableLine) {
         std::memcpy(&p.file[name], "\x1b[2J\r\n", 6);
         p.fix_checksum();
         image = std::make_unique<TempFile>();
-        std::ofstream(image->path, std::ios::binary).write(reinterpret_cast<const char*>(p.file.data()),
-                                                           std::streamsize(p.file.size()));
+        std::ofstream(image->path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(p.file.data()), std::streamsize(p.file.size()));
         commands.push_back("run --config 0x3000099 --clock 10 --image " + image->path);
-        commands.push_back("run --config 0x3000099 --clock 10 --image " + std::string(TOV_KERNEL_IMAGE) +
-                           " --caller " + image->path);
+        commands.push_back("run --config 0x3000099 --clock 10 --image " + std::string(TOV_KERNEL_IMAGE) + " --caller " +
+                           image->path);
     }
     for (const std::string& c : commands) {
         const Outcome o = tov::test::tovmem(c);
