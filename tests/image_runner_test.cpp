@@ -250,6 +250,66 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {"16-bit load at 0x10000828 in the register block"},
                 false},
+        // Every register access that is not one aligned 32-bit load or store
+        // by a plain move, however the emulator would split it.
+        Refusal{"unaligned_register_load",
+                [](Patched& p) {
+                    // mov eax, [reg_base + 1]
+                    p.code(p.export_rva("DllInitialize"), {0xa1, 0x01, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"unaligned 32-bit load at 0x10000001 in the register block"},
+                false},
+        Refusal{"wide_register_load",
+                [](Patched& p) {
+                    // movq xmm0, [reg_base]
+                    p.code(p.export_rva("DllInitialize"),
+                           {0xf3, 0x0f, 0x7e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"64-bit load at 0x10000000 in the register block"},
+                false},
+        Refusal{"byte_register_store",
+                [](Patched& p) {
+                    // mov [reg_base + 4], al
+                    p.code(p.export_rva("DllInitialize"), {0xa2, 0x04, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"8-bit store at 0x10000004 in the register block"},
+                false},
+        Refusal{"sse_register_load",
+                [](Patched& p) {
+                    // movd xmm0, [reg_base]: 32 bits, aligned, but not a move to a register
+                    p.code(p.export_rva("DllInitialize"),
+                           {0x66, 0x0f, 0x6e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"load at 0x10000000 in the register block by a SSE or MMX instruction"},
+                false},
+        Refusal{"string_register_load",
+                [](Patched& p) {
+                    // mov esi, reg_base; lodsd
+                    p.code(p.export_rva("DllInitialize"), {0xbe, 0x00, 0x00, 0x00, 0x10, 0xad, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"load at 0x10000000 in the register block by a string instruction"},
+                false},
+        Refusal{"split_at_the_register_block_edge",
+                [](Patched& p) {
+                    // mov eax, [reg_base - 2]
+                    p.code(p.export_rva("DllInitialize"), {0xa1, 0xfe, 0xff, 0xff, 0x0f, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"at 0xffffffe"},
+                false},
+        Refusal{"narrow_aux_load",
+                [](Patched& p) {
+                    // mov ax, [aux_base]
+                    p.code(p.export_rva("DllInitialize"), {0x66, 0xa1, 0x00, 0x00, 0x00, 0x20, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"16-bit load at 0x20000000 in the aux region"},
+                false},
         Refusal{"null_read",
                 [](Patched& p) {
                     p.code(p.export_rva("DllInitialize"), {0xa1, 0, 0, 0, 0, 0xc2, 0x04, 0x00});  // mov eax, [0]
@@ -258,6 +318,21 @@ INSTANTIATE_TEST_SUITE_P(
                 {"read of unmapped memory at 0x0 (4 bytes) near address 0"},
                 false}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A runaway image is stopped on wall time too, whatever the instruction bound.
+TEST_F(ImageTest, RunawayIsStoppedOnWallTime) {
+    Patched p;
+    p.code(p.export_rva("DllInitialize"), {0xeb, 0xfe});  // jmp $
+    p.fix_checksum();
+    ImageRunner runner(p.file, {.max_instructions = ~uint64_t(0), .max_wall = std::chrono::milliseconds(100)});
+    try {
+        runner.call(Entry::dll_initialize, {0});
+        ADD_FAILURE() << "returned";
+    } catch (const ImageError& e) {
+        EXPECT_NE(std::string(e.what()).find("runaway image: no return after 100 ms of wall time"), std::string::npos)
+            << e.what();
+    }
+}
 
 TEST_F(ImageTest, BaseThatOverlapsTheCallersMemoryIsRefused) {
     EXPECT_THROW(ImageRunner(shipped_image(), {.image_base = 0x10000000}), ImageError);

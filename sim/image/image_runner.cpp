@@ -6,10 +6,12 @@
 #include "sim/printable.h"
 
 #include <array>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 #include <span>
+#include <tuple>
 
 namespace tov::sim::image {
 namespace {
@@ -96,6 +98,33 @@ const char* access_kind(uc_mem_type t) {
     }
 }
 
+// What an instruction that reaches the register block or the aux word is,
+// when it is not a plain move: a string instruction (one access per
+// repetition), or an SSE, MMX or x87 one. The library reaches the chip with
+// single 32-bit moves only; anything else is refused whatever its size. In
+// 64-bit code a REX prefix (0x40 to 0x4f) may follow the others.
+const char* unusual_instruction(const uint8_t* code, size_t n, bool x64) {
+    size_t i = 0;
+    auto prefix = [](uint8_t b) {
+        return b == 0xf0 || b == 0xf2 || b == 0xf3 || b == 0x2e || b == 0x36 || b == 0x3e || b == 0x26 || b == 0x64 ||
+               b == 0x65 || b == 0x66 || b == 0x67;
+    };
+    while (i < n && prefix(code[i])) ++i;
+    if (x64 && i < n && (code[i] & 0xf0) == 0x40) ++i;
+    if (i >= n) return nullptr;
+    const uint8_t op = code[i];
+    if ((op >= 0xa4 && op <= 0xa7) || (op >= 0xaa && op <= 0xaf) || (op >= 0x6c && op <= 0x6f))
+        return "string instruction";
+    if (op >= 0xd8 && op <= 0xdf) return "x87 instruction";
+    if (op == 0x0f && i + 1 < n) {
+        const uint8_t op2 = code[i + 1];
+        if ((op2 >= 0x10 && op2 <= 0x17) || (op2 >= 0x28 && op2 <= 0x2f) || (op2 >= 0x50 && op2 <= 0x7f) ||
+            (op2 >= 0xc2 && op2 <= 0xc6) || op2 >= 0xd0 || op2 == 0x38 || op2 == 0x3a)
+            return "SSE or MMX instruction";
+    }
+    return nullptr;
+}
+
 void check(uc_err err, const std::string& what) {
     if (err != UC_ERR_OK) throw ImageError("emulator: " + what + ": " + uc_strerror(err));
 }
@@ -140,7 +169,8 @@ struct ImageRunner::Impl {
     Simulator* sim = nullptr;
     std::string current;  // the function called
     uint64_t instructions = 0;
-    uint64_t pc = 0;  // the instruction being executed
+    std::chrono::steady_clock::time_point deadline;  // of the wall-time bound
+    uint64_t pc = 0;                                 // the instruction being executed
     std::optional<std::string> fault;
 
     ~Impl() {
@@ -185,6 +215,10 @@ struct ImageRunner::Impl {
             if (++self->instructions > self->opts.max_instructions)
                 self->stop("runaway image: no return after " + std::to_string(self->opts.max_instructions) +
                            " instructions");
+            // The clock is read every 64 Ki instructions (some milliseconds).
+            else if (self->instructions % 0x10000 == 0 && std::chrono::steady_clock::now() > self->deadline)
+                self->stop("runaway image: no return after " + std::to_string(self->opts.max_wall.count()) +
+                           " ms of wall time (" + std::to_string(self->instructions) + " instructions)");
             return;
         }
         if (!self->x64 && address == self->at.ke_query_interrupt_time()) {
@@ -206,24 +240,41 @@ struct ImageRunner::Impl {
         return false;
     }
 
-    // Every access to the register block and the aux word, as the
-    // instruction makes it: one aligned 32-bit access or none. The emulator
-    // hands the MMIO callbacks an 8-byte access as two 4-byte halves and an
-    // unaligned one as the aligned words it covers, so the rule is checked
-    // here, where the access still has its own size and address.
-    static void on_device_access(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
+    // Every access that touches the register block or the aux page, as the
+    // instruction made it: the emulator splits an unaligned or wide access
+    // into aligned words before the MMIO callbacks below see them. Only one
+    // aligned 32-bit load or store by a plain instruction reaches the chip.
+    static void on_mem(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
         auto* self = static_cast<Impl*>(user);
-        if (size == 4 && address % 4 == 0) return;
-        const bool aux = address >= self->at.aux_block && address - self->at.aux_block < page;
-        self->stop(std::to_string(size * 8) + "-bit " + (type == UC_MEM_WRITE ? "store" : "load") + " at " +
-                   hex(address) + (aux ? " in the aux region" : " in the register block") +
-                   " (only aligned 32-bit accesses reach the chip)");
+        const char* kind = type == UC_MEM_WRITE ? "store" : "load";
+        const uint64_t end = address + uint64_t(size);
+        for (const auto& [lo, span, what] :
+             {std::tuple{self->at.reg_block, uint64_t(Simulator::reg_span), "the register block"},
+              std::tuple{self->at.aux_block, page, "the aux region"}}) {
+            if (end <= lo || address >= lo + span) continue;
+            const std::string at = " at " + hex(address) + " in " + what;
+            if (address < lo || end > lo + span)
+                self->stop(std::to_string(size * 8) + "-bit " + kind + at + " runs past its edge");
+            else if (size != 4)
+                self->stop(std::to_string(size * 8) + "-bit " + kind + at + bus_rule);
+            else if (address % 4 != 0)
+                self->stop("unaligned 32-bit " + std::string(kind) + at + bus_rule);
+            else {
+                uint8_t code[15] = {};
+                size_t n = sizeof code;
+                while (n > 0 && uc_mem_read(self->uc, self->pc, code, n) != UC_ERR_OK) --n;
+                if (const char* unusual = unusual_instruction(code, n, self->x64))
+                    self->stop(std::string(kind) + at + " by a " + unusual + bus_rule);
+            }
+        }
     }
 
-    // The register block: each access one bus event of the simulator, none
-    // once the call has faulted.
+    static constexpr const char* bus_rule = " (only aligned 32-bit loads and stores reach the chip)";
+
+    // The register block: 32-bit aligned loads and stores only, each one bus
+    // event of the simulator.
     bool bus_ok(uint64_t offset, unsigned size, const char* kind, uint64_t block) {
-        if (fault) return false;
+        if (fault) return false;  // refused by on_mem: no bus event
         if (size != 4 || offset % 4 != 0) {
             stop(std::to_string(size * 8) + "-bit " + kind + " at " + hex(block + offset) +
                  " in the register block (only aligned 32-bit accesses reach the chip)");
@@ -263,6 +314,7 @@ struct ImageRunner::Impl {
 
     static void on_aux_write(uc_engine*, uint64_t offset, unsigned, uint64_t, void* user) {
         auto* self = static_cast<Impl*>(user);
+        if (self->fault) return;
         self->stop("store at " + hex(self->at.aux_block + offset) + " to the aux region");
     }
 
@@ -321,10 +373,12 @@ struct ImageRunner::Impl {
         check(uc_hook_add(uc, &h, UC_HOOK_CODE, reinterpret_cast<void*>(on_code), this, 1, 0), "adding a code hook");
         check(uc_hook_add(uc, &h, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(on_invalid), this, 1, 0),
               "adding a memory hook");
-        for (auto [lo, span] : {std::pair{at.reg_block, uint64_t(Simulator::reg_span)}, std::pair{at.aux_block, page}})
-            check(uc_hook_add(uc, &h, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(on_device_access),
-                              this, lo, lo + span - 1),
-                  "adding a device access hook");
+        // From a word below each region, to see an access that runs into it.
+        for (const auto& [lo, span] :
+             {std::pair{at.reg_block, uint64_t(Simulator::reg_span)}, std::pair{at.aux_block, page}})
+            check(uc_hook_add(uc, &h, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(on_mem), this,
+                              lo - 8, lo + span - 1),
+                  "adding a register block hook");
         if (x64) {
             shared.assign(page, 0);
             map_ptr(shared_user_data, shared, UC_PROT_READ, "the shared user data page");
@@ -376,6 +430,7 @@ struct ImageRunner::Impl {
         sim = target;
         current = name;
         instructions = 0;
+        deadline = std::chrono::steady_clock::now() + opts.max_wall;
         fault.reset();
         const uint64_t sp_after = x64 ? enter_x64(args) : enter_x86(args);
 

@@ -12,6 +12,7 @@
 // instruction and the kind of access.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,6 +48,9 @@ struct RunnerOptions {
     // A call that runs longer is a runaway image. The longest bring-up
     // (every wait timing out on a slow clock) stays far below this.
     uint64_t max_instructions = 50'000'000;
+    // And one that runs longer in wall time, whatever its instruction count:
+    // the longest bring-up takes some milliseconds.
+    std::chrono::milliseconds max_wall{2000};
 };
 
 // The export driver's entry points.

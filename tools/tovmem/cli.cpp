@@ -13,6 +13,7 @@
 
 #include "meminit/hw/regs.h"
 #include "sim/image/image_runner.h"
+#include "sim/printable.h"
 #include "sim/trace_read.h"
 #include "tools/tovmem/analysis.h"
 
@@ -74,10 +75,16 @@ std::pair<std::string, std::string> split_pair(const std::string& what, const st
     return {s.substr(0, eq), s.substr(eq + 1)};
 }
 
+namespace {
+std::FILE* output = nullptr;  // standard output
+}  // namespace
+
+void set_output(std::FILE* f) { output = f; }
+
 void out(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    std::vprintf(fmt, ap);
+    std::vfprintf(output ? output : stdout, fmt, ap);
     va_end(ap);
 }
 
@@ -334,7 +341,7 @@ Bringup run_bringup(const RunOptions& o) {
 
 Bringup read_trace(std::istream& in, const std::string& name) {
     Bringup b;
-    b.source = name;
+    b.source = tov::sim::printable(name);
     bool has_result = false;
     std::vector<char> buf(trace_line_max + 1);  // the line and the terminator
     uint64_t bytes = 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/printable.h"
 #include "tools/tovmem/commands.h"
 #include "tov_version.h"
 
@@ -13,11 +14,12 @@ namespace {
 
 using namespace tovmem;
 
+// One printable line: a message may quote a file's bytes.
 int usage_exit(std::string msg) {
     for (char& c : msg)
         if (c == '\n') c = ' ';
     std::fflush(stdout);
-    std::fprintf(stderr, "tovmem: %s (see 'tovmem --help')\n", msg.c_str());
+    std::fprintf(stderr, "tovmem: %s (see 'tovmem --help')\n", tov::sim::printable(msg).c_str());
     return exit_usage;
 }
 
