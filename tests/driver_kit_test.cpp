@@ -291,6 +291,7 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
         EXPECT_TRUE(image == file_bytes(s.image)) << arch;
         const std::string summary = pdbutil("dump -summary '" + (kit / arch / "tovmem.pdb").string() + "'");
         EXPECT_EQ(pe_facts(image).pdb_guid, pdb_field(summary, "GUID")) << arch;
+        EXPECT_EQ(std::to_string(pe_facts(image).pdb_age), pdb_field(summary, "Age")) << arch;
         EXPECT_EQ(u16(image, u32(image, 0x3c) + 4), arch == "x64" ? 0x8664 : 0x14c) << arch << ": machine";
         std::printf("release archive %s/tovmem.sys: machine %s, PDB %s age %u\n", arch.c_str(),
                     arch == "x64" ? "AMD64, PE32+" : "i386, PE32", pe_facts(image).pdb_guid.c_str(),

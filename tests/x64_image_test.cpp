@@ -151,7 +151,8 @@ TEST_P(KitCaller, C89CallerLinksAgainstTheImportLibraryAndImportsOnlyTovMemInit)
     std::filesystem::remove_all(tmp);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arch, KitCaller, ::testing::Values("x86", "x64"));
+INSTANTIATE_TEST_SUITE_P(Arch, KitCaller, ::testing::Values("x86", "x64"),
+                         [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
 }  // namespace tov::test
