@@ -53,8 +53,8 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
                                        "--config 0x24 --clock 0 --power-mode 2 --cmd-stuck-at 3",
                                        "--config 0x3000099 --clock 10 --cmd-stuck-at 3"}) {
             const std::string what = way + ": " + args;
-            const Outcome host = tovmem("run " + args + " --format jsonl");
-            const Outcome image = tovmem("run " + args + " --format jsonl" + image_ + caller);
+            const Outcome host = run_tovmem("run " + args + " --format jsonl");
+            const Outcome image = run_tovmem("run " + args + " --format jsonl" + image_ + caller);
             const std::vector<std::string> expected = lines(bus_only(host.out));
             const std::vector<std::string> got = lines(image.out);
             ASSERT_FALSE(expected.empty());
@@ -82,24 +82,24 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
 // The tool reports the project's version, the one the image's version
 // resource carries.
 TEST(TovmemVersion, IsTheProjectVersion) {
-    const Outcome o = tovmem("--version");
+    const Outcome o = run_tovmem("--version");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, std::string("tovmem ") + TOV_VERSION + "\n");
 }
 
 TEST_F(TovmemImage, CallerNeedsTheImageItImports) {
-    const Outcome o = tovmem(std::string("run --config 0x3000099 --clock 10 --caller ") + TOV_CAPTURE_IMAGE);
+    const Outcome o = run_tovmem(std::string("run --config 0x3000099 --clock 10 --caller ") + TOV_CAPTURE_IMAGE);
     EXPECT_EQ(o.status, 2);
     EXPECT_TRUE(has(o.err, "--caller needs --image")) << o.err;
     // A caller that is not a driver image: one line naming both files.
-    const Outcome bad = tovmem("run --config 0x3000099 --clock 10" + image_ + " --caller " + TOVMEM_PATH);
+    const Outcome bad = run_tovmem("run --config 0x3000099 --clock 10" + image_ + " --caller " + TOVMEM_PATH);
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(lines(bad.err).size(), 1u) << bad.err;
     EXPECT_TRUE(has(bad.err, TOVMEM_PATH)) << bad.err;
 }
 
 TEST_F(TovmemImage, TextSummaryNamesTheImageFigures) {
-    const Outcome o = tovmem("run --config 0x3000099 --clock 10 --image-base 0x00400000" + image_);
+    const Outcome o = run_tovmem("run --config 0x3000099 --clock 10 --image-base 0x00400000" + image_);
     EXPECT_EQ(o.status, 0);
     bool found = false;
     for (const std::string& l : lines(o.out)) found |= l.rfind("kernel image ", 0) == 0 && has(l, "stack bytes");
@@ -109,12 +109,12 @@ TEST_F(TovmemImage, TextSummaryNamesTheImageFigures) {
 // check --all runs the image for every configuration: the verdicts are the
 // host build's, and an image that cannot load is an error, not ignored.
 TEST_F(TovmemImage, CheckAllRunsTheImage) {
-    const Outcome host = tovmem("check --all");
-    const Outcome image = tovmem("check --all" + image_);
+    const Outcome host = run_tovmem("check --all");
+    const Outcome image = run_tovmem("check --all" + image_);
     EXPECT_EQ(image.status, host.status);
     ASSERT_EQ(image.out.rfind("every run with" + image_ + "\n", 0), 0u) << image.out.substr(0, 200);
     EXPECT_EQ(image.out.substr(image.out.find('\n') + 1), host.out);
-    const Outcome missing = tovmem("check --all --image /nonexistent.sys");
+    const Outcome missing = run_tovmem("check --all --image /nonexistent.sys");
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(missing.out.empty());
     EXPECT_TRUE(has(missing.err, "cannot read kernel image '/nonexistent.sys'")) << missing.err;
@@ -125,7 +125,7 @@ TEST_F(TovmemImage, CheckAllRunsTheImage) {
 TEST_F(TovmemImage, UnloadableImageIsAUsageError) {
     for (const std::string& args : {std::string("--image /nonexistent.sys"), std::string("--image ") + TOVMEM_PATH,
                                     image_ + " --image-base 0x10000000"}) {
-        const Outcome o = tovmem("run --config 0x3000099 --clock 10 " + args);
+        const Outcome o = run_tovmem("run --config 0x3000099 --clock 10 " + args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_TRUE(o.out.empty()) << args;
         EXPECT_EQ(lines(o.err).size(), 1u) << o.err;

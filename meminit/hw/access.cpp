@@ -10,6 +10,8 @@ uint32_t load(const RegContext* ctx, uint32_t off) { return platform::mmio_load(
 
 constexpr uint32_t ticks_per_wrap = 42950;  // tick values 0..42949
 
+uint32_t tick_of(uint64_t interrupt_time) { return static_cast<uint32_t>(interrupt_time) / tick_units; }
+
 }  // namespace
 
 int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value) {
@@ -59,32 +61,49 @@ int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t
 
 uint32_t aux_read(const RegContext* ctx) { return platform::mmio_load(ctx->aux_base); }
 
-uint32_t tick_now() { return static_cast<uint32_t>(platform::interrupt_time()) / tick_units; }
+uint32_t tick_now() { return tick_of(platform::interrupt_time()); }
+
+WaitClock::WaitClock() : first(platform::interrupt_time()), moved_at(first) {}
+
+uint64_t WaitClock::read() {
+    const uint64_t now = platform::interrupt_time();
+    if (!moved && now != first) {
+        moved = true;
+        moved_at = now;
+    }
+    return now;
+}
 
 void delay_ticks(uint32_t n) {
     platform::trace_delay('t', n);
     const uint32_t target = n + 1;  // 32-bit, as the hardware timing was specified
-    uint32_t prev = tick_now();
+    const uint64_t hold = uint64_t{n} * tick_units;
+    WaitClock clock;
+    uint32_t prev = tick_of(clock.first);
     uint32_t passed = 0;
-    while (passed < target) {
-        const uint32_t t = tick_now();
+    for (;;) {
+        spin_pause();
+        const uint64_t now = clock.read();
+        const uint32_t t = tick_of(now);
         // The tick falls back to 0 when the low 32 bits of the interrupt time
         // wrap; that fall is one boundary, not a jump of 4 billion.
-        passed += t >= prev ? t - prev : (ticks_per_wrap - prev) + t;
+        if (passed < target) passed += t >= prev ? t - prev : (ticks_per_wrap - prev) + t;
         prev = t;
+        if (passed >= target && clock.waited(now) >= hold) return;
     }
 }
 
 uint32_t delay_ms(uint32_t n) {
     platform::trace_delay('m', n);
-    const uint64_t t0 = platform::interrupt_time();
+    WaitClock clock;
     const uint64_t target = static_cast<uint64_t>(n) * 10000u;
     if (target == 0) return 0;
-    uint64_t e;
+    uint64_t now;
     do {
-        e = platform::interrupt_time() - t0;
-    } while (e < target);
-    return static_cast<uint32_t>(e);
+        spin_pause();
+        now = clock.read();
+    } while (clock.waited(now) < target);
+    return static_cast<uint32_t>(now - clock.first);
 }
 
 int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks) {

@@ -1,7 +1,6 @@
 #include "meminit/hw/blocks.h"
 
 #include "meminit/hw/access.h"
-#include "meminit/hw/platform.h"
 #include "meminit/hw/regs.h"
 
 namespace tov {
@@ -18,12 +17,14 @@ void dram_cmd_nc(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t t
 }
 
 int32_t dram_wait_done(const RegContext* ctx, bool checked) {
-    const uint64_t t0 = platform::interrupt_time();
+    WaitClock clock;
     for (;;) {
         uint32_t v = 0;
         if (!reg_read_stable(ctx, reg::DRC_CMD_STATUS, &v) && checked) return status_fail;
         if (v & 1u) return 1;
-        if (platform::interrupt_time() - t0 >= done_wait_bound) return 0;
+        // Give up only once the whole bound has surely passed.
+        if (clock.waited(clock.read()) >= done_wait_bound) return 0;
+        spin_pause();
     }
 }
 
