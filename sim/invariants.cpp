@@ -117,7 +117,7 @@ std::vector<std::string> check_invariants(const RunRequest& req, const RunResult
             else if (r.ret != 0 && !(r.ret == -1 && !last.settled))
                 bad.push_back(format("a done-bit wait gave up but the result is %d", r.ret));
         }
-        if (timed && ev[end - 1].time - ev[s].time > done_wait_bound + step)
+        if (timed && ev[end - 1].time - ev[s].time > done_wait_bound + step + lag)
             bad.push_back(format("event %zu: done-bit wait of %llu units, bound %llu", s,
                                  ull(ev[end - 1].time - ev[s].time), ull(done_wait_bound)));
         s = e;

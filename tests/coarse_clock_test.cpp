@@ -55,7 +55,8 @@ TEST_P(CoarseClock, DelaysHoldTheirMinimumAndHealthyBusEventsStayPut) {
                     ++delays;
                     const uint64_t next = i + 1 < r.events.size() ? r.events[i + 1].time : r.end_time;
                     const uint64_t took = next - e.time;
-                    const uint64_t least = uint64_t{e.val} * (e.kind == sim::EventKind::delay_ticks ? 10 : 1) * ms_units;
+                    const uint64_t least =
+                        uint64_t{e.val} * (e.kind == sim::EventKind::delay_ticks ? 10 : 1) * ms_units;
                     EXPECT_GE(took, least) << what << ", event " << i << " " << sim::event_compact(e);
                     EXPECT_LE(took, least + 10 * ms_units + 2 * period)
                         << what << ", event " << i << " " << sim::event_compact(e);
@@ -85,10 +86,11 @@ TEST_P(CoarseClock, DelaysHoldTheirMinimumAndHealthyBusEventsStayPut) {
             }
         }
     }
-    std::printf("clock period %.4g ms: %zu runs, %zu delays, %zu polled time-outs, longest delay %.2f ms over its "
-                "minimum\n",
-                static_cast<double>(period) / ms_units, runs, delays, polled_timeouts,
-                static_cast<double>(worst_over) / ms_units);
+    std::printf(
+        "clock period %.4g ms: %zu runs, %zu delays, %zu polled time-outs, longest delay %.2f ms over its "
+        "minimum\n",
+        static_cast<double>(period) / ms_units, runs, delays, polled_timeouts,
+        static_cast<double>(worst_over) / ms_units);
     EXPECT_GT(polled_timeouts, 0u);
 }
 
