@@ -116,6 +116,7 @@ RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip,
     p.reg_ctx = nullptr;
     r.record = p;
     r.events = sim.events();
+    r.log = sim.log();
     r.commands = sim.chip().commands_started();
     return r;
 }

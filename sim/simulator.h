@@ -96,6 +96,9 @@ public:
     uint64_t interrupt_time() { return clock_.read(); }
     void record_trace(std::string msg);
     void record_delay(char kind, uint32_t n);
+    // The line the diagnostic image prints for a step or a trace message.
+    void record_log_line(const char* line) { log_.emplace_back(line); }
+    const std::vector<std::string>& log() const { return log_; }
 
 private:
     uint32_t offset_of(uintptr_t addr) const;
@@ -104,6 +107,7 @@ private:
     Chip chip_;
     VirtualClock clock_;
     std::vector<Event> events_;
+    std::vector<std::string> log_;
     Simulator* previous_;
 };
 
@@ -137,6 +141,9 @@ struct RunResult {
     uint32_t commands = 0;    // commands started on the chip
     bool from_image = false;  // run by the kernel image; `image` holds its figures
     ImageStats image;
+    // The diagnostic image's log of the call ("tovmem: {...}" lines): what
+    // the host build's step notes give, or what a diagnostic image printed.
+    std::vector<std::string> log;
 };
 
 constexpr uint32_t fill_word = 0xa5a5a5a5;

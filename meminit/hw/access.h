@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
+#include "meminit/hw/platform.h"
 #include "meminit/hw/regs.h"
 
 namespace tov {
@@ -39,6 +40,15 @@ constexpr uint32_t stable_read_mask(uint32_t off) { return off == reg::SYS_0F8 ?
 // The value of one stable read, or false and the last load's value in *out
 // when the register never settles.
 bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out);
+
+// The same stable read, also giving its number of loads, and leaving its
+// note to the caller: a done-bit wait notes all its polls as one step. The
+// release image notes nothing, counts nothing and reads as reg_read_stable.
+bool reg_poll_noted(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads);
+inline bool reg_poll(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads) {
+    if constexpr (platform::steps_noted) return reg_poll_noted(ctx, off, out, loads);
+    return reg_read_stable(ctx, off, out);
+}
 
 // Stable read for the direct-access routines: the agreed value, or the last
 // load's value when the register never settles.
