@@ -41,19 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const uint32_t at = checksum_offset(file);
         const uint32_t sum = pe_checksum(file);
         std::memcpy(&file[at], &sum, 4);
-    } catch (const ImageError&) {
-    }
+    } catch (const ImageError&) {}
     try {
         ImageRunner runner(file, opts);
         try_run(runner);
-    } catch (const ImageError&) {
-    }
+    } catch (const ImageError&) {}
     if (!shipped().empty()) {
         try {
             ImageRunner runner(shipped(), file, opts);
             try_run(runner);
-        } catch (const ImageError&) {
-        }
+        } catch (const ImageError&) {}
     }
     return 0;
 }

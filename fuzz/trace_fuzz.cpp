@@ -29,7 +29,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const tovmem::Analysis a = tovmem::analyse(b.r);
         (void)tovmem::check_rules(a.commands, b.r.record.mem_clock_khz);
         tovmem::diff_bringups(std::move(b), fixed);
-    } catch (const tovmem::UsageError&) {
-    }
+    } catch (const tovmem::UsageError&) {}
     return 0;
 }

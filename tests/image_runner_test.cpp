@@ -326,7 +326,18 @@ TEST_F(ImageTest, RunawayIsStoppedOnWallTime) {
 }
 
 TEST_F(ImageTest, BaseThatOverlapsTheCallersMemoryIsRefused) {
-    EXPECT_THROW(ImageRunner(shipped_image(), {.image_base = 0x10000000}), ImageError);
+    // The refusal names the one region that applies.
+    for (const auto& [base, region] :
+         {std::pair{0x0u, "overlaps the low 64 KiB"}, std::pair{0x10000000u, "overlaps the register block"},
+          std::pair{0x80e00000u, "overlaps the record"}}) {
+        try {
+            ImageRunner runner(shipped_image(), {.image_base = base});
+            ADD_FAILURE() << "loaded at " << base;
+        } catch (const ImageError& e) {
+            EXPECT_NE(std::string(e.what()).find(region), std::string::npos) << e.what();
+            EXPECT_EQ(std::string(e.what()).find(", the "), std::string::npos) << e.what();
+        }
+    }
     EXPECT_THROW(ImageRunner(shipped_image(), {.image_base = 0x80a01000}), ImageError);  // not 64 KiB aligned
 }
 

@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "list extra", "list --format xml", "show", "show zz", "show 1 --format xml", "check",
                       "check --all --config 1 --clock 1", "check --config 1", "check /nonexistent/trace",
                       "diff --config 1", "diff --config 1 --clock 1 --clock 2 --clock 3", "diff a.jsonl", "vcd",
-                      "vcd /nonexistent/trace"));
+                      "vcd /nonexistent/trace", "--version extra"));
 
 TEST(TovmemCli, ArgumentErrorsSayWhatIsWrong) {
     const std::pair<const char*, const char*> cases[] = {

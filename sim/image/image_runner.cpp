@@ -370,18 +370,21 @@ struct ImageRunner::Impl {
 namespace {
 
 // A module's place must leave the runner's own pages, the register block and
-// the low 64 KiB free.
+// the low 64 KiB free; the refusal names the first region it overlaps.
 void check_place(const LoadedImage& img, const std::string& label) {
     const uint64_t end = uint64_t(img.base) + img.size;
-    auto overlaps = [&](uint64_t lo, uint64_t hi) { return img.base < hi && lo < end; };
-    if (overlaps(thunk_page, thunk_page + page) ||
-        overlaps(ImageRunner::caller_page, ImageRunner::caller_page + page) ||
-        overlaps(ImageRunner::stack_top - ImageRunner::stack_size, ImageRunner::stack_top) ||
-        overlaps(Simulator::reg_base, Simulator::reg_base + Simulator::reg_span) ||
-        overlaps(Simulator::aux_base, Simulator::aux_base + page) || img.base < 0x10000)
-        throw ImageError(label + " base " + hex(img.base) +
-                         " overlaps the stack, the record, the import thunks, "
-                         "the register block or the low 64 KiB");
+    const std::tuple<uint64_t, uint64_t, const char*> regions[] = {
+        {0, 0x10000, "the low 64 KiB"},
+        {Simulator::reg_base, Simulator::reg_base + Simulator::reg_span, "the register block"},
+        {Simulator::aux_base, Simulator::aux_base + page, "the aux region"},
+        {thunk_page, thunk_page + page, "the import thunks"},
+        {ImageRunner::caller_page, ImageRunner::caller_page + page, "the record"},
+        {ImageRunner::stack_top - ImageRunner::stack_size, ImageRunner::stack_top, "the stack"},
+    };
+    for (const auto& [lo, hi, what] : regions)
+        if (img.base < hi && lo < end)
+            throw ImageError(label + " at " + hex(img.base) + " to " + hex(end) + " overlaps " + what + " (" + hex(lo) +
+                             " to " + hex(hi) + ")");
 }
 
 uint32_t code_address(const LoadedImage& img, uint32_t a, const std::string& what) {
