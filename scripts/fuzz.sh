@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Fuzzes whole bring-ups for SECONDS (default 60) under ASan+UBSan, starting
-# from the inputs kept in fuzz/corpus/bring_up, then replays every input the
-# fuzzer found worth keeping in a coverage build and reports the line and
-# branch coverage of meminit/.
+# Fuzzes for SECONDS in all (default 60) under ASan+UBSan: whole bring-ups
+# for half of it, from the inputs kept in fuzz/corpus/bring_up, then the two
+# readers of untrusted files for a quarter each: the PE loader and image
+# runner (seeded with the kernel builds' images and capture drivers) and the
+# trace reader with check and diff (fuzz/corpus/trace). Then replays every
+# bring-up input the fuzzer found worth keeping in a coverage build and
+# reports the line and branch coverage of meminit/.
 # Usage: scripts/fuzz.sh [SECONDS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,30 +15,41 @@ seconds=${1:-60}
 bash scripts/deps.sh cmake make clang-14 libclang-rt-14-dev llvm-14
 
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target tov_fuzz
+cmake --build --preset fuzz --target tov_fuzz tov_fuzz_pe tov_fuzz_trace
 
-# The run works on a copy: new inputs stay in the build tree.
-seeds=fuzz/corpus/bring_up
-work=build/fuzz/corpus
-rm -rf "$work"
-mkdir -p "$work"
-cp "$seeds"/* "$work"/ 2>/dev/null || true
+# One target for SECS from the seeds given; each run works on a copy: new
+# inputs stay in the build tree.
+fuzz() {
+  local name=$1 target=$2 secs=$3 max_len=$4 what=$5
+  shift 5
+  local work=build/fuzz/corpus-$name log=build/fuzz/fuzz-$name.log status=0
+  rm -rf "$work"
+  mkdir -p "$work"
+  for seed in "$@"; do [[ -f $seed ]] && cp "$seed" "$work/${seed//\//_}"; done
+  echo "fuzzing $what for ${secs} s from $(ls "$work" | wc -l) seeds"
+  build/fuzz/fuzz/$target -max_total_time="$secs" -print_final_stats=1 -max_len="$max_len" \
+    -artifact_prefix=build/fuzz/ "$work" >"$log" 2>&1 || status=$?
+  if ((status != 0)); then
+    tail -n 60 "$log"
+    echo "fuzz: FAILED (status $status) on $what; the crashing input is in build/fuzz/ (crash-*)" >&2
+    exit 1
+  fi
+  local runs rate
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+  echo "fuzz: ${runs} ${what} in ${secs} s, ${rate} execs/s, no finding, no sanitizer report," \
+       "corpus $(ls "$work" | wc -l) inputs"
+}
 
-log=build/fuzz/fuzz.log
-jobs=1
-echo "fuzzing for ${seconds} s from $(ls "$seeds" | wc -l) seeds"
-status=0
-build/fuzz/fuzz/tov_fuzz -max_total_time="$seconds" -print_final_stats=1 -max_len=256 \
-  -artifact_prefix=build/fuzz/ "$work" >"$log" 2>&1 || status=$?
-if ((status != 0)); then
-  tail -n 60 "$log"
-  echo "fuzz: FAILED (status $status); the crashing input is in build/fuzz/ (crash-*)" >&2
-  exit 1
-fi
-runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-echo "fuzz: ${runs} bring-ups in ${seconds} s, ${rate} execs/s, no invariant violated, no sanitizer report," \
-     "corpus $(ls "$work" | wc -l) inputs"
+half=$((seconds / 2))
+quarter=$(((seconds - half) / 2))
+fuzz bring_up tov_fuzz "$half" 256 "bring-ups (no invariant violated)" fuzz/corpus/bring_up/*
+fuzz pe tov_fuzz_pe "$quarter" 49152 "PE images and capture drivers" \
+  build/kernel/driver/tovmem.sys build/kernel/driver/capture_driver/capture.sys \
+  build/kernel-gcc/driver/tovmem.sys build/kernel-gcc/driver/capture_driver/capture.sys
+fuzz trace tov_fuzz_trace "$((seconds - half - quarter))" 8192 "traces (read, checked, diffed)" \
+  fuzz/corpus/trace/*
+work=build/fuzz/corpus-bring_up
 
 # Coverage of meminit/ reached by everything the run kept.
 cmake --preset fuzz-coverage >/dev/null

@@ -1,8 +1,12 @@
 #include "sim/trace_read.h"
 
 #include <cstdint>
+#include <set>
+#include <vector>
 
 #include <nlohmann/json.hpp>
+
+#include "sim/printable.h"
 
 namespace tov::sim {
 
@@ -43,8 +47,31 @@ struct Fields {
 
 std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_result) {
     is_result = false;
-    json j = json::parse(line, nullptr, false);
-    if (j.is_discarded()) return "not a JSON object";
+    // Outside its strings, JSON allows blanks only; a control byte inside a
+    // string is escaped. The parser would take a NUL for the end of the input
+    // and ignore what follows it.
+    for (size_t i = 0; i < line.size(); ++i) {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c < 0x20 && c != '\t' && c != '\r')
+            return "control byte " + printable(std::string(1, char(c))) + " at column " + std::to_string(i + 1);
+    }
+    // Each object's keys are unique: with two, which one a reader takes is
+    // a guess.
+    std::vector<std::set<std::string>> keys;
+    std::string duplicate;
+    const json::parser_callback_t unique_keys = [&](int, json::parse_event_t event, json& parsed) {
+        if (event == json::parse_event_t::object_start)
+            keys.emplace_back();
+        else if (event == json::parse_event_t::object_end && !keys.empty())
+            keys.pop_back();
+        else if (event == json::parse_event_t::key && !keys.empty() &&
+                 !keys.back().insert(parsed.get<std::string>()).second && duplicate.empty())
+            duplicate = parsed.get<std::string>();
+        return true;
+    };
+    json j = json::parse(line, unique_keys, false);
+    if (j.is_discarded()) return "not a JSON object (or bytes after it)";
+    if (!duplicate.empty()) return "key \"" + printable(duplicate) + "\" given twice";
     if (!j.is_object() || !j.contains("ev") || !j["ev"].is_string()) return "not an event object with \"ev\"";
     const std::string ev = j["ev"];
     Fields f{j, {}};
@@ -83,7 +110,7 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_resu
         if (!j.contains("msg") || !j["msg"].is_string()) return "\"msg\" missing";
         e.msg = j["msg"].get<std::string>();
     } else {
-        return "unknown event \"" + ev + "\"";
+        return "unknown event \"" + printable(ev) + "\"";
     }
     f.get("t", e.time);
     if (!f.error.empty()) return f.error;

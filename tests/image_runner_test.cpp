@@ -13,14 +13,10 @@
 #include "sim/image/sweep.h"
 #include "sim/trace_format.h"
 #include "tests/kernel_builds.h"
+#include "tests/patched_image.h"
 
 namespace tov::sim::image {
 namespace {
-
-const std::vector<uint8_t>& shipped_image() {
-    static const std::vector<uint8_t> file = read_file(TOV_KERNEL_IMAGE);
-    return file;
-}
 
 class ImageTest : public ::testing::Test {
 protected:
@@ -127,92 +123,6 @@ TEST_F(ImageTest, EntryPointsReturnZeroAndPopTheirArguments) {
     EXPECT_GT(o.stats.instructions, 0u);
     EXPECT_GE(o.stats.stack_bytes, 8u);  // at least its argument and return address
 }
-
-// A patched copy of the shipped image.
-struct Patched {
-    std::vector<uint8_t> file = shipped_image();
-
-    uint32_t nt() const { return read32(0x3c); }
-    uint32_t read32(uint32_t off) const {
-        uint32_t v;
-        std::memcpy(&v, &file[off], 4);
-        return v;
-    }
-    void write32(uint32_t off, uint32_t v) { std::memcpy(&file[off], &v, 4); }
-    void write16(uint32_t off, uint16_t v) { std::memcpy(&file[off], &v, 2); }
-    uint32_t optional_header() const { return nt() + 24; }
-    uint32_t section_headers() const {
-        uint16_t opt;
-        std::memcpy(&opt, &file[nt() + 20], 2);
-        return optional_header() + opt;
-    }
-    uint16_t section_count() const {
-        uint16_t n;
-        std::memcpy(&n, &file[nt() + 6], 2);
-        return n;
-    }
-    // RVA and file offset of a section by name.
-    std::pair<uint32_t, uint32_t> section(const std::string& name) const {
-        for (uint32_t i = 0; i < section_count(); ++i) {
-            const uint32_t s = section_headers() + 40 * i;
-            if (std::strncmp(reinterpret_cast<const char*>(&file[s]), name.c_str(), 8) == 0)
-                return {read32(s + 12), read32(s + 20)};
-        }
-        ADD_FAILURE() << "no section " << name;
-        return {0, 0};
-    }
-    uint32_t export_rva(const std::string& name) const {
-        return load_image(shipped_image(), default_image_base).exports.at(name);
-    }
-    void code(uint32_t rva, const std::vector<uint8_t>& bytes) {
-        std::copy(bytes.begin(), bytes.end(), file.begin() + file_offset(rva));
-    }
-    void fix_checksum() { write32(optional_header() + 64, pe_checksum(file)); }
-
-    // A second import descriptor, in a section of its own, for
-    // ntoskrnl.exe!ExAllocatePoolWithTag; the original one stays first.
-    void add_import() {
-        const uint32_t oh = optional_header();
-        const uint32_t align = read32(oh + 32), falign = read32(oh + 36);
-        const uint32_t rva = read32(oh + 56);  // SizeOfImage: the new section's place
-        const uint32_t raw = uint32_t((file.size() + falign - 1) / falign * falign);
-        const uint32_t old_dir = read32(oh + 96 + 8);
-        std::vector<uint8_t> s(0x200, 0);
-        auto put = [&](uint32_t off, uint32_t v) { std::memcpy(&s[off], &v, 4); };
-        const uint32_t first = file_offset(old_dir);
-        std::memcpy(&s[0], &file[first], 20);  // the original descriptor
-        put(20 + 0, rva + 0x80);               // lookup table
-        put(20 + 12, rva + 0xc0);              // module name
-        put(20 + 16, rva + 0x90);              // address table
-        put(0x80, rva + 0xa0);                 // -> hint/name
-        put(0x90, rva + 0xa0);
-        std::memcpy(&s[0xa2], "ExAllocatePoolWithTag", 21);
-        std::memcpy(&s[0xc0], "ntoskrnl.exe", 12);
-        const uint32_t sh = section_headers() + 40 * section_count();
-        ASSERT_LE(sh + 40, read32(oh + 60)) << "no room for another section header";
-        std::memcpy(&file[sh], ".idata2\0", 8);
-        write32(sh + 8, 0x200);
-        write32(sh + 12, rva);
-        write32(sh + 16, 0x200);
-        write32(sh + 20, raw);
-        write32(sh + 36, 0xc0000040);  // initialised data, read, write
-        write16(nt() + 6, uint16_t(section_count() + 1));
-        write32(oh + 56, rva + align);
-        write32(oh + 96 + 8, rva);
-        write32(oh + 96 + 12, 60);
-        file.resize(raw, 0);
-        file.insert(file.end(), s.begin(), s.end());
-    }
-    uint32_t file_offset(uint32_t rva) const {
-        for (uint32_t i = 0; i < section_count(); ++i) {
-            const uint32_t s = section_headers() + 40 * i;
-            const uint32_t va = read32(s + 12), size = read32(s + 16);
-            if (rva >= va && rva < va + size) return rva - va + read32(s + 20);
-        }
-        ADD_FAILURE() << "rva outside every section";
-        return 0;
-    }
-};
 
 // DllInitialize as built: xor eax, eax; ret 4. The patches below replace it.
 const std::vector<uint8_t> dll_initialize_code = {0x31, 0xc0, 0xc2, 0x04, 0x00};
@@ -333,6 +243,66 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {"16-bit load at 0x10000828 in the register block"},
                 false},
+        // Every register access that is not one aligned 32-bit load or store
+        // by a plain move, however the emulator would split it.
+        Refusal{"unaligned_register_load",
+                [](Patched& p) {
+                    // mov eax, [reg_base + 1]
+                    p.code(p.export_rva("DllInitialize"), {0xa1, 0x01, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"unaligned 32-bit load at 0x10000001 in the register block"},
+                false},
+        Refusal{"wide_register_load",
+                [](Patched& p) {
+                    // movq xmm0, [reg_base]
+                    p.code(p.export_rva("DllInitialize"),
+                           {0xf3, 0x0f, 0x7e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"64-bit load at 0x10000000 in the register block"},
+                false},
+        Refusal{"byte_register_store",
+                [](Patched& p) {
+                    // mov [reg_base + 4], al
+                    p.code(p.export_rva("DllInitialize"), {0xa2, 0x04, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"8-bit store at 0x10000004 in the register block"},
+                false},
+        Refusal{"sse_register_load",
+                [](Patched& p) {
+                    // movd xmm0, [reg_base]: 32 bits, aligned, but not a move to a register
+                    p.code(p.export_rva("DllInitialize"),
+                           {0x66, 0x0f, 0x6e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"load at 0x10000000 in the register block by a SSE or MMX instruction"},
+                false},
+        Refusal{"string_register_load",
+                [](Patched& p) {
+                    // mov esi, reg_base; lodsd
+                    p.code(p.export_rva("DllInitialize"), {0xbe, 0x00, 0x00, 0x00, 0x10, 0xad, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"load at 0x10000000 in the register block by a string instruction"},
+                false},
+        Refusal{"split_at_the_register_block_edge",
+                [](Patched& p) {
+                    // mov eax, [reg_base - 2]
+                    p.code(p.export_rva("DllInitialize"), {0xa1, 0xfe, 0xff, 0xff, 0x0f, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"at 0xffffffe"},
+                false},
+        Refusal{"narrow_aux_load",
+                [](Patched& p) {
+                    // mov ax, [aux_base]
+                    p.code(p.export_rva("DllInitialize"), {0x66, 0xa1, 0x00, 0x00, 0x00, 0x20, 0xc2, 0x04, 0x00});
+                    p.fix_checksum();
+                },
+                {"16-bit load at 0x20000000 in the aux region"},
+                false},
         Refusal{"null_read",
                 [](Patched& p) {
                     p.code(p.export_rva("DllInitialize"), {0xa1, 0, 0, 0, 0, 0xc2, 0x04, 0x00});  // mov eax, [0]
@@ -342,8 +312,34 @@ INSTANTIATE_TEST_SUITE_P(
                 false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A runaway image is stopped on wall time too, whatever the instruction bound.
+TEST_F(ImageTest, RunawayIsStoppedOnWallTime) {
+    Patched p;
+    p.code(p.export_rva("DllInitialize"), {0xeb, 0xfe});  // jmp $
+    p.fix_checksum();
+    ImageRunner runner(p.file, {.max_instructions = ~uint64_t(0), .max_wall = std::chrono::milliseconds(100)});
+    try {
+        runner.call(Entry::dll_initialize, {0});
+        ADD_FAILURE() << "returned";
+    } catch (const ImageError& e) {
+        EXPECT_NE(std::string(e.what()).find("runaway image: no return after 100 ms of wall time"), std::string::npos)
+            << e.what();
+    }
+}
+
 TEST_F(ImageTest, BaseThatOverlapsTheCallersMemoryIsRefused) {
-    EXPECT_THROW(ImageRunner(shipped_image(), {.image_base = 0x10000000}), ImageError);
+    // The refusal names the one region that applies.
+    for (const auto& [base, region] :
+         {std::pair{0x0u, "overlaps the low 64 KiB"}, std::pair{0x10000000u, "overlaps the register block"},
+          std::pair{0x80e00000u, "overlaps the record"}}) {
+        try {
+            ImageRunner runner(shipped_image(), {.image_base = base});
+            ADD_FAILURE() << "loaded at " << base;
+        } catch (const ImageError& e) {
+            EXPECT_NE(std::string(e.what()).find(region), std::string::npos) << e.what();
+            EXPECT_EQ(std::string(e.what()).find(", the "), std::string::npos) << e.what();
+        }
+    }
     EXPECT_THROW(ImageRunner(shipped_image(), {.image_base = 0x80a01000}), ImageError);  // not 64 KiB aligned
 }
 

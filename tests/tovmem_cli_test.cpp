@@ -24,6 +24,7 @@
 namespace {
 
 using namespace tov::test;
+// Beside the tool's own namespace in a unity build: this is the process runner.
 
 // ---- arguments ----
 
@@ -54,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "run --config 1 --clock 1 --clock-period 0", "run --config 1 --clock 1 --clock-period 1.23456",
                       "run --config 1 --clock 1 --clock-period 15.625 --clock-phase 15.625",
                       "run --config 1 --clock 1 --clock-period .5", "run --config 1 --clock 1 --clock-period 5.",
-                      "run --config 1 --clock 1 --clock-period 1001"));
+                      "run --config 1 --clock 1 --clock-period 1001", "--version extra"));
 
 TEST(TovmemCli, ArgumentErrorsSayWhatIsWrong) {
     const std::pair<const char*, const char*> cases[] = {

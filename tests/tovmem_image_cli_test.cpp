@@ -12,6 +12,7 @@
 namespace {
 
 using namespace tov::test;
+// Beside the tool's own namespace in a unity build: this is the process runner.
 
 class TovmemImage : public ::testing::Test {
 protected:

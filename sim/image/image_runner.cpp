@@ -3,10 +3,13 @@
 #include <unicorn/unicorn.h>
 
 #include "examples/capture_driver/capture.h"
+#include "sim/printable.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <tuple>
 
 namespace tov::sim::image {
 namespace {
@@ -35,6 +38,31 @@ const char* access_kind(uc_mem_type t) {
     case UC_MEM_FETCH_PROT: return "instruction fetch from non-executable memory";
     default: return "memory access";
     }
+}
+
+// What an instruction that reaches the register block or the aux word is,
+// when it is not a plain move: a string instruction (one access per
+// repetition), or an SSE, MMX or x87 one. The library reaches the chip with
+// single 32-bit moves only; anything else is refused whatever its size.
+const char* unusual_instruction(const uint8_t* code, size_t n) {
+    size_t i = 0;
+    auto prefix = [](uint8_t b) {
+        return b == 0xf0 || b == 0xf2 || b == 0xf3 || b == 0x2e || b == 0x36 || b == 0x3e || b == 0x26 || b == 0x64 ||
+               b == 0x65 || b == 0x66 || b == 0x67;
+    };
+    while (i < n && prefix(code[i])) ++i;
+    if (i >= n) return nullptr;
+    const uint8_t op = code[i];
+    if ((op >= 0xa4 && op <= 0xa7) || (op >= 0xaa && op <= 0xaf) || (op >= 0x6c && op <= 0x6f))
+        return "string instruction";
+    if (op >= 0xd8 && op <= 0xdf) return "x87 instruction";
+    if (op == 0x0f && i + 1 < n) {
+        const uint8_t op2 = code[i + 1];
+        if ((op2 >= 0x10 && op2 <= 0x17) || (op2 >= 0x28 && op2 <= 0x2f) || (op2 >= 0x50 && op2 <= 0x7f) ||
+            (op2 >= 0xc2 && op2 <= 0xc6) || op2 >= 0xd0 || op2 == 0x38 || op2 == 0x3a)
+            return "SSE or MMX instruction";
+    }
+    return nullptr;
 }
 
 void check(uc_err err, const std::string& what) {
@@ -75,7 +103,8 @@ struct ImageRunner::Impl {
     Simulator* sim = nullptr;
     std::string current;  // the function called
     uint64_t instructions = 0;
-    uint32_t pc = 0;  // the instruction being executed
+    std::chrono::steady_clock::time_point deadline;  // of the wall-time bound
+    uint32_t pc = 0;                                 // the instruction being executed
     std::optional<std::string> fault;
 
     ~Impl() {
@@ -119,6 +148,10 @@ struct ImageRunner::Impl {
             if (++self->instructions > self->opts.max_instructions)
                 self->stop("runaway image: no return after " + std::to_string(self->opts.max_instructions) +
                            " instructions");
+            // The clock is read every 64 Ki instructions (some milliseconds).
+            else if (self->instructions % 0x10000 == 0 && std::chrono::steady_clock::now() > self->deadline)
+                self->stop("runaway image: no return after " + std::to_string(self->opts.max_wall.count()) +
+                           " ms of wall time (" + std::to_string(self->instructions) + " instructions)");
             return;
         }
         if (address == ke_query_interrupt_time) {
@@ -140,9 +173,41 @@ struct ImageRunner::Impl {
         return false;
     }
 
+    // Every access that touches the register block or the aux page, as the
+    // instruction made it: the emulator splits an unaligned or wide access
+    // into aligned words before the MMIO callbacks below see them. Only one
+    // aligned 32-bit load or store by a plain instruction reaches the chip.
+    static void on_mem(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        const char* kind = type == UC_MEM_WRITE ? "store" : "load";
+        const uint64_t end = address + uint64_t(size);
+        for (const auto& [lo, span, what] :
+             {std::tuple{uint64_t(Simulator::reg_base), uint64_t(Simulator::reg_span), "the register block"},
+              std::tuple{uint64_t(Simulator::aux_base), uint64_t(page), "the aux region"}}) {
+            if (end <= lo || address >= lo + span) continue;
+            const std::string at = " at " + hex(address) + " in " + what;
+            if (address < lo || end > lo + span)
+                self->stop(std::to_string(size * 8) + "-bit " + kind + at + " runs past its edge");
+            else if (size != 4)
+                self->stop(std::to_string(size * 8) + "-bit " + kind + at + bus_rule);
+            else if (address % 4 != 0)
+                self->stop("unaligned 32-bit " + std::string(kind) + at + bus_rule);
+            else {
+                uint8_t code[15] = {};
+                size_t n = sizeof code;
+                while (n > 0 && uc_mem_read(self->uc, self->pc, code, n) != UC_ERR_OK) --n;
+                if (const char* unusual = unusual_instruction(code, n))
+                    self->stop(std::string(kind) + at + " by a " + unusual + bus_rule);
+            }
+        }
+    }
+
+    static constexpr const char* bus_rule = " (only aligned 32-bit loads and stores reach the chip)";
+
     // The register block: 32-bit aligned loads and stores only, each one bus
     // event of the simulator.
     bool bus_ok(uint64_t offset, unsigned size, const char* kind, uint64_t base) {
+        if (fault) return false;  // refused by on_mem: no bus event
         if (size != 4 || offset % 4 != 0) {
             stop(std::to_string(size * 8) + "-bit " + kind + " at " + hex(base + offset) +
                  " in the register block (only aligned 32-bit accesses reach the chip)");
@@ -171,6 +236,7 @@ struct ImageRunner::Impl {
     // The aux region: the caller maps one word there, read-only for us.
     static uint64_t on_aux_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
         auto* self = static_cast<Impl*>(user);
+        if (self->fault) return 0;
         if (offset != 0) {
             self->stop("load at " + hex(Simulator::aux_base + offset) + " past the aux word");
             return 0;
@@ -180,6 +246,7 @@ struct ImageRunner::Impl {
     }
 
     static void on_aux_write(uc_engine*, uint64_t offset, unsigned, uint64_t, void* user) {
+        if (static_cast<Impl*>(user)->fault) return;
         static_cast<Impl*>(user)->stop("store at " + hex(Simulator::aux_base + offset) + " to the aux region");
     }
 
@@ -216,6 +283,12 @@ struct ImageRunner::Impl {
         check(uc_hook_add(uc, &h, UC_HOOK_CODE, reinterpret_cast<void*>(on_code), this, 1, 0), "adding a code hook");
         check(uc_hook_add(uc, &h, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(on_invalid), this, 1, 0),
               "adding a memory hook");
+        // From a word below each region, to see an access that runs into it.
+        for (const auto& [lo, span] : {std::pair{uint64_t(Simulator::reg_base), uint64_t(Simulator::reg_span)},
+                                       std::pair{uint64_t(Simulator::aux_base), uint64_t(page)}})
+            check(uc_hook_add(uc, &h, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(on_mem), this,
+                              lo - 8, lo + span - 1),
+                  "adding a register block hook");
     }
 
     void restore_writable() {
@@ -246,6 +319,7 @@ struct ImageRunner::Impl {
         sim = target;
         current = name;
         instructions = 0;
+        deadline = std::chrono::steady_clock::now() + opts.max_wall;
         fault.reset();
         uint32_t esp = stack_top;
         for (auto it = args.rbegin(); it != args.rend(); ++it) {
@@ -296,18 +370,21 @@ struct ImageRunner::Impl {
 namespace {
 
 // A module's place must leave the runner's own pages, the register block and
-// the low 64 KiB free.
+// the low 64 KiB free; the refusal names the first region it overlaps.
 void check_place(const LoadedImage& img, const std::string& label) {
     const uint64_t end = uint64_t(img.base) + img.size;
-    auto overlaps = [&](uint64_t lo, uint64_t hi) { return img.base < hi && lo < end; };
-    if (overlaps(thunk_page, thunk_page + page) ||
-        overlaps(ImageRunner::caller_page, ImageRunner::caller_page + page) ||
-        overlaps(ImageRunner::stack_top - ImageRunner::stack_size, ImageRunner::stack_top) ||
-        overlaps(Simulator::reg_base, Simulator::reg_base + Simulator::reg_span) ||
-        overlaps(Simulator::aux_base, Simulator::aux_base + page) || img.base < 0x10000)
-        throw ImageError(label + " base " + hex(img.base) +
-                         " overlaps the stack, the record, the import thunks, "
-                         "the register block or the low 64 KiB");
+    const std::tuple<uint64_t, uint64_t, const char*> regions[] = {
+        {0, 0x10000, "the low 64 KiB"},
+        {Simulator::reg_base, Simulator::reg_base + Simulator::reg_span, "the register block"},
+        {Simulator::aux_base, Simulator::aux_base + page, "the aux region"},
+        {thunk_page, thunk_page + page, "the import thunks"},
+        {ImageRunner::caller_page, ImageRunner::caller_page + page, "the record"},
+        {ImageRunner::stack_top - ImageRunner::stack_size, ImageRunner::stack_top, "the stack"},
+    };
+    for (const auto& [lo, hi, what] : regions)
+        if (img.base < hi && lo < end)
+            throw ImageError(label + " at " + hex(img.base) + " to " + hex(end) + " overlaps " + what + " (" + hex(lo) +
+                             " to " + hex(hi) + ")");
 }
 
 uint32_t code_address(const LoadedImage& img, uint32_t a, const std::string& what) {
@@ -318,24 +395,37 @@ uint32_t code_address(const LoadedImage& img, uint32_t a, const std::string& wha
 
 }  // namespace
 
-ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts) : ImageRunner(file, {}, opts) {}
+ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts) : impl_(new Impl) {
+    load(file, nullptr, opts);
+}
 
 ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const std::vector<uint8_t>& caller,
                          const RunnerOptions& opts)
     : impl_(new Impl) {
+    load(file, &caller, opts);
+}
+
+void ImageRunner::load(const std::vector<uint8_t>& file, const std::vector<uint8_t>* caller,
+                       const RunnerOptions& opts) {
     Impl& s = *impl_;
     s.opts = opts;
     s.mods.push_back({"tovmem.sys", load_image(file, opts.image_base), {}});
     check_place(s.mods[0].img, "image");
-    if (!caller.empty()) {
+    if (caller) {
         // A capture driver is a driver, not a DLL: it only exports what the
-        // runner calls.
-        LoadedImage c = load_image(caller, opts.caller_base, /*dll=*/false);
-        check_place(c, "caller");
-        const LoadedImage& t = s.mods[0].img;
-        if (c.base < uint64_t(t.base) + t.size && t.base < uint64_t(c.base) + c.size)
-            throw ImageError("caller base " + hex(c.base) + " overlaps the image at " + hex(t.base));
-        s.mods.push_back({"capture.sys", std::move(c), {}});
+        // runner calls. An empty file is no more a driver than any other.
+        try {
+            LoadedImage c = load_image(*caller, opts.caller_base, /*dll=*/false);
+            check_place(c, "caller");
+            const LoadedImage& t = s.mods[0].img;
+            if (c.base < uint64_t(t.base) + t.size && t.base < uint64_t(c.base) + c.size)
+                throw ImageError("caller base " + hex(c.base) + " overlaps the image at " + hex(t.base));
+            s.mods.push_back({"capture.sys", std::move(c), {}});
+        } catch (const CallerError&) {
+            throw;
+        } catch (const ImageError& e) {
+            throw CallerError(e.what());
+        }
     }
 
     // Imports: by name from the images loaded here, then the kernel's one
@@ -343,17 +433,18 @@ ImageRunner::ImageRunner(const std::vector<uint8_t>& file, const std::vector<uin
     for (size_t k = 0; k < s.mods.size(); ++k) {
         Module& m = s.mods[k];
         bind_imports(m.img, [&](const std::string& module, const std::string& name) -> uint32_t {
-            const std::string what = m.label + " imports " + module + "!" + name;
+            const std::string what = m.label + " imports " + printable(module) + "!" + printable(name);
             for (size_t j = 0; j < s.mods.size(); ++j) {
                 const LoadedImage& other = s.mods[j].img;
                 if (j == k || other.name != module) continue;
                 const auto it = other.exports.find(name);
-                if (it == other.exports.end()) throw ImageError(what + ", which " + module + " does not export");
+                if (it == other.exports.end())
+                    throw ImageError(what + ", which " + printable(module) + " does not export");
                 return other.base + it->second;
             }
             if (module == "ntoskrnl.exe" && name == "KeQueryInterruptTime") return ke_query_interrupt_time;
-            throw ImageError(what + ", which the kernel runner does not provide (no loaded image is " + module +
-                             "; of the kernel only ntoskrnl.exe!KeQueryInterruptTime)");
+            throw ImageError(what + ", which the kernel runner does not provide (no loaded image is " +
+                             printable(module) + "; of the kernel only ntoskrnl.exe!KeQueryInterruptTime)");
         });
     }
 

@@ -9,6 +9,7 @@
 // of access.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,12 +26,20 @@ namespace tov::sim::image {
 constexpr uint32_t default_image_base = 0x80a00000;
 constexpr uint32_t default_caller_base = 0x80c00000;
 
+// An ImageError about the capture driver's file rather than the image's.
+struct CallerError : ImageError {
+    using ImageError::ImageError;
+};
+
 struct RunnerOptions {
     uint32_t image_base = default_image_base;
     uint32_t caller_base = default_caller_base;
     // A call that runs longer is a runaway image. The longest bring-up
     // (every wait timing out on a slow clock) stays far below this.
     uint64_t max_instructions = 50'000'000;
+    // And one that runs longer in wall time, whatever its instruction count:
+    // the longest bring-up takes some milliseconds.
+    std::chrono::milliseconds max_wall{2000};
 };
 
 // The export driver's entry points.
@@ -50,7 +59,9 @@ public:
     explicit ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts = {});
 
     // tovmem.sys and a capture driver built from examples/capture_driver,
-    // each at its own base. The caller's imports are bound by name to the
+    // each at its own base. A caller that does not load (an empty file
+    // included) is a CallerError, so that a message can name its file. The
+    // caller's imports are bound by name to the
     // loaded images' exports (tovmem.sys!tov_mem_init), then to the kernel
     // stubs; an import that nothing provides is refused, naming both sides.
     // run() then brings the memory up the way the capture driver's start
@@ -92,6 +103,7 @@ public:
     static constexpr uint32_t stack_top = 0x80f00000;
 
 private:
+    void load(const std::vector<uint8_t>& file, const std::vector<uint8_t>* caller, const RunnerOptions& opts);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

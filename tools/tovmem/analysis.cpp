@@ -1,5 +1,6 @@
 #include "tools/tovmem/analysis.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -66,9 +67,10 @@ std::vector<Step> steps_of(const std::vector<Event>& ev) {
 }
 
 const CommandInfo* Analysis::command_at(size_t step) const {
-    for (const CommandInfo& c : commands)
-        if (c.step == step) return &c;
-    return nullptr;
+    // The commands are found in step order: a binary search.
+    const auto it = std::lower_bound(commands.begin(), commands.end(), step,
+                                     [](const CommandInfo& c, size_t s) { return c.step < s; });
+    return it != commands.end() && it->step == step ? &*it : nullptr;
 }
 
 std::string loads_text(uint32_t n) { return strf("%u load%s", n, n == 1 ? "" : "s"); }

@@ -62,7 +62,7 @@ struct FbReadBack {
 
 struct Analysis {
     std::vector<Step> steps;
-    std::vector<CommandInfo> commands;
+    std::vector<CommandInfo> commands;  // in step order
     std::vector<FbReadBack> readbacks;
     std::vector<size_t> unsettled;  // steps of reads that never settled
     size_t loads = 0, stores = 0, delays = 0, messages = 0;

@@ -13,6 +13,7 @@
 
 #include "meminit/hw/regs.h"
 #include "sim/image/image_runner.h"
+#include "sim/printable.h"
 #include "sim/trace_read.h"
 #include "tools/tovmem/analysis.h"
 
@@ -79,10 +80,16 @@ std::pair<std::string, std::string> split_pair(const std::string& what, const st
     return {s.substr(0, eq), s.substr(eq + 1)};
 }
 
+namespace {
+std::FILE* output = nullptr;  // standard output
+}  // namespace
+
+void set_output(std::FILE* f) { output = f; }
+
 void out(const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    std::vprintf(fmt, ap);
+    std::vfprintf(output ? output : stdout, fmt, ap);
     va_end(ap);
 }
 
@@ -327,11 +334,13 @@ image::ImageRunner& image_runner(const RunOptions& o) {
     static uint32_t base = 0;
     if (!runner || path != o.image || base != o.image_base || caller_path != o.caller) {
         const std::vector<uint8_t> bytes = read_image(o.image);
-        const std::vector<uint8_t> caller = o.caller.empty() ? std::vector<uint8_t>{} : read_image(o.caller);
+        const image::RunnerOptions opts{.image_base = o.image_base};
         runner.reset();
         try {
-            runner =
-                std::make_unique<image::ImageRunner>(bytes, caller, image::RunnerOptions{.image_base = o.image_base});
+            runner = o.caller.empty() ? std::make_unique<image::ImageRunner>(bytes, opts)
+                                      : std::make_unique<image::ImageRunner>(bytes, read_image(o.caller), opts);
+        } catch (const image::CallerError& e) {
+            usage_fail("capture driver " + o.caller + ": " + e.what());
         } catch (const image::ImageError& e) {
             usage_fail((o.caller.empty() ? o.image : o.image + " with " + o.caller) + ": " + e.what());
         }
@@ -370,7 +379,7 @@ Bringup run_bringup(const RunOptions& o) {
 
 Bringup read_trace(std::istream& in, const std::string& name) {
     Bringup b;
-    b.source = name;
+    b.source = tov::sim::printable(name);
     bool has_result = false;
     std::vector<char> buf(trace_line_max + 1);  // the line and the terminator
     uint64_t bytes = 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <istream>
 #include <string>
@@ -34,8 +35,10 @@ uint32_t parse_offset(const std::string& what, const std::string& s);
 uint64_t parse_ms(const std::string& what, const std::string& s);
 std::pair<std::string, std::string> split_pair(const std::string& what, const std::string& s);
 
-// printf to standard output; main checks for write errors before exiting.
+// printf to standard output (or where set_output points it, for the
+// benchmarks); main checks for write errors before exiting.
 void out(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+void set_output(std::FILE* f);
 std::string strf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 std::string reg_name(uint32_t off);   // "DRC_CFG", or "R_fffc" outside the map

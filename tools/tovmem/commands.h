@@ -30,6 +30,9 @@ void print_jsonl(const Bringup& b);
 // `notes` go into $comment sections, where a waveform viewer ignores them.
 void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std::vector<std::string>& notes = {});
 
+// diff's comparison of two bring-ups, printed; exit_ok when identical.
+int diff_bringups(Bringup a, Bringup b);
+
 // The result line of JSON lines with the tool's "config_id_hex", "cause" and "note" keys.
 std::string result_line(const Bringup& b);
 

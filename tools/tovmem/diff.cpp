@@ -18,7 +18,9 @@ struct Side {
     Analysis a;
     std::vector<size_t> bus;  // indices into a.steps
     std::vector<AlignItem> items;
-    std::vector<std::string> command;  // per bus step: the DRAM command a store to DRC_CMD or DRC_CMD_WORD belongs to
+    // Per bus step: the DRAM command (index in a.commands) a store to
+    // DRC_CMD or DRC_CMD_WORD belongs to, or -1.
+    std::vector<long> command;
 };
 
 Side prepare(Bringup b) {
@@ -31,18 +33,18 @@ Side prepare(Bringup b) {
         s.bus.push_back(i);
         s.items.push_back({(uint64_t(st.kind) << 32) | st.off, st.val});
     }
-    s.command.resize(s.bus.size());
-    std::string pending;
+    s.command.assign(s.bus.size(), -1);
+    long pending = -1;
     for (size_t k = s.bus.size(); k-- > 0;) {
         const Step& st = s.a.steps[s.bus[k]];
         if (st.kind != StepKind::store) continue;
         if (const CommandInfo* c = s.a.command_at(s.bus[k])) {
-            pending = command_text(*c);
+            pending = c - s.a.commands.data();
             s.command[k] = pending;
         } else if (st.off == tov::reg::DRC_CMD_WORD) {
             s.command[k] = pending;
         } else if (st.off == tov::reg::DRC_CMD) {
-            pending.clear();
+            pending = -1;
         }
     }
     return s;
@@ -52,7 +54,7 @@ std::string bus_step_text(const Side& s, size_t k) {
     const Step& st = s.a.steps[s.bus[k]];
     const double t = ms(s.b.r.events[st.first].time - s.b.r.start_time);
     std::string txt = step_text(st, s.b.r.events);
-    if (!s.command[k].empty()) txt += "  [" + s.command[k] + "]";
+    if (s.command[k] >= 0) txt += "  [" + command_text(s.a.commands[size_t(s.command[k])]) + "]";
     return strf("%9.3f  %s", t, txt.c_str());
 }
 
@@ -70,7 +72,8 @@ std::string summary(const Side& s) {
 
 int diff(const Side& x, const Side& y) {
     out("--- A: %s\n+++ B: %s\n", x.b.source.c_str(), y.b.source.c_str());
-    const std::vector<AlignPair> pairs = align(x.items, y.items);
+    AlignLimits limits;
+    const std::vector<AlignPair> pairs = align(x.items, y.items, &limits);
     size_t only_a = 0, only_b = 0, stores = 0, reads = 0, alike = 0;
     for (const AlignPair& p : pairs) {
         if (p.b < 0) {
@@ -90,6 +93,10 @@ int diff(const Side& x, const Side& y) {
     out("\nA: %s\nB: %s\n", summary(x).c_str(), summary(y).c_str());
     for (const Side* s : {&x, &y})
         for (const std::string& n : notes_of(s->b, s->a)) out("note %s: %s\n", s == &x ? "A" : "B", n.c_str());
+    if (limits.gave_up_a || limits.gave_up_b)
+        out("note: the traces differ too widely to align in bounded time: %zu steps of A and %zu of B, where no "
+            "step common to both could pair them, are shown as only in A and only in B\n",
+            limits.gave_up_a, limits.gave_up_b);
     const tov::sim::RunResult& ra = x.b.r;
     const tov::sim::RunResult& rb = y.b.r;
     const bool same_result = ra.ret == rb.ret && ra.record.clock_index == rb.record.clock_index &&
@@ -104,6 +111,11 @@ int diff(const Side& x, const Side& y) {
 }
 
 }  // namespace
+
+int diff_bringups(Bringup a, Bringup b) {
+    const Side x = prepare(std::move(a));
+    return diff(x, prepare(std::move(b)));
+}
 
 Command add_diff(CLI::App& app) {
     struct State {

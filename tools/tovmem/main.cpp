@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/printable.h"
 #include "tools/tovmem/commands.h"
 #include "tov_version.h"
 
@@ -13,11 +14,12 @@ namespace {
 
 using namespace tovmem;
 
+// One printable line: a message may quote a file's bytes.
 int usage_exit(std::string msg) {
     for (char& c : msg)
         if (c == '\n') c = ' ';
     std::fflush(stdout);
-    std::fprintf(stderr, "tovmem: %s (see 'tovmem --help')\n", msg.c_str());
+    std::fprintf(stderr, "tovmem: %s (see 'tovmem --help')\n", tov::sim::printable(msg).c_str());
     return exit_usage;
 }
 
@@ -71,6 +73,8 @@ int main(int argc, char** argv) {
                                      add_check(app), add_diff(app), add_vcd(app)};
     app.footer("'tovmem <command> --help' describes a command; 'tovmem --version' prints the version.");
     // The version of the library it runs, from the project version.
+    if (argc > 2 && std::strcmp(argv[1], "--version") == 0)
+        return usage_exit(std::string("--version takes nothing after it, not '") + argv[2] + "'");
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("tovmem %s\n", TOVMEM_VERSION_STRING);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? exit_ok : exit_failed;

@@ -6,6 +6,7 @@
 
 #include "examples/capture_driver/capture.h"
 #include "meminit/hw/regs.h"
+#include "sim/printable.h"
 #include "sim/trace_format.h"
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"
@@ -18,9 +19,10 @@ namespace reg = tov::reg;
 
 namespace {
 
+// A trace message on one line, every byte printable.
 std::string printable(const std::string& msg) {
     std::string o;
-    for (char c : msg) o += c == '\n' ? std::string("\\n") : std::string(1, c);
+    for (char c : msg) o += c == '\n' ? std::string("\\n") : tov::sim::printable(std::string(1, c));
     return o;
 }
 
