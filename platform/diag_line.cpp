@@ -89,8 +89,7 @@ void record(Writer& w, const MemInitParams& p) {
     w.field("mem_clock_khz", p.mem_clock_khz);
     w.field("mem_size_out", p.mem_size_out);
     w.field("map_value", p.map_value);
-    const uint32_t reserved[] = {p.reserved_a[0], p.reserved_a[1], p.reserved_a[2], p.reserved_b[0],
-                                 p.reserved_b[1]};
+    const uint32_t reserved[] = {p.reserved_a[0], p.reserved_a[1], p.reserved_a[2], p.reserved_b[0], p.reserved_b[1]};
     w.put(",\"reserved\":[");
     for (size_t i = 0; i < 5; ++i) {
         if (i) w.put(',');

@@ -55,7 +55,24 @@ INSTANTIATE_TEST_SUITE_P(
                       "run --config 1 --clock 1 --clock-period 0", "run --config 1 --clock 1 --clock-period 1.23456",
                       "run --config 1 --clock 1 --clock-period 15.625 --clock-phase 15.625",
                       "run --config 1 --clock 1 --clock-period .5", "run --config 1 --clock 1 --clock-period 5.",
-                      "run --config 1 --clock 1 --clock-period 1001", "--version extra"));
+                      "run --config 1 --clock 1 --clock-period 1001", "--version extra",
+                      "run --config 1 --clock 1 --no-aux --no-aux",
+                      "run --config 1 --clock 1 --power-mode 1 --power-mode 1", "show 0x2000000"));
+
+// What a new user slips on: a repeated target gets a note, a power mode the
+// record does not define gets one too, and run's help shows --power-mode as
+// taken once.
+TEST(TovmemCli, RepeatsAndOutOfRangeValuesAreNoted) {
+    const Outcome twice = run_tovmem("run --config 0x10 --clock 1 --unstable 0x828 --unstable 0x828");
+    EXPECT_TRUE(has(twice.out, "note           --unstable DRC_CMD_STATUS 0x828 is given more than once")) << twice.out;
+    const Outcome five = run_tovmem("run --config 0x10 --clock 1 --power-mode 5");
+    EXPECT_TRUE(has(five.out, "note           --power-mode 5 is outside 0 to 3")) << five.out;
+    EXPECT_FALSE(has(run_tovmem("run --config 0x10 --clock 1 --power-mode 3").out, "outside 0 to 3"));
+    const Outcome help = run_tovmem("run --help");
+    EXPECT_TRUE(has(help.out, "--power-mode N ")) << help.out;
+    EXPECT_FALSE(has(help.out, "--power-mode N ...")) << help.out;
+    EXPECT_TRUE(has(run_tovmem("check --help").out, "--power-mode N ..."));
+}
 
 TEST(TovmemCli, ArgumentErrorsSayWhatIsWrong) {
     const std::pair<const char*, const char*> cases[] = {
@@ -400,13 +417,17 @@ TEST(TovmemCli, ShowListsEveryClockIndexWithClockSizeAndResult) {
 
     const Outcome unlisted = run_tovmem("show 0x30000999");
     EXPECT_TRUE(has(unlisted.out, "not listed: the family's default row 0x3000000 runs")) << unlisted.out;
-    const Outcome outside = run_tovmem("show 0x2000000");
-    EXPECT_EQ(outside.status, 1);
-    EXPECT_TRUE(has(outside.out,
-                    "ID 0x2000000 is in none of the three families: its family bits, ID & 0xf3ff0000, "
-                    "are 0x2000000; the dispatcher takes 0x0 as halden, 0x1000000 as orlit and 0x3000000 "
-                    "or above as varnel"))
-        << outside.out;
+    for (const char* format : {"", " --format jsonl"}) {
+        const Outcome outside = run_tovmem(std::string("show 0x2000000") + format);
+        EXPECT_EQ(outside.status, 2);
+        EXPECT_TRUE(outside.out.empty()) << outside.out;
+        EXPECT_EQ(lines(outside.err).size(), 1u) << outside.err;
+        EXPECT_TRUE(has(outside.err,
+                        "ID 0x2000000 is in none of the three families: its family bits, ID & 0xf3ff0000, "
+                        "are 0x2000000; the dispatcher takes 0x0 as halden, 0x1000000 as orlit and 0x3000000 "
+                        "or above as varnel"))
+            << outside.err;
+    }
     const Outcome power = run_tovmem("show 0x3000099 --power-mode 3");
     EXPECT_TRUE(has(power.out, "note           power_mode 3 means nothing to the varnel family")) << power.out;
 }

@@ -151,10 +151,14 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
         config->required();
         clock->required();
     }
-    add(cmd.add_option("--power-mode", a.power_modes, "power mode (default 0; only the first family reads it)")
+    auto* power = add(
+        cmd.add_option("--power-mode", a.power_modes, "power mode, 0 to 3 (default 0; only the first family reads it)")
             ->type_name("N")
             ->allow_extra_args(false));
-    add(cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0"));
+    // One run takes one power mode; check --all runs each one given.
+    if (required) power->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+    add(cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0")
+            ->multi_option_policy(CLI::MultiOptionPolicy::Throw));
     const char* clock_group = "Interrupt-time clock";
     add(cmd.add_option("--clock-period", a.clock_period,
                        "the clock moves only every MS milliseconds, as Windows' does (15.625 by default there); "
@@ -238,6 +242,11 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
         usage_fail("--power-mode is given more than once (only check --all runs several)");
     if (!power_mode && !a.power_modes.empty()) power_mode = &a.power_modes.front();
     if (power_mode) q.power_mode = parse_u32("--power-mode", *power_mode);
+    if (q.power_mode > 3)
+        o.notes.push_back(
+            strf("--power-mode %u is outside 0 to 3, the modes the record defines: the first family's "
+                 "routines then skip the clocks, pads and power-up list",
+                 q.power_mode));
     q.no_aux = a.no_aux;
     if (!a.clock_period.empty()) {
         q.clock.period = parse_ms("--clock-period", a.clock_period);
@@ -286,7 +295,10 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
         if (++slots_given[s] == 2)
             o.notes.push_back(strf("--fb-corrupt slot %u is given more than once: the last mask applies", s));
     }
-    for (const std::string& u : a.unstable) q.chip.unstable.insert(parse_offset("--unstable", u));
+    for (const std::string& u : a.unstable)
+        if (!q.chip.unstable.insert(parse_offset("--unstable", u)).second)
+            o.notes.push_back(
+                strf("--unstable %s is given more than once", reg_text(parse_offset("--unstable", u)).c_str()));
     if (a.aux_value_opt && a.aux_value_opt->count()) {
         q.chip.aux_value = parse_u32("--aux-value", a.aux_value);
         o.aux_value_given = true;
