@@ -145,8 +145,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"run --bogus", "unknown option '--bogus' for run"},
         ErrorCase{"check --all --bogus", "unknown option '--bogus' for check"},
         ErrorCase{"run --config 1 --config 2 --clock 1", "--config is given more than once"},
-        ErrorCase{"run --config 1 --clock 1 --power-mode 1 --power-mode 2",
-                  "--power-mode is given more than once (only check --all runs several)"},
+        ErrorCase{"run --config 1 --clock 1 --power-mode 1 --power-mode 2", "--power-mode is given more than once"},
+        ErrorCase{"run --config 1 --clock 1 --no-aux --no-aux", "--no-aux is given more than once"},
         ErrorCase{"check --config 0x3000099 --clock 10 --mem-clock-khz 0", "--mem-clock-khz must be above 0"},
         // check and diff refuse what they cannot apply.
         ErrorCase{"check /dev/null --config 1 --clock 2",

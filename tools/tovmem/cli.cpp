@@ -156,7 +156,7 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
             ->type_name("N")
             ->allow_extra_args(false));
     // One run takes one power mode; check --all runs each one given.
-    if (required) power->expected(1)->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+    if (required) power->expected(1);
     add(cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0")
             ->multi_option_policy(CLI::MultiOptionPolicy::Throw));
     const char* clock_group = "Interrupt-time clock";
