@@ -68,6 +68,11 @@ sim::RunRequest request_from(FuzzedDataProvider& in) {
     const uint64_t wrap = (in.ConsumeIntegralInRange<uint64_t>(0, 3) + 1) << 32;
     q.clock.start = in.ConsumeBool() ? wrap - in.ConsumeIntegralInRange<uint64_t>(0, 60000000)
                                      : in.ConsumeIntegral<uint64_t>() >> 1;
+    // Now and then a clock that moves only every 0.5 to 15.625 ms, as Windows' does.
+    if (in.ConsumeBool()) {
+        q.clock.period = in.ConsumeIntegralInRange<uint64_t>(5000, 156250);
+        q.clock.phase = in.ConsumeIntegralInRange<uint64_t>(0, q.clock.period - 1);
+    }
     for (uint32_t n = in.ConsumeIntegralInRange<uint32_t>(0, 2); n > 0; --n) q.chip.unstable.insert(pick_register(in));
     for (uint32_t n = in.ConsumeIntegralInRange<uint32_t>(0, 6); n > 0 && in.remaining_bytes() > 0; --n) {
         const uint32_t off = pick_register(in);
@@ -79,9 +84,10 @@ sim::RunRequest request_from(FuzzedDataProvider& in) {
 [[noreturn]] void report(const sim::RunRequest& q, const sim::RunResult& r, const std::vector<std::string>& bad) {
     std::fprintf(stderr,
                  "invariant violated: config 0x%" PRIx32 " clock 0x%" PRIx32 " power_mode 0x%" PRIx32
-                 " no_aux %d latency %" PRIu32 " stuck_at %" PRIu32 " clock start 0x%" PRIx64 " result %d\n",
+                 " no_aux %d latency %" PRIu32 " stuck_at %" PRIu32 " clock start 0x%" PRIx64 " period %" PRIu64
+                 " phase %" PRIu64 " result %d\n",
                  q.config_id, q.clock_index, q.power_mode, q.no_aux ? 1 : 0, q.chip.cmd_latency, q.chip.cmd_stuck_at,
-                 q.clock.start, r.ret);
+                 q.clock.start, q.clock.period, q.clock.phase, r.ret);
     for (uint32_t off : q.chip.unstable) std::fprintf(stderr, "  unstable 0x%" PRIx32 "\n", off);
     for (const auto& [off, v] : q.chip.presets) std::fprintf(stderr, "  reg 0x%" PRIx32 "=0x%" PRIx32 "\n", off, v);
     for (const std::string& b : bad) std::fprintf(stderr, "  %s\n", b.c_str());

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "meminit/hw/platform.h"
+#include "platform/diag_line.h"
 #include "sim/simulator.h"
 
 namespace tov::platform {
@@ -32,8 +33,21 @@ void trace_message(const char* format, __builtin_va_list args) {
     va_end(copy);
     std::string msg = n < 0 ? std::string() : std::string(buf, n < int(sizeof buf) ? n : sizeof buf - 1);
     target().record_trace(std::move(msg));
+    diag::Line line;
+    va_copy(copy, args);
+    diag::format_message(format, copy, line);
+    va_end(copy);
+    target().record_log_line(line.text);
 }
 
 void trace_delay(char kind, uint32_t n) { target().record_delay(kind, n); }
+
+// The host sees every load and store on its own; it also keeps the lines the
+// diagnostic image would print, formatted by the same code.
+void note_step(const StepNote& note) {
+    diag::Line line;
+    diag::format_step(note, line);
+    target().record_log_line(line.text);
+}
 
 }  // namespace tov::platform

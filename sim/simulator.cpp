@@ -12,13 +12,19 @@ namespace {
 thread_local Simulator* t_active = nullptr;
 }  // namespace
 
+uint64_t VirtualClock::reading_at(uint64_t t) const {
+    if (cfg_.period == 0) return t;
+    if (t < cfg_.phase) return 0;  // before the first update since boot
+    return t - (t - cfg_.phase) % cfg_.period;
+}
+
 uint64_t VirtualClock::read() {
     uint64_t t;
     if (reads_ < cfg_.script.size()) {
         t = cfg_.script[reads_];
         now_ = t + cfg_.step;
     } else {
-        t = now_;
+        t = reading_at(now_);
         now_ += cfg_.step;
     }
     ++reads_;
@@ -110,6 +116,7 @@ RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip,
     p.reg_ctx = nullptr;
     r.record = p;
     r.events = sim.events();
+    r.log = sim.log();
     r.commands = sim.chip().commands_started();
     return r;
 }

@@ -19,27 +19,49 @@ struct Event {
     EventKind kind;
     uint32_t off = 0;   // register offset (store, load)
     uint32_t val = 0;   // value (store, load, aux_load) or count (delays)
-    uint64_t time = 0;  // virtual interrupt time when the event happened
+    uint64_t time = 0;  // true virtual time when the event happened
     std::string msg;    // formatted trace message
 };
 
-// The interrupt-time clock: every read returns the current time and then
-// advances it by `step`. A script, when given, supplies the first readings.
+// The interrupt-time clock. True (virtual) time advances by `step` on every
+// reading. What a reading returns is the last clock update at or before the
+// true time: without a period every reading is fresh (the true time); with
+// one, updates come at phase + k × period, as Windows' interrupt time moves
+// only at each clock interrupt (15.625 ms by default). A script, when given,
+// supplies the first readings.
 struct ClockConfig {
     // 0.5 ms per reading: a 100 ms done-bit time-out costs about 200 polls
     // (600 loads), a 10 ms tick about 20 readings.
     static constexpr uint64_t default_step = 5000;
     uint64_t start = 0;
     uint64_t step = default_step;
+    uint64_t period = 0;  // 100 ns units between updates; 0: continuous
+    uint64_t phase = 0;   // updates at phase + k × period; below period
     std::vector<uint64_t> script;
+
+    // A clock that moves every `period`, with the call starting one period
+    // after boot, so that its first reading is as stale as a real one may
+    // be: the clock's next update comes `phase` after the call's start (0:
+    // the call starts on an update).
+    static ClockConfig coarse(uint64_t period, uint64_t phase) {
+        ClockConfig c;
+        c.period = period;
+        c.phase = phase;
+        c.start = period;
+        return c;
+    }
 };
 
 class VirtualClock {
 public:
     explicit VirtualClock(const ClockConfig& cfg) : cfg_(cfg), now_(cfg.start) {}
+    // One reading of the clock (KeQueryInterruptTime); true time then moves on.
     uint64_t read();
+    // The true time: when the next reading will be taken.
     uint64_t now() const { return now_; }
     uint64_t reads() const { return reads_; }
+    // What a reading taken at true time t returns.
+    uint64_t reading_at(uint64_t t) const;
 
 private:
     ClockConfig cfg_;
@@ -74,6 +96,9 @@ public:
     uint64_t interrupt_time() { return clock_.read(); }
     void record_trace(std::string msg);
     void record_delay(char kind, uint32_t n);
+    // The line the diagnostic image prints for a step or a trace message.
+    void record_log_line(const char* line) { log_.emplace_back(line); }
+    const std::vector<std::string>& log() const { return log_; }
 
 private:
     uint32_t offset_of(uintptr_t addr) const;
@@ -82,6 +107,7 @@ private:
     Chip chip_;
     VirtualClock clock_;
     std::vector<Event> events_;
+    std::vector<std::string> log_;
     Simulator* previous_;
 };
 
@@ -116,6 +142,9 @@ struct RunResult {
     uint32_t commands = 0;    // commands started on the chip
     bool from_image = false;  // run by the kernel image; `image` holds its figures
     ImageStats image;
+    // The diagnostic image's log of the call ("tovmem: {...}" lines): what
+    // the host build's step notes give, or what a diagnostic image printed.
+    std::vector<std::string> log;
 };
 
 constexpr uint32_t fill_word = 0xa5a5a5a5;

@@ -19,7 +19,7 @@ namespace {
 
 // A real trace, recorded once per process.
 const std::string& real_trace() {
-    static const std::string jsonl = tov::test::tovmem("run --config 0x3000099 --clock 10 --format jsonl").out;
+    static const std::string jsonl = tov::test::run_tovmem("run --config 0x3000099 --clock 10 --format jsonl").out;
     return jsonl;
 }
 
@@ -103,7 +103,7 @@ TEST(HostileFiles, EveryRefusalIsOnePrintableLine) {
                            image->path);
     }
     for (const std::string& c : commands) {
-        const Outcome o = tov::test::tovmem(c);
+        const Outcome o = tov::test::run_tovmem(c);
         EXPECT_EQ(o.status, 2) << c;
         ASSERT_EQ(lines(o.err).size(), 1u) << c << ": " << o.err;
         const std::string line = lines(o.err)[0];

@@ -25,14 +25,13 @@ namespace {
 
 using namespace tov::test;
 // Beside the tool's own namespace in a unity build: this is the process runner.
-using tov::test::tovmem;
 
 // ---- arguments ----
 
 class BadArguments : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(BadArguments, OneLineOnStderrAndStatusTwo) {
-    const Outcome o = tovmem(GetParam());
+    const Outcome o = run_tovmem(GetParam());
     EXPECT_EQ(o.status, 2);
     EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
     EXPECT_EQ(o.err.rfind("tovmem: ", 0), 0u) << o.err;
@@ -52,7 +51,28 @@ INSTANTIATE_TEST_SUITE_P(
                       "list extra", "list --format xml", "show", "show zz", "show 1 --format xml", "check",
                       "check --all --config 1 --clock 1", "check --config 1", "check /nonexistent/trace",
                       "diff --config 1", "diff --config 1 --clock 1 --clock 2 --clock 3", "diff a.jsonl", "vcd",
-                      "vcd /nonexistent/trace"));
+                      "vcd /nonexistent/trace", "run --config 1 --clock 1 --clock-phase 3",
+                      "run --config 1 --clock 1 --clock-period 0", "run --config 1 --clock 1 --clock-period 1.23456",
+                      "run --config 1 --clock 1 --clock-period 15.625 --clock-phase 15.625",
+                      "run --config 1 --clock 1 --clock-period .5", "run --config 1 --clock 1 --clock-period 5.",
+                      "run --config 1 --clock 1 --clock-period 1001", "--version extra",
+                      "run --config 1 --clock 1 --no-aux --no-aux",
+                      "run --config 1 --clock 1 --power-mode 1 --power-mode 1", "show 0x2000000"));
+
+// What a new user slips on: a repeated target gets a note, a power mode the
+// record does not define gets one too, and run's help shows --power-mode as
+// taken once.
+TEST(TovmemCli, RepeatsAndOutOfRangeValuesAreNoted) {
+    const Outcome twice = run_tovmem("run --config 0x10 --clock 1 --unstable 0x828 --unstable 0x828");
+    EXPECT_TRUE(has(twice.out, "note           --unstable DRC_CMD_STATUS 0x828 is given more than once")) << twice.out;
+    const Outcome five = run_tovmem("run --config 0x10 --clock 1 --power-mode 5");
+    EXPECT_TRUE(has(five.out, "note           --power-mode 5 is outside 0 to 3")) << five.out;
+    EXPECT_FALSE(has(run_tovmem("run --config 0x10 --clock 1 --power-mode 3").out, "outside 0 to 3"));
+    const Outcome help = run_tovmem("run --help");
+    EXPECT_TRUE(has(help.out, "--power-mode N ")) << help.out;
+    EXPECT_FALSE(has(help.out, "--power-mode N ...")) << help.out;
+    EXPECT_TRUE(has(run_tovmem("check --help").out, "--power-mode N ..."));
+}
 
 TEST(TovmemCli, ArgumentErrorsSayWhatIsWrong) {
     const std::pair<const char*, const char*> cases[] = {
@@ -63,13 +83,13 @@ TEST(TovmemCli, ArgumentErrorsSayWhatIsWrong) {
         {"frobnicate", "unknown command 'frobnicate'"},
         {"list extra", "unexpected argument 'extra' for list"},
     };
-    for (const auto& [args, msg] : cases) EXPECT_TRUE(has(tovmem(args).err, msg)) << args;
+    for (const auto& [args, msg] : cases) EXPECT_TRUE(has(run_tovmem(args).err, msg)) << args;
 }
 
 TEST(TovmemCli, WriteErrorsFailWithAMessage) {
     for (const char* args : {"list", "list --format jsonl", "run --config 0x3000099 --clock 10", "show 0x3000099",
                              "check --all", "run --config 0x3000099 --clock 10 --format vcd"}) {
-        const Outcome o = tovmem(std::string(args) + " >/dev/full");
+        const Outcome o = run_tovmem(std::string(args) + " >/dev/full");
         EXPECT_EQ(o.status, 1) << args;
         EXPECT_TRUE(has(o.err, "tovmem: cannot write the output")) << args << ": " << o.err;
     }
@@ -78,7 +98,7 @@ TEST(TovmemCli, WriteErrorsFailWithAMessage) {
 TEST(TovmemCli, HelpForEveryCommand) {
     for (const char* a :
          {"--help", "run --help", "list --help", "show --help", "check --help", "diff --help", "vcd --help"}) {
-        const Outcome o = tovmem(a);
+        const Outcome o = run_tovmem(a);
         EXPECT_EQ(o.status, 0) << a;
         EXPECT_TRUE(has(o.out, "usage: tovmem")) << a;
     }
@@ -125,8 +145,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"run --bogus", "unknown option '--bogus' for run"},
         ErrorCase{"check --all --bogus", "unknown option '--bogus' for check"},
         ErrorCase{"run --config 1 --config 2 --clock 1", "--config is given more than once"},
-        ErrorCase{"run --config 1 --clock 1 --power-mode 1 --power-mode 2",
-                  "--power-mode is given more than once (only check --all runs several)"},
+        ErrorCase{"run --config 1 --clock 1 --power-mode 1 --power-mode 2", "--power-mode is given more than once"},
+        ErrorCase{"run --config 1 --clock 1 --no-aux --no-aux", "--no-aux is given more than once"},
         ErrorCase{"check --config 0x3000099 --clock 10 --mem-clock-khz 0", "--mem-clock-khz must be above 0"},
         // check and diff refuse what they cannot apply.
         ErrorCase{"check /dev/null --config 1 --clock 2",
@@ -170,7 +190,7 @@ TEST(TovmemCli, TraceOfTooManyLinesIsRefused) {
 }
 
 TEST(TovmemCli, TruncatedTraceIsAnError) {
-    const std::string full = tovmem("run --config 0x3000099 --clock 10 --format jsonl").out;
+    const std::string full = run_tovmem("run --config 0x3000099 --clock 10 --format jsonl").out;
     std::vector<std::string> l = lines(full);
     ASSERT_GT(l.size(), 2u);
     std::string cut;
@@ -178,21 +198,21 @@ TEST(TovmemCli, TruncatedTraceIsAnError) {
     const TempFile whole(full), truncated(cut);
     for (const std::string& args :
          {"check " + truncated.path, "vcd " + truncated.path, "diff " + whole.path + " " + truncated.path}) {
-        const Outcome o = tovmem(args);
+        const Outcome o = run_tovmem(args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_TRUE(
             has(o.err, truncated.path + ": truncated: " + std::to_string(l.size() - 1) + " events and no result line"))
             << o.err;
     }
-    EXPECT_EQ(tovmem("check " + whole.path).status, 0);
+    EXPECT_EQ(run_tovmem("check " + whole.path).status, 0);
 }
 
 class HelpCommand : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(HelpCommand, IsTheSameAsDashDashHelp) {
     const std::string cmd = GetParam();
-    const Outcome help = tovmem("help " + cmd);
-    const Outcome dash = tovmem(cmd + " --help");
+    const Outcome help = run_tovmem("help " + cmd);
+    const Outcome dash = run_tovmem(cmd + " --help");
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(has(help.out, "usage: tovmem")) << help.out;
     EXPECT_EQ(help.out, dash.out);
@@ -213,7 +233,7 @@ class RunSays : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(RunSays, WhatHappened) {
     const RunCase& c = GetParam();
-    const Outcome o = tovmem(std::string("run ") + c.args);
+    const Outcome o = run_tovmem(std::string("run ") + c.args);
     EXPECT_EQ(o.status, c.status) << o.err;
     for (const char* s : c.present) EXPECT_TRUE(has(o.out, s)) << "missing: " << s << "\n" << o.out;
     for (const char* s : c.absent) EXPECT_FALSE(has(o.out, s)) << "unexpected: " << s;
@@ -246,8 +266,8 @@ INSTANTIATE_TEST_SUITE_P(
         // A time-out is an event line with its duration, and the cause of the failure.
         RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 3",
                 1,
-                {"time-out  DRAM command 3 (precharge all, count 1) not done after 100.0 ms: 200 of 200 polls",
-                 "cause          DRAM command 3 (precharge all, count 1) not done after 100.0 ms"},
+                {"time-out  DRAM command 3 (precharge all, count 1) not done after 100.5 ms: 201 of 201 polls",
+                 "cause          DRAM command 3 (precharge all, count 1) not done after 100.5 ms"},
                 {}},
         // The first family waits a tick and reads the done bit once.
         RunCase{"--config 0x10 --clock 1 --cmd-stuck-at 2",
@@ -294,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 {"DRAM command 5: mode register set: CAS latency 3, burst 4, DLL reset, count 2", ", 10 DRAM commands,",
                  "memory clock   182250 kHz", "memory size    32 MiB (0x2000000)",
-                 "clock_index    10 given, unchanged by dispatch", "virtual time   110.500 ms"},
+                 "clock_index    10 given, unchanged by dispatch", "virtual time   116.500 ms"},
                 {"note", "cause"}},
         RunCase{"--config 0x3000002 --clock 0xffff0004",
                 0,
@@ -323,7 +343,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {"? 0xfffc"}}));
 
 TEST(TovmemCli, JsonLinesKeepTheirEventsAndAddOnlyKeys) {
-    const Outcome o = tovmem("run --config 0x3000099 --clock 10 --format jsonl --reg 0x47c=1");
+    const Outcome o = run_tovmem("run --config 0x3000099 --clock 10 --format jsonl --reg 0x47c=1");
     const auto l = lines(o.out);
     ASSERT_FALSE(l.empty());
     for (size_t i = 0; i + 1 < l.size(); ++i) {
@@ -336,20 +356,20 @@ TEST(TovmemCli, JsonLinesKeepTheirEventsAndAddOnlyKeys) {
               R"({"ev":"result","ret":1,"config_id":50331801,"clock_index":10,"mem_size":67108864,)"
               R"("bus_flag":1,"mode_flag":0,"power_mode":0,"mem_clock_khz":182250,)"
               R"("mem_size_out":33554432,"map_value":5,"reserved":[2779096485,2779096485,)"
-              R"(2779096485,2779096485,2779096485],"t":1105000,"elapsed":1105000,"config_id_hex":"0x3000099"})");
+              R"(2779096485,2779096485,2779096485],"t":1165000,"elapsed":1165000,"config_id_hex":"0x3000099"})");
 }
 
 // ---- tables ----
 
 TEST(TovmemCli, ListHasAHeaderAndEveryRowInTextAndJsonLines) {
-    const Outcome text = tovmem("list");
+    const Outcome text = run_tovmem("list");
     EXPECT_EQ(text.status, 0);
     const auto t = lines(text.out);
     ASSERT_EQ(t.size(), 192u);
     EXPECT_EQ(t[0].rfind("family row  id", 0), 0u) << t[0];
     EXPECT_TRUE(has(text.out, "0x03000099  meminit_varnel_high_1down_V58C2256164SCI5"));
 
-    const Outcome jl = tovmem("list --format jsonl");
+    const Outcome jl = run_tovmem("list --format jsonl");
     const auto j = lines(jl.out);
     ASSERT_EQ(j.size(), 191u);
     std::map<std::string, int> per_family;
@@ -370,7 +390,7 @@ TEST(TovmemCli, ListHasAHeaderAndEveryRowInTextAndJsonLines) {
 }
 
 TEST(TovmemCli, ShowListsEveryClockIndexWithClockSizeAndResult) {
-    const Outcome o = tovmem("show 0x3000099");
+    const Outcome o = run_tovmem("show 0x3000099");
     EXPECT_EQ(o.status, 0);
     EXPECT_TRUE(has(o.out, "ID 0x3000099: varnel table, row 79"));
     EXPECT_TRUE(has(o.out, "routine        meminit_varnel_high_1down_V58C2256164SCI5"));
@@ -386,7 +406,7 @@ TEST(TovmemCli, ShowListsEveryClockIndexWithClockSizeAndResult) {
     EXPECT_EQ(clocks, 15);  // 0..13 and the reserved 0xffff0004
     EXPECT_TRUE(has(o.out, "         10          10    182250 kHz  32 MiB         5  1 memory up"));
 
-    const Outcome j = tovmem("show 0x10 --format jsonl");
+    const Outcome j = run_tovmem("show 0x10 --format jsonl");
     const auto l = lines(j.out);
     ASSERT_EQ(l.size(), 1u + 14 + 3);
     EXPECT_EQ(nlohmann::json::parse(l[0]).at("remapped"), true);
@@ -395,16 +415,20 @@ TEST(TovmemCli, ShowListsEveryClockIndexWithClockSizeAndResult) {
     EXPECT_EQ(c1.at("after_dispatch"), 7);
     EXPECT_EQ(c1.at("ret"), 1);
 
-    const Outcome unlisted = tovmem("show 0x30000999");
+    const Outcome unlisted = run_tovmem("show 0x30000999");
     EXPECT_TRUE(has(unlisted.out, "not listed: the family's default row 0x3000000 runs")) << unlisted.out;
-    const Outcome outside = tovmem("show 0x2000000");
-    EXPECT_EQ(outside.status, 1);
-    EXPECT_TRUE(has(outside.out,
-                    "ID 0x2000000 is in none of the three families: its family bits, ID & 0xf3ff0000, "
-                    "are 0x2000000; the dispatcher takes 0x0 as halden, 0x1000000 as orlit and 0x3000000 "
-                    "or above as varnel"))
-        << outside.out;
-    const Outcome power = tovmem("show 0x3000099 --power-mode 3");
+    for (const char* format : {"", " --format jsonl"}) {
+        const Outcome outside = run_tovmem(std::string("show 0x2000000") + format);
+        EXPECT_EQ(outside.status, 2);
+        EXPECT_TRUE(outside.out.empty()) << outside.out;
+        EXPECT_EQ(lines(outside.err).size(), 1u) << outside.err;
+        EXPECT_TRUE(has(outside.err,
+                        "ID 0x2000000 is in none of the three families: its family bits, ID & 0xf3ff0000, "
+                        "are 0x2000000; the dispatcher takes 0x0 as halden, 0x1000000 as orlit and 0x3000000 "
+                        "or above as varnel"))
+            << outside.err;
+    }
+    const Outcome power = run_tovmem("show 0x3000099 --power-mode 3");
     EXPECT_TRUE(has(power.out, "note           power_mode 3 means nothing to the varnel family")) << power.out;
 }
 
@@ -414,12 +438,12 @@ class ShowMap : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ShowMap, IsWhatARunReports) {
     const std::string id = GetParam();
-    const auto rows = lines(tovmem("show " + id + " --format jsonl").out);
+    const auto rows = lines(run_tovmem("show " + id + " --format jsonl").out);
     ASSERT_GT(rows.size(), 15u);
     for (size_t i = 1; i < rows.size(); ++i) {
         const auto row = nlohmann::json::parse(rows[i]);
         const std::string clock = std::to_string(row.at("clock_index").get<uint32_t>());
-        const auto run = lines(tovmem("run --config " + id + " --clock " + clock + " --format jsonl").out);
+        const auto run = lines(run_tovmem("run --config " + id + " --clock " + clock + " --format jsonl").out);
         ASSERT_FALSE(run.empty());
         EXPECT_EQ(row.at("map_value"), nlohmann::json::parse(run.back()).at("map_value")) << id << " clock " << clock;
     }
@@ -433,9 +457,9 @@ INSTANTIATE_TEST_SUITE_P(Tovmem, ShowMap,
 TEST(TovmemCli, CheckOfARunAndOfItsTraceAgree) {
     for (const char* args :
          {"--config 0x3000099 --clock 10", "--config 0x3000002 --clock 10", "--config 0x10 --clock 1"}) {
-        const Outcome run = tovmem(std::string("check ") + args);
-        const TempFile trace(bus_only(tovmem(std::string("run ") + args + " --format jsonl").out));
-        const Outcome file = tovmem("check " + trace.path);
+        const Outcome run = run_tovmem(std::string("check ") + args);
+        const TempFile trace(bus_only(run_tovmem(std::string("run ") + args + " --format jsonl").out));
+        const Outcome file = run_tovmem("check " + trace.path);
         const Outcome stdin_ = run_shell(std::string(TOVMEM_PATH) + " check - <" + trace.path);
         EXPECT_TRUE(has(run.out, "command counts are read as memory-clock cycles")) << args;
         // The verdict lines (after the header) agree.
@@ -444,21 +468,22 @@ TEST(TovmemCli, CheckOfARunAndOfItsTraceAgree) {
         EXPECT_EQ(verdicts(run.out), verdicts(stdin_.out)) << args;
         EXPECT_EQ(run.status, file.status) << args;
     }
-    const Outcome good = tovmem("check --config 0x3000099 --clock 10");
+    const Outcome good = run_tovmem("check --config 0x3000099 --clock 10");
     EXPECT_EQ(good.status, 0);
     EXPECT_TRUE(has(good.out, "9 rules: 9 pass, 0 fail"));
     EXPECT_TRUE(has(good.out, "count 39151 cycles at 182250 kHz = 214.8 us"));
-    const Outcome cl4 = tovmem("check --config 0x3000041 --clock 10");
+    const Outcome cl4 = run_tovmem("check --config 0x3000041 --clock 10");
     EXPECT_EQ(cl4.status, 1);
     EXPECT_TRUE(has(cl4.out, "FAIL  cas-latency")) << cl4.out;
-    const Outcome first_family = tovmem("check --config 0x10 --clock 1");
+    const Outcome first_family = run_tovmem("check --config 0x10 --clock 1");
     EXPECT_TRUE(has(first_family.out, "FAIL  cke-low-first")) << first_family.out;
 }
 
 TEST(TovmemCli, HeadersWriteReservedClocksInHex) {
-    EXPECT_TRUE(has(tovmem("check --config 0x3000002 --clock 0xffff0004").out,
+    EXPECT_TRUE(has(run_tovmem("check --config 0x3000002 --clock 0xffff0004").out,
                     "check of config 0x3000002, clock_index 0xffff0004:"));
-    EXPECT_TRUE(has(tovmem("diff --config 0x3000002 --clock 0xffff0004").out, "A: result 1, clock_index 0xffff0004,"));
+    EXPECT_TRUE(
+        has(run_tovmem("diff --config 0x3000002 --clock 0xffff0004").out, "A: result 1, clock_index 0xffff0004,"));
 }
 
 // The first two families never show CKE low on the bus: the finding is
@@ -466,16 +491,16 @@ TEST(TovmemCli, HeadersWriteReservedClocksInHex) {
 TEST(TovmemCli, CheckMarksTheFindingsAFamilyExpects) {
     const std::string why = "hold CKE low from reset";
     for (const char* args : {"--config 0x10 --clock 1", "--config 0x1000000 --clock 10"}) {
-        const Outcome o = tovmem(std::string("check ") + args);
+        const Outcome o = run_tovmem(std::string("check ") + args);
         EXPECT_EQ(o.status, 1) << args;
         EXPECT_TRUE(has(o.out, "raises CKE with no CKE-low command before it (expected for this family)\n")) << o.out;
         EXPECT_TRUE(has(o.out, "9 rules: 8 pass, 1 fail (1 expected for this family)")) << o.out;
         EXPECT_EQ(o.out.find(why), o.out.rfind(why)) << o.out;
         EXPECT_NE(o.out.find(why), std::string::npos) << o.out;
     }
-    EXPECT_FALSE(has(tovmem("check --config 0x3000099 --clock 10").out, "expected"));
+    EXPECT_FALSE(has(run_tovmem("check --config 0x3000099 --clock 10").out, "expected"));
 
-    const Outcome all = tovmem("check --all");
+    const Outcome all = run_tovmem("check --all");
     size_t marked = 0;
     for (const std::string& l : lines(all.out)) {
         marked += has(l, "cke-low-first (expected for this family)");
@@ -491,7 +516,7 @@ TEST(TovmemCli, CheckMarksTheFindingsAFamilyExpects) {
 // The first family's power mode 2 sends only the closing command: no
 // power-up list to check, not nine failed rules.
 TEST(TovmemCli, CheckOfARunWithoutAPowerUpList) {
-    const Outcome o = tovmem("check --config 0x24 --clock 0 --power-mode 2");
+    const Outcome o = run_tovmem("check --config 0x24 --clock 0 --power-mode 2");
     EXPECT_EQ(o.status, 0);
     EXPECT_TRUE(has(o.out, "no power-up list: only the closing command was sent (power_mode 2)")) << o.out;
     EXPECT_FALSE(has(o.out, "FAIL"));
@@ -504,9 +529,45 @@ std::vector<std::string> config_lines(const std::string& out, const std::string&
     return r;
 }
 
+// A clock like Windows' changes no finding: the rules read the DRAM
+// commands, which do not depend on the clock.
+TEST(TovmemCli, CheckAllFindsTheSameOnACoarseClock) {
+    const Outcome plain = run_tovmem("check --all");
+    const Outcome coarse = run_tovmem("check --all --clock-period 15.625 --clock-phase 7.8");
+    EXPECT_EQ(coarse.out.rfind("every run with --clock-period 15.625 --clock-phase 7.8\n", 0), 0u) << coarse.out;
+    EXPECT_EQ(config_lines(coarse.out), config_lines(plain.out));
+    EXPECT_EQ(config_lines(plain.out).size(), 191u * 14);
+    EXPECT_EQ(coarse.status, plain.status);
+}
+
+// The clock options: the phase defaults to 0, every delay lasts its
+// minimum of true time, and the time stamps are true time from the
+// call's start one period after boot.
+TEST(TovmemCli, ClockPeriodAndPhase) {
+    for (const char* phase : {"", " --clock-phase 3.2", " --clock-phase 15.6249"}) {
+        const Outcome o =
+            run_tovmem(std::string("run --config 0 --clock 1 --clock-period 15.625") + phase + " --format jsonl");
+        ASSERT_EQ(o.status, 0) << o.err;
+        const auto l = lines(o.out);
+        ASSERT_GT(l.size(), 10u);
+        EXPECT_TRUE(has(l.front(), "\"t\":156250}")) << l.front();
+        size_t ticks = 0;
+        for (size_t i = 0; i + 1 < l.size(); ++i) {
+            if (!has(l[i], "{\"ev\":\"delay_ticks\",\"n\":1,")) continue;
+            ++ticks;
+            const auto t = [](const std::string& s) { return std::stoull(s.substr(s.rfind("\"t\":") + 4)); };
+            EXPECT_GE(t(l[i + 1]) - t(l[i]), 100000u) << phase << ": " << l[i];
+        }
+        EXPECT_GT(ticks, 5u);
+    }
+    const Outcome text = run_tovmem("run --config 0x3000099 --clock 10 --clock-period 15.625 --clock-phase 3.2");
+    EXPECT_TRUE(has(text.out, "\nclock          moves every 15.625 ms, first 3.2 ms after the call's start\n"))
+        << text.out;
+}
+
 TEST(TovmemCli, CheckAllAppliesTheRunOptions) {
-    const Outcome plain = tovmem("check --all");
-    const Outcome mode2 = tovmem("check --all --power-mode 2");
+    const Outcome plain = run_tovmem("check --all");
+    const Outcome mode2 = run_tovmem("check --all --power-mode 2");
     EXPECT_TRUE(has(mode2.out, "0x00000024 clock  0 power_mode 2  no power-up list: only the closing command"));
     EXPECT_TRUE(has(mode2.out, "note: only the halden routines read power_mode"));
     size_t closing_only = 0;
@@ -524,18 +585,18 @@ TEST(TovmemCli, CheckAllAppliesTheRunOptions) {
     EXPECT_EQ(strip(config_lines(mode2.out, "0x03")), config_lines(plain.out, "0x03"));
     EXPECT_EQ(strip(config_lines(mode2.out, "0x01")), config_lines(plain.out, "0x01"));
 
-    const Outcome both = tovmem("check --all --power-mode 0 --power-mode 2");
+    const Outcome both = run_tovmem("check --all --power-mode 0 --power-mode 2");
     EXPECT_EQ(config_lines(both.out).size(), 2u * 191 * 14);
     EXPECT_TRUE(has(both.out, "total: 5348 configurations (191 table IDs x clock_index 0..13 x power_mode 0, 2)"));
 
-    const Outcome stuck = tovmem("check --all --cmd-stuck-at 3");
+    const Outcome stuck = run_tovmem("check --all --cmd-stuck-at 3");
     EXPECT_EQ(stuck.out.rfind("every run with --cmd-stuck-at 3\n", 0), 0u);
     EXPECT_TRUE(has(plain.out, "0x03000099 clock 10  ok"));
     EXPECT_TRUE(has(stuck.out, "0x03000099 clock 10  FAIL precharge-before-mrs: no mode register set;")) << stuck.out;
 }
 
 TEST(TovmemCli, CheckAllPrintsALinePerConfigurationAndATotal) {
-    const Outcome o = tovmem("check --all");
+    const Outcome o = run_tovmem("check --all");
     const auto l = lines(o.out);
     size_t configs = 0, failing = 0, ok = 0, silent = 0;
     for (const std::string& s : l) {
@@ -564,11 +625,11 @@ TEST(TovmemCli, CheckAllPrintsALinePerConfigurationAndATotal) {
 // ---- diff ----
 
 TEST(TovmemCli, DiffShowsDifferingStoresAndInsertedSteps) {
-    const Outcome same = tovmem("diff --config 0x3000099 --clock 10");
+    const Outcome same = run_tovmem("diff --config 0x3000099 --clock 10");
     EXPECT_EQ(same.status, 0);
     EXPECT_TRUE(has(same.out, "identical: 137 steps alike, 0 only in A, 0 only in B"));
 
-    const Outcome d = tovmem("diff --config 0x3000099 --clock 10 --config 0x3000020 --clock 10");
+    const Outcome d = run_tovmem("diff --config 0x3000099 --clock 10 --config 0x3000020 --clock 10");
     EXPECT_EQ(d.status, 1);
     EXPECT_TRUE(has(d.out,
                     "~    20.500  write  SYS_050        0x050 := 0x0f006704\n"
@@ -577,23 +638,23 @@ TEST(TovmemCli, DiffShowsDifferingStoresAndInsertedSteps) {
     EXPECT_TRUE(has(d.out, "different: 134 steps alike, 0 only in A, 2 only in B, 2 stores and 1 reads"));
 
     // Decoded commands on differing command words; the same from trace files.
-    const Outcome cmd = tovmem("diff --config 0x3000099 --config 0x3000002 --clock 10");
+    const Outcome cmd = run_tovmem("diff --config 0x3000099 --config 0x3000002 --clock 10");
     EXPECT_TRUE(has(
         cmd.out,
         "0x824 := 0x000f0032  [DRAM command 9: mode register set: CAS latency 3, burst 4, count 15 (word 0xf0032)]"))
         << cmd.out;
-    const TempFile a(bus_only(tovmem("run --config 0x3000099 --clock 10 --format jsonl").out));
-    const TempFile b(tovmem("run --config 0x3000002 --clock 10 --format jsonl").out);
-    const Outcome files = tovmem("diff " + a.path + " " + b.path);
+    const TempFile a(bus_only(run_tovmem("run --config 0x3000099 --clock 10 --format jsonl").out));
+    const TempFile b(run_tovmem("run --config 0x3000002 --clock 10 --format jsonl").out);
+    const Outcome files = run_tovmem("diff " + a.path + " " + b.path);
     EXPECT_EQ(files.status, 1);
     auto body = [](const std::string& s) { return s.substr(s.find('\n', s.find("+++"))); };
     EXPECT_EQ(body(files.out), body(cmd.out));
 }
 
 TEST(TovmemCli, DiffOfAStuckRunListsTheStepsItNeverReached) {
-    const TempFile healthy(tovmem("run --config 0x3000099 --clock 10 --format jsonl").out);
-    const TempFile stuck(tovmem("run --config 0x3000099 --clock 10 --cmd-stuck-at 9 --format jsonl").out);
-    const Outcome o = tovmem("diff " + healthy.path + " " + stuck.path);
+    const TempFile healthy(run_tovmem("run --config 0x3000099 --clock 10 --format jsonl").out);
+    const TempFile stuck(run_tovmem("run --config 0x3000099 --clock 10 --cmd-stuck-at 9 --format jsonl").out);
+    const Outcome o = run_tovmem("diff " + healthy.path + " " + stuck.path);
     EXPECT_EQ(o.status, 1);
     EXPECT_TRUE(has(o.out, "- ")) << o.out;
     EXPECT_TRUE(has(o.out, "[DRAM command 10: closing command, count 200 (word 0x"));
@@ -636,7 +697,7 @@ std::map<std::string, std::vector<std::pair<long, std::string>>> vcd_changes(con
 }
 
 TEST(TovmemCli, VcdConvertsWithAViewerAndKeepsEveryChange) {
-    const TempFile vcd(tovmem("run --config 0x3000099 --clock 10 --format vcd").out);
+    const TempFile vcd(run_tovmem("run --config 0x3000099 --clock 10 --format vcd").out);
     const TempFile fst;
     const Outcome conv = run_shell("vcd2fst " + vcd.path + " " + fst.path);
     ASSERT_EQ(conv.status, 0) << "vcd2fst (Debian package gtkwave) failed or is missing: " << conv.err;
@@ -653,7 +714,7 @@ TEST(TovmemCli, VcdConvertsWithAViewerAndKeepsEveryChange) {
         EXPECT_EQ(theirs.at(name).back(), changes.back()) << name;
     }
     // Register signals end on the last value stored; the command string walks the power-up list.
-    const auto stores = lines(tovmem("run --config 0x3000099 --clock 10 --format jsonl").out);
+    const auto stores = lines(run_tovmem("run --config 0x3000099 --clock 10 --format jsonl").out);
     std::map<std::string, std::string> last;
     for (const std::string& l : stores) {
         const nlohmann::json j = nlohmann::json::parse(l);
@@ -675,9 +736,9 @@ TEST(TovmemCli, VcdConvertsWithAViewerAndKeepsEveryChange) {
 }
 
 TEST(TovmemCli, VcdOfABusOnlyTraceMatchesTheRun) {
-    const std::string run = tovmem("run --config 0x3000099 --clock 10 --cmd-latency 2 --format vcd").out;
-    const TempFile trace(bus_only(tovmem("run --config 0x3000099 --clock 10 --cmd-latency 2 --format jsonl").out));
-    const Outcome o = tovmem("vcd " + trace.path);
+    const std::string run = run_tovmem("run --config 0x3000099 --clock 10 --cmd-latency 2 --format vcd").out;
+    const TempFile trace(bus_only(run_tovmem("run --config 0x3000099 --clock 10 --cmd-latency 2 --format jsonl").out));
+    const Outcome o = run_tovmem("vcd " + trace.path);
     EXPECT_EQ(o.status, 0);
     auto body = [](const std::string& s) { return s.substr(s.find('\n')); };  // past the $comment line
     EXPECT_EQ(body(o.out), body(run));
@@ -697,7 +758,7 @@ TEST(TovmemCli, GtkwaveSaveFileNamesSignalsOfItsVcd) {
     }
     ASSERT_FALSE(command.empty());
     command.erase(command.find(" >"));
-    const Outcome vcd = tovmem(command);
+    const Outcome vcd = run_tovmem(command);
     ASSERT_EQ(vcd.status, 0) << command;
     std::set<std::string> names;
     std::vector<std::string> scope;

@@ -13,7 +13,6 @@ namespace {
 
 using namespace tov::test;
 // Beside the tool's own namespace in a unity build: this is the process runner.
-using tov::test::tovmem;
 
 class TovmemImage : public ::testing::Test {
 protected:
@@ -55,8 +54,8 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
                                        "--config 0x24 --clock 0 --power-mode 2 --cmd-stuck-at 3",
                                        "--config 0x3000099 --clock 10 --cmd-stuck-at 3"}) {
             const std::string what = way + ": " + args;
-            const Outcome host = tovmem("run " + args + " --format jsonl");
-            const Outcome image = tovmem("run " + args + " --format jsonl" + image_ + caller);
+            const Outcome host = run_tovmem("run " + args + " --format jsonl");
+            const Outcome image = run_tovmem("run " + args + " --format jsonl" + image_ + caller);
             const std::vector<std::string> expected = lines(bus_only(host.out));
             const std::vector<std::string> got = lines(image.out);
             ASSERT_FALSE(expected.empty());
@@ -84,24 +83,24 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
 // The tool reports the project's version, the one the image's version
 // resource carries.
 TEST(TovmemVersion, IsTheProjectVersion) {
-    const Outcome o = tovmem("--version");
+    const Outcome o = run_tovmem("--version");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, std::string("tovmem ") + TOV_VERSION + "\n");
 }
 
 TEST_F(TovmemImage, CallerNeedsTheImageItImports) {
-    const Outcome o = tovmem(std::string("run --config 0x3000099 --clock 10 --caller ") + TOV_CAPTURE_IMAGE);
+    const Outcome o = run_tovmem(std::string("run --config 0x3000099 --clock 10 --caller ") + TOV_CAPTURE_IMAGE);
     EXPECT_EQ(o.status, 2);
     EXPECT_TRUE(has(o.err, "--caller needs --image")) << o.err;
     // A caller that is not a driver image: one line naming both files.
-    const Outcome bad = tovmem("run --config 0x3000099 --clock 10" + image_ + " --caller " + TOVMEM_PATH);
+    const Outcome bad = run_tovmem("run --config 0x3000099 --clock 10" + image_ + " --caller " + TOVMEM_PATH);
     EXPECT_EQ(bad.status, 2);
     EXPECT_EQ(lines(bad.err).size(), 1u) << bad.err;
     EXPECT_TRUE(has(bad.err, TOVMEM_PATH)) << bad.err;
 }
 
 TEST_F(TovmemImage, TextSummaryNamesTheImageFigures) {
-    const Outcome o = tovmem("run --config 0x3000099 --clock 10 --image-base 0x00400000" + image_);
+    const Outcome o = run_tovmem("run --config 0x3000099 --clock 10 --image-base 0x00400000" + image_);
     EXPECT_EQ(o.status, 0);
     bool found = false;
     for (const std::string& l : lines(o.out)) found |= l.rfind("kernel image ", 0) == 0 && has(l, "stack bytes");
@@ -111,12 +110,12 @@ TEST_F(TovmemImage, TextSummaryNamesTheImageFigures) {
 // check --all runs the image for every configuration: the verdicts are the
 // host build's, and an image that cannot load is an error, not ignored.
 TEST_F(TovmemImage, CheckAllRunsTheImage) {
-    const Outcome host = tovmem("check --all");
-    const Outcome image = tovmem("check --all" + image_);
+    const Outcome host = run_tovmem("check --all");
+    const Outcome image = run_tovmem("check --all" + image_);
     EXPECT_EQ(image.status, host.status);
     ASSERT_EQ(image.out.rfind("every run with" + image_ + "\n", 0), 0u) << image.out.substr(0, 200);
     EXPECT_EQ(image.out.substr(image.out.find('\n') + 1), host.out);
-    const Outcome missing = tovmem("check --all --image /nonexistent.sys");
+    const Outcome missing = run_tovmem("check --all --image /nonexistent.sys");
     EXPECT_EQ(missing.status, 2);
     EXPECT_TRUE(missing.out.empty());
     EXPECT_TRUE(has(missing.err, "cannot read kernel image '/nonexistent.sys'")) << missing.err;
@@ -127,7 +126,7 @@ TEST_F(TovmemImage, CheckAllRunsTheImage) {
 TEST_F(TovmemImage, UnloadableImageIsAUsageError) {
     for (const std::string& args : {std::string("--image /nonexistent.sys"), std::string("--image ") + TOVMEM_PATH,
                                     image_ + " --image-base 0x10000000"}) {
-        const Outcome o = tovmem("run --config 0x3000099 --clock 10 " + args);
+        const Outcome o = run_tovmem("run --config 0x3000099 --clock 10 " + args);
         EXPECT_EQ(o.status, 2) << args;
         EXPECT_TRUE(o.out.empty()) << args;
         EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
@@ -144,10 +143,10 @@ TEST(TovmemImageX64, RunsLikeTheHostBuildDirectlyAndThroughItsCaller) {
     const std::string image = std::string(" --image ") + TOV_KERNEL_IMAGE_X64;
     for (const std::string args : {"--config 0x3000099 --clock 10", "--config 0x24 --clock 0 --power-mode 2 --no-aux",
                                    "--config 0x1000001 --clock 3 --cmd-stuck-at 2"}) {
-        const std::vector<std::string> expected = lines(bus_only(tovmem("run " + args + " --format jsonl").out));
+        const std::vector<std::string> expected = lines(bus_only(run_tovmem("run " + args + " --format jsonl").out));
         for (const std::string& caller : {std::string(), std::string(" --caller ") + TOV_CAPTURE_IMAGE_X64}) {
             const std::string what = args + caller;
-            const Outcome o = tovmem("run " + args + " --format jsonl" + image + caller);
+            const Outcome o = run_tovmem("run " + args + " --format jsonl" + image + caller);
             const std::vector<std::string> got = lines(o.out);
             ASSERT_EQ(got.size(), expected.size()) << what << o.err;
             for (size_t i = 0; i + 1 < expected.size(); ++i) EXPECT_EQ(got[i], expected[i]) << what << " line " << i;
@@ -160,10 +159,10 @@ TEST(TovmemImageX64, RunsLikeTheHostBuildDirectlyAndThroughItsCaller) {
             EXPECT_EQ(result, expected.back()) << what;
         }
     }
-    const Outcome text = tovmem("run --config 0x3000099 --clock 10 --image-base 0xfffff80012340000" + image);
+    const Outcome text = run_tovmem("run --config 0x3000099 --clock 10 --image-base 0xfffff80012340000" + image);
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_TRUE(has(text.out, " x64 instructions")) << text.out;
-    const Outcome mixed = tovmem("run --config 0x3000099 --clock 10" + image + " --caller " + TOV_CAPTURE_IMAGE);
+    const Outcome mixed = run_tovmem("run --config 0x3000099 --clock 10" + image + " --caller " + TOV_CAPTURE_IMAGE);
     EXPECT_EQ(mixed.status, 2);
     EXPECT_EQ(lines(mixed.err).size(), 1u) << mixed.err;
     EXPECT_TRUE(has(mixed.err, "capture driver is i386 but tovmem.sys is AMD64")) << mixed.err;

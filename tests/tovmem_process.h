@@ -57,7 +57,7 @@ inline Outcome run_shell(const std::string& cmd) {
     return o;
 }
 
-inline Outcome tovmem(const std::string& args) { return run_shell(std::string(TOVMEM_PATH) + " " + args); }
+inline Outcome run_tovmem(const std::string& args) { return run_shell(std::string(TOVMEM_PATH) + " " + args); }
 
 inline std::vector<std::string> lines(const std::string& s) {
     std::vector<std::string> out;

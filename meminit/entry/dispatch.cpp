@@ -2,6 +2,7 @@
 // remapping, the second family's fixed clocks and the third family's map rule.
 #include "meminit/entry/config_table.h"
 #include "meminit/entry/routines.h"
+#include "meminit/hw/platform.h"
 
 namespace tov {
 namespace {
@@ -268,8 +269,11 @@ const ConfigEntry* lookup(const ConfigTable& t, uint32_t config_id, bool* matche
 
 }  // namespace tov
 
-extern "C" int TOVMEM_CALL tov_mem_init(MemInitParams* p) {
-    using namespace tov;
+namespace tov {
+namespace {
+
+// Inlined, so that the release image's entry is the same code as before notes existed.
+[[gnu::always_inline]] inline int32_t dispatch(MemInitParams* p) {
     // A record without a register block cannot be served; refuse before
     // touching the record or any register.
     if (p == nullptr || p->reg_ctx == nullptr || p->reg_ctx->reg_base == 0) return 0;
@@ -295,4 +299,20 @@ extern "C" int TOVMEM_CALL tov_mem_init(MemInitParams* p) {
 
     if (family == map_by_size_family) p->map_value = reported_map(family, p->map_value, p->mem_size_out);
     return result;
+}
+
+}  // namespace
+}  // namespace tov
+
+extern "C" int TOVMEM_CALL tov_mem_init(MemInitParams* p) {
+    using namespace tov;
+    if constexpr (!platform::steps_noted) {
+        return dispatch(p);
+    } else {
+        // The record as it enters and as it leaves, with the result.
+        if (p != nullptr) platform::note_step({.kind = platform::Step::enter, .record = p});
+        const int32_t result = dispatch(p);
+        if (p != nullptr) platform::note_step({.kind = platform::Step::leave, .record = p, .result = result});
+        return result;
+    }
 }

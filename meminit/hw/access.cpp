@@ -6,39 +6,64 @@
 namespace tov {
 namespace {
 
-uint32_t load(const RegContext* ctx, uint32_t off) { return platform::mmio_load(ctx->reg_base + off); }
+void note(const platform::StepNote& n) {
+    if constexpr (platform::steps_noted) platform::note_step(n);
+}
+
+void note_delay(platform::Step kind, uint32_t n, uint64_t first, uint64_t last) {
+    if constexpr (platform::steps_noted) note({.kind = kind, .count = n, .first = first, .last = last});
+}
 
 constexpr uint32_t ticks_per_wrap = 42950;  // tick values 0..42949
+
+uint32_t tick_of(uint64_t interrupt_time) { return static_cast<uint32_t>(interrupt_time) / tick_units; }
 
 }  // namespace
 
 int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value) {
     platform::mmio_store(ctx->reg_base + off, value);
+    note({.kind = platform::Step::store, .off = off, .val = value});
     return status_ok;
 }
 
-bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out) {
+namespace {
+
+uint32_t load(const RegContext* ctx, uint32_t off) { return platform::mmio_load(ctx->reg_base + off); }
+
+// The stable read; only a noting build counts its loads.
+[[gnu::always_inline]] inline bool stable_read(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads) {
     static_assert(stable_read_agreeing_loads == 3 && read_twice_loads == 2, "a window of three loads, or two");
     uint32_t a = load(ctx, off);
     uint32_t b = load(ctx, off);
     if (read_twice(off)) {
         *out = a;
+        if constexpr (platform::steps_noted) *loads = read_twice_loads;
         return true;
     }
     const uint32_t mask = stable_read_mask(off);
     a &= mask;
     b &= mask;
-    for (uint32_t loads = 2; loads < stable_read_max_loads; ++loads) {
+    for (uint32_t n = 2; n < stable_read_max_loads; ++n) {
         const uint32_t c = load(ctx, off) & mask;
         if (a == b && b == c) {
             *out = a;
+            if constexpr (platform::steps_noted) *loads = n + 1;
             return true;
         }
         a = b;
         b = c;
     }
     *out = b;
+    if constexpr (platform::steps_noted) *loads = stable_read_max_loads;
     return false;
+}
+}  // namespace
+
+bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out) {
+    uint32_t loads = 0;
+    const bool settled = stable_read(ctx, off, out, &loads);
+    note({.kind = platform::Step::read, .settled = settled, .off = off, .val = *out, .count = loads});
+    return settled;
 }
 
 uint32_t reg_read(const RegContext* ctx, uint32_t off) {
@@ -57,34 +82,62 @@ int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t
     return reg_write(ctx, off, (v & ~clear) | set);
 }
 
-uint32_t aux_read(const RegContext* ctx) { return platform::mmio_load(ctx->aux_base); }
+uint32_t aux_read(const RegContext* ctx) {
+    const uint32_t v = platform::mmio_load(ctx->aux_base);
+    note({.kind = platform::Step::aux_load, .val = v});
+    return v;
+}
 
-uint32_t tick_now() { return static_cast<uint32_t>(platform::interrupt_time()) / tick_units; }
+uint32_t tick_now() { return tick_of(platform::interrupt_time()); }
+
+WaitClock::WaitClock() : first(platform::interrupt_time()), moved_at(first) {}
+
+uint64_t WaitClock::read() {
+    const uint64_t now = platform::interrupt_time();
+    if (!moved && now != first) {
+        moved = true;
+        moved_at = now;
+    }
+    return now;
+}
 
 void delay_ticks(uint32_t n) {
     platform::trace_delay('t', n);
     const uint32_t target = n + 1;  // 32-bit, as the hardware timing was specified
-    uint32_t prev = tick_now();
+    const uint64_t hold = uint64_t{n} * tick_units;
+    WaitClock clock;
+    uint32_t prev = tick_of(clock.first);
     uint32_t passed = 0;
-    while (passed < target) {
-        const uint32_t t = tick_now();
+    for (;;) {
+        spin_pause();
+        const uint64_t now = clock.read();
+        const uint32_t t = tick_of(now);
         // The tick falls back to 0 when the low 32 bits of the interrupt time
         // wrap; that fall is one boundary, not a jump of 4 billion.
-        passed += t >= prev ? t - prev : (ticks_per_wrap - prev) + t;
+        if (passed < target) passed += t >= prev ? t - prev : (ticks_per_wrap - prev) + t;
         prev = t;
+        if (passed >= target && clock.waited(now) >= hold) {
+            note_delay(platform::Step::delay_ticks, n, clock.first, now);
+            return;
+        }
     }
 }
 
 uint32_t delay_ms(uint32_t n) {
     platform::trace_delay('m', n);
-    const uint64_t t0 = platform::interrupt_time();
+    WaitClock clock;
     const uint64_t target = static_cast<uint64_t>(n) * 10000u;
-    if (target == 0) return 0;
-    uint64_t e;
+    if (target == 0) {
+        note_delay(platform::Step::delay_ms, n, clock.first, clock.first);
+        return 0;
+    }
+    uint64_t now;
     do {
-        e = platform::interrupt_time() - t0;
-    } while (e < target);
-    return static_cast<uint32_t>(e);
+        spin_pause();
+        now = clock.read();
+    } while (clock.waited(now) < target);
+    note_delay(platform::Step::delay_ms, n, clock.first, now);
+    return static_cast<uint32_t>(now - clock.first);
 }
 
 int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks) {
@@ -98,5 +151,12 @@ void mem_trace(const char* format, ...) {
     platform::trace_message(format, args);
     __builtin_va_end(args);
 }
+
+#if TOV_STEPS_NOTED
+// Only where steps are noted: the release image's code stays as it was.
+bool reg_poll_noted(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads) {
+    return stable_read(ctx, off, out, loads);
+}
+#endif
 
 }  // namespace tov

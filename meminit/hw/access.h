@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
+#include "meminit/hw/platform.h"
 #include "meminit/hw/regs.h"
 
 namespace tov {
@@ -40,6 +41,15 @@ constexpr uint32_t stable_read_mask(uint32_t off) { return off == reg::SYS_0F8 ?
 // when the register never settles.
 bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out);
 
+// The same stable read, also giving its number of loads, and leaving its
+// note to the caller: a done-bit wait notes all its polls as one step. The
+// release image notes nothing, counts nothing and reads as reg_read_stable.
+bool reg_poll_noted(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads);
+inline bool reg_poll(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads) {
+    if constexpr (platform::steps_noted) return reg_poll_noted(ctx, off, out, loads);
+    return reg_read_stable(ctx, off, out);
+}
+
 // Stable read for the direct-access routines: the agreed value, or the last
 // load's value when the register never settles.
 uint32_t reg_read(const RegContext* ctx, uint32_t off);
@@ -58,12 +68,39 @@ uint32_t aux_read(const RegContext* ctx);
 // Low 32 bits of the interrupt time in 10 ms ticks (0 to 42949).
 uint32_t tick_now();
 
-// Waits until n + 1 tick boundaries have passed. A wait across the wrap of
-// the low 32 bits still counts every boundary, so it never ends early.
+// The processor's spin-wait hint, executed between two clock readings of
+// every busy-wait: it eases the pipeline and the sibling hyperthread.
+inline void spin_pause() {
+#if defined(__i386__) || defined(__x86_64__)
+    __builtin_ia32_pause();
+#endif
+}
+
+// A wait's view of the interrupt time. The clock moves only at each clock
+// interrupt (every 15.625 ms by default, 0.5 ms at best), so the wait's first
+// reading may be up to one period old and says little about when the wait
+// began. The first reading that differs from it comes from an update made
+// after the wait began: time counted from that update is a lower bound on
+// the time waited, whatever the clock's period.
+struct WaitClock {
+    uint64_t first;     // the wait's first reading
+    uint64_t moved_at;  // the first reading that differs from it
+    bool moved = false;
+    WaitClock();
+    // One more reading (the caller pauses between readings).
+    uint64_t read();
+    // Time surely waited by the reading `now`: 0 until the clock has moved.
+    uint64_t waited(uint64_t now) const { return moved ? now - moved_at : 0; }
+};
+
+// Waits until n + 1 tick boundaries have passed and at least n ticks of time
+// surely have (WaitClock). A wait across the wrap of the low 32 bits still
+// counts every boundary, so it never ends early.
 void delay_ticks(uint32_t n);
 
-// Waits n ms on the full 64-bit clock; returns the low 32 bits of the elapsed
-// 100 ns count.
+// Waits until at least n ms surely have passed on the full 64-bit clock
+// (WaitClock); returns the low 32 bits of the 100 ns count elapsed since the
+// first reading. delay_ms(0) returns 0 at once.
 uint32_t delay_ms(uint32_t n);
 
 // delay_ticks(ticks), then 1 if the done bit of DRC_CMD_STATUS is set, else 0.

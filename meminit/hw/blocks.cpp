@@ -17,13 +17,36 @@ void dram_cmd_nc(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t t
     delay_ticks(ticks);
 }
 
+namespace {
+// The whole wait is one step of the diagnostic log.
+int32_t noted_wait(platform::StepNote& n, int32_t result) {
+    if constexpr (platform::steps_noted) platform::note_step(n);
+    return result;
+}
+}  // namespace
+
 int32_t dram_wait_done(const RegContext* ctx, bool checked) {
-    const uint64_t t0 = platform::interrupt_time();
+    WaitClock clock;
+    platform::StepNote n{.kind = platform::Step::wait, .off = reg::DRC_CMD_STATUS};
     for (;;) {
-        uint32_t v = 0;
-        if (!reg_read_stable(ctx, reg::DRC_CMD_STATUS, &v) && checked) return status_fail;
-        if (v & 1u) return 1;
-        if (platform::interrupt_time() - t0 >= done_wait_bound) return 0;
+        uint32_t v = 0, loads = 0;
+        const bool settled = reg_poll(ctx, reg::DRC_CMD_STATUS, &v, &loads);
+        ++n.count;
+        n.loads += loads;
+        n.val = v;
+        n.settled = settled;
+        if (!settled && checked) return noted_wait(n, status_fail);
+        if (v & 1u) {
+            n.done = true;
+            return noted_wait(n, 1);
+        }
+        if (settled) {
+            ++n.busy;
+            n.busy_val = v;
+        }
+        // Give up only once the whole bound has surely passed.
+        if (clock.waited(clock.read()) >= done_wait_bound) return noted_wait(n, 0);
+        spin_pause();
     }
 }
 

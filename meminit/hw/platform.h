@@ -1,9 +1,11 @@
-// The one seam between the kernel image and the host build: 32-bit MMIO,
+// The one seam between the kernel images and the host build: 32-bit MMIO,
 // the interrupt-time clock and the trace sink. Everything above it is the
-// same code on both sides.
+// same code on all sides.
 #pragma once
 
 #include <stdint.h>
+
+#include "meminit/entry/meminit.h"
 
 namespace tov::platform {
 
@@ -16,8 +18,41 @@ uint64_t interrupt_time();
 
 // Trace sink: a printf-style message, and a note of each delay primitive
 // call (kind 't' for delay_ticks, 'm' for delay_ms). Both do nothing in the
-// kernel image.
+// release image.
 void trace_message(const char* format, __builtin_va_list args);
 void trace_delay(char kind, uint32_t n);
+
+// A bus step as the library sees it, for the diagnostic image's log: the
+// record on entry and on return, a store, a stable read with its number of
+// loads, the aux load, a done-bit wait as one step (not one per poll), and
+// a delay with its first and last clock readings. Notes take no clock
+// reading and no bus access, so a noting build keeps the release image's
+// timing on the bus. The release image compiles every note away.
+enum class Step : uint8_t { enter, leave, store, read, aux_load, wait, delay_ticks, delay_ms };
+
+struct StepNote {
+    Step kind;
+    bool settled = true;                    // read, wait: the (last) stable read settled
+    bool done = false;                      // wait: the done bit was seen
+    uint32_t off = 0;                       // store, read, wait: register offset
+    uint32_t val = 0;                       // store, read, aux_load: the value; wait: the last poll's value
+    uint32_t count = 0;                     // read: loads; wait: polls; delays: n
+    uint32_t busy = 0;                      // wait: polls that saw the command busy
+    uint32_t loads = 0;                     // wait: loads of all its polls
+    uint32_t busy_val = 0;                  // wait: the value of the last busy poll
+    uint64_t first = 0;                     // delays: first clock reading
+    uint64_t last = 0;                      // delays: last clock reading
+    const MemInitParams* record = nullptr;  // enter, leave
+    int32_t result = 0;                     // leave
+};
+
+#if defined(TOV_HOST) || defined(TOV_DIAG)
+#define TOV_STEPS_NOTED 1
+#else
+#define TOV_STEPS_NOTED 0
+#endif
+inline constexpr bool steps_noted = TOV_STEPS_NOTED;
+
+void note_step(const StepNote& note);
 
 }  // namespace tov::platform

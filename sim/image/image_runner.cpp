@@ -546,17 +546,22 @@ struct ImageRunner::Impl {
 namespace {
 
 // A module's place must leave the runner's own pages, the register block and
-// the low 64 KiB free.
+// the low 64 KiB free; the refusal names the first region it overlaps.
 void check_place(const LoadedImage& img, const Places& at, const std::string& label) {
     const uint64_t end = img.base + img.size;
-    auto overlaps = [&](uint64_t lo, uint64_t hi) { return img.base < hi && lo < end; };
-    if (overlaps(at.thunk_page, at.thunk_page + page) || overlaps(at.caller_page, at.caller_page + page) ||
-        overlaps(at.stack_bottom(), at.stack_top) || overlaps(at.reg_block, at.reg_block + Simulator::reg_span) ||
-        overlaps(at.aux_block, at.aux_block + page) || overlaps(shared_user_data, shared_user_data + page) ||
-        img.base < 0x10000)
-        throw ImageError(label + " base " + hex(img.base) +
-                         " overlaps the stack, the record, the import thunks, "
-                         "the register block, the shared user data page or the low 64 KiB");
+    const std::tuple<uint64_t, uint64_t, const char*> regions[] = {
+        {0, 0x10000, "the low 64 KiB"},
+        {at.reg_block, at.reg_block + Simulator::reg_span, "the register block"},
+        {at.aux_block, at.aux_block + page, "the aux region"},
+        {at.thunk_page, at.thunk_page + page, "the import thunks"},
+        {at.caller_page, at.caller_page + page, "the record"},
+        {at.stack_bottom(), at.stack_top, "the stack"},
+        {shared_user_data, shared_user_data + page, "the shared user data page"},
+    };
+    for (const auto& [lo, hi, what] : regions)
+        if (img.base < hi && lo < end)
+            throw ImageError(label + " at " + hex(img.base) + " to " + hex(end) + " overlaps " + what + " (" + hex(lo) +
+                             " to " + hex(hi) + ")");
 }
 
 uint64_t code_address(const LoadedImage& img, uint64_t a, const std::string& what) {

@@ -75,6 +75,22 @@ std::vector<Scenario> routine_sweep(RegisterSeed rng_seed) {
     return out;
 }
 
+std::vector<Scenario> coarse_clock_sweep(RegisterSeed rng_seed) {
+    std::vector<Scenario> out = routine_sweep(rng_seed);
+    // A step that shares no factor with the period visits phases all over it.
+    constexpr uint64_t phase_step = 12345;
+    for (size_t i = 0; i < out.size(); ++i) {
+        ClockConfig& c = out[i].req.clock;
+        c = ClockConfig::coarse(windows_clock_period, (i * phase_step) % windows_clock_period);
+        out[i].name += ", clock phase " + std::to_string(c.phase);
+        if (i % 3 == 0) {
+            out[i].req.chip.cmd_stuck_at = 1 + static_cast<uint32_t>(i / 3 % 10);
+            out[i].name += ", command " + std::to_string(out[i].req.chip.cmd_stuck_at) + " stuck";
+        }
+    }
+    return out;
+}
+
 std::vector<Scenario> table_sweep(Family f, RegisterSeed rng_seed) {
     std::vector<Scenario> out;
     const ConfigTable t = family_table(f);

@@ -39,6 +39,15 @@ std::vector<Scenario> table_sweep(Family f, RegisterSeed rng_seed = register_see
 // and the reserved values (which select its forms), power mode 0.
 std::vector<Scenario> routine_sweep(RegisterSeed rng_seed = register_seed());
 
+// Windows' default clock: it moves only every 15.625 ms.
+constexpr uint64_t windows_clock_period = 156250;
+
+// The routine sweep on Windows' default 15.625 ms clock, the phase of its
+// updates moving from scenario to scenario, and every third scenario with
+// one DRAM command stuck, so that waits and time-outs start at every point
+// of a clock period.
+std::vector<Scenario> coarse_clock_sweep(RegisterSeed rng_seed = register_seed());
+
 // Every init routine (the first row naming it) at clock_index 0 and 10 under
 // each fault the chip model can inject: command latency, a stuck command,
 // corrupted test-client slots, an unstable register, register presets, no

@@ -18,6 +18,10 @@
 #include "tools/tovmem/analysis.h"
 
 namespace tovmem {
+namespace {
+// A clock that moves less often than this is not a clock any system runs.
+constexpr uint64_t max_clock_period = 1000 * 10000;
+}  // namespace
 
 using tov::sim::Event;
 using tov::sim::EventKind;
@@ -67,6 +71,20 @@ uint32_t parse_offset(const std::string& what, const std::string& s) {
     if (off % 4 != 0 || off >= tov::sim::Simulator::reg_span)
         usage_fail(what + " expects a register offset (a multiple of 4 below 0x10000), not '" + s + "'");
     return off;
+}
+
+uint64_t parse_ms(const std::string& what, const std::string& s) {
+    // Whole milliseconds, then at most four decimals: 100 ns is the clock's unit.
+    uint64_t units = 0;
+    size_t i = 0, whole = 0, decimals = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && whole < 7; ++i, ++whole) units = units * 10 + (s[i] - '0');
+    if (i < s.size() && s[i] == '.' && whole > 0)
+        for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9' && decimals < 4; ++i, ++decimals)
+            units = units * 10 + (s[i] - '0');
+    if (whole == 0 || i != s.size() || s.back() == '.')
+        usage_fail(what + " expects milliseconds with at most 4 decimals (such as 15.625), not '" + s + "'");
+    for (; decimals < 4; ++decimals) units *= 10;
+    return units;
 }
 
 std::pair<std::string, std::string> split_pair(const std::string& what, const std::string& s) {
@@ -122,6 +140,14 @@ std::string reg_label(uint32_t off) { return strf("%-14s 0x%03x", reg_name(off).
 
 double ms(uint64_t units) { return static_cast<double>(units) / 10000.0; }
 
+std::string ms_text(uint64_t units) {
+    std::string s = strf("%llu.%04llu", static_cast<unsigned long long>(units / 10000),
+                         static_cast<unsigned long long>(units % 10000));
+    s.erase(s.find_last_not_of('0') + 1);
+    if (s.back() == '.') s.pop_back();
+    return s;
+}
+
 std::string size_text(uint32_t bytes) {
     if (bytes % 0x100000 == 0) return strf("%u MiB", bytes / 0x100000);
     return strf("0x%x bytes", bytes);
@@ -138,10 +164,24 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
         config->required();
         clock->required();
     }
-    add(cmd.add_option("--power-mode", a.power_modes, "power mode (default 0; only the first family reads it)")
+    auto* power = add(
+        cmd.add_option("--power-mode", a.power_modes, "power mode, 0 to 3 (default 0; only the first family reads it)")
             ->type_name("N")
             ->allow_extra_args(false));
-    add(cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0"));
+    // One run takes one power mode; check --all runs each one given.
+    if (required) power->expected(1);
+    add(cmd.add_flag("--no-aux", a.no_aux, "the caller maps no aux region: aux_base is 0")
+            ->multi_option_policy(CLI::MultiOptionPolicy::Throw));
+    const char* clock_group = "Interrupt-time clock";
+    add(cmd.add_option("--clock-period", a.clock_period,
+                       "the clock moves only every MS milliseconds, as Windows' does (15.625 by default there); "
+                       "without it every reading is fresh")
+            ->type_name("MS")
+            ->group(clock_group));
+    add(cmd.add_option("--clock-phase", a.clock_phase,
+                       "the clock's first update comes MS after the call's start (below the period; default 0)")
+            ->type_name("MS")
+            ->group(clock_group));
     const char* image = "Kernel image";
     add(cmd.add_option("--image", a.image,
                        "run this tovmem.sys (x86 or x64, as the file says) in an emulator instead of the host build")
@@ -218,7 +258,27 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
         usage_fail("--power-mode is given more than once (only check --all runs several)");
     if (!power_mode && !a.power_modes.empty()) power_mode = &a.power_modes.front();
     if (power_mode) q.power_mode = parse_u32("--power-mode", *power_mode);
+    if (q.power_mode > 3)
+        o.notes.push_back(
+            strf("--power-mode %u is outside 0 to 3, the modes the record defines: the first family's "
+                 "routines then skip the clocks, pads and power-up list",
+                 q.power_mode));
     q.no_aux = a.no_aux;
+    if (!a.clock_period.empty()) {
+        q.clock.period = parse_ms("--clock-period", a.clock_period);
+        if (q.clock.period == 0 || q.clock.period > max_clock_period)
+            usage_fail("--clock-period must be above 0 and at most 1000 ms, not '" + a.clock_period + "'");
+    }
+    if (!a.clock_phase.empty()) {
+        if (a.clock_period.empty()) usage_fail("--clock-phase needs --clock-period MS");
+        const uint64_t phase = parse_ms("--clock-phase", a.clock_phase);
+        if (phase >= q.clock.period)
+            usage_fail("--clock-phase must be below the clock period (" + a.clock_period + " ms), not '" +
+                       a.clock_phase + "'");
+        q.clock = tov::sim::ClockConfig::coarse(q.clock.period, phase);
+    } else if (q.clock.period) {
+        q.clock = tov::sim::ClockConfig::coarse(q.clock.period, 0);
+    }
     o.image = a.image;
     o.image_base = a.image_base.empty() ? 0 : parse_u64("--image-base", a.image_base);  // 0: the image's default
     if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
@@ -251,7 +311,10 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
         if (++slots_given[s] == 2)
             o.notes.push_back(strf("--fb-corrupt slot %u is given more than once: the last mask applies", s));
     }
-    for (const std::string& u : a.unstable) q.chip.unstable.insert(parse_offset("--unstable", u));
+    for (const std::string& u : a.unstable)
+        if (!q.chip.unstable.insert(parse_offset("--unstable", u)).second)
+            o.notes.push_back(
+                strf("--unstable %s is given more than once", reg_text(parse_offset("--unstable", u)).c_str()));
     if (a.aux_value_opt && a.aux_value_opt->count()) {
         q.chip.aux_value = parse_u32("--aux-value", a.aux_value);
         o.aux_value_given = true;
@@ -335,6 +398,9 @@ Bringup run_bringup(const RunOptions& o) {
     b.opts = o;
     b.source = strf("config 0x%x, clock_index %s", o.req.config_id, clock_text(o.req.clock_index).c_str());
     if (o.req.power_mode) b.source += strf(", power_mode %u", o.req.power_mode);
+    if (o.req.clock.period)
+        b.source += strf(", clock period %s ms phase %s ms", ms_text(o.req.clock.period).c_str(),
+                         ms_text(o.req.clock.phase).c_str());
     b.source += ": " + routine_of(o.req.config_id);
     return b;
 }

@@ -32,6 +32,8 @@ uint32_t parse_u32(const std::string& what, const std::string& s);
 uint64_t parse_u64(const std::string& what, const std::string& s);
 // A register offset: a multiple of 4 inside the register block.
 uint32_t parse_offset(const std::string& what, const std::string& s);
+// Milliseconds with up to four decimals ("15.625"), in 100 ns units.
+uint64_t parse_ms(const std::string& what, const std::string& s);
 std::pair<std::string, std::string> split_pair(const std::string& what, const std::string& s);
 
 // printf to standard output (or where set_output points it, for the
@@ -46,7 +48,8 @@ std::string reg_text(uint32_t off);   // "DRC_CFG 0x810", or "register 0xfffc" o
 // A clock_index as people read it: the selectors 0..13 in decimal, reserved
 // values (0xffff0004, 0x1000000) and anything else past 0xffff in hex.
 std::string clock_text(uint32_t clock_index);
-double ms(uint64_t units);  // virtual time units (100 ns) to ms
+double ms(uint64_t units);            // virtual time units (100 ns) to ms
+std::string ms_text(uint64_t units);  // "15.625", "0": no trailing zeros
 std::string size_text(uint32_t bytes);
 
 // One bring-up to execute, as the options of run, check and diff describe it.
@@ -72,6 +75,7 @@ struct RunArgs {
     std::vector<std::string> power_modes;  // one, except for check --all
     std::vector<std::string> regs, fb_corrupt, unstable;
     std::string cmd_latency, cmd_stuck_at, aux_value;
+    std::string clock_period, clock_phase;
     bool no_aux = false;
     std::string image, image_base, caller;
     CLI::Option* aux_value_opt = nullptr;

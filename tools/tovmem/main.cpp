@@ -73,6 +73,8 @@ int main(int argc, char** argv) {
                                      add_check(app), add_diff(app), add_vcd(app)};
     app.footer("'tovmem <command> --help' describes a command; 'tovmem --version' prints the version.");
     // The version of the library it runs, from the project version.
+    if (argc > 2 && std::strcmp(argv[1], "--version") == 0)
+        return usage_exit(std::string("--version takes nothing after it, not '") + argv[2] + "'");
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("tovmem %s\n", TOVMEM_VERSION_STRING);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? exit_ok : exit_failed;

@@ -156,6 +156,11 @@ void print_text(const Bringup& b) {
     out("bus            %zu loads, %zu stores, %zu DRAM command%s, %zu delays, %zu messages\n", a.loads, a.stores,
         a.commands.size(), a.commands.size() == 1 ? "" : "s", a.delays, a.messages);
     out("virtual time   %.3f ms\n", ms(r.end_time - r.start_time));
+    if (b.executed && b.opts.req.clock.period)
+        out("clock          moves every %s ms, %s\n", ms_text(b.opts.req.clock.period).c_str(),
+            b.opts.req.clock.phase
+                ? strf("first %s ms after the call's start", ms_text(b.opts.req.clock.phase).c_str()).c_str()
+                : "the call starting on one of its moves");
     if (r.from_image)
         out("kernel image   %u stack bytes, %llu %s instructions (its trace sink is silent: no messages or "
             "delay calls)\n",

@@ -40,20 +40,11 @@ Command add_show(CLI::App& app) {
             const uint32_t power = st->power_mode.empty() ? 0 : parse_u32("--power-mode", st->power_mode);
             const tov::Family fam = tov::classify(id);
             const std::string id_hex = strf("0x%x", id);
-            if (fam == tov::Family::none) {
-                const uint32_t bits = id & tov::family_bits_mask;
-                if (jsonl)
-                    out("%s\n", nlohmann::ordered_json{{"id", id},
-                                                       {"id_hex", id_hex},
-                                                       {"family", nullptr},
-                                                       {"family_bits_hex", strf("0x%x", bits)}}
-                                    .dump()
-                                    .c_str());
-                else
-                    out("ID %s is in none of the three families: %s; tov_mem_init returns 0 and touches nothing\n",
-                        id_hex.c_str(), family_bits_text(id).c_str());
-                return exit_failed;
-            }
+            // Refused like any bad argument, in either format: one line on stderr, status 2.
+            if (fam == tov::Family::none)
+                usage_fail(
+                    strf("ID %s is in none of the three families: %s; tov_mem_init returns 0 and touches nothing",
+                         id_hex.c_str(), family_bits_text(id).c_str()));
             const std::string power_note = power_mode_note(id, power);
             const tov::ConfigTable t = tov::family_table(fam);
             bool matched = false;
