@@ -67,15 +67,16 @@ TEST_F(X64Runner, LoadsAboveFourGibAndRunsAsTheHostBuildAtAnyBase) {
     // relocation applied, the same bus traffic.
     const RunRequest req = request(0x3000099, 10);
     const RunResult host = run_bring_up(req);
-    for (const uint64_t base : {uint64_t(0), uint64_t(0xfffff80012340000), uint64_t(0x0000000180000000)}) {
+    for (const std::optional<uint64_t> base : {std::optional<uint64_t>(), std::optional<uint64_t>(0xfffff80012340000),
+                                               std::optional<uint64_t>(0x180000000)}) {
         ImageRunner runner(x64_image(), {.image_base = base});
         EXPECT_TRUE(runner.is_64_bit());
         EXPECT_TRUE(runner.image().is_64_bit());
-        EXPECT_EQ(runner.image().base, base ? base : default_image_base_x64);
+        EXPECT_EQ(runner.image().base, base.value_or(default_image_base_x64));
         EXPECT_NE(runner.image().base, runner.image().preferred_base);
         EXPECT_GT(runner.image().relocations, 10u) << "the routine tables hold 64-bit addresses";
         const RunResult image = runner.run(req);
-        EXPECT_EQ(first_difference(host, image), "") << hex(base);
+        EXPECT_EQ(first_difference(host, image), "") << hex(base.value_or(0));
         EXPECT_TRUE(image.image.x64);
         EXPECT_GT(image.image.stack_bytes, 40u);
         EXPECT_LE(image.image.stack_bytes, 768u);

@@ -593,8 +593,8 @@ void ImageRunner::load(const std::vector<uint8_t>& file, const std::vector<uint8
     // The file says which CPU runs it; the places follow.
     s.x64 = image_machine(file) == machine_amd64;
     s.at = s.x64 ? x64_places : x86_places;
-    if (opts.image_base) s.at.image_base = opts.image_base;
-    if (opts.caller_base) s.at.caller_base = opts.caller_base;
+    s.at.image_base = opts.image_base.value_or(s.at.image_base);
+    s.at.caller_base = opts.caller_base.value_or(s.at.caller_base);
     s.mods.push_back({"tovmem.sys", load_image(file, s.at.image_base), {}});
     check_place(s.mods[0].img, s.at, "image");
     if (caller) {

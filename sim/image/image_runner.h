@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,10 @@ struct CallerError : ImageError {
 };
 
 struct RunnerOptions {
-    // 0: the default of the image's architecture.
-    uint64_t image_base = 0;
-    uint64_t caller_base = 0;
+    // Where tovmem.sys and the capture driver are loaded; without a value,
+    // the default of the image's architecture.
+    std::optional<uint64_t> image_base{};
+    std::optional<uint64_t> caller_base{};
     // A call that runs longer is a runaway image. The longest bring-up
     // (every wait timing out on a slow clock) stays far below this.
     uint64_t max_instructions = 50'000'000;

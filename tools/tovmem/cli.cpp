@@ -280,7 +280,7 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
         q.clock = tov::sim::ClockConfig::coarse(q.clock.period, 0);
     }
     o.image = a.image;
-    o.image_base = a.image_base.empty() ? 0 : parse_u64("--image-base", a.image_base);  // 0: the image's default
+    if (!a.image_base.empty()) o.image_base = parse_u64("--image-base", a.image_base);
     if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
     o.caller = a.caller;
     if (!a.caller.empty() && a.image.empty()) usage_fail("--caller needs --image PATH (the tovmem.sys it imports)");
@@ -359,7 +359,7 @@ std::vector<uint8_t> read_image(const std::string& path) {
 image::ImageRunner& image_runner(const RunOptions& o) {
     static std::unique_ptr<image::ImageRunner> runner;
     static std::string path, caller_path;
-    static uint64_t base = 0;
+    static std::optional<uint64_t> base;
     if (!runner || path != o.image || base != o.image_base || caller_path != o.caller) {
         const std::vector<uint8_t> bytes = read_image(o.image);
         const image::RunnerOptions opts{.image_base = o.image_base};

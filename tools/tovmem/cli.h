@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <istream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -60,7 +61,7 @@ struct RunOptions {
     bool cmd_latency_given = false;
     // Kernel image to run in the emulator instead of the host build.
     std::string image;
-    uint64_t image_base = 0;  // 0: the default of the image's architecture
+    std::optional<uint64_t> image_base;  // without a value, the default of the image's architecture
     // A capture driver that imports tov_mem_init from the image and brings
     // the memory up through its own start routine.
     std::string caller;
