@@ -58,6 +58,14 @@ std::string bus_step_text(const Side& s, size_t k) {
     return strf("%9.3f  %s", t, txt.c_str());
 }
 
+// A step's text with its column padding folded to single blanks.
+std::string squeeze(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (c != ' ' || (!out.empty() && out.back() != ' ')) out.push_back(c);
+    return out;
+}
+
 std::string summary(const Side& s) {
     const tov::sim::RunResult& r = s.b.r;
     const tov::MemInitParams& p = r.record;
@@ -75,7 +83,16 @@ int diff(const Side& x, const Side& y) {
     AlignLimits limits;
     const std::vector<AlignPair> pairs = align(x.items, y.items, &limits);
     size_t only_a = 0, only_b = 0, stores = 0, reads = 0, alike = 0;
+    std::string first;  // where the two first part
     for (const AlignPair& p : pairs) {
+        if (first.empty() && (p.a < 0 || p.b < 0 || x.items[p.a].value != y.items[p.b].value)) {
+            // Every step before this one is alike in both.
+            auto text = [](const Side& s, long k) {
+                return k < 0 ? std::string("nothing") : squeeze(step_text(s.a.steps[s.bus[size_t(k)]], s.b.r.events));
+            };
+            first = strf("first difference at bus step %zu: A has %s, B has %s", alike + 1, text(x, p.a).c_str(),
+                         text(y, p.b).c_str());
+        }
         if (p.b < 0) {
             ++only_a;
             out("- %s\n", bus_step_text(x, p.a).c_str());
@@ -107,6 +124,7 @@ int diff(const Side& x, const Side& y) {
     out("%s: %zu steps alike, %zu only in A, %zu only in B, %zu stores and %zu reads with other values%s\n",
         identical ? "identical" : "different", alike, only_a, only_b, stores, reads,
         same_result ? "" : "; the results differ");
+    if (!first.empty()) out("%s\n", first.c_str());
     return identical ? exit_ok : exit_failed;
 }
 
