@@ -18,8 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "meminit/entry/routines.h"
 #include "meminit/hw/regs.h"
 #include "sim/image/sweep.h"
+#include "sim/random_registers.h"
 #include "sim/trace_format.h"
 #include "tests/routine_forms.h"
 
@@ -29,6 +31,7 @@ namespace {
 const std::string golden_dir = std::string(TOV_SOURCE_DIR) + "/tests/golden";
 const std::string golden_path = golden_dir + "/table_sweep.txt";
 const std::string traces_dir = golden_dir + "/traces";
+const std::string direct_path = golden_dir + "/direct_calls.txt";
 
 bool updating() {
     const char* update = std::getenv("TOV_GOLDEN_UPDATE");
@@ -338,6 +341,108 @@ TEST(GoldenTraces, EveryHealthyBringUpAsRecorded) {
     EXPECT_EQ(missing, 0u);
     EXPECT_EQ(golden.size(), now.size());
     RecordProperty("scenarios", static_cast<int>(now.size()));
+}
+
+// ---------------------------------------------------------------------------
+// Direct calls: every routine of the routine list called without the
+// dispatcher, so that the rows and forms no table ID reaches (a clock the
+// remapping skips, a Size or flag no row pairs with the routine) are recorded
+// too. On random register contents from the default seed, so that a field
+// write that keeps the wrong bits shows; keyed by routine name, so that they
+// stay put when rows and routines come and go.
+// ---------------------------------------------------------------------------
+
+struct NamedRoutine {
+    const char* name;
+    InitRoutine routine;
+    Family family;
+};
+
+constexpr NamedRoutine routine_list[] = {
+#define TOV_ROUTINE(family, name, settings) {#name, name, Family::family},
+#include "meminit/entry/routines.def"
+#undef TOV_ROUTINE
+};
+
+uint64_t name_key(const char* name) {
+    Fnv h;
+    for (const char* c = name; *c; ++c) h.byte(static_cast<uint8_t>(*c));
+    return h.value();
+}
+
+struct DirectCall {
+    std::string key;  // "routine clock power_mode bus_flag mode_flag"
+    sim::RunResult result;
+};
+
+std::vector<DirectCall> direct_calls() {
+    std::vector<DirectCall> out;
+    std::vector<uint32_t> clocks;
+    for (uint32_t c = 0; c < 14; ++c) clocks.push_back(c);
+    for (uint32_t c : sim::image::every_reserved_clock()) clocks.push_back(c);
+    for (const NamedRoutine& r : routine_list) {
+        const uint32_t modes = r.family == Family::halden ? 5 : 1;
+        for (uint32_t clock : clocks)
+            for (uint32_t pm = 0; pm < modes; ++pm)
+                for (uint32_t flags : {0u, 1u}) {
+                    MemInitParams p = sim::initial_record(0, clock, pm);
+                    p.mem_size = 128 * MiB;
+                    p.bus_flag = flags;
+                    p.mode_flag = flags;
+                    sim::ChipConfig chip;
+                    chip.aux_value = sim::scenario_aux_word(0, clock);
+                    sim::add_random_registers(chip, sim::default_register_seed,
+                                              sim::scenario_key(static_cast<uint32_t>(name_key(r.name)), clock, pm));
+                    char key[160];
+                    std::snprintf(key, sizeof key, "%s %#x %u %u %u", r.name, clock, pm, flags, flags);
+                    out.push_back({key, sim::run_routine(r.routine, p, chip)});
+                }
+    }
+    return out;
+}
+
+TEST(GoldenTraces, EveryRoutineCalledDirectlyAsRecorded) {
+    const std::vector<DirectCall> now = direct_calls();
+    if (updating()) {
+        std::ofstream out(direct_path);
+        out << "# Every init routine called directly, without the dispatcher: routine, clock_index,\n"
+               "# power_mode, bus_flag, mode_flag (mem_size 128 MiB), then the FNV-1a 64 digest as in\n"
+               "# table_sweep.txt. Registers start from the default seed's random contents.\n"
+               "# Checked by GoldenTraces.EveryRoutineCalledDirectlyAsRecorded; TOV_GOLDEN_UPDATE=1 rewrites it.\n";
+        for (const DirectCall& c : now) out << c.key << " " << hex64(digest(c.result)) << "\n";
+        ASSERT_TRUE(out.good()) << "cannot write " << direct_path;
+        std::printf("direct calls: %zu written to %s\n", now.size(), direct_path.c_str());
+        return;
+    }
+    std::map<std::string, std::string> golden;
+    {
+        std::ifstream in(direct_path);
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.empty() || line[0] == '#') continue;
+            const size_t at = line.rfind(' ');
+            if (at != std::string::npos) golden[line.substr(0, at)] = line.substr(at + 1);
+        }
+    }
+    ASSERT_FALSE(golden.empty()) << "no digests in " << direct_path << " (TOV_GOLDEN_UPDATE=1 writes them)";
+    size_t changed = 0;
+    std::set<std::string> seen;
+    for (const DirectCall& c : now) {
+        seen.insert(c.key);
+        const auto it = golden.find(c.key);
+        if (it == golden.end()) {
+            ADD_FAILURE() << "direct call \"" << c.key << "\" has no golden digest";
+        } else if (it->second != hex64(digest(c.result)) && ++changed <= 10) {
+            ADD_FAILURE() << "direct call (routine clock power_mode bus_flag mode_flag) \"" << c.key
+                          << "\" changed; result " << c.result.ret << ", " << c.result.record.mem_clock_khz
+                          << " kHz, mem_size_out " << c.result.record.mem_size_out
+                          << "; the reference traces show the forms a table ID reaches";
+        }
+    }
+    for (const auto& [key, d] : golden)
+        if (!seen.count(key)) ADD_FAILURE() << "direct call \"" << key << "\" is no longer made";
+    EXPECT_EQ(changed, 0u);
+    RecordProperty("calls", static_cast<int>(now.size()));
 }
 
 // One whole trace per form of every routine, as text: a changed form prints
