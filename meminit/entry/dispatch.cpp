@@ -212,10 +212,6 @@ constexpr uint32_t count_of(const ConfigEntry (&)[N]) {
     return N;
 }
 
-static_assert(count_of(halden_rows) == 28);
-static_assert(count_of(orlit_rows) == 59);
-static_assert(count_of(varnel_rows) == 104);
-
 // Caller clock_index 0..6 on rows with Adjust set: 0 -> 5, 1 and 2 -> 7, 3..6 -> 8..11.
 constexpr uint32_t remap_clock(uint32_t clock_index) {
     if (clock_index >= 7) return clock_index;
