@@ -1,4 +1,5 @@
 // tovmem diff: two bring-ups' bus traces aligned step by step.
+#include <algorithm>
 #include <memory>
 
 #include "meminit/hw/regs.h"
@@ -31,7 +32,8 @@ Side prepare(Bringup b) {
         const Step& st = s.a.steps[i];
         if (st.kind == StepKind::other) continue;
         s.bus.push_back(i);
-        s.items.push_back({(uint64_t(st.kind) << 32) | st.off, st.val});
+        // A read that never settled differs from one that settled on the same value.
+        s.items.push_back({(uint64_t(st.kind) << 32) | st.off, st.val | (uint64_t(!st.settled) << 32)});
     }
     s.command.assign(s.bus.size(), -1);
     long pending = -1;
@@ -83,16 +85,7 @@ int diff(const Side& x, const Side& y) {
     AlignLimits limits;
     const std::vector<AlignPair> pairs = align(x.items, y.items, &limits);
     size_t only_a = 0, only_b = 0, stores = 0, reads = 0, alike = 0;
-    std::string first;  // where the two first part
     for (const AlignPair& p : pairs) {
-        if (first.empty() && (p.a < 0 || p.b < 0 || x.items[p.a].value != y.items[p.b].value)) {
-            // Every step before this one is alike in both.
-            auto text = [](const Side& s, long k) {
-                return k < 0 ? std::string("nothing") : squeeze(step_text(s.a.steps[s.bus[size_t(k)]], s.b.r.events));
-            };
-            first = strf("first difference at bus step %zu: A has %s, B has %s", alike + 1, text(x, p.a).c_str(),
-                         text(y, p.b).c_str());
-        }
         if (p.b < 0) {
             ++only_a;
             out("- %s\n", bus_step_text(x, p.a).c_str());
@@ -124,7 +117,17 @@ int diff(const Side& x, const Side& y) {
     out("%s: %zu steps alike, %zu only in A, %zu only in B, %zu stores and %zu reads with other values%s\n",
         identical ? "identical" : "different", alike, only_a, only_b, stores, reads,
         same_result ? "" : "; the results differ");
-    if (!first.empty()) out("%s\n", first.c_str());
+    // Where the two part: every bus step before this one is the same in both.
+    const size_t n = std::min(x.items.size(), y.items.size());
+    size_t k = 0;
+    while (k < n && x.items[k].key == y.items[k].key && x.items[k].value == y.items[k].value) ++k;
+    if (k < n || x.items.size() != y.items.size()) {
+        auto text = [](const Side& s, size_t i) {
+            return i < s.bus.size() ? squeeze(step_text(s.a.steps[s.bus[i]], s.b.r.events))
+                                    : std::string("nothing more");
+        };
+        out("first difference at bus step %zu: A %s, B %s\n", k + 1, text(x, k).c_str(), text(y, k).c_str());
+    }
     return identical ? exit_ok : exit_failed;
 }
 
