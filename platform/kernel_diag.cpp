@@ -10,7 +10,7 @@
 #include "platform/diag_line.h"
 
 extern "C" __declspec(dllimport) unsigned long __cdecl DbgPrintEx(unsigned long component_id, unsigned long level,
-                                                                   const char* format, ...);
+                                                                  const char* format, ...);
 
 namespace tov::platform {
 namespace {

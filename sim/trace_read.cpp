@@ -169,6 +169,20 @@ bool possible_loads(uint32_t off, uint32_t n, bool settled) {
     return settled ? n >= stable_read_agreeing_loads && n <= stable_read_max_loads : n == stable_read_max_loads;
 }
 
+// A step that gave clock readings: the steps before the first reading took
+// place at or before it; readings never go back.
+std::string take_readings(LoggedCall& c, uint64_t t, uint64_t t_end) {
+    if (t_end < t) return "\"t_end\" before \"t\"";
+    if (c.timed && t < c.now) return "a clock reading before the one of the step before";
+    if (!c.timed) {
+        for (Event& e : c.r.events) e.time = t;
+        c.r.start_time = t;
+        c.timed = true;
+    }
+    c.now = t;
+    return {};
+}
+
 struct Poll {
     uint32_t val;
     bool settled;
@@ -180,9 +194,10 @@ struct Poll {
 // poll's count is one the library can make.
 std::string rebuild_wait(const json& j, LoggedCall& c, uint64_t loads_left) {
     uint32_t off = 0, polls = 0, busy = 0, loads = 0, val = 0, busy_val = 0;
+    uint64_t t = 0, t_end = 0;
     Fields f{j, {}};
     f.get("off", off).get("polls", polls).get("busy", busy).get("loads", loads).get("val", val);
-    f.get("busy_val", busy_val);
+    f.get("busy_val", busy_val).get("t", t).get("t_end", t_end);
     if (!f.error.empty()) return f.error;
     const auto flag = [&](const char* key, bool& into) {
         const auto it = j.find(key);
@@ -217,7 +232,14 @@ std::string rebuild_wait(const json& j, LoggedCall& c, uint64_t loads_left) {
         extra -= add;
     }
     if (extra != 0) return "more loads than its polls can make";
-    for (const Poll& q : p) push_read(c, off, q.val, q.loads, q.settled);
+    // Taken only now that the line is known to be whole.
+    if (std::string error = take_readings(c, t, t_end); !error.empty()) return error;
+    // The polls spread evenly over the wait's readings.
+    for (size_t i = 0; i < p.size(); ++i) {
+        c.now = t + (p.size() > 1 ? (t_end - t) / (p.size() - 1) * i : 0);
+        push_read(c, off, p[i].val, p[i].loads, p[i].settled);
+    }
+    c.now = t_end;
     return {};
 }
 
@@ -290,14 +312,7 @@ std::string read_log_object(const std::string& object, LoggedCall& c, uint64_t l
         uint64_t t = 0, t_end = 0;
         f.get("n", n).get("t", t).get("t_end", t_end);
         if (!f.error.empty()) return f.error;
-        if (t_end < t) return "\"t_end\" before \"t\"";
-        if (c.timed && t < c.now) return "a clock reading before the one of the step before";
-        if (!c.timed) {
-            // The steps before the first reading took place at or before it.
-            for (Event& e : ev_out) e.time = t;
-            c.r.start_time = t;
-            c.timed = true;
-        }
+        if (std::string error = take_readings(c, t, t_end); !error.empty()) return error;
         ev_out.push_back({ev == "delay_ticks" ? EventKind::delay_ticks : EventKind::delay_ms, 0, n, t, {}});
         c.now = t_end;
     } else if (ev == "trace") {

@@ -157,7 +157,7 @@ TEST(DiagnosticLog, BrokenCapturesAreRefusedWithOneLine) {
         {"tovmem: {\"ev\":\"read\",\"off\":2088,\"val\":1,\"loads\":2,\"settled\":true}\n" + good,
          "a load count no stable read makes"},
         {"tovmem: {\"ev\":\"wait\",\"off\":2088,\"polls\":4000000000,\"busy\":0,\"loads\":12,\"val\":1,"
-         "\"busy_val\":0,\"settled\":true,\"done\":true}\n",
+         "\"busy_val\":0,\"settled\":true,\"done\":true,\"t\":0,\"t_end\":0}\n",
          "fewer loads than its polls need"},
     };
     for (const auto& [text, expected] : cases) {
