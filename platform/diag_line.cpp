@@ -163,6 +163,8 @@ void format_step(const StepNote& n, Line& out) {
         w.field("busy_val", n.busy_val);
         w.flag("settled", n.settled);
         w.flag("done", n.done);
+        w.field("t", n.first);
+        w.field("t_end", n.last);
         break;
     case Step::delay_ticks:
     case Step::delay_ms:

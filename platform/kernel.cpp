@@ -16,8 +16,10 @@ void mmio_store(uintptr_t addr, uint32_t value) { *reinterpret_cast<volatile uin
 
 uint64_t interrupt_time() { return KeQueryInterruptTime(); }
 
+#if !defined(TOV_DIAG)  // the diagnostic image prints them (platform/kernel_diag.cpp)
 void trace_message(const char*, __builtin_va_list) {}
 
 void trace_delay(char, uint32_t) {}
+#endif
 
 }  // namespace tov::platform

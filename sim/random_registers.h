@@ -26,6 +26,13 @@ uint32_t random_register(uint64_t rng_seed, uint64_t scenario, uint32_t off);
 // Scenario key of a bring-up request.
 uint64_t scenario_key(uint32_t config_id, uint32_t clock_index, uint32_t power_mode);
 
+// The word behind aux_base in a sweep's scenario: the low 12 bits of the ID
+// and of clock_index, so that the read shows whose scenario it is and a new
+// table row changes no other scenario's inputs.
+constexpr uint32_t scenario_aux_word(uint32_t config_id, uint32_t clock_index) {
+    return 0x5a000000u | (config_id & 0xfffu) << 12 | (clock_index & 0xfffu);
+}
+
 // Every register of the map not already preset in `chip` preset to its
 // random value; presets already there (a test's own) stay.
 void add_random_registers(ChipConfig& chip, uint64_t rng_seed, uint64_t scenario);

@@ -1,11 +1,15 @@
 #include "sim/trace_read.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <set>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
+#include "meminit/hw/access.h"
+#include "sim/diag_log.h"
 #include "sim/printable.h"
 
 namespace tov::sim {
@@ -43,10 +47,9 @@ struct Fields {
     }
 };
 
-}  // namespace
-
-std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_result) {
-    is_result = false;
+// One line as one JSON object, strictly: no control byte, no key twice,
+// nothing after the object.
+std::string parse_object(const std::string& line, json& j) {
     // Outside its strings, JSON allows blanks only; a control byte inside a
     // string is escaped. The parser would take a NUL for the end of the input
     // and ignore what follows it.
@@ -69,10 +72,20 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_resu
             duplicate = parsed.get<std::string>();
         return true;
     };
-    json j = json::parse(line, unique_keys, false);
+    j = json::parse(line, unique_keys, false);
     if (j.is_discarded()) return "not a JSON object (or bytes after it)";
     if (!duplicate.empty()) return "key \"" + printable(duplicate) + "\" given twice";
     if (!j.is_object() || !j.contains("ev") || !j["ev"].is_string()) return "not an event object with \"ev\"";
+    return {};
+}
+
+}  // namespace
+
+std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_result) {
+    is_result = false;
+    json j;
+    if (std::string error = parse_object(line, j); !error.empty()) return error;
+
     const std::string ev = j["ev"];
     Fields f{j, {}};
     if (ev == "result") {
@@ -115,6 +128,199 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_resu
     f.get("t", e.time);
     if (!f.error.empty()) return f.error;
     r.events.push_back(std::move(e));
+    return {};
+}
+
+}  // namespace tov::sim
+
+// ---- the diagnostic image's log ----
+
+namespace tov::sim {
+namespace {
+
+// A value that differs from `v` in every bit a stable read compares
+// (the low nibble of 0x0f8 excepted): loads of it never agree with v.
+constexpr uint32_t disagreeing(uint32_t v) { return v ^ 0x80000000u; }
+
+// The loads of one stable read of `off` that settled on `v` after `n` loads
+// (or, unsettled, ended on `v` after n): before the agreeing three, values
+// that could not have agreed.
+void push_read(LoggedCall& c, uint32_t off, uint32_t v, uint32_t n, bool settled) {
+    const uint32_t w = disagreeing(v);
+    std::vector<Event>& ev = c.r.events;
+    auto load = [&](uint32_t val) { ev.push_back({EventKind::load, off, val, c.now, {}}); };
+    if (read_twice(off)) {
+        load(v);
+        load(v);
+    } else if (settled) {
+        for (uint32_t i = 0; i + 3 < n; ++i) load((n - 4 - i) % 2 == 0 ? w : v);
+        load(v);
+        load(v);
+        load(v);
+    } else {
+        for (uint32_t i = 0; i < n; ++i) load((n - 1 - i) % 2 == 0 ? v : w);
+    }
+    c.loads += n;
+}
+
+// A read's load count as the library can make it.
+bool possible_loads(uint32_t off, uint32_t n, bool settled) {
+    if (read_twice(off)) return settled && n == read_twice_loads;
+    return settled ? n >= stable_read_agreeing_loads && n <= stable_read_max_loads : n == stable_read_max_loads;
+}
+
+// A step that gave clock readings: the steps before the first reading took
+// place at or before it; readings never go back.
+std::string take_readings(LoggedCall& c, uint64_t t, uint64_t t_end) {
+    if (t_end < t) return "\"t_end\" before \"t\"";
+    if (c.timed && t < c.now) return "a clock reading before the one of the step before";
+    if (!c.timed) {
+        for (Event& e : c.r.events) e.time = t;
+        c.r.start_time = t;
+        c.timed = true;
+    }
+    c.now = t;
+    return {};
+}
+
+struct Poll {
+    uint32_t val;
+    bool settled;
+    uint32_t loads;
+};
+
+// The polls of a done-bit wait from its one line: the busy ones first, then
+// any that never settled, then the last; the loads spread so that each
+// poll's count is one the library can make.
+std::string rebuild_wait(const json& j, LoggedCall& c, uint64_t loads_left) {
+    uint32_t off = 0, polls = 0, busy = 0, loads = 0, val = 0, busy_val = 0;
+    uint64_t t = 0, t_end = 0;
+    Fields f{j, {}};
+    f.get("off", off).get("polls", polls).get("busy", busy).get("loads", loads).get("val", val);
+    f.get("busy_val", busy_val).get("t", t).get("t_end", t_end);
+    if (!f.error.empty()) return f.error;
+    const auto flag = [&](const char* key, bool& into) {
+        const auto it = j.find(key);
+        if (it == j.end() || !it->is_boolean()) return false;
+        into = it->get<bool>();
+        return true;
+    };
+    bool settled = true, done = false;
+    if (!flag("settled", settled) || !flag("done", done)) return "\"settled\" or \"done\" missing or not true/false";
+    if (read_twice(off)) return "a wait on a register read in two loads";
+    if (polls == 0 || busy > polls) return "a wait of no polls, or more busy polls than polls";
+    if (loads > loads_left) return "more loads than a log may rebuild";
+    // The last poll: done, gave up busy, or never settled (a status-checked wait).
+    const bool last_busy = !done && settled;
+    if (done != ((val & 1u) != 0) && settled) return "the last poll's done bit disagrees with \"done\"";
+    const uint32_t busy_before = busy - (last_busy ? 1 : 0);
+    if (busy_before > polls - 1) return "more busy polls than polls";
+    // Counted before anything is built: a line may claim any number of polls.
+    const uint64_t least = uint64_t{busy_before} * stable_read_agreeing_loads +
+                           uint64_t{polls - 1 - busy_before} * stable_read_max_loads +
+                           (settled ? stable_read_agreeing_loads : stable_read_max_loads);
+    if (loads < least) return "fewer loads than its polls need";
+    std::vector<Poll> p;
+    for (uint32_t i = 0; i < busy_before; ++i) p.push_back({busy_val, true, stable_read_agreeing_loads});
+    for (uint32_t i = busy_before; i + 1 < polls; ++i) p.push_back({busy_val & ~1u, false, stable_read_max_loads});
+    p.push_back({val, settled, settled ? stable_read_agreeing_loads : stable_read_max_loads});
+    uint64_t extra = loads - least;
+    for (Poll& q : p) {
+        if (!q.settled || extra == 0) continue;
+        const uint32_t add = static_cast<uint32_t>(std::min<uint64_t>(extra, stable_read_max_loads - q.loads));
+        q.loads += add;
+        extra -= add;
+    }
+    if (extra != 0) return "more loads than its polls can make";
+    // Taken only now that the line is known to be whole.
+    if (std::string error = take_readings(c, t, t_end); !error.empty()) return error;
+    // The polls spread evenly over the wait's readings.
+    for (size_t i = 0; i < p.size(); ++i) {
+        c.now = t + (p.size() > 1 ? (t_end - t) / (p.size() - 1) * i : 0);
+        push_read(c, off, p[i].val, p[i].loads, p[i].settled);
+    }
+    c.now = t_end;
+    return {};
+}
+
+}  // namespace
+
+std::string read_log_object(const std::string& object, LoggedCall& c, uint64_t loads_left) {
+    json j;
+    if (std::string error = parse_object(object, j); !error.empty()) return error;
+    const std::string ev = j["ev"];
+    Fields f{j, {}};
+    MemInitParams& p = c.r.record;
+    auto record = [&] {
+        f.get("config_id", p.config_id).get("clock_index", p.clock_index).get("mem_size", p.mem_size);
+        f.get("bus_flag", p.bus_flag).get("mode_flag", p.mode_flag).get("power_mode", p.power_mode);
+        f.get("mem_clock_khz", p.mem_clock_khz).get("mem_size_out", p.mem_size_out).get("map_value", p.map_value);
+        const auto r = j.find("reserved");
+        if (r == j.end() || !r->is_array() || r->size() != 5) {
+            if (f.error.empty()) f.error = "\"reserved\" missing or not five words";
+            return;
+        }
+        uint32_t* words[] = {&p.reserved_a[0], &p.reserved_a[1], &p.reserved_a[2], &p.reserved_b[0], &p.reserved_b[1]};
+        for (size_t i = 0; i < 5; ++i) {
+            const json& w = (*r)[i];
+            if (!w.is_number_unsigned() || w.get<uint64_t>() > 0xffffffffull) {
+                if (f.error.empty()) f.error = "\"reserved\" holds a value that is not a 32-bit word";
+                return;
+            }
+            *words[i] = static_cast<uint32_t>(w.get<uint64_t>());
+        }
+    };
+    if (c.returned) return "a step after the call's result";
+    if (ev == "enter") {
+        if (c.entered || !c.r.events.empty()) return "a second record on entry in one call";
+        record();
+        c.entered = true;
+        return f.error;
+    }
+    if (ev == "result") {
+        const auto ret = j.find("ret");
+        if (ret == j.end() || !ret->is_number_integer()) return "\"ret\" missing";
+        const int64_t v = ret->get<int64_t>();
+        if (v < INT32_MIN || v > INT32_MAX) return "\"ret\" is not a 32-bit value";
+        record();
+        if (!f.error.empty()) return f.error;
+        c.r.ret = static_cast<int32_t>(v);
+        c.returned = true;
+        return {};
+    }
+    std::vector<Event>& ev_out = c.r.events;
+    if (ev == "store" || ev == "aux_load") {
+        Event e{ev == "store" ? EventKind::store : EventKind::aux_load, 0, 0, c.now, {}};
+        if (ev == "store") f.get("off", e.off);
+        f.get("val", e.val);
+        if (!f.error.empty()) return f.error;
+        ev_out.push_back(e);
+    } else if (ev == "read") {
+        uint32_t off = 0, val = 0, loads = 0;
+        f.get("off", off).get("val", val).get("loads", loads);
+        if (!f.error.empty()) return f.error;
+        const auto s = j.find("settled");
+        if (s == j.end() || !s->is_boolean()) return "\"settled\" missing or not true/false";
+        if (off % 4 != 0 || off >= Simulator::reg_span) return "\"off\" is not a register offset";
+        if (!possible_loads(off, loads, s->get<bool>())) return "a load count no stable read makes";
+        if (loads > loads_left) return "more loads than a log may rebuild";
+        push_read(c, off, val, loads, s->get<bool>());
+    } else if (ev == "wait") {
+        if (std::string error = rebuild_wait(j, c, loads_left); !error.empty()) return error;
+    } else if (ev == "delay_ticks" || ev == "delay_ms") {
+        uint32_t n = 0;
+        uint64_t t = 0, t_end = 0;
+        f.get("n", n).get("t", t).get("t_end", t_end);
+        if (!f.error.empty()) return f.error;
+        if (std::string error = take_readings(c, t, t_end); !error.empty()) return error;
+        ev_out.push_back({ev == "delay_ticks" ? EventKind::delay_ticks : EventKind::delay_ms, 0, n, t, {}});
+        c.now = t_end;
+    } else if (ev == "trace") {
+        if (!j.contains("msg") || !j["msg"].is_string()) return "\"msg\" missing";
+        ev_out.push_back({EventKind::trace, 0, 0, c.now, j["msg"].get<std::string>()});
+    } else {
+        return "unknown step \"" + printable(ev) + "\"";
+    }
     return {};
 }
 

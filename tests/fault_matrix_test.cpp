@@ -12,6 +12,7 @@
 #include "sim/invariants.h"
 #include "tests/harness.h"
 #include "tests/routine_forms.h"
+#include "tests/table_facts.h"
 
 namespace tov::test {
 namespace {
@@ -172,7 +173,7 @@ TEST(FaultMatrixSize, CountsEveryScenario) {
         ++routines;
         checked += status_checked.count(rr.name);
     }
-    EXPECT_EQ(routines, 71u);
+    EXPECT_EQ(routines, facts::routine_count);
     EXPECT_EQ(checked, status_checked.size());
     RecordProperty("scenarios", static_cast<int>(all.total()));
     std::printf(

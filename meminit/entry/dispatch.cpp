@@ -9,213 +9,209 @@ namespace {
 
 // clang-format off
 const ConfigEntry halden_rows[] = {
-    {.id = 0x0, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 0
-    {.id = 0x5, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 1
-    {.id = 0x10, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 2
-    {.id = 0x11, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 3
-    {.id = 0x12, .routine = meminit_halden_id12, .clock_adjust = 1, .size = 128 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 4
-    {.id = 0x1d, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 5
-    {.id = 0x1e, .routine = meminit_halden_K4H511638C_UCCC, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 6
-    {.id = 0x1f, .routine = meminit_halden_id1f, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 7
-    {.id = 0x24, .routine = meminit_halden_id24, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 8
-    {.id = 0x28, .routine = meminit_halden_id28, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 9
-    {.id = 0x29, .routine = meminit_halden_id28, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 10
-    {.id = 0x2a, .routine = meminit_halden_id2a, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 11
-    {.id = 0x2b, .routine = meminit_halden_id2a, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 12
-    {.id = 0x2c, .routine = meminit_halden_id2a, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 13
-    {.id = 0x2d, .routine = meminit_halden_id2a, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 14
-    {.id = 0x30, .routine = meminit_halden_id30, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 1, .map = 1},  // row 15
-    {.id = 0x31, .routine = meminit_halden_id30, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 16
-    {.id = 0x32, .routine = meminit_halden_id32, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 17
-    {.id = 0x33, .routine = meminit_halden_id33, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 18
-    {.id = 0x34, .routine = meminit_halden_id32, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 19
-    {.id = 0x35, .routine = meminit_halden_id33, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 20
-    {.id = 0x36, .routine = meminit_halden_id36, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 21
-    {.id = 0x38, .routine = meminit_halden_id38, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 22
-    {.id = 0x39, .routine = meminit_halden_id39, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 23
-    {.id = 0x3b, .routine = meminit_halden_id3b, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 24
-    {.id = 0x3c, .routine = meminit_halden_id3b, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 25
-    {.id = 0x3d, .routine = meminit_halden_id3b, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},  // row 26
-    {.id = 0x3e, .routine = meminit_halden_id3b, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},  // row 27
+    {.id = 0x0, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x5, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x10, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x11, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x12, .routine = meminit_halden_id12, .clock_adjust = 1, .size = 128 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x1d, .routine = meminit_halden_K4H561638F_TCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x1e, .routine = meminit_halden_K4H511638C_UCCC, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x1f, .routine = meminit_halden_id1f, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x24, .routine = meminit_halden_id24, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x28, .routine = meminit_halden_id28, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x29, .routine = meminit_halden_id28, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x2a, .routine = meminit_halden_id2a, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x2b, .routine = meminit_halden_id2a, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x2c, .routine = meminit_halden_id2a, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x2d, .routine = meminit_halden_id2a, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x30, .routine = meminit_halden_id30, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 1, .map = 1},
+    {.id = 0x31, .routine = meminit_halden_id30, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x32, .routine = meminit_halden_id32, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x33, .routine = meminit_halden_id33, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x34, .routine = meminit_halden_id32, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x35, .routine = meminit_halden_id33, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x36, .routine = meminit_halden_id36, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x38, .routine = meminit_halden_id38, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
+    {.id = 0x39, .routine = meminit_halden_id39, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x3b, .routine = meminit_halden_id3b, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x3c, .routine = meminit_halden_id3b, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x3d, .routine = meminit_halden_id3b, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 0, .map = 1},
+    {.id = 0x3e, .routine = meminit_halden_id3b, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 1},
 };
 
 const ConfigEntry orlit_rows[] = {
-    {.id = 0x1000000, .routine = meminit_orlit_K4H561638F_UCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 0
-    {.id = 0x1000001, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 1
-    {.id = 0x1000002, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 2
-    {.id = 0x1000003, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 3
-    {.id = 0x1000004, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 4
-    {.id = 0x1000005, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 5
-    {.id = 0x1000006, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 6
-    {.id = 0x1000007, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 7
-    {.id = 0x100000a, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 8
-    {.id = 0x100000b, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 9
-    {.id = 0x100000d, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 10
-    {.id = 0x1000011, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 11
-    {.id = 0x1000012, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 12
-    {.id = 0x1000015, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 13
-    {.id = 0x1000018, .routine = meminit_orlit_id18, .clock_adjust = 1, .size = 16 * MiB, .bus = 0, .mode = 1, .map = 2},  // row 14
-    {.id = 0x1000019, .routine = meminit_orlit_id19, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 15
-    {.id = 0x100001d, .routine = meminit_orlit_id1d, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 16
-    {.id = 0x100001e, .routine = meminit_orlit_id1e, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 17
-    {.id = 0x100001f, .routine = meminit_orlit_id1e, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 18
-    {.id = 0x1000026, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 19
-    {.id = 0x1000027, .routine = meminit_orlit_id27, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 20
-    {.id = 0x100002a, .routine = meminit_orlit_id2a, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 21
-    {.id = 0x100002b, .routine = meminit_orlit_id2a, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 22
-    {.id = 0x1000030, .routine = meminit_orlit_id30, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 23
-    {.id = 0x1000031, .routine = meminit_orlit_id30, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 24
-    {.id = 0x1000032, .routine = meminit_orlit_id30, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 25
-    {.id = 0x1000033, .routine = meminit_orlit_id33, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 26
-    {.id = 0x1000035, .routine = meminit_orlit_id1e, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 27
-    {.id = 0x1000036, .routine = meminit_orlit_id33, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 28
-    {.id = 0x1000037, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 29
-    {.id = 0x1000041, .routine = meminit_orlit_id2a, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 30
-    {.id = 0x1000042, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 31
-    {.id = 0x1000043, .routine = meminit_orlit_id1d, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 32
-    {.id = 0x1000047, .routine = meminit_orlit_id47, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 33
-    {.id = 0x1000048, .routine = meminit_orlit_id30, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 34
-    {.id = 0x1000049, .routine = meminit_orlit_id49, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 35
-    {.id = 0x100004a, .routine = meminit_orlit_id33, .clock_adjust = 0, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 36
-    {.id = 0x1000050, .routine = meminit_orlit_id50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 37
-    {.id = 0x1000051, .routine = meminit_orlit_id51, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 38
-    {.id = 0x1000052, .routine = meminit_orlit_id50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 39
-    {.id = 0x1000053, .routine = meminit_orlit_id51, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 40
-    {.id = 0x1000054, .routine = meminit_orlit_id54, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 41
-    {.id = 0x1000055, .routine = meminit_orlit_id55, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 42
-    {.id = 0x1000056, .routine = meminit_orlit_id54, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 43
-    {.id = 0x1000057, .routine = meminit_orlit_id55, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 44
-    {.id = 0x1000058, .routine = meminit_orlit_id50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 45
-    {.id = 0x1000059, .routine = meminit_orlit_id51, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 46
-    {.id = 0x100005a, .routine = meminit_orlit_id54, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 47
-    {.id = 0x100005b, .routine = meminit_orlit_id55, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 48
-    {.id = 0x1000060, .routine = meminit_orlit_id60, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 49
-    {.id = 0x1000061, .routine = meminit_orlit_id61, .clock_adjust = 1, .size = 16 * MiB, .bus = 0, .mode = 0, .map = 2},  // row 50
-    {.id = 0x1000062, .routine = meminit_orlit_id61, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 51
-    {.id = 0x1000063, .routine = meminit_orlit_id63, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 52
-    {.id = 0x1000073, .routine = meminit_orlit_id73, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 53
-    {.id = 0x1000074, .routine = meminit_orlit_id73, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 54
-    {.id = 0x1000076, .routine = meminit_orlit_Common_NT5DS16M16CS_5T_K4D551638F_LC50, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 55
-    {.id = 0x100007d, .routine = meminit_orlit_id7d, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 56
-    {.id = 0x100007e, .routine = meminit_orlit_id7d, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},  // row 57
-    {.id = 0x100007f, .routine = meminit_orlit_id7d, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},  // row 58
+    {.id = 0x1000000, .routine = meminit_orlit_K4H561638F_UCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000001, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000002, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x1000003, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x1000004, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000005, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000006, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000007, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x100000a, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x100000b, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x100000d, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000011, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000012, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000015, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000018, .routine = meminit_orlit_id18, .clock_adjust = 1, .size = 16 * MiB, .bus = 0, .mode = 1, .map = 2},
+    {.id = 0x1000019, .routine = meminit_orlit_id19, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x100001d, .routine = meminit_orlit_id1d, .clock_adjust = 1, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x100001e, .routine = meminit_orlit_id1e, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x100001f, .routine = meminit_orlit_id1e, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000026, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x1000027, .routine = meminit_orlit_id27, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x100002a, .routine = meminit_orlit_id2a, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x100002b, .routine = meminit_orlit_id2a, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000030, .routine = meminit_orlit_id30, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000031, .routine = meminit_orlit_id30, .clock_adjust = 1, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x1000032, .routine = meminit_orlit_id30, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000033, .routine = meminit_orlit_id33, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000035, .routine = meminit_orlit_id1e, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000036, .routine = meminit_orlit_id33, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000037, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000041, .routine = meminit_orlit_id2a, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000042, .routine = meminit_orlit_K4H561638F_TCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000043, .routine = meminit_orlit_id1d, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000047, .routine = meminit_orlit_id47, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000048, .routine = meminit_orlit_id30, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000049, .routine = meminit_orlit_id49, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x100004a, .routine = meminit_orlit_id33, .clock_adjust = 0, .size = 32 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x1000050, .routine = meminit_orlit_id50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000051, .routine = meminit_orlit_id51, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000052, .routine = meminit_orlit_id50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000053, .routine = meminit_orlit_id51, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000054, .routine = meminit_orlit_id54, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000055, .routine = meminit_orlit_id55, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000056, .routine = meminit_orlit_id54, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000057, .routine = meminit_orlit_id55, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000058, .routine = meminit_orlit_id50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000059, .routine = meminit_orlit_id51, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x100005a, .routine = meminit_orlit_id54, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x100005b, .routine = meminit_orlit_id55, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000060, .routine = meminit_orlit_id60, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000061, .routine = meminit_orlit_id61, .clock_adjust = 1, .size = 16 * MiB, .bus = 0, .mode = 0, .map = 2},
+    {.id = 0x1000062, .routine = meminit_orlit_id61, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000063, .routine = meminit_orlit_id63, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x1000073, .routine = meminit_orlit_id73, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000074, .routine = meminit_orlit_id73, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x1000076, .routine = meminit_orlit_Common_NT5DS16M16CS_5T_K4D551638F_LC50, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
+    {.id = 0x100007d, .routine = meminit_orlit_id7d, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x100007e, .routine = meminit_orlit_id7d, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 2},
+    {.id = 0x100007f, .routine = meminit_orlit_id7d, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 2},
 };
 
 const ConfigEntry varnel_rows[] = {
-    {.id = 0x3000000, .routine = meminit_varnel_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 0
-    {.id = 0x3000001, .routine = meminit_varnel_K4D551638F_TC40_2, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 1
-    {.id = 0x3000002, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 2
-    {.id = 0x3000003, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 3
-    {.id = 0x3000004, .routine = meminit_varnel_high_1down_K4H561638H, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 4
-    {.id = 0x3000005, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 5
-    {.id = 0x3000007, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 6
-    {.id = 0x3000008, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 4},  // row 7
-    {.id = 0x3000010, .routine = meminit_varnel_low_EDD1216AATA, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 8
-    {.id = 0x3000011, .routine = meminit_varnel_high_EDD1216AATA, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 9
-    {.id = 0x3000012, .routine = meminit_varnel_high_1down_K4H561638H, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 10
-    {.id = 0x3000013, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 11
-    {.id = 0x3000014, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 12
-    {.id = 0x3000015, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 13
-    {.id = 0x3000018, .routine = meminit_varnel_high_1down_HY5DU121622CTP_D43, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 1, .map = 4},  // row 14
-    {.id = 0x3000020, .routine = meminit_varnel_high_1down_MT46V16M16BG_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 15
-    {.id = 0x3000021, .routine = meminit_varnel_high_1down_MT46V16M16BG_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 16
-    {.id = 0x3000028, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 17
-    {.id = 0x3000029, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 18
-    {.id = 0x300002c, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 19
-    {.id = 0x300002d, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 20
-    {.id = 0x300002e, .routine = meminit_varnel_high_1down_K4D551638F_LC50, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 21
-    {.id = 0x300002f, .routine = meminit_varnel_high_1down_K4D551638F_LC50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 22
-    {.id = 0x3000030, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 23
-    {.id = 0x3000031, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 24
-    {.id = 0x3000033, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 25
-    {.id = 0x3000035, .routine = meminit_varnel_high_1down_NT5DS16M16CS_5T, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 26
-    {.id = 0x3000036, .routine = meminit_varnel_high_1down_HY5DU561622LF_D43, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 27
-    {.id = 0x3000037, .routine = meminit_varnel_high_1down_NT5DS16M16CG_5T, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 28
-    {.id = 0x300003c, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 29
-    {.id = 0x300003d, .routine = meminit_varnel_high_1down_HY5DU121622CTP_D43, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 30
-    {.id = 0x300003e, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 31
-    {.id = 0x300003f, .routine = meminit_varnel_high_1down_HYB25D128160CE_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 32
-    {.id = 0x3000040, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 33
-    {.id = 0x3000041, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 34
-    {.id = 0x3000042, .routine = meminit_varnel_high_1down_W9425G6CH_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 35
-    {.id = 0x3000043, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 5},  // row 36
-    {.id = 0x3000044, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},  // row 37
-    {.id = 0x3000045, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},  // row 38
-    {.id = 0x3000046, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},  // row 39
-    {.id = 0x3000047, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 40
-    {.id = 0x3000048, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 41
-    {.id = 0x3000049, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 42
-    {.id = 0x300004a, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},  // row 43
-    {.id = 0x300004b, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 44
-    {.id = 0x300004c, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 45
-    {.id = 0x300004d, .routine = meminit_varnel_high_1down_V58C2128164SBI5_2, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},  // row 46
-    {.id = 0x300004e, .routine = meminit_varnel_high_1down_V58C2128164SBI5_2, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 47
-    {.id = 0x3000050, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 48
-    {.id = 0x3000051, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 49
-    {.id = 0x3000052, .routine = meminit_varnel_high_1down_EDD1216AATA_5B, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 50
-    {.id = 0x3000053, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 51
-    {.id = 0x3000054, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 52
-    {.id = 0x3000055, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 53
-    {.id = 0x3000056, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 54
-    {.id = 0x3000057, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 55
-    {.id = 0x3000059, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 56
-    {.id = 0x300005a, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 57
-    {.id = 0x300005b, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 58
-    {.id = 0x3000060, .routine = meminit_varnel_high_1down_EDD1216AATA_5B, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 59
-    {.id = 0x3000061, .routine = meminit_varnel_high_1down_EDD1216AATA_5C, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 60
-    {.id = 0x3000062, .routine = meminit_varnel_high_1down_EDD5116AFTA_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 61
-    {.id = 0x3000063, .routine = meminit_varnel_high_1down_V58C2128164SBI5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 62
-    {.id = 0x3000064, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 63
-    {.id = 0x3000068, .routine = meminit_varnel_high_1down_HYB25D256160CE_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 64
-    {.id = 0x3000069, .routine = meminit_varnel_high_1down_EDD2516AETA_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 65
-    {.id = 0x300006d, .routine = meminit_varnel_high_1down_HYB25DC256160CE_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 4},  // row 66
-    {.id = 0x300006e, .routine = meminit_varnel_high_1down_EM6AA160TS_5G, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 4},  // row 67
-    {.id = 0x300006f, .routine = meminit_varnel_high_1down_EM6AA160TS_5G, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 68
-    {.id = 0x3000070, .routine = meminit_varnel_high_1down_EM6AA160TS_5G, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 69
-    {.id = 0x3000079, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 70
-    {.id = 0x300007a, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 71
-    {.id = 0x300007b, .routine = meminit_varnel_high_1down_HYB25DC256160CE_5, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 5},  // row 72
-    {.id = 0x300007c, .routine = meminit_varnel_high_1down_HYB25DC256160CE_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 4},  // row 73
-    {.id = 0x3000080, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 74
-    {.id = 0x300008f, .routine = meminit_varnel_high_1down_NT5DS8M16FS_5T, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 75
-    {.id = 0x3000090, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 76
-    {.id = 0x3000096, .routine = meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 77
-    {.id = 0x3000098, .routine = meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 78
-    {.id = 0x3000099, .routine = meminit_varnel_high_1down_V58C2256164SCI5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 79
-    {.id = 0x30000a0, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 80
-    {.id = 0x30000a1, .routine = meminit_varnel_high_1down_K4D551638F_LC50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 81
-    {.id = 0x30000b0, .routine = meminit_varnel_high_1down_EM6AA320BI_5MSG, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 82
-    {.id = 0x30000b8, .routine = meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 83
-    {.id = 0x30000bd, .routine = meminit_varnel_EDD2516AETA_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 4},  // row 84
-    {.id = 0x30000c0, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 85
-    {.id = 0x30000c8, .routine = meminit_varnel_high_1down_HY5DU561622CT_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 86
-    {.id = 0x30000c9, .routine = meminit_varnel_high_1down_HY5DU121622CTP_D43, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 87
-    {.id = 0x30000d0, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 88
-    {.id = 0x30000f0, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 89
-    {.id = 0x30000f1, .routine = meminit_varnel_high_1down_W9425G6CH_5, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 90
-    {.id = 0x30000f2, .routine = meminit_varnel_high_1down_W9425G6CH_5, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},  // row 91
-    {.id = 0x30000f3, .routine = meminit_varnel_high_1down_V58C2128164SBI5_2, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 92
-    {.id = 0x30000f4, .routine = meminit_varnel_high_1down_NT5DS16M16CS_5T, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 93
-    {.id = 0x30000f5, .routine = meminit_varnel_high_1down_ESMT_121, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 94
-    {.id = 0x30000f6, .routine = meminit_varnel_high_1down_V58C2128164SBI5_2, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},  // row 95
-    {.id = 0x30000f8, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 96
-    {.id = 0x30000f9, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 97
-    {.id = 0x30000fa, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 98
-    {.id = 0x30000fb, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 99
-    {.id = 0x30000fc, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 100
-    {.id = 0x30000fd, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 101
-    {.id = 0x30000fe, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 102
-    {.id = 0x30000ff, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},  // row 103
+    {.id = 0x3000000, .routine = meminit_varnel_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000001, .routine = meminit_varnel_K4D551638F_TC40_2, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000002, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000003, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000004, .routine = meminit_varnel_high_1down_K4H561638H, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000005, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000007, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000008, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 4},
+    {.id = 0x3000010, .routine = meminit_varnel_low_EDD1216AATA, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000011, .routine = meminit_varnel_high_EDD1216AATA, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000012, .routine = meminit_varnel_high_1down_K4H561638H, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000013, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000014, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000015, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000018, .routine = meminit_varnel_high_1down_HY5DU121622CTP_D43, .clock_adjust = 0, .size = 128 * MiB, .bus = 1, .mode = 1, .map = 4},
+    {.id = 0x3000020, .routine = meminit_varnel_high_1down_MT46V16M16BG_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000021, .routine = meminit_varnel_high_1down_MT46V16M16BG_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000028, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000029, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x300002c, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x300002d, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x300002e, .routine = meminit_varnel_high_1down_K4D551638F_LC50, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x300002f, .routine = meminit_varnel_high_1down_K4D551638F_LC50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000030, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000031, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000033, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000035, .routine = meminit_varnel_high_1down_NT5DS16M16CS_5T, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000036, .routine = meminit_varnel_high_1down_HY5DU561622LF_D43, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000037, .routine = meminit_varnel_high_1down_NT5DS16M16CG_5T, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x300003c, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x300003d, .routine = meminit_varnel_high_1down_HY5DU121622CTP_D43, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x300003e, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x300003f, .routine = meminit_varnel_high_1down_HYB25D128160CE_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000040, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000041, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000042, .routine = meminit_varnel_high_1down_W9425G6CH_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000043, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 5},
+    {.id = 0x3000044, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},
+    {.id = 0x3000045, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},
+    {.id = 0x3000046, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},
+    {.id = 0x3000047, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x3000048, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x3000049, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x300004a, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},
+    {.id = 0x300004b, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x300004c, .routine = meminit_varnel_high_1down_HY5DU281622ETP_5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x300004d, .routine = meminit_varnel_high_1down_V58C2128164SBI5_2, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 1, .map = 6},
+    {.id = 0x300004e, .routine = meminit_varnel_high_1down_V58C2128164SBI5_2, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x3000050, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000051, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000052, .routine = meminit_varnel_high_1down_EDD1216AATA_5B, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x3000053, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000054, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000055, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000056, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x3000057, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000059, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x300005a, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x300005b, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000060, .routine = meminit_varnel_high_1down_EDD1216AATA_5B, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x3000061, .routine = meminit_varnel_high_1down_EDD1216AATA_5C, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x3000062, .routine = meminit_varnel_high_1down_EDD5116AFTA_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000063, .routine = meminit_varnel_high_1down_V58C2128164SBI5, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x3000064, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000068, .routine = meminit_varnel_high_1down_HYB25D256160CE_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000069, .routine = meminit_varnel_high_1down_EDD2516AETA_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x300006d, .routine = meminit_varnel_high_1down_HYB25DC256160CE_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 4},
+    {.id = 0x300006e, .routine = meminit_varnel_high_1down_EM6AA160TS_5G, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 4},
+    {.id = 0x300006f, .routine = meminit_varnel_high_1down_EM6AA160TS_5G, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000070, .routine = meminit_varnel_high_1down_EM6AA160TS_5G, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000079, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x300007a, .routine = meminit_varnel_high_1down_K4H561638H_UCCC, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x300007b, .routine = meminit_varnel_high_1down_HYB25DC256160CE_5, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 5},
+    {.id = 0x300007c, .routine = meminit_varnel_high_1down_HYB25DC256160CE_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 1, .map = 4},
+    {.id = 0x3000080, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x300008f, .routine = meminit_varnel_high_1down_NT5DS8M16FS_5T, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000090, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000096, .routine = meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x3000098, .routine = meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x3000099, .routine = meminit_varnel_high_1down_V58C2256164SCI5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000a0, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000a1, .routine = meminit_varnel_high_1down_K4D551638F_LC50, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000b0, .routine = meminit_varnel_high_1down_EM6AA320BI_5MSG, .clock_adjust = 0, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x30000b8, .routine = meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000bd, .routine = meminit_varnel_EDD2516AETA_5B, .clock_adjust = 0, .size = 64 * MiB, .bus = 0, .mode = 0, .map = 4},
+    {.id = 0x30000c0, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x30000c8, .routine = meminit_varnel_high_1down_HY5DU561622CT_5, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000c9, .routine = meminit_varnel_high_1down_HY5DU121622CTP_D43, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000d0, .routine = meminit_varnel_high_1down_K4D551638F_TC40, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000f0, .routine = meminit_varnel_high_1down_HY5DU561622CT_4, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x30000f1, .routine = meminit_varnel_high_1down_W9425G6CH_5, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x30000f2, .routine = meminit_varnel_high_1down_W9425G6CH_5, .clock_adjust = 1, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 5},
+    {.id = 0x30000f3, .routine = meminit_varnel_high_1down_V58C2128164SBI5_2, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x30000f4, .routine = meminit_varnel_high_1down_NT5DS16M16CS_5T, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000f5, .routine = meminit_varnel_high_1down_ESMT_121, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x30000f6, .routine = meminit_varnel_high_1down_V58C2128164SBI5_2, .clock_adjust = 1, .size = 32 * MiB, .bus = 1, .mode = 0, .map = 6},
+    {.id = 0x30000f8, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000f9, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000fa, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000fb, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000fc, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000fd, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000fe, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
+    {.id = 0x30000ff, .routine = meminit_varnel_high_1down_HY5DU561622ETP_4, .clock_adjust = 0, .size = 64 * MiB, .bus = 1, .mode = 0, .map = 4},
 };
 // clang-format on
 template <uint32_t N>
 constexpr uint32_t count_of(const ConfigEntry (&)[N]) {
     return N;
 }
-
-static_assert(count_of(halden_rows) == 28);
-static_assert(count_of(orlit_rows) == 59);
-static_assert(count_of(varnel_rows) == 104);
 
 // Caller clock_index 0..6 on rows with Adjust set: 0 -> 5, 1 and 2 -> 7, 3..6 -> 8..11.
 constexpr uint32_t remap_clock(uint32_t clock_index) {

@@ -27,7 +27,9 @@ int32_t noted_wait(platform::StepNote& n, int32_t result) {
 
 int32_t dram_wait_done(const RegContext* ctx, bool checked) {
     WaitClock clock;
-    platform::StepNote n{.kind = platform::Step::wait, .off = reg::DRC_CMD_STATUS};
+    // The last reading is the first until the wait reads the clock again.
+    platform::StepNote n{
+        .kind = platform::Step::wait, .off = reg::DRC_CMD_STATUS, .first = clock.first, .last = clock.first};
     for (;;) {
         uint32_t v = 0, loads = 0;
         const bool settled = reg_poll(ctx, reg::DRC_CMD_STATUS, &v, &loads);
@@ -45,7 +47,9 @@ int32_t dram_wait_done(const RegContext* ctx, bool checked) {
             n.busy_val = v;
         }
         // Give up only once the whole bound has surely passed.
-        if (clock.waited(clock.read()) >= done_wait_bound) return noted_wait(n, 0);
+        const uint64_t now = clock.read();
+        if constexpr (platform::steps_noted) n.last = now;
+        if (clock.waited(now) >= done_wait_bound) return noted_wait(n, 0);
         spin_pause();
     }
 }

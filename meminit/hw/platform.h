@@ -40,8 +40,8 @@ struct StepNote {
     uint32_t busy = 0;                      // wait: polls that saw the command busy
     uint32_t loads = 0;                     // wait: loads of all its polls
     uint32_t busy_val = 0;                  // wait: the value of the last busy poll
-    uint64_t first = 0;                     // delays: first clock reading
-    uint64_t last = 0;                      // delays: last clock reading
+    uint64_t first = 0;                     // delays, wait: first clock reading
+    uint64_t last = 0;                      // delays, wait: last clock reading
     const MemInitParams* record = nullptr;  // enter, leave
     int32_t result = 0;                     // leave
 };

@@ -16,7 +16,6 @@ using namespace dram;
 // list, S30.
 // ---------------------------------------------------------------------------
 
-// meminit_varnel_high_1down_V58C2256164SCI5: 0x3000099
 // clang-format off
 constexpr Profile high_1down_V58C2256164SCI5 = {
     .entry = "mem init, meminit_varnel_high_1down_V58C2256164SCI5\n",
@@ -31,7 +30,6 @@ constexpr Profile high_1down_V58C2256164SCI5 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_EDD2516AETA_5B: 0x30000bd
 constexpr Profile EDD2516AETA_5B = {
     .entry = "mem init, meminit_varnel_EDD2516AETA_5B \n",
     .alt = AltSet::clocks_10_11,
@@ -45,7 +43,6 @@ constexpr Profile EDD2516AETA_5B = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_MT46V16M16BG_5B: 0x3000020, 0x3000021
 constexpr Profile high_1down_MT46V16M16BG_5B = {
     .entry = "mem init, meminit_varnel_high_1down_MT46V16M16BG_5B\n",
     .alt = AltSet::clocks_10_11,
@@ -59,7 +56,6 @@ constexpr Profile high_1down_MT46V16M16BG_5B = {
     .early_43c_enable = true,
 };
 
-// meminit_varnel_high_1down_HYB25D128160CE_5: 0x300003f
 constexpr Profile high_1down_HYB25D128160CE_5 = {
     .entry = "mem init, meminit_varnel_high_1down_HYB25D128160CE_5\n",
     .alt = AltSet::clocks_10_11,
@@ -73,7 +69,6 @@ constexpr Profile high_1down_HYB25D128160CE_5 = {
     .early_43c_enable = true,
 };
 
-// meminit_varnel_high_1down_EM6AA160TS_5G: 0x300006e, 0x300006f, 0x3000070
 constexpr Profile high_1down_EM6AA160TS_5G = {
     .entry = "mem init, meminit_varnel_high_1down_EM6AA160TS_5G\n",
     .alt = AltSet::clocks_10_11,
@@ -87,8 +82,6 @@ constexpr Profile high_1down_EM6AA160TS_5G = {
     .early_43c_enable = true,
 };
 
-// meminit_varnel_high_1down_HY5DU561622CT_4: 0x3000041, 0x3000043, 0x3000044, 0x300004a, 0x300004b
-//   0x300005a, 0x300005b, 0x30000f0
 constexpr Profile high_1down_HY5DU561622CT_4 = {
     .entry = "mem init, meminit_varnel_high_1down_HY5DU561622CT_4\n",
     .alt = AltSet::clocks_10_11,
@@ -102,7 +95,6 @@ constexpr Profile high_1down_HY5DU561622CT_4 = {
     .early_43c_enable = true,
 };
 
-// meminit_varnel_high_1down_EDD5116AFTA_5B: 0x3000062
 constexpr Profile high_1down_EDD5116AFTA_5B = {
     .entry = "mem init, meminit_varnel_high_1down_EDD5116AFTA_5B\n",
     .alt = AltSet::clocks_10_11,
@@ -116,8 +108,6 @@ constexpr Profile high_1down_EDD5116AFTA_5B = {
     .early_43c_enable = true,
 };
 
-// meminit_varnel_high_1down_HY5DU561622ETP_4: 0x3000090, 0x30000c0, 0x30000f8, 0x30000f9, 0x30000fa
-//   0x30000fb, 0x30000fc, 0x30000fd, 0x30000fe, 0x30000ff
 constexpr Profile high_1down_HY5DU561622ETP_4 = {
     .entry = "mem init, meminit_varnel_high_1down_HY5DU561622ETP_4\n",
     .alt = AltSet::clocks_10_11,
@@ -131,7 +121,6 @@ constexpr Profile high_1down_HY5DU561622ETP_4 = {
     .early_43c_enable = true,
 };
 
-// meminit_varnel_high_1down_V58C2128164SBI5: 0x3000063
 constexpr Profile high_1down_V58C2128164SBI5 = {
     .entry = "mem init, meminit_varnel_high_1down_V58C2128164SBI5\n",
     .alt = AltSet::clocks_10_11,
@@ -145,7 +134,6 @@ constexpr Profile high_1down_V58C2128164SBI5 = {
     .early_43c_enable = true,
 };
 
-// meminit_varnel_high_1down_HY5DU121622CTP_D43: 0x3000018, 0x300003d, 0x30000c9
 constexpr Profile high_1down_HY5DU121622CTP_D43 = {
     .entry = "mem init, meminit_varnel_high_1down_HY5DU121622CTP_D43\n",
     .alt = AltSet::clocks_7_11,
@@ -159,7 +147,6 @@ constexpr Profile high_1down_HY5DU121622CTP_D43 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_EDD2516AETA_5B: 0x3000069
 constexpr Profile high_1down_EDD2516AETA_5B = {
     .entry = "mem init, meminit_varnel_high_1down_EDD2516AETA_5B\n",
     .alt = AltSet::clocks_10_11,
@@ -173,7 +160,6 @@ constexpr Profile high_1down_EDD2516AETA_5B = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_HYB25D256160CE_5: 0x3000068
 constexpr Profile high_1down_HYB25D256160CE_5 = {
     .entry = "mem init, meminit_varnel_high_1down_HYB25D256160CE_5\n",
     .alt = AltSet::clocks_10_11,
@@ -187,7 +173,6 @@ constexpr Profile high_1down_HYB25D256160CE_5 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_K4D551638F_LC50: 0x300002e, 0x300002f, 0x30000a1
 constexpr Profile high_1down_K4D551638F_LC50 = {
     .entry = "mem init, meminit_varnel_high_1down_K4D551638F_LC50\n",
     .alt = AltSet::clocks_7_11,
@@ -202,7 +187,6 @@ constexpr Profile high_1down_K4D551638F_LC50 = {
     .check = {FbCheck::tick_tail, FbCheck::plain},  // default form: tick waits at the end
 };
 
-// meminit_varnel_high_1down_HYB25DC256160CE_5: 0x300006d, 0x300007b, 0x300007c
 constexpr Profile high_1down_HYB25DC256160CE_5 = {
     .entry = "mem init, meminit_varnel_high_1down_HYB25DC256160CE_5\n",
     .alt = AltSet::clocks_10_11,
@@ -216,8 +200,6 @@ constexpr Profile high_1down_HYB25DC256160CE_5 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_HY5DU281622ETP_5: 0x3000045, 0x3000046, 0x3000047, 0x3000048, 0x3000049
-//   0x300004c
 constexpr Profile high_1down_HY5DU281622ETP_5 = {
     .entry = "mem init, meminit_varnel_high_1down_HY5DU281622ETP_5\n",
     .alt = AltSet::clocks_7_11,
@@ -231,7 +213,6 @@ constexpr Profile high_1down_HY5DU281622ETP_5 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_NT5DS16M16CS_5T: 0x3000035, 0x30000f4
 constexpr Profile high_1down_NT5DS16M16CS_5T = {
     .entry = "mem init, meminit_varnel_high_1down_NT5DS16M16CS_5T\n",
     .alt = AltSet::clocks_10_11,
@@ -245,7 +226,6 @@ constexpr Profile high_1down_NT5DS16M16CS_5T = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_V58C2128164SBI5_2: 0x300004d, 0x300004e, 0x30000f3, 0x30000f6
 constexpr Profile high_1down_V58C2128164SBI5_2 = {
     .entry = "mem init, meminit_varnel_high_1down_V58C2128164SBI5\n",
     .alt = AltSet::clocks_10_11,
@@ -259,7 +239,6 @@ constexpr Profile high_1down_V58C2128164SBI5_2 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_NT5DS8M16FS_5T: 0x300008f
 constexpr Profile high_1down_NT5DS8M16FS_5T = {
     .entry = "mem init, meminit_varnel_high_1down_NT5DS8M16FS_5T\n",
     .alt = AltSet::clocks_10_11,
@@ -273,7 +252,6 @@ constexpr Profile high_1down_NT5DS8M16FS_5T = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_HY5DU561622LF_D43: 0x3000036
 constexpr Profile high_1down_HY5DU561622LF_D43 = {
     .entry = "mem init, meminit_varnel_high_1down_HY5DU561622LF_D43\n",
     .alt = AltSet::clocks_7_11,
@@ -287,7 +265,6 @@ constexpr Profile high_1down_HY5DU561622LF_D43 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_W9425G6CH_5: 0x3000042, 0x30000f1, 0x30000f2
 constexpr Profile high_1down_W9425G6CH_5 = {
     .entry = "mem init, meminit_varnel_high_1down_W9425G6CH_5\n",
     .alt = AltSet::clocks_10_11,
@@ -301,7 +278,6 @@ constexpr Profile high_1down_W9425G6CH_5 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B: 0x30000b8
 constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B = {
     .entry = "mem init, meminit_varnel_common_NT5DS16M16CS-5T_HY5DU561622ETP-D43_MT46V16M16P-5B\n",
     .alt = AltSet::clocks_10_11,
@@ -315,7 +291,6 @@ constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_HY5DU561622CT_5: 0x30000c8
 constexpr Profile high_1down_HY5DU561622CT_5 = {
     .entry = "mem init, meminit_varnel_high_1down_HY5DU561622CT_5\n",
     .alt = AltSet::clocks_10_11,
@@ -329,7 +304,6 @@ constexpr Profile high_1down_HY5DU561622CT_5 = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_high_1down_NT5DS16M16CG_5T: 0x3000037
 constexpr Profile high_1down_NT5DS16M16CG_5T = {
     .entry = "mem init, meminit_varnel_high_1down_NT5DS16M16CG_5T\n",
     .alt = AltSet::clocks_10_11,
@@ -343,7 +317,6 @@ constexpr Profile high_1down_NT5DS16M16CG_5T = {
     .early_43c_enable = false,
 };
 
-// meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B: 0x3000096, 0x3000098
 constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B = {
     .entry = "mem init, meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B\n",
     .alt = AltSet::clocks_10_11,

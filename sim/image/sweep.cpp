@@ -100,7 +100,7 @@ std::vector<Scenario> table_sweep(Family f, RegisterSeed rng_seed) {
         for (uint32_t clock : clocks)
             for (uint32_t pm = 0; pm < modes; ++pm) {
                 RunRequest r = seeded(request(t.rows[row].id, clock, pm), rng_seed);
-                r.chip.aux_value = 0x5a5a0000 | row;
+                r.chip.aux_value = scenario_aux_word(r.config_id, clock);
                 out.push_back({hex(r.config_id) + " clock " + hex(clock) + " power " + std::to_string(pm), r});
             }
     return out;

@@ -171,12 +171,14 @@ Finding cas_latency(const Commands& c) {
 struct Rule {
     const char* name;
     Finding (*check)(const Commands&);
+    const char* note = nullptr;  // how the help text qualifies the rule
 };
 
 // In power-up order.
 constexpr Rule rules[] = {
     {"cke-low-first", cke_low_first},
-    {"cke-high-200us", cke_high_200us},
+    {"cke-high-200us", cke_high_200us,
+     "the command word's count read as memory-clock cycles at the run's memory clock"},
     {"precharge-before-mrs", precharge_before_mrs},
     {"emrs-before-dll-reset", emrs_before_dll_reset},
     {"precharge-after-dll-reset", precharge_after_dll_reset},
@@ -188,6 +190,12 @@ constexpr Rule rules[] = {
 constexpr size_t rule_count = sizeof rules / sizeof rules[0];
 
 }  // namespace
+
+std::vector<std::string> rule_names() {
+    std::vector<std::string> out;
+    for (const Rule& rule : rules) out.push_back(rule.name);
+    return out;
+}
 
 std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& cmds, uint32_t khz) {
     const Commands c{cmds, khz};
@@ -385,14 +393,18 @@ Command add_check(CLI::App& app) {
     };
     auto st = std::make_shared<State>();
     CLI::App* cmd = app.add_subcommand("check", "check a bring-up's DRAM commands against the DDR power-up rules");
+    std::string rule_list;
+    for (const Rule& rule : rules) {
+        rule_list += strf("%s  %s", rule_list.empty() ? "" : "\n", rule.name);
+        if (rule.note != nullptr) rule_list += strf(" (%s)", rule.note);
+    }
     cmd->footer(
         "Checks a run (--config, --clock and the run options), a JSON-lines trace (TRACE, - for standard input)\n"
         "or, with --all, every table ID at clock_index 0 to 13 with the run options given (--power-mode may be\n"
-        "repeated: each mode is run). Rules: cke-low-first, cke-high-200us (the command word's count read as\n"
-        "memory-clock cycles at the run's memory clock), precharge-before-mrs, emrs-before-dll-reset,\n"
-        "precharge-after-dll-reset, two-refreshes, final-mrs, dll-reset-200-cycles, cas-latency. A finding the\n"
-        "family's controller explains is marked 'expected for this family' and still counted. Exit status: 0\n"
-        "when no rule fails, 1 when one does, 2 on bad arguments or an unreadable trace.");
+        "repeated: each mode is run). A finding the family's controller explains is marked 'expected for this\n"
+        "family' and still counted. Exit status: 0 when no rule fails, 1 when one does, 2 on bad arguments or an\n"
+        "unreadable trace. The rules, in power-up order:\n" +
+        rule_list);
     add_run_options(*cmd, st->args, false);
     cmd->add_option("TRACE", st->trace, "JSON-lines trace file, or - for standard input");
     cmd->add_flag("--all", st->all, "every table ID at clock_index 0 to 13, one line each, then a total");

@@ -16,11 +16,12 @@ struct RuleResult {
     std::string finding;  // one line
 };
 
-// The rules in power-up order: cke-low-first, cke-high-200us,
-// precharge-before-mrs, emrs-before-dll-reset, precharge-after-dll-reset,
-// two-refreshes, final-mrs, dll-reset-200-cycles, cas-latency. `khz` is the
-// memory clock the run reported (0: unknown); a command word's count is read
-// as memory-clock cycles at that clock.
+// Every rule's verdict, in power-up order (the rules[] table of check.cpp).
+// `khz` is the memory clock the run reported (0: unknown); a command word's
+// count is read as memory-clock cycles at that clock.
 std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& commands, uint32_t khz);
+
+// The rules' names, in the same order.
+std::vector<std::string> rule_names();
 
 }  // namespace tovmem

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "meminit/hw/regs.h"
+#include "sim/diag_log.h"
 #include "sim/image/image_runner.h"
 #include "sim/printable.h"
 #include "sim/trace_read.h"
@@ -412,6 +413,8 @@ Bringup read_trace(std::istream& in, const std::string& name) {
     std::vector<char> buf(trace_line_max + 1);  // the line and the terminator
     uint64_t bytes = 0;
     size_t n = 0;
+    tov::sim::LogReader log(name);
+    bool decided = false;  // trace or log, by the first line that is not blank
     for (;;) {
         in.getline(buf.data(), static_cast<std::streamsize>(buf.size()));
         if (in.bad()) usage_fail("cannot read " + name + ": " + std::strerror(errno ? errno : EIO));
@@ -426,11 +429,27 @@ Bringup read_trace(std::istream& in, const std::string& name) {
                             static_cast<unsigned long long>(trace_bytes_max >> 20)));
         // gcount counts the newline, except on a last line without one.
         const std::string line(buf.data(), static_cast<size_t>(in.gcount()) - (in.eof() ? 0 : 1));
-        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+        const bool blank = line.find_first_not_of(" \t\r") == std::string::npos;
+        if (!decided && !blank) {
+            decided = true;
+            b.from_log = tov::sim::looks_like_log(line);
+        }
+        if (b.from_log) {
+            const std::string error = log.take(line, n);
+            if (!error.empty()) usage_fail(name + " " + error);
+            continue;
+        }
+        if (blank) continue;
         const std::string where = name + " line " + std::to_string(n);
         if (has_result) usage_fail(where + ": events after the result line");
         const std::string error = tov::sim::read_jsonl_line(line, b.r, has_result);
         if (!error.empty()) usage_fail(where + ": " + error);
+    }
+    if (b.from_log) {
+        const std::string error = log.finish(b.r, b.notes);
+        if (!error.empty()) usage_fail(error);
+        b.r.commands = tov::sim::commands_started(b.r.events);
+        return b;
     }
     if (b.r.events.empty() && !has_result) usage_fail(name + ": no events");
     if (!has_result)

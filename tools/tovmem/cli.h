@@ -101,7 +101,9 @@ struct Bringup {
     tov::sim::RunResult r;
     bool executed = false;  // `opts` holds the request
     RunOptions opts;
-    std::string source;  // "config 0x3000099, clock_index 10" or the file name
+    std::string source;              // "config 0x3000099, clock_index 10" or the file name
+    bool from_log = false;           // read from the diagnostic image's log
+    std::vector<std::string> notes;  // about the file read: a late start, an early end
 };
 
 Bringup run_bringup(const RunOptions& o);
@@ -118,7 +120,10 @@ constexpr size_t trace_lines_max = 2 * 1024 * 1024;
 constexpr uint64_t trace_bytes_max = uint64_t(256) << 20;
 
 // Reads the JSON lines of `run --format jsonl` ("-" is standard input); a
-// trace without its result line is truncated, and an error.
+// trace without its result line is truncated, and an error. A file whose
+// first line is not a JSON object is read as a captured log of the
+// diagnostic image (sim/diag_log.h); a log that ends early is read with a
+// note.
 Bringup read_trace_file(const std::string& path);
 Bringup read_trace(std::istream& in, const std::string& name);
 

@@ -23,6 +23,7 @@ Command add_list(CLI::App& app);
 Command add_check(CLI::App& app);
 Command add_diff(CLI::App& app);
 Command add_vcd(CLI::App& app);
+Command add_import(CLI::App& app);
 
 // Renderings shared between commands.
 void print_text(const Bringup& b);

@@ -1,4 +1,5 @@
 // tovmem diff: two bring-ups' bus traces aligned step by step.
+#include <algorithm>
 #include <memory>
 
 #include "meminit/hw/regs.h"
@@ -31,7 +32,8 @@ Side prepare(Bringup b) {
         const Step& st = s.a.steps[i];
         if (st.kind == StepKind::other) continue;
         s.bus.push_back(i);
-        s.items.push_back({(uint64_t(st.kind) << 32) | st.off, st.val});
+        // A read that never settled differs from one that settled on the same value.
+        s.items.push_back({(uint64_t(st.kind) << 32) | st.off, st.val | (uint64_t(!st.settled) << 32)});
     }
     s.command.assign(s.bus.size(), -1);
     long pending = -1;
@@ -56,6 +58,14 @@ std::string bus_step_text(const Side& s, size_t k) {
     std::string txt = step_text(st, s.b.r.events);
     if (s.command[k] >= 0) txt += "  [" + command_text(s.a.commands[size_t(s.command[k])]) + "]";
     return strf("%9.3f  %s", t, txt.c_str());
+}
+
+// A step's text with its column padding folded to single blanks.
+std::string squeeze(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (c != ' ' || (!out.empty() && out.back() != ' ')) out.push_back(c);
+    return out;
 }
 
 std::string summary(const Side& s) {
@@ -107,6 +117,17 @@ int diff(const Side& x, const Side& y) {
     out("%s: %zu steps alike, %zu only in A, %zu only in B, %zu stores and %zu reads with other values%s\n",
         identical ? "identical" : "different", alike, only_a, only_b, stores, reads,
         same_result ? "" : "; the results differ");
+    // Where the two part: every bus step before this one is the same in both.
+    const size_t n = std::min(x.items.size(), y.items.size());
+    size_t k = 0;
+    while (k < n && x.items[k].key == y.items[k].key && x.items[k].value == y.items[k].value) ++k;
+    if (k < n || x.items.size() != y.items.size()) {
+        auto text = [](const Side& s, size_t i) {
+            return i < s.bus.size() ? squeeze(step_text(s.a.steps[s.bus[i]], s.b.r.events))
+                                    : std::string("nothing more");
+        };
+        out("first difference at bus step %zu: A %s, B %s\n", k + 1, text(x, k).c_str(), text(y, k).c_str());
+    }
     return identical ? exit_ok : exit_failed;
 }
 

@@ -201,15 +201,21 @@ Command add_run(CLI::App& app) {
         "Exit status: 0 when tov_mem_init returned 1, 1 when it returned 0 or -1, 2 on bad arguments.");
     add_run_options(*cmd, st->args, true);
     cmd->add_option("--format", st->format,
-                    "text (annotated trace), jsonl (one JSON object per event) or vcd "
-                    "(waveform)")
-        ->type_name("text|jsonl|vcd");
+                    "text (annotated trace), jsonl (one JSON object per event), vcd (waveform) or log (the "
+                    "lines the diagnostic image prints for the call)")
+        ->type_name("text|jsonl|vcd|log");
     return {cmd, [st] {
-                if (st->format != "text" && st->format != "jsonl" && st->format != "vcd")
-                    usage_fail("--format is text, jsonl or vcd, not '" + st->format + "'");
+                if (st->format != "text" && st->format != "jsonl" && st->format != "vcd" && st->format != "log")
+                    usage_fail("--format is text, jsonl, vcd or log, not '" + st->format + "'");
                 const Bringup b = run_bringup(resolve(st->args));
                 if (st->format == "jsonl")
                     print_jsonl(b);
+                else if (st->format == "log" && b.r.from_image && b.r.log.empty())
+                    usage_fail(
+                        "the image printed nothing: the release image is silent, the diagnostic image "
+                        "(diag/tovmem.sys in the kit) prints the log");
+                else if (st->format == "log")
+                    for (const std::string& l : b.r.log) out("%s", l.c_str());
                 else if (st->format == "vcd")
                     print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
                 else

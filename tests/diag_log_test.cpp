@@ -1,0 +1,188 @@
+// The diagnostic image's log read back: every scenario's log, as the host
+// build's step notes give it, rebuilds the steps of the host's own trace;
+// the ways a log is captured (WinDbg, DebugView, plain lines) read alike; a
+// capture that starts late or ends early is said so; a broken one is refused.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "sim/image/sweep.h"
+#include "tests/tovmem_process.h"
+#include "tools/tovmem/analysis.h"
+#include "tools/tovmem/commands.h"
+
+namespace tov::test::diag_log {
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l;
+    return s;
+}
+
+tovmem::Bringup read_log(const std::string& text) {
+    std::istringstream in(text);
+    return tovmem::read_trace(in, "log");
+}
+
+// A step as the tools show it: what was stored or read, and how.
+std::vector<std::string> steps(const sim::RunResult& r) {
+    std::vector<std::string> out;
+    for (const tovmem::Step& s : tovmem::analyse(r).steps) {
+        if (s.kind == tovmem::StepKind::other) {
+            const sim::Event& e = r.events[s.first];
+            out.push_back(e.kind == sim::EventKind::trace ? "trace " + e.msg : sim::event_compact(e));
+        } else {
+            out.push_back(tovmem::step_text(s, r.events));
+        }
+    }
+    return out;
+}
+
+TEST(DiagnosticLog, RebuildsEveryScenarioOfTheImageSweeps) {
+    size_t scenarios = 0, lines = 0;
+    std::vector<sim::image::Scenario> all = sim::image::routine_sweep();
+    for (sim::image::Scenario& s : sim::image::fault_sweep()) all.push_back(std::move(s));
+    for (const sim::image::Scenario& s : all) {
+        const sim::RunResult host = sim::run_bring_up(s.req);
+        ASSERT_FALSE(host.log.empty()) << s.name;
+        const tovmem::Bringup b = read_log(joined(host.log));
+        ++scenarios;
+        lines += host.log.size();
+        ASSERT_TRUE(b.from_log);
+        EXPECT_TRUE(b.notes.empty()) << s.name << ": " << b.notes.front();
+        ASSERT_EQ(steps(b.r), steps(host)) << s.name;
+        EXPECT_EQ(b.r.ret, host.ret) << s.name;
+        EXPECT_EQ(std::memcmp(&b.r.record.config_id, &host.record.config_id,
+                              sizeof(MemInitParams) - offsetof(MemInitParams, config_id)),
+                  0)
+            << s.name;
+        EXPECT_EQ(b.r.commands, host.commands) << s.name;
+    }
+    std::printf("diagnostic log read back: %zu scenarios, %zu lines, every step as the host traced it\n", scenarios,
+                lines);
+}
+
+// A stuck command's log, as the capture tools save it.
+const std::vector<std::string>& stuck_log() {
+    static const std::vector<std::string> log = [] {
+        sim::RunRequest q = sim::image::request(0x3000099, 10);
+        q.chip.cmd_stuck_at = 3;
+        return sim::run_bring_up(q).log;
+    }();
+    return log;
+}
+
+std::string strip_newline(std::string l) {
+    if (!l.empty() && l.back() == '\n') l.pop_back();
+    return l;
+}
+
+struct Capture {
+    const char* name;
+    std::string (*make)();
+    const char* note;  // part of a note the reading gives; "" for none
+};
+void PrintTo(const Capture& c, std::ostream* os) { *os << c.name; }
+
+class Captures : public ::testing::TestWithParam<Capture> {};
+
+TEST_P(Captures, ReadAsTheCallWithTheirNotes) {
+    const Capture& c = GetParam();
+    const tovmem::Bringup b = read_log(c.make());
+    const tovmem::Bringup plain = read_log(joined(stuck_log()));
+    EXPECT_EQ(b.r.ret, 0);
+    // The third command's wait gave up, as in the whole log.
+    const tovmem::Analysis a = tovmem::analyse(b.r);
+    ASSERT_GE(a.commands.size(), 3u);
+    EXPECT_TRUE(a.commands[2].gave_up());
+    if (std::string(c.note).empty()) {
+        EXPECT_TRUE(b.notes.empty()) << b.notes.front();
+        EXPECT_EQ(steps(b.r), steps(plain.r));
+    } else {
+        ASSERT_FALSE(b.notes.empty());
+        bool found = false;
+        for (const std::string& n : b.notes) found |= n.find(c.note) != std::string::npos;
+        EXPECT_TRUE(found) << b.notes.front();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Captures,
+                         ::testing::Values(Capture{"plain", [] { return joined(stuck_log()); }, ""},
+                                           Capture{"windbg",
+                                                   [] {
+                                                       std::string s =
+                                                           "Opened log file 'c:\\logs\\board.txt'\n0: kd> g\n";
+                                                       for (const std::string& l : stuck_log())
+                                                           s += l + "other driver: unrelated line\n";
+                                                       return s + "Closing open log file c:\\logs\\board.txt\n";
+                                                   },
+                                                   ""},
+                                           Capture{"debugview",
+                                                   [] {
+                                                       std::string s;
+                                                       int n = 0;
+                                                       for (const std::string& l : stuck_log()) {
+                                                           ++n;
+                                                           s += std::to_string(n) + "\t" + std::to_string(n * 0.0125) +
+                                                                "\t" + strip_newline(l) + "\r\n";
+                                                       }
+                                                       return s;
+                                                   },
+                                                   ""},
+                                           Capture{"late start",
+                                                   [] {
+                                                       const auto& l = stuck_log();
+                                                       return joined(std::vector<std::string>(l.begin() + 5, l.end()));
+                                                   },
+                                                   "the capture starts late"},
+                                           Capture{"torn last line",
+                                                   [] {
+                                                       std::string s = joined(stuck_log());
+                                                       return s.substr(0, s.size() - 40);
+                                                   },
+                                                   "the capture ends early: line"},
+                                           Capture{"two calls",
+                                                   [] {
+                                                       sim::RunResult ok =
+                                                           sim::run_bring_up(sim::image::request(0x3000099, 10));
+                                                       return joined(ok.log) + joined(stuck_log());
+                                                   },
+                                                   "the log holds 2 calls"}));
+
+TEST(DiagnosticLog, BrokenCapturesAreRefusedWithOneLine) {
+    const std::string good = joined(stuck_log());
+    const std::pair<std::string, const char*> cases[] = {
+        {"no line of ours\nat all\n", "no line of the diagnostic image"},
+        {good.substr(0, 300) + "\n" + good.substr(300), "a torn line is taken only at the end"},
+        {"tovmem: {\"ev\":\"read\",\"off\":2088,\"val\":1,\"loads\":2,\"settled\":true}\n" + good,
+         "a load count no stable read makes"},
+        {"tovmem: {\"ev\":\"wait\",\"off\":2088,\"polls\":4000000000,\"busy\":0,\"loads\":12,\"val\":1,"
+         "\"busy_val\":0,\"settled\":true,\"done\":true,\"t\":0,\"t_end\":0}\n",
+         "fewer loads than its polls need"},
+    };
+    for (const auto& [text, expected] : cases) {
+        const TempFile f(text);
+        const Outcome o = run_tovmem("check " + f.path);
+        EXPECT_EQ(o.status, 2) << expected;
+        EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+        EXPECT_TRUE(has(o.err, expected)) << o.err;
+    }
+}
+
+// The board engineer's path: import the log, and diff it against the
+// simulated chip's run of the same call.
+TEST(DiagnosticLog, ImportAndDiffAgainstTheSimulatedChip) {
+    const TempFile log(joined(stuck_log()));
+    const Outcome imported = run_tovmem("import " + log.path);
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    const TempFile jsonl(imported.out);
+    EXPECT_EQ(run_tovmem("diff " + log.path + " " + jsonl.path).status, 0);
+    const TempFile healthy(run_tovmem("run --config 0x3000099 --clock 10 --format jsonl").out);
+    const Outcome d = run_tovmem("diff " + healthy.path + " " + log.path);
+    EXPECT_EQ(d.status, 1);
+    EXPECT_TRUE(has(d.out, "first difference at bus step")) << d.out;
+    EXPECT_TRUE(has(d.out, "B read DRC_CMD_STATUS 0x828 = 0x00000000 (3 loads)")) << d.out;
+    EXPECT_EQ(run_tovmem("import " + healthy.path).status, 2);
+}
+
+}  // namespace tov::test::diag_log

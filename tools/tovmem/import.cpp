@@ -1,0 +1,42 @@
+// import: a captured log of the diagnostic image as JSON lines.
+#include <cstdio>
+#include <memory>
+
+#include "sim/trace_format.h"
+#include "tools/tovmem/analysis.h"
+#include "tools/tovmem/commands.h"
+
+namespace tovmem {
+
+Command add_import(CLI::App& app) {
+    struct State {
+        std::string path, format = "jsonl";
+    };
+    auto st = std::make_shared<State>();
+    CLI::App* cmd = app.add_subcommand("import", "write a captured log of the diagnostic image as JSON lines");
+    cmd->footer(
+        "Reads what the diagnostic image (diag/tovmem.sys) printed through DbgPrintEx: a WinDbg log (.logopen),\n"
+        "a DebugView log saved to a file, or a text file of its 'tovmem: {...}' lines (other lines are skipped),\n"
+        "and writes the call as 'tovmem run --format jsonl' writes a run. Each stable read becomes its loads\n"
+        "(the value it settled on, after loads that could not have agreed) and each done-bit wait its polls;\n"
+        "steps between two delays carry the clock reading of the delay before. A capture that starts late or\n"
+        "ends early is said so on standard error. check, diff and vcd read such a log directly.");
+    cmd->add_option("LOG", st->path, "captured log, or - for standard input")->required();
+    cmd->add_option("--format", st->format, "jsonl (as run writes a run) or text (annotated, as run prints it)")
+        ->type_name("jsonl|text");
+    return {cmd, [st] {
+                if (st->format != "text" && st->format != "jsonl")
+                    usage_fail("--format is jsonl or text, not '" + st->format + "'");
+                const Bringup b = read_trace_file(st->path);
+                if (!b.from_log) usage_fail(st->path + " is a JSON-lines trace already, not a log");
+                if (st->format == "text") {
+                    print_text(b);
+                    return exit_ok;
+                }
+                for (const std::string& n : b.notes) std::fprintf(stderr, "note: %s\n", n.c_str());
+                print_jsonl(b);
+                return exit_ok;
+            }};
+}
+
+}  // namespace tovmem
