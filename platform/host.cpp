@@ -14,7 +14,8 @@ namespace {
 sim::Simulator& target() {
     sim::Simulator* s = sim::Simulator::active();
     if (s == nullptr) {
-        std::fprintf(stderr, "host platform: register access without a simulator\n");
+        // About to abort: nothing to do if the message cannot be written.
+        std::fprintf(stderr, "host platform: register access without a simulator\n");  // NOLINT(cert-err33-c)
         std::abort();
     }
     return *s;

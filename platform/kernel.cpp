@@ -10,9 +10,15 @@ extern "C" __declspec(dllimport) uint64_t __stdcall KeQueryInterruptTime();
 
 namespace tov::platform {
 
-uint32_t mmio_load(uintptr_t addr) { return *reinterpret_cast<volatile const uint32_t*>(addr); }
+// The caller's mapped register block reaches the library as an address in an
+// integer (RegContext); turning it back into a pointer is the point.
+uint32_t mmio_load(uintptr_t addr) {
+    return *reinterpret_cast<volatile const uint32_t*>(addr);  // NOLINT(performance-no-int-to-ptr)
+}
 
-void mmio_store(uintptr_t addr, uint32_t value) { *reinterpret_cast<volatile uint32_t*>(addr) = value; }
+void mmio_store(uintptr_t addr, uint32_t value) {
+    *reinterpret_cast<volatile uint32_t*>(addr) = value;  // NOLINT(performance-no-int-to-ptr)
+}
 
 uint64_t interrupt_time() { return KeQueryInterruptTime(); }
 

@@ -4,9 +4,9 @@
 // command printed, in the same order ("..." stands for lines left out).
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -57,15 +57,17 @@ TEST_P(DocExamples, PrintWhatTheDocumentShows) {
     fs::create_directories(dir);
     const std::string path = fs::path(TOVMEM_PATH).parent_path().string();
     for (const Example& e : examples) {
-        const std::string cmd = "cd '" + dir.string() + "' && PATH='" + path + "':\"$PATH\" bash -c " +
-                                "'" + std::regex_replace(e.command, std::regex("'"), "'\\''") + "' 2>&1";
+        const std::string cmd = "cd '" + dir.string() + "' && PATH='" + path + "':\"$PATH\" bash -c " + "'" +
+                                std::regex_replace(e.command, std::regex("'"), "'\\''") + "' 2>&1";
         const Outcome o = run_shell(cmd);
         const std::vector<std::string> got = lines(o.out);
         size_t at = 0;
         for (const std::string& want : e.output) {
             while (at < got.size() && got[at] != want) ++at;
             EXPECT_LT(at, got.size()) << GetParam() << " line " << e.line << ": `" << e.command
-                                      << "` does not print, in this order:\n" << want << "\nIt printed:\n" << o.out;
+                                      << "` does not print, in this order:\n"
+                                      << want << "\nIt printed:\n"
+                                      << o.out;
             if (at == got.size()) break;
             ++at;
         }

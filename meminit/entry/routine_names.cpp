@@ -5,8 +5,9 @@
 namespace tov {
 
 const char* routine_name(InitRoutine r) {
+// `name` is an identifier: &(name) would not name the routine any better.
 #define TOV_ROUTINE(family, name, settings) \
-    if (r == &name) return #name;
+    if (r == &name) return #name;  // NOLINT(bugprone-macro-parentheses)
 #include "meminit/entry/routines.def"
 #undef TOV_ROUTINE
     return "?";

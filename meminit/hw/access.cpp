@@ -145,7 +145,10 @@ int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks) {
     return (reg_read(ctx, reg::DRC_CMD_STATUS) & 1u) ? 1 : 0;
 }
 
-void mem_trace(const char* format, ...) {
+// The routines pass printf-style messages with their arguments, as the
+// kernel's own DbgPrintEx takes them; a parameter pack is not C's calling
+// convention, which the diagnostic image's sink forwards to.
+void mem_trace(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     __builtin_va_list args;
     __builtin_va_start(args, format);
     platform::trace_message(format, args);

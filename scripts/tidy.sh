@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# clang-tidy (the checks of .clang-tidy) over the code that runs in the
+# kernel (meminit/, platform/) and the loader and runner that read untrusted
+# images (sim/image/). Needs the host and kernel builds' compile databases
+# (cmake --preset host, cmake --preset kernel). Fails on any finding.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh clang-tidy-14
+
+host=$(ls meminit/*/*.cpp platform/host.cpp platform/diag_line.cpp sim/image/*.cpp)
+kernel=$(ls platform/kernel*.cpp)
+log=build/tidy.log
+mkdir -p build
+status=0
+{
+  run-clang-tidy-14 -p build/host -quiet -j"$(nproc)" $host
+  run-clang-tidy-14 -p build/kernel -quiet -j"$(nproc)" $kernel
+} >"$log" 2>&1 || status=$?
+findings=$(grep -cE '(warning|error): ' "$log" || true)
+files=$(echo $host $kernel | wc -w)
+if ((status != 0 || findings != 0)); then
+  grep -E '(warning|error): ' -A3 "$log" | sed 's/\x1b\[[0-9;]*m//g' | head -80
+  echo "clang-tidy: ${findings} findings in ${files} files (the whole output: $log)" >&2
+  exit 1
+fi
+echo "clang-tidy: ${files} files, 0 findings"
