@@ -20,14 +20,25 @@ constexpr uintptr_t interrupt_time_va = ki_user_shared_data + 8;
 
 }  // namespace
 
-uint32_t mmio_load(uintptr_t addr) { return *reinterpret_cast<volatile const uint32_t*>(addr); }
+// The caller's mapped register block reaches the library as an address in an
+// integer (RegContext); turning it back into a pointer is the point.
+uint32_t mmio_load(uintptr_t addr) {
+    return *reinterpret_cast<volatile const uint32_t*>(addr);  // NOLINT(performance-no-int-to-ptr)
+}
 
-void mmio_store(uintptr_t addr, uint32_t value) { *reinterpret_cast<volatile uint32_t*>(addr) = value; }
+void mmio_store(uintptr_t addr, uint32_t value) {
+    *reinterpret_cast<volatile uint32_t*>(addr) = value;  // NOLINT(performance-no-int-to-ptr)
+}
 
-uint64_t interrupt_time() { return *reinterpret_cast<volatile const uint64_t*>(interrupt_time_va); }
+// A fixed kernel address, the same in every address space.
+uint64_t interrupt_time() {
+    return *reinterpret_cast<volatile const uint64_t*>(interrupt_time_va);  // NOLINT(performance-no-int-to-ptr)
+}
 
+#if !defined(TOV_DIAG)  // the diagnostic image prints them (platform/kernel_diag.cpp)
 void trace_message(const char*, __builtin_va_list) {}
 
 void trace_delay(char, uint32_t) {}
+#endif
 
 }  // namespace tov::platform
