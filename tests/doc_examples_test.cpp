@@ -90,4 +90,15 @@ INSTANTIATE_TEST_SUITE_P(Docs, DocExamples, ::testing::ValuesIn(documents()), []
     return n;
 });
 
+// The kit's configuration table is generated; it stays what the tables say.
+TEST(GeneratedDocs, ConfigurationsAreTheTablesOutput) {
+    std::ifstream in(docs_dir() + "/configurations.md");
+    std::stringstream doc;
+    doc << in.rdbuf();
+    const Outcome o = run_tovmem("list --format markdown");
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(doc.str(), o.out) << "docs/configurations.md is stale: `build/host/tovmem list --format markdown > "
+                                   "docs/configurations.md` writes it anew";
+}
+
 }  // namespace tov::test::doc_examples

@@ -185,7 +185,8 @@ TEST_P(ShippedImage, VersionResourceTimeStampAndNoSymbolTable) {
     EXPECT_EQ(rsrc->protection, sim::image::prot_read);
     const std::vector<uint8_t> res(img.memory.begin() + rsrc->rva, img.memory.begin() + rsrc->rva + rsrc->span);
     EXPECT_TRUE(contains_utf16(res, "VS_VERSION_INFO"));
-    for (const char* s : {"OriginalFilename", "tovmem.sys", "ProductVersion", TOV_VERSION})
+    for (const char* s : {"OriginalFilename", "tovmem.sys", "ProductVersion", TOV_VERSION, "CompanyName",
+                          "tov project", "LegalCopyright", "Apache License, Version 2.0"})
         EXPECT_TRUE(contains_utf16(res, s)) << s;
     // FILEVERSION in VS_FIXEDFILEINFO: major.minor in the high word pair.
     unsigned major = 0, minor = 0, patch = 0;
@@ -196,7 +197,9 @@ TEST_P(ShippedImage, VersionResourceTimeStampAndNoSymbolTable) {
     ASSERT_NE(fixed, res.end());
     const size_t fo = size_t(fixed - res.begin());
     EXPECT_EQ(u32(res, fo + 8), major << 16 | minor);
-    EXPECT_EQ(u32(res, fo + 12), patch << 16);
+    // The fourth part is the build number: the commit count of the sources.
+    EXPECT_EQ(u32(res, fo + 12), patch << 16 | TOV_BUILD_NUMBER);
+    EXPECT_EQ(u32(res, fo + 16), major << 16 | minor) << "PRODUCTVERSION";
 }
 
 TEST(KernelImages, NoSymbolTableNxAndDynamicBase) {
