@@ -185,8 +185,8 @@ TEST_P(ShippedImage, VersionResourceTimeStampAndNoSymbolTable) {
     EXPECT_EQ(rsrc->protection, sim::image::prot_read);
     const std::vector<uint8_t> res(img.memory.begin() + rsrc->rva, img.memory.begin() + rsrc->rva + rsrc->span);
     EXPECT_TRUE(contains_utf16(res, "VS_VERSION_INFO"));
-    for (const char* s : {"OriginalFilename", "tovmem.sys", "ProductVersion", TOV_VERSION, "CompanyName",
-                          "tov project", "LegalCopyright", "Apache License, Version 2.0"})
+    for (const char* s : {"OriginalFilename", "tovmem.sys", "ProductVersion", TOV_VERSION, "CompanyName", "tov project",
+                          "LegalCopyright", "Apache License, Version 2.0"})
         EXPECT_TRUE(contains_utf16(res, s)) << s;
     // FILEVERSION in VS_FIXEDFILEINFO: major.minor in the high word pair.
     unsigned major = 0, minor = 0, patch = 0;
