@@ -11,7 +11,7 @@
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"
 
-namespace tov::test::diag_log {
+namespace tov::test::diag_log_test {
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string s;
@@ -106,46 +106,48 @@ TEST_P(Captures, ReadAsTheCallWithTheirNotes) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, Captures,
-    ::testing::Values(
-        Capture{"plain", [] { return joined(stuck_log()); }, ""},
-        Capture{"windbg",
-                [] {
-                    std::string s = "Opened log file 'c:\\logs\\board.txt'\n0: kd> g\n";
-                    for (const std::string& l : stuck_log()) s += l + "other driver: unrelated line\n";
-                    return s + "Closing open log file c:\\logs\\board.txt\n";
-                },
-                ""},
-        Capture{"debugview",
-                [] {
-                    std::string s;
-                    int n = 0;
-                    for (const std::string& l : stuck_log()) {
-                        ++n;
-                        s += std::to_string(n) + "\t" + std::to_string(n * 0.0125) + "\t" + strip_newline(l) + "\r\n";
-                    }
-                    return s;
-                },
-                ""},
-        Capture{"late start",
-                [] {
-                    const auto& l = stuck_log();
-                    return joined(std::vector<std::string>(l.begin() + 5, l.end()));
-                },
-                "the capture starts late"},
-        Capture{"torn last line",
-                [] {
-                    std::string s = joined(stuck_log());
-                    return s.substr(0, s.size() - 40);
-                },
-                "the capture ends early: line"},
-        Capture{"two calls",
-                [] {
-                    sim::RunResult ok = sim::run_bring_up(sim::image::request(0x3000099, 10));
-                    return joined(ok.log) + joined(stuck_log());
-                },
-                "the log holds 2 calls"}));
+INSTANTIATE_TEST_SUITE_P(Formats, Captures,
+                         ::testing::Values(Capture{"plain", [] { return joined(stuck_log()); }, ""},
+                                           Capture{"windbg",
+                                                   [] {
+                                                       std::string s =
+                                                           "Opened log file 'c:\\logs\\board.txt'\n0: kd> g\n";
+                                                       for (const std::string& l : stuck_log())
+                                                           s += l + "other driver: unrelated line\n";
+                                                       return s + "Closing open log file c:\\logs\\board.txt\n";
+                                                   },
+                                                   ""},
+                                           Capture{"debugview",
+                                                   [] {
+                                                       std::string s;
+                                                       int n = 0;
+                                                       for (const std::string& l : stuck_log()) {
+                                                           ++n;
+                                                           s += std::to_string(n) + "\t" + std::to_string(n * 0.0125) +
+                                                                "\t" + strip_newline(l) + "\r\n";
+                                                       }
+                                                       return s;
+                                                   },
+                                                   ""},
+                                           Capture{"late start",
+                                                   [] {
+                                                       const auto& l = stuck_log();
+                                                       return joined(std::vector<std::string>(l.begin() + 5, l.end()));
+                                                   },
+                                                   "the capture starts late"},
+                                           Capture{"torn last line",
+                                                   [] {
+                                                       std::string s = joined(stuck_log());
+                                                       return s.substr(0, s.size() - 40);
+                                                   },
+                                                   "the capture ends early: line"},
+                                           Capture{"two calls",
+                                                   [] {
+                                                       sim::RunResult ok =
+                                                           sim::run_bring_up(sim::image::request(0x3000099, 10));
+                                                       return joined(ok.log) + joined(stuck_log());
+                                                   },
+                                                   "the log holds 2 calls"}));
 
 TEST(DiagnosticLog, BrokenCapturesAreRefusedWithOneLine) {
     const std::string good = joined(stuck_log());
@@ -183,4 +185,4 @@ TEST(DiagnosticLog, ImportAndDiffAgainstTheSimulatedChip) {
     EXPECT_EQ(run_tovmem("import " + healthy.path).status, 2);
 }
 
-}  // namespace tov::test::diag_log
+}  // namespace tov::test::diag_log_test
