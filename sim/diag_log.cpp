@@ -67,7 +67,8 @@ std::string LogReader::finish(RunResult& out, std::vector<std::string>& notes) {
     if (!c.entered)
         notes.push_back("the capture starts late: no record on entry, so the call's first steps may be missing");
     if (torn_line_ != 0)
-        notes.push_back("the capture ends early: line " + std::to_string(torn_line_) + " is torn (" + torn_error_ + ")");
+        notes.push_back("the capture ends early: line " + std::to_string(torn_line_) + " is torn (" + torn_error_ +
+                        ")");
     if (!c.returned)
         notes.push_back(
             "the capture ends early: no result line, so the result and the record shown are not the call's");
