@@ -3,6 +3,7 @@
 // list.
 #include "meminit/orlit/orlit.h"
 #include "meminit/entry/routines.h"
+#include "meminit/hw/derive.h"
 
 namespace tov {
 namespace orlit {
@@ -134,54 +135,65 @@ constexpr FormTable make_forms() {
     for (const auto& [b, a] : by_rule) f[b] = form_b(f[a]);
 
     // What the rows and the rule leave out.
-    // Main routine: the generators settle as the members' do, 0x068 is only
-    // written at the end of form B, bit 30 is pulsed from the value held.
-    f[tccc_b].early_068 = 0;
-    f[tccc_b].pulse = PulseClear::held;
-    f[tccc_b12] = f[tccc_b];
-    f[tccc_b12].released = gen_010;
-    f[tccc_b12].word_050 = 0xdd0fd4;
-    // Form A keeps SYS_000 bit 9 clear and releases it with the pads.
-    f[tccc_a].hold_word = 0xfffffdff;
-    f[tccc_a].release_mask = reg::sys_000::pads_reset | reg::bit(9);
+    using S = OrlitFormSettings;
+    // Main routine: form A keeps SYS_000 bit 9 clear and releases it with the
+    // pads; form B writes 0x068 only at its end and pulses bit 30 from the
+    // value held.
+    f[tccc_b] = derive(f[tccc_b], [](S& s) {
+        s.early_068 = 0;
+        s.pulse = PulseClear::held;
+    });
+    f[tccc_b12] = derive(f[tccc_b], [](S& s) {
+        s.released = gen_010;
+        s.word_050 = 0xdd0fd4;
+    });
+    f[tccc_a] = derive(f[tccc_a], [](S& s) {
+        s.hold_word = 0xfffffdff;
+        s.release_mask = reg::sys_000::pads_reset | reg::bit(9);
+    });
 
     f[uccc_b].pulse = PulseClear::held;
     f[id7d_b].pulse = PulseClear::held;
     f[lc50_b].clock_khz = 135000;
 
-    f[id7d_a].gen_field[0] = 0x14;
-    f[id7d_a].gen_field[1] = 0x16;
-    f[id7d_a].gen_field[2] = 0x1e;
-    f[id7d_a].released = gen_010 | gen_018;
-    f[id7d_a].word_050 = 0x5d0fd0;
-    f[id7d_a].cke_high_cycles = 27001;
-    f[id7d_a].pulse = PulseClear::held;
+    f[id7d_a] = derive(f[id7d_a], [](S& s) {
+        s.gen_field[0] = 0x14;
+        s.gen_field[1] = 0x16;
+        s.gen_field[2] = 0x1e;
+        s.released = gen_010 | gen_018;
+        s.word_050 = 0x5d0fd0;
+        s.cke_high_cycles = 27001;
+        s.pulse = PulseClear::held;
+    });
 
     f[id27_a].settle_ticks = 3;
     f[id27_b] = form_b(f[id27_a]);
-    f[id27_x] = f[id27_a];  // size stays full, settle ticks stay 3
-    f[id27_x].word_810 |= reg::drc_cfg::half_width;
-    f[id27_x].released = gen_010;
-    f[id27_x].word_050 = 0xdd0fd4;
-    f[id27_x].word_060 = 0x40;
+    // Size stays full, settle ticks stay 3.
+    f[id27_x] = derive(f[id27_a], [](S& s) {
+        s.word_810 |= reg::drc_cfg::half_width;
+        s.released = gen_010;
+        s.word_050 = 0xdd0fd4;
+        s.word_060 = 0x40;
+    });
 
-    f[id54_b] = form_b(f[id54_a]);
-    f[id54_b].word_840 = 0xffffffff;
-    f[id54_b12] = f[id54_b];
-    f[id54_b12].released = gen_010;
-    f[id54_b12].word_050 = 0xdd0fd4;
+    f[id54_b] = derive(form_b(f[id54_a]), [](S& s) { s.word_840 = 0xffffffff; });
+    f[id54_b12] = derive(f[id54_b], [](S& s) {
+        s.released = gen_010;
+        s.word_050 = 0xdd0fd4;
+    });
 
-    f[id63_a135] = f[id63_a];
-    f[id63_a135].clock_khz = 135500;
-    f[id63_a135].gen_field[0] = f[id63_a135].gen_field[1] = f[id63_a135].gen_field[2] = 0x14;
-    f[id63_a135].word_050 = 0x9d0fd0;
-    f[id63_a135].word_814 = 0x41e0936;
-    f[id63_a135].word_818 = 0x223230a;
-    f[id63_a135].word_808 = 0xa1c00c8;
-    f[id63_a135].word_80c = 0x1960088;
-    f[id63_a135].cke_high_cycles = 27001;
-    f[id63_a135].final_cycles = 10;
-    f[id63_a135].word_840 = 0xffffffff;
+    f[id63_a135] = derive(f[id63_a], [](S& s) {
+        s.clock_khz = 135500;
+        s.gen_field[0] = s.gen_field[1] = s.gen_field[2] = 0x14;
+        s.word_050 = 0x9d0fd0;
+        s.word_814 = 0x41e0936;
+        s.word_818 = 0x223230a;
+        s.word_808 = 0xa1c00c8;
+        s.word_80c = 0x1960088;
+        s.cke_high_cycles = 27001;
+        s.final_cycles = 10;
+        s.word_840 = 0xffffffff;
+    });
     f[id63_b135] = form_b(f[id63_a135]);
     return t;
 }
