@@ -91,7 +91,7 @@ int32_t leave(const HaldenTraits& t) {
 }  // namespace
 
 uint32_t first_058(const MemInitParams* p, bool follows_mode) {
-    return follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000;
+    return follows_mode && p->mode_flag != 0 ? 0x1000000 | reg::sys_058::mode : 0x1000000;
 }
 
 void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClockSet& s) {
@@ -104,7 +104,7 @@ void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClo
 
 void clock_words(const RegContext* ctx, const HaldenClockSet& s) {
     reg_write(ctx, reg::SYS_050, s.sys_050);
-    reg_modify(ctx, reg::SYS_058, 0x7f, s.field_058);
+    reg_modify(ctx, reg::SYS_058, reg::sys_058::per_clock.mask(), s.field_058);
     reg_write(ctx, reg::SYS_05C, 0xf000000);
     reg_write(ctx, reg::SYS_060, 0);
     reg_write(ctx, reg::SYS_008, 0x800ffeff);

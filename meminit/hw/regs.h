@@ -87,6 +87,11 @@ namespace sys_000 {
 constexpr uint32_t pads_reset = bit(4);  // pads held in reset while clocks change; released before the controller
 }  // namespace sys_000
 
+namespace sys_058 {
+constexpr uint32_t mode = bit(25);                  // set in the first write when the caller's mode_flag asks for it
+constexpr Field per_clock{.shift = 0, .width = 7};  // first family: from the clock set
+}  // namespace sys_058
+
 // CLKGEN_010 ... CLKGEN_030: one clock generator each.
 namespace clkgen {
 constexpr uint32_t hold_first = bit(23);             // released first

@@ -34,7 +34,8 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     reg_write(ctx, reg::BLK_420, 0);
     reg_write(ctx, reg::BLK_430, 0);
     reg_write(ctx, reg::SYS_000, f.hold_word);
-    reg_write(ctx, reg::SYS_058, f.first_058 == First058::follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000);
+    reg_write(ctx, reg::SYS_058,
+              f.first_058 == First058::follows_mode && p->mode_flag != 0 ? 0x1000000 | reg::sys_058::mode : 0x1000000);
 
     constexpr reg::Field rate = reg::clkgen::rate;
     const ClockGenField gens[3] = {

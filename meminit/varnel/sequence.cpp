@@ -121,15 +121,15 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     const uint32_t w = v.cfg.word[form];
 
     // Clock generators and block release.
-    bus.modify(reg::BLK_43C, reg::blk_43c::enable, 0);                              // S1
-    bus.write(reg::BLK_418, 0);                                                     // S2
-    bus.write(reg::BLK_420, 0);                                                     // S3
-    bus.write(reg::BLK_430, 0);                                                     // S4
-    bus.write(reg::SYS_000, 0xfffffdff);                                            // S5
-    bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x13000000 : 0x11000000);  // S6
-    bus.hold(v.gens);                                                               // S7
-    bus.write(reg::SYS_05C, 0xf8ffff79);                                            // S8
-    bus.write(reg::SYS_070, 0x10103fe);                                             // S9
+    bus.modify(reg::BLK_43C, reg::blk_43c::enable, 0);                                                   // S1
+    bus.write(reg::BLK_418, 0);                                                                          // S2
+    bus.write(reg::BLK_420, 0);                                                                          // S3
+    bus.write(reg::BLK_430, 0);                                                                          // S4
+    bus.write(reg::SYS_000, 0xfffffdff);                                                                 // S5
+    bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x11000000 | reg::sys_058::mode : 0x11000000);  // S6
+    bus.hold(v.gens);                                                                                    // S7
+    bus.write(reg::SYS_05C, 0xf8ffff79);                                                                 // S8
+    bus.write(reg::SYS_070, 0x10103fe);                                                                  // S9
     bus.write(reg::SYS_070, 0x1010002);
     bus.fields(v.gens);                        // S10
     bus.release(v.gens);                       // S11..S13
