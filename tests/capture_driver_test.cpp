@@ -17,7 +17,7 @@
 #include "tests/kernel_builds.h"
 #include "tests/tovmem_process.h"
 
-namespace tov::test {
+namespace tov::test::capture_driver_test {
 namespace {
 
 using sim::image::ImageError;
@@ -170,4 +170,4 @@ TEST(CallerRefusals, RecordLayoutThatDiffersByOneField) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::capture_driver_test

@@ -16,7 +16,7 @@
 #include "tests/kernel_builds.h"
 #include "tests/tovmem_process.h"
 
-namespace tov::test {
+namespace tov::test::driver_kit_test {
 namespace {
 
 using sim::image::hex;
@@ -253,4 +253,4 @@ TEST_F(ShippedImage, ReleaseArchiveHoldsTheKit) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::driver_kit_test

@@ -13,6 +13,7 @@
 
 #include "tests/kernel_builds.h"
 
+namespace tov::test::kernel_image_test {
 namespace {
 
 std::string run_command(const std::string& cmd) {
@@ -175,3 +176,4 @@ INSTANTIATE_TEST_SUITE_P(Builds, KernelImage, ::testing::ValuesIn(tov::test::ker
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+}  // namespace tov::test::kernel_image_test

@@ -9,6 +9,7 @@
 
 #include "tests/tovmem_process.h"
 
+namespace tov::test::tovmem_image_cli_test {
 namespace {
 
 using namespace tov::test;
@@ -134,3 +135,4 @@ TEST_F(TovmemImage, UnloadableImageIsAUsageError) {
 }
 
 }  // namespace
+}  // namespace tov::test::tovmem_image_cli_test
