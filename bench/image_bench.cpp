@@ -1,7 +1,7 @@
-// Both kernel images (the shipped clang build and the GCC build) in the x86
-// emulator, over the image-against-host sweep: image runs per second, the
-// deepest stack one bring-up uses and its largest x86 instruction count,
-// with and without the waits' clock polls.
+// The kernel images (the shipped x86 clang build, the x86 GCC build and the
+// x64 clang build) in the emulator, over the image-against-host sweep: image
+// runs per second, the deepest stack one bring-up uses and its largest
+// instruction count, with and without the waits' clock polls.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -68,5 +68,6 @@ void image_sweep(benchmark::State& state, const char* image, Family f, bool faul
 
 TOV_IMAGE_BENCH(clang, TOV_KERNEL_IMAGE);
 TOV_IMAGE_BENCH(gcc, TOV_KERNEL_IMAGE_GCC);
+TOV_IMAGE_BENCH(x64, TOV_KERNEL_IMAGE_X64);
 
 }  // namespace

@@ -1,12 +1,12 @@
 /*
  * tovmem.h - the interface of the DDR frame-buffer bring-up export driver
- * tovmem.sys, for the capture driver that imports it.
+ * tovmem.sys, x86 and x64, for the capture driver that imports it.
  *
  * Plain C89; also valid C99/C11 and C++98 or later. Needs only <stddef.h>.
  * Every name this header defines starts with tov_, TOV_ or TOVMEM_, except
- * the two record types MemInitParams and RegContext.
- *
- * Import library: tovmem.lib (MSVC, lld-link) or libtovmem.a (mingw).
+ * the two record types MemInitParams and RegContext. Import libraries:
+ * x86/tovmem.lib (MSVC, lld-link), x86/libtovmem.a (mingw), x64/tovmem.lib.
+ * Which layout applies where: see the layout checks below the record.
  * The driver is built with TOVMEM_BUILDING_LIBRARY defined, which drops the
  * dllimport declaration.
  */
@@ -15,11 +15,11 @@
 
 #include <stddef.h>
 
-/* __stdcall is the x86 kernel convention: the callee pops its argument. */
+/* x86: __stdcall, the kernel convention (the callee pops its argument). */
 #if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))
 #define TOVMEM_CALL __stdcall
 #else
-#define TOVMEM_CALL
+#define TOVMEM_CALL /* x64: its one convention, the record in RCX */
 #endif
 
 #if defined(_WIN32) && !defined(TOVMEM_BUILDING_LIBRARY)
@@ -28,16 +28,16 @@
 #define TOVMEM_IMPORT
 #endif
 
-/* A pointer-sized unsigned integer: the register block and aux region are
- * addresses in the caller's mapping (32 bits in the kernel image). */
-#if defined(_WIN64)
+/* An address in the caller's mapping: 32 bits on x86, 64 on x64 (C89 has no 64-bit type by name). */
+#if defined(_WIN64) && (defined(__GNUC__) || defined(__clang__))
+__extension__ typedef unsigned long long tov_uintptr;
+#elif defined(_WIN64)
 typedef unsigned __int64 tov_uintptr;
 #else
 typedef unsigned long tov_uintptr;
 #endif
 
-/* Results of tov_mem_init. */
-/* Memory is up. */
+/* Results of tov_mem_init. Memory is up: */
 #define TOVMEM_RESULT_OK 1
 /* A DRAM command never completed, the frame-buffer check read back a wrong
  * value, or the ID is in no family. */
@@ -45,17 +45,17 @@ typedef unsigned long tov_uintptr;
 /* A register never read the same value three times. */
 #define TOVMEM_RESULT_REGISTER_FAULT (-1)
 
-/* Caller-owned register context of one chip. */
+/* Caller-owned register context of one chip: 8 bytes on x86, 16 on x64. */
 typedef struct RegContext {
     tov_uintptr reg_base; /* mapped register block: register = 32-bit word at reg_base + offset */
     tov_uintptr aux_base; /* second mapped region, its first word read once by the first
                            * family's reset pulse; 0 when the board maps none */
 } RegContext;
 
-/* Caller-owned in/out record: fifteen 32-bit words in the kernel image.
- * Fill reg_ctx, config_id, clock_index and power_mode; read mem_clock_khz,
- * mem_size_out and map_value after the call. The reserved words are never
- * read or written. */
+/* Caller-owned in/out record: reg_ctx, then fourteen 32-bit words; 60 bytes
+ * on x86, 64 on x64. Fill reg_ctx, config_id, clock_index and power_mode;
+ * read mem_clock_khz, mem_size_out and map_value after the call. The
+ * reserved words are never read or written. */
 typedef struct MemInitParams {
     RegContext *reg_ctx;        /*  1 in */
     unsigned int config_id;     /*  2 in: the board's memory configuration ID */
@@ -73,8 +73,13 @@ typedef struct MemInitParams {
 } MemInitParams;
 
 /* Layout checks, valid in C89 and C++: a false condition gives an array of
- * negative size. Fifteen words after the pointer's place: 60 bytes with
- * 32-bit pointers. */
+ * negative size. The two layouts, each word n (1 to 15) at its offset:
+ *   x86 (32-bit pointers, the i386 image and its callers): reg_ctx at 0,
+ *     word n at 4 * (n - 1); 60 bytes. RegContext: two 4-byte addresses.
+ *   x64 (64-bit pointers, the AMD64 image and its callers): reg_ctx, an
+ *     8-byte pointer, at 0, word n at 8 + 4 * (n - 2); 64 bytes, no padding.
+ *     RegContext: two 8-byte addresses, 16 bytes.
+ * A host build with 64-bit pointers has the x64 layout. */
 #define TOVMEM_LAYOUT_CHECK(name, cond) typedef char tovmem_layout_##name[(cond) ? 1 : -1]
 #define TOVMEM_WORD_AT(field, n) \
     TOVMEM_LAYOUT_CHECK(field, offsetof(MemInitParams, field) == sizeof(RegContext *) + 4 * ((n)-2))
@@ -83,6 +88,8 @@ TOVMEM_LAYOUT_CHECK(address_is_pointer_sized, sizeof(tov_uintptr) == sizeof(void
 TOVMEM_LAYOUT_CHECK(reg_context_size, sizeof(RegContext) == 2 * sizeof(void *));
 TOVMEM_LAYOUT_CHECK(record_size, sizeof(MemInitParams) == sizeof(RegContext *) + 14 * 4);
 TOVMEM_LAYOUT_CHECK(record_is_60_bytes_on_32_bit, sizeof(void *) != 4 || sizeof(MemInitParams) == 60);
+TOVMEM_LAYOUT_CHECK(record_is_64_bytes_on_64_bit, sizeof(void *) != 8 || sizeof(MemInitParams) == 64);
+TOVMEM_LAYOUT_CHECK(reg_context_is_16_bytes_on_64_bit, sizeof(void *) != 8 || sizeof(RegContext) == 16);
 TOVMEM_LAYOUT_CHECK(reg_ctx, offsetof(MemInitParams, reg_ctx) == 0);
 TOVMEM_WORD_AT(config_id, 2);
 TOVMEM_WORD_AT(clock_index, 3);

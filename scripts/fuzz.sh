@@ -2,7 +2,7 @@
 # Fuzzes for SECONDS in all (default 60) under ASan+UBSan: whole bring-ups
 # for half of it, from the inputs kept in fuzz/corpus/bring_up, then the two
 # readers of untrusted files for a quarter each: the PE loader and image
-# runner (seeded with the kernel builds' images and capture drivers) and the
+# runner (seeded with the kernel builds' images and capture drivers, x86 and x64) and the
 # trace reader with check and diff (fuzz/corpus/trace). Then replays every
 # bring-up input the fuzzer found worth keeping in a coverage build and
 # reports the line and branch coverage of meminit/.
@@ -46,7 +46,8 @@ quarter=$(((seconds - half) / 2))
 fuzz bring_up tov_fuzz "$half" 256 "bring-ups (no invariant violated)" fuzz/corpus/bring_up/*
 fuzz pe tov_fuzz_pe "$quarter" 49152 "PE images and capture drivers" \
   build/kernel/driver/tovmem.sys build/kernel/driver/capture_driver/capture.sys \
-  build/kernel-gcc/driver/tovmem.sys build/kernel-gcc/driver/capture_driver/capture.sys
+  build/kernel-gcc/driver/tovmem.sys build/kernel-gcc/driver/capture_driver/capture.sys \
+  build/kernel/x64/driver/tovmem.sys build/kernel/x64/driver/capture_driver/capture.sys
 fuzz trace tov_fuzz_trace "$((seconds - half - quarter))" 8192 "traces (read, checked, diffed)" \
   fuzz/corpus/trace/*
 work=build/fuzz/corpus-bring_up

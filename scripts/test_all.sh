@@ -17,7 +17,7 @@ step() { echo; echo "=== $* (at ${SECONDS} s)"; }
 step "source format (.clang-format)"
 bash scripts/format.sh --check
 
-step "kernel image as shipped (clang-cl, lld-link), its kit and release archive"
+step "kernel images as shipped (clang-cl, lld-link; x86 and x64), the kit and release archive"
 cmake --preset kernel
 cmake --build --preset kernel
 (cd build/kernel && cpack)
@@ -31,22 +31,23 @@ cmake --preset host
 cmake --build --preset host
 # The image and caller sweeps and the kit checks run below, where their
 # counts show.
-ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|ShippedImage\.|ImportLibraries\.|CallerRefusals\.)'
+ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.)'
 build/host/tov_tests --gtest_filter='FaultMatrixSize.*' | grep '^fault matrix:'
 
-step "both kernel images against the host build"
+step "the kernel images against the host build (x86 clang and GCC, x64 clang)"
 build/host/tov_tests --gtest_filter='Sweeps/ImageAgainstHost.*' --gtest_brief=1
 
-step "the driver kit: PDB, import libraries, sample capture drivers through their imports"
-build/host/tov_tests --gtest_filter='ShippedImage.*:ImportLibraries.*:Callers/*:CallerRefusals.*' --gtest_brief=1
+step "the driver kit: PDBs, import libraries, sample capture drivers through their imports"
+build/host/tov_tests --gtest_filter='Arch/ShippedImage.*:ReleaseArchive.*:X64Image.*:Arch/KitCaller.*:ImportLibraries.*:Callers/*:CallerRefusals.*' --gtest_brief=1
 
 step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset host-asan
 # Everything the tests run; the benchmarks are built (and timed) only in the plain build.
 cmake --build --preset host-asan --target tov_tests tov_thread_tests tovmem host_bring_up
-# The GCC image's sweeps drive the same host code as the shipped image's;
-# they run in the plain build above.
-ctest --preset host-asan -j"$cores" -E '^(Sweeps|Callers)/.*gcc'
+# The GCC and x64 images' sweeps drive the same host code as the shipped
+# image's (and the x64 runner's own tests run here); they run in the plain
+# build above.
+ctest --preset host-asan -j"$cores" -E '^(Sweeps|Callers)/.*(gcc|x64)'
 
 # ThreadSanitizer only where threads run: two bring-ups at once.
 step "two chips at once under ThreadSanitizer"

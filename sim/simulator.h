@@ -122,10 +122,11 @@ struct RunRequest {
 };
 
 // Figures of a run of the kernel image in the CPU emulator (absent on a host
-// run): deepest stack byte written and x86 instructions executed by the call.
+// run): deepest stack byte written and instructions executed by the call.
 struct ImageStats {
     uint32_t stack_bytes = 0;
     uint64_t instructions = 0;
+    bool x64 = false;  // an AMD64 image in x86-64 mode, else i386 code
     // Brought up through a capture driver's start routine, which reported
     // caller_status (an NTSTATUS) for the result.
     bool through_caller = false;

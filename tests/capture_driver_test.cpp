@@ -70,8 +70,8 @@ TEST_P(CallerAgainstHost, SameBusEventsTimesRecordAndTheMatchingStatus) {
     EXPECT_NE(runner.image().base, runner.image().preferred_base);
     const auto& imp = runner.caller_image().imports;
     ASSERT_EQ(imp.size(), 1u);
-    uint32_t slot = 0;
-    std::memcpy(&slot, &runner.caller_image().memory[imp[0].iat_rva], 4);
+    uint64_t slot = 0;  // pointer-sized: 4 bytes on x86, 8 on x64
+    std::memcpy(&slot, &runner.caller_image().memory[imp[0].iat_rva], runner.caller_image().pointer_size());
     EXPECT_EQ(slot, runner.image().export_address("tov_mem_init"));
 
     const std::vector<Scenario> scenarios = sim::image::routine_sweep();
@@ -82,12 +82,17 @@ TEST_P(CallerAgainstHost, SameBusEventsTimesRecordAndTheMatchingStatus) {
     EXPECT_EQ(differences, 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Callers, CallerAgainstHost,
-                         ::testing::Combine(::testing::ValuesIn(kernel_builds), ::testing::ValuesIn(kernel_builds)),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param).name) + "_caller_" +
-                                    std::get<1>(info.param).name + "_image";
-                         });
+// Every capture driver on every tovmem image of its own architecture.
+std::vector<Pairing> pairings() {
+    std::vector<Pairing> out;
+    for (const KernelBuild& caller : kernel_builds)
+        for (const KernelBuild& image : builds_of(caller.arch)) out.emplace_back(caller, image);
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Callers, CallerAgainstHost, ::testing::ValuesIn(pairings()), [](const auto& info) {
+    return std::string(std::get<0>(info.param).name) + "_caller_" + std::get<1>(info.param).name + "_image";
+});
 
 // A patched copy of the shipped capture driver: one string of its import
 // table replaced by another of the same length, the checksum rewritten.

@@ -1,13 +1,14 @@
-// What a capture-driver team receives: the shipped image's debug and
+// What a capture-driver team receives: the shipped images' debug and
 // release facts (CodeView entry matching the PDB, no COFF symbols, version
-// resource, time stamp), the PDB's contents, the test-signed copy, the
+// resource, time stamp), the PDBs' contents, the test-signed copies, the
 // import tables of callers linked against each import library, and the
-// release archive.
+// release archive with both architectures.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -42,6 +43,13 @@ struct PeFacts {
     uint32_t debug_time_stamp = 0;
 };
 
+// File offset of data directory `n`: after 96 bytes of the PE32 optional
+// header, 112 of the PE32+ one.
+uint32_t directory_at(const std::vector<uint8_t>& f, uint32_t n) {
+    const uint32_t oh = u32(f, 0x3c) + 24;
+    return oh + (u16(f, oh) == 0x20b ? 112 : 96) + 8 * n;
+}
+
 PeFacts pe_facts(const std::vector<uint8_t>& f) {
     PeFacts p;
     const uint32_t nt = u32(f, 0x3c), fh = nt + 4, oh = fh + 20;
@@ -49,7 +57,7 @@ PeFacts pe_facts(const std::vector<uint8_t>& f) {
     p.symbol_table = u32(f, fh + 8);
     p.symbols = u32(f, fh + 12);
     p.dll_characteristics = u16(f, oh + 70);
-    const uint32_t debug_rva = u32(f, oh + 96 + 8 * 6), debug_size = u32(f, oh + 96 + 8 * 6 + 4);
+    const uint32_t debug_rva = u32(f, directory_at(f, 6)), debug_size = u32(f, directory_at(f, 6) + 4);
     const sim::image::LoadedImage img = sim::image::load_image(f, 0x10000000, false);
     for (uint32_t e = debug_rva; debug_size && e + 28 <= debug_rva + debug_size; e += 28) {
         if (u32(img.memory, e + 12) != 2) continue;  // IMAGE_DEBUG_TYPE_CODEVIEW
@@ -84,35 +92,66 @@ bool contains_utf16(const std::vector<uint8_t>& mem, const std::string& s) {
     return std::search(mem.begin(), mem.end(), w.begin(), w.end()) != mem.end();
 }
 
-class ShippedImage : public ::testing::Test {
+// The two shipped images, x86 and x64, with their PDBs.
+struct Shipped {
+    const char* arch;
+    const char* image;
+    const char* pdb;
+};
+const Shipped shipped[] = {{"x86", TOV_KERNEL_IMAGE, TOV_KERNEL_PDB},
+                           {"x64", TOV_KERNEL_IMAGE_X64, TOV_KERNEL_PDB_X64}};
+void PrintTo(const Shipped& s, std::ostream* os) { *os << s.arch; }
+
+class ShippedImage : public ::testing::TestWithParam<Shipped> {
 protected:
     void SetUp() override {
-        TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
+        TOV_REQUIRE_BUILD(GetParam().image);
         ASSERT_FALSE(std::string(TOV_PDBUTIL).empty()) << "llvm-pdbutil not found";
+        image_ = GetParam().image;
+        pdb_ = GetParam().pdb;
+        x64_ = std::string(GetParam().arch) == "x64";
     }
+    std::string image_, pdb_;
+    bool x64_ = false;
 };
 
-TEST_F(ShippedImage, CodeViewEntryMatchesThePdb) {
-    const PeFacts p = pe_facts(file_bytes(TOV_KERNEL_IMAGE));
-    const std::string summary = pdbutil("dump -summary " + std::string(TOV_KERNEL_PDB));
+INSTANTIATE_TEST_SUITE_P(Arch, ShippedImage, ::testing::ValuesIn(shipped),
+                         [](const auto& info) { return std::string(info.param.arch); });
+
+TEST_P(ShippedImage, CodeViewEntryMatchesThePdb) {
+    const PeFacts p = pe_facts(file_bytes(image_));
+    const std::string summary = pdbutil("dump -summary " + pdb_);
     ASSERT_FALSE(p.pdb_guid.empty()) << "no CodeView debug directory entry";
     EXPECT_EQ(p.pdb_guid, pdb_field(summary, "GUID"));
     EXPECT_EQ(std::to_string(p.pdb_age), pdb_field(summary, "Age"));
-    std::printf("tovmem.sys CodeView entry %s age %u -> %s; tovmem.pdb %s age %s\n", p.pdb_guid.c_str(), p.pdb_age,
-                p.pdb_name.c_str(), pdb_field(summary, "GUID").c_str(), pdb_field(summary, "Age").c_str());
+    std::printf("%s tovmem.sys CodeView entry %s age %u -> %s; tovmem.pdb %s age %s\n", GetParam().arch,
+                p.pdb_guid.c_str(), p.pdb_age, p.pdb_name.c_str(), pdb_field(summary, "GUID").c_str(),
+                pdb_field(summary, "Age").c_str());
     // The name WinDbg looks for next to the image or on the symbol path.
     EXPECT_EQ(p.pdb_name, "tovmem.pdb");
     EXPECT_EQ(pdb_field(summary, "Has Types"), "true");
     EXPECT_EQ(pdb_field(summary, "Has Debug Info"), "true");
 }
 
-TEST_F(ShippedImage, PdbHasTypesLinesFrameDataAndTheEntryAtItsExport) {
-    const std::string pdb = TOV_KERNEL_PDB;
-    EXPECT_NE(pdbutil("dump -types " + pdb).find("LF_STRUCTURE [size = 56] `MemInitParams`"), std::string::npos);
+TEST_P(ShippedImage, PdbHasTypesLinesFrameDataAndTheEntryAtItsExport) {
+    const std::string& pdb = pdb_;
+    // The record's size as the compiler laid it out: 60 bytes on x86, 64 on x64.
+    const std::string types = pdbutil("dump -types " + pdb);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(types, m,
+                                  std::regex("`MemInitParams`\n[^\n]*\n[^\n]*field list: 0x[0-9A-F]+\n[^\n]*sizeof "
+                                             "([0-9]+)")))
+        << "no complete MemInitParams type";
+    EXPECT_EQ(m[1].str(), x64_ ? "64" : "60");
     EXPECT_NE(pdbutil("dump -l " + pdb).find("meminit/entry/dispatch.cpp"), std::string::npos);
-    const std::string fpo = pdbutil("dump -fpo " + pdb);
-    EXPECT_NE(fpo.find("New FPO Data"), std::string::npos);
-    EXPECT_NE(fpo.find("$T0 .raSearch"), std::string::npos) << "no frame data programs";
+    if (x64_) {
+        // x64 frames unwind through .pdata/.xdata, not through frame data.
+        EXPECT_NE(pdbutil("dump -section-headers " + pdb).find(".pdata"), std::string::npos);
+    } else {
+        const std::string fpo = pdbutil("dump -fpo " + pdb);
+        EXPECT_NE(fpo.find("New FPO Data"), std::string::npos);
+        EXPECT_NE(fpo.find("$T0 .raSearch"), std::string::npos) << "no frame data programs";
+    }
 
     // S_GPROC32 `tov_mem_init` ... addr = SSSS:OOOO (decimal), against the export.
     const std::string syms = pdbutil("dump -symbols " + pdb);
@@ -123,14 +162,14 @@ TEST_F(ShippedImage, PdbHasTypesLinesFrameDataAndTheEntryAtItsExport) {
     ASSERT_NE(addr, std::string::npos);
     unsigned section = 0, offset = 0;
     ASSERT_EQ(std::sscanf(syms.c_str() + addr, "addr = %u:%u", &section, &offset), 2);
-    const sim::image::LoadedImage img = sim::image::load_image(file_bytes(TOV_KERNEL_IMAGE), 0x10000000);
+    const sim::image::LoadedImage img = sim::image::load_image(file_bytes(image_), 0x10000000);
     ASSERT_GE(section, 1u);
     ASSERT_LE(section, img.sections.size());
     EXPECT_EQ(img.sections[section - 1].rva + offset, img.exports.at("tov_mem_init"));
 }
 
-TEST_F(ShippedImage, VersionResourceTimeStampAndNoSymbolTable) {
-    const std::vector<uint8_t>& f = file_bytes(TOV_KERNEL_IMAGE);
+TEST_P(ShippedImage, VersionResourceTimeStampAndNoSymbolTable) {
+    const std::vector<uint8_t>& f = file_bytes(image_);
     const PeFacts p = pe_facts(f);
     EXPECT_EQ(p.symbol_table, 0u);
     EXPECT_EQ(p.symbols, 0u);
@@ -146,8 +185,8 @@ TEST_F(ShippedImage, VersionResourceTimeStampAndNoSymbolTable) {
     EXPECT_EQ(rsrc->protection, sim::image::prot_read);
     const std::vector<uint8_t> res(img.memory.begin() + rsrc->rva, img.memory.begin() + rsrc->rva + rsrc->span);
     EXPECT_TRUE(contains_utf16(res, "VS_VERSION_INFO"));
-    for (const char* s : {"OriginalFilename", "tovmem.sys", "ProductVersion", TOV_VERSION, "CompanyName",
-                          "tov project", "LegalCopyright", "Apache License, Version 2.0"})
+    for (const char* s : {"OriginalFilename", "tovmem.sys", "ProductVersion", TOV_VERSION, "CompanyName", "tov project",
+                          "LegalCopyright", "Apache License, Version 2.0"})
         EXPECT_TRUE(contains_utf16(res, s)) << s;
     // FILEVERSION in VS_FIXEDFILEINFO: major.minor in the high word pair.
     unsigned major = 0, minor = 0, patch = 0;
@@ -171,6 +210,8 @@ TEST(KernelImages, NoSymbolTableNxAndDynamicBase) {
             EXPECT_EQ(p.symbols, 0u) << path;
             EXPECT_TRUE(p.dll_characteristics & 0x0100) << path << ": NX compatible";
             EXPECT_TRUE(p.dll_characteristics & 0x0040) << path << ": dynamic base";
+            if (std::string(b.arch) == "x64")
+                EXPECT_TRUE(p.dll_characteristics & 0x0020) << path << ": high-entropy VA";
             const sim::image::LoadedImage img = sim::image::load_image(file_bytes(path), 0x10000000, false);
             for (const auto& s : img.sections)
                 EXPECT_FALSE((s.protection & sim::image::prot_write) && (s.protection & sim::image::prot_exec))
@@ -193,25 +234,26 @@ TEST(ImportLibraries, CallersImportExactlyTovMemInit) {
         std::string listed;
         for (const std::string& i : imports) listed += " " + i;
         std::printf("%s capture driver (%s) imports:%s\n", b.name,
-                    std::string(b.name) == "clang" ? "lld-link, tovmem.lib" : "mingw ld, libtovmem.a", listed.c_str());
+                    std::string(b.name) == "gcc" ? "mingw ld, libtovmem.a" : "lld-link, tovmem.lib", listed.c_str());
         ++checked;
     }
     EXPECT_GE(checked, 1);
 }
 
-TEST_F(ShippedImage, TestSignedCopyVerifiesLoadsAndRunsAsTheImage) {
+TEST_P(ShippedImage, TestSignedCopyVerifiesLoadsAndRunsAsTheImage) {
+    // Both signed copies are made in the x86 tree, with its one certificate.
     const std::filesystem::path dir = std::filesystem::path(TOV_KERNEL_IMAGE).parent_path();
-    const std::string signed_image = (dir / "test-signed" / "tovmem.sys").string();
+    const std::string signed_image = (dir / "test-signed" / GetParam().arch / "tovmem.sys").string();
     const Outcome v = run_shell(std::string(TOV_OSSLSIGNCODE) + " verify -CAfile '" +
                                 (dir / "test-signing.crt").string() + "' -in '" + signed_image + "'");
     EXPECT_EQ(v.status, 0) << v.out << v.err;
     EXPECT_NE(v.out.find("Signature verification: ok"), std::string::npos) << v.out;
 
     const std::vector<uint8_t>& s = file_bytes(signed_image);
-    const std::vector<uint8_t>& u = file_bytes(TOV_KERNEL_IMAGE);
+    const std::vector<uint8_t>& u = file_bytes(image_);
     ASSERT_GT(s.size(), u.size());
     const uint32_t oh = u32(s, 0x3c) + 24;
-    EXPECT_NE(u32(s, oh + 96 + 8 * 4 + 4), 0u) << "no certificate table";
+    EXPECT_NE(u32(s, directory_at(s, 4) + 4), 0u) << "no certificate table";
     EXPECT_EQ(u32(s, oh + 64), sim::image::pe_checksum(s)) << "checksum not valid after signing";
     // The loader checks the checksum; the signed image behaves as the unsigned.
     sim::image::ImageRunner a(s), b(u);
@@ -219,7 +261,8 @@ TEST_F(ShippedImage, TestSignedCopyVerifiesLoadsAndRunsAsTheImage) {
         EXPECT_EQ(sim::image::first_difference(b.run(r), a.run(r)), "");
 }
 
-TEST_F(ShippedImage, ReleaseArchiveHoldsTheKit) {
+TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
+    TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
     ASSERT_TRUE(std::filesystem::exists(TOV_KIT_ARCHIVE))
         << "not packaged (cpack in the kernel build): " << TOV_KIT_ARCHIVE;
     const std::filesystem::path tmp =
@@ -228,26 +271,38 @@ TEST_F(ShippedImage, ReleaseArchiveHoldsTheKit) {
     std::filesystem::create_directories(tmp);
     const Outcome x = run_shell("cd '" + tmp.string() + "' && cmake -E tar xf '" + TOV_KIT_ARCHIVE + "'");
     ASSERT_EQ(x.status, 0) << x.err;
-    const std::filesystem::path kit = tmp / ("tovmem-" + std::string(TOV_VERSION) + "-x86");
+    const std::filesystem::path kit = tmp / ("tovmem-" + std::string(TOV_VERSION));
     std::set<std::string> files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(kit))
         if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), kit).string());
     EXPECT_EQ(files,
               (std::set<std::string>{"README.txt", "SHA256SUMS", "include/tovmem.h", "x86/tovmem.sys", "x86/tovmem.pdb",
                                      "x86/tovmem.lib", "x86/libtovmem.a", "x86/test-signed/tovmem.sys",
-                                     "x86/test-signed/tovmem-test.cer", "examples/capture_driver/capture.c",
-                                     "examples/capture_driver/capture.h", "examples/capture_driver/capture.def"}));
+                                     "x86/test-signed/tovmem-test.cer", "x64/tovmem.sys", "x64/tovmem.pdb",
+                                     "x64/tovmem.lib", "x64/test-signed/tovmem.sys", "x64/test-signed/tovmem-test.cer",
+                                     "examples/capture_driver/capture.c", "examples/capture_driver/capture.h",
+                                     "examples/capture_driver/capture.def"}));
     const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
     EXPECT_EQ(sums.status, 0) << sums.out << sums.err;
     EXPECT_EQ(std::count(sums.out.begin(), sums.out.end(), '\n'), long(files.size() - 1)) << sums.out;
 
-    // The kit's PDB belongs to the kit's image, which is the one built here.
-    const std::vector<uint8_t> image = sim::image::read_file((kit / "x86/tovmem.sys").string());
-    EXPECT_TRUE(image == file_bytes(TOV_KERNEL_IMAGE));
-    const std::string summary = pdbutil("dump -summary '" + (kit / "x86/tovmem.pdb").string() + "'");
-    EXPECT_EQ(pe_facts(image).pdb_guid, pdb_field(summary, "GUID"));
+    // Each PDB belongs to the image beside it, which is the one built here;
+    // the two images are the two architectures.
+    for (const Shipped& s : shipped) {
+        const std::string arch = s.arch;
+        const std::vector<uint8_t> image = sim::image::read_file((kit / arch / "tovmem.sys").string());
+        EXPECT_TRUE(image == file_bytes(s.image)) << arch;
+        const std::string summary = pdbutil("dump -summary '" + (kit / arch / "tovmem.pdb").string() + "'");
+        EXPECT_EQ(pe_facts(image).pdb_guid, pdb_field(summary, "GUID")) << arch;
+        EXPECT_EQ(std::to_string(pe_facts(image).pdb_age), pdb_field(summary, "Age")) << arch;
+        EXPECT_EQ(u16(image, u32(image, 0x3c) + 4), arch == "x64" ? 0x8664 : 0x14c) << arch << ": machine";
+        std::printf("release archive %s/tovmem.sys: machine %s, PDB %s age %u\n", arch.c_str(),
+                    arch == "x64" ? "AMD64, PE32+" : "i386, PE32", pe_facts(image).pdb_guid.c_str(),
+                    pe_facts(image).pdb_age);
+    }
     const std::string readme = run_shell("cat '" + (kit / "README.txt").string() + "'").out;
-    for (const char* topic : {"System32\\drivers", "DllInitialize", "IRQL", "Release signing", TOV_VERSION})
+    for (const char* topic : {"System32\\drivers", "DllInitialize", "IRQL", "Release signing", "x64\\tovmem.lib",
+                              "testsigning", "64 bytes", TOV_VERSION})
         EXPECT_NE(readme.find(topic), std::string::npos) << topic;
     std::filesystem::remove_all(tmp);
 }

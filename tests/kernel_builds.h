@@ -1,6 +1,7 @@
-// The kernel builds under test: the shipped image (clang-cl, lld-link) and
-// the second build of the same sources (mingw GCC), each with the sample
-// capture driver its toolchain linked against its own import library.
+// The kernel builds under test: the shipped x86 image (clang-cl, lld-link),
+// the second x86 build of the same sources (mingw GCC) and the shipped x64
+// image (clang-cl, lld-link), each with the sample capture driver its
+// toolchain linked against its own import library.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -18,12 +19,22 @@ struct KernelBuild {
     const char* name;
     const char* image;   // tovmem.sys
     const char* caller;  // capture.sys
+    const char* arch;    // "x86" or "x64": which callers it can load
 };
 
 inline const KernelBuild kernel_builds[] = {
-    {"clang", TOV_KERNEL_IMAGE, TOV_CAPTURE_IMAGE},
-    {"gcc", TOV_KERNEL_IMAGE_GCC, TOV_CAPTURE_IMAGE_GCC},
+    {"clang", TOV_KERNEL_IMAGE, TOV_CAPTURE_IMAGE, "x86"},
+    {"gcc", TOV_KERNEL_IMAGE_GCC, TOV_CAPTURE_IMAGE_GCC, "x86"},
+    {"x64", TOV_KERNEL_IMAGE_X64, TOV_CAPTURE_IMAGE_X64, "x64"},
 };
+
+// The builds of one architecture.
+inline std::vector<KernelBuild> builds_of(const std::string& arch) {
+    std::vector<KernelBuild> out;
+    for (const KernelBuild& b : kernel_builds)
+        if (arch == b.arch) out.push_back(b);
+    return out;
+}
 
 inline void PrintTo(const KernelBuild& b, std::ostream* os) { *os << b.name; }
 

@@ -134,5 +134,40 @@ TEST_F(TovmemImage, UnloadableImageIsAUsageError) {
     }
 }
 
+// The x64 image behind the same command line: the architecture comes from
+// the file. Same JSON lines as the host run (less the trace sink's events),
+// directly and through the x64 capture driver; the text names x64
+// instructions; a base above 4 GiB is taken, and a capture driver of the
+// other architecture is refused in one line.
+TEST(TovmemImageX64, RunsLikeTheHostBuildDirectlyAndThroughItsCaller) {
+    if (std::string(TOV_KERNEL_IMAGE_X64).empty()) GTEST_SKIP() << "configured without the x64 image";
+    const std::string image = std::string(" --image ") + TOV_KERNEL_IMAGE_X64;
+    for (const std::string args : {"--config 0x3000099 --clock 10", "--config 0x24 --clock 0 --power-mode 2 --no-aux",
+                                   "--config 0x1000001 --clock 3 --cmd-stuck-at 2"}) {
+        const std::vector<std::string> expected = lines(bus_only(run_tovmem("run " + args + " --format jsonl").out));
+        for (const std::string& caller : {std::string(), std::string(" --caller ") + TOV_CAPTURE_IMAGE_X64}) {
+            const std::string what = args + caller;
+            const Outcome o = run_tovmem("run " + args + " --format jsonl" + image + caller);
+            const std::vector<std::string> got = lines(o.out);
+            ASSERT_EQ(got.size(), expected.size()) << what << o.err;
+            for (size_t i = 0; i + 1 < expected.size(); ++i) EXPECT_EQ(got[i], expected[i]) << what << " line " << i;
+            std::string result = got.back();
+            const unsigned long stack = std::stoul(take_field(result, "stack_bytes"));
+            EXPECT_GT(stack, 8u) << what;
+            EXPECT_LE(stack, 768u) << what;
+            EXPECT_GT(std::stoul(take_field(result, "instructions")), 1000u) << what;
+            take_field(result, "caller_status");
+            EXPECT_EQ(result, expected.back()) << what;
+        }
+    }
+    const Outcome text = run_tovmem("run --config 0x3000099 --clock 10 --image-base 0xfffff80012340000" + image);
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_TRUE(has(text.out, " x64 instructions")) << text.out;
+    const Outcome mixed = run_tovmem("run --config 0x3000099 --clock 10" + image + " --caller " + TOV_CAPTURE_IMAGE);
+    EXPECT_EQ(mixed.status, 2);
+    EXPECT_EQ(lines(mixed.err).size(), 1u) << mixed.err;
+    EXPECT_TRUE(has(mixed.err, "capture driver is i386 but tovmem.sys is AMD64")) << mixed.err;
+}
+
 }  // namespace
 }  // namespace tov::test::tovmem_image_cli_test

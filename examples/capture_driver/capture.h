@@ -38,7 +38,12 @@ typedef struct CaptureDevice {
     CAPTURE_NTSTATUS mem_status; /* +84 what the start path reports */
 } CaptureDevice;
 
-/* Offsets in the 32-bit driver, for tools that prepare a device. */
+/* Offsets in the 32-bit and in the 64-bit driver, for tools that prepare a
+ * device. On x64 the register context holds two 8-byte addresses and the
+ * record, which starts with a pointer, is 8-byte aligned (4 bytes of
+ * padding before it). The 64-bit checks apply where long is 32 bits, as on
+ * 64-bit Windows; a 64-bit host that includes this for the offsets has an
+ * 8-byte long. */
 #define CAPTURE_DEVICE_REGS 0
 #define CAPTURE_DEVICE_CONFIG_ID 8
 #define CAPTURE_DEVICE_CLOCK 12
@@ -48,18 +53,31 @@ typedef struct CaptureDevice {
 #define CAPTURE_DEVICE_STATUS 84
 #define CAPTURE_DEVICE_SIZE 88
 
+#define CAPTURE_DEVICE64_REGS 0
+#define CAPTURE_DEVICE64_CONFIG_ID 16
+#define CAPTURE_DEVICE64_CLOCK 20
+#define CAPTURE_DEVICE64_POWER_MODE 24
+#define CAPTURE_DEVICE64_MEM 32
+#define CAPTURE_DEVICE64_RESULT 96
+#define CAPTURE_DEVICE64_STATUS 100
+#define CAPTURE_DEVICE64_SIZE 104
+
+#define CAPTURE_LLP64 (sizeof(void *) == 8 && sizeof(long) == 4)
 #define CAPTURE_LAYOUT_CHECK(name, cond) typedef char capture_layout_##name[(cond) ? 1 : -1]
-#define CAPTURE_AT(field, off) \
-    CAPTURE_LAYOUT_CHECK(field, sizeof(void *) != 4 || offsetof(CaptureDevice, field) == (off))
-CAPTURE_AT(regs, CAPTURE_DEVICE_REGS);
-CAPTURE_AT(mem_config_id, CAPTURE_DEVICE_CONFIG_ID);
-CAPTURE_AT(mem_clock, CAPTURE_DEVICE_CLOCK);
-CAPTURE_AT(power_mode, CAPTURE_DEVICE_POWER_MODE);
-CAPTURE_AT(mem, CAPTURE_DEVICE_MEM);
-CAPTURE_AT(mem_result, CAPTURE_DEVICE_RESULT);
-CAPTURE_AT(mem_status, CAPTURE_DEVICE_STATUS);
+#define CAPTURE_AT(field, off, off64)                                                            \
+    CAPTURE_LAYOUT_CHECK(field, sizeof(void *) != 4 || offsetof(CaptureDevice, field) == (off)); \
+    CAPTURE_LAYOUT_CHECK(field##_64, !CAPTURE_LLP64 || offsetof(CaptureDevice, field) == (off64))
+CAPTURE_AT(regs, CAPTURE_DEVICE_REGS, CAPTURE_DEVICE64_REGS);
+CAPTURE_AT(mem_config_id, CAPTURE_DEVICE_CONFIG_ID, CAPTURE_DEVICE64_CONFIG_ID);
+CAPTURE_AT(mem_clock, CAPTURE_DEVICE_CLOCK, CAPTURE_DEVICE64_CLOCK);
+CAPTURE_AT(power_mode, CAPTURE_DEVICE_POWER_MODE, CAPTURE_DEVICE64_POWER_MODE);
+CAPTURE_AT(mem, CAPTURE_DEVICE_MEM, CAPTURE_DEVICE64_MEM);
+CAPTURE_AT(mem_result, CAPTURE_DEVICE_RESULT, CAPTURE_DEVICE64_RESULT);
+CAPTURE_AT(mem_status, CAPTURE_DEVICE_STATUS, CAPTURE_DEVICE64_STATUS);
 CAPTURE_LAYOUT_CHECK(size, sizeof(void *) != 4 || sizeof(CaptureDevice) == CAPTURE_DEVICE_SIZE);
+CAPTURE_LAYOUT_CHECK(size_64, !CAPTURE_LLP64 || sizeof(CaptureDevice) == CAPTURE_DEVICE64_SIZE);
 #undef CAPTURE_AT
+#undef CAPTURE_LLP64
 
 /*
  * Brings up the frame buffer of one device, from its start-device path at

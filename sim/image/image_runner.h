@@ -1,17 +1,21 @@
 // Runs the shipped kernel image, tovmem.sys, instruction by instruction in a
-// 32-bit x86 CPU emulator against the simulated chip: the product itself,
-// not its host build. The image is loaded as the kernel's loader would load
-// it, at a base other than its preferred one; its one import,
-// KeQueryInterruptTime, reads the simulator's virtual clock; its register
-// accesses reach the same chip model as a host run and are recorded as the
-// same bus events. Any access outside what a caller maps for it stops the
-// run with an ImageError naming the address, the instruction and the kind
-// of access.
+// CPU emulator against the simulated chip: the product itself, not its host
+// build. An i386 image runs in 32-bit x86 mode, an AMD64 one in x86-64
+// mode; the file says which. The image is loaded as the kernel's loader
+// would load it, at a base other than its preferred one. The interrupt time
+// is the simulator's clock reading: on x86 through the one import,
+// KeQueryInterruptTime, on x64 in the shared user data page, which the
+// runner maps read-only and fills with a fresh reading on each read of
+// InterruptTime. Register accesses reach the same chip model as a host run
+// and are recorded as the same bus events. Any access outside what a caller
+// maps for it stops the run with an ImageError naming the address, the
+// instruction and the kind of access.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +26,16 @@ namespace tov::sim::image {
 
 // Kernel-space bases, away from the images' preferred bases, so that every
 // relocation is exercised: tovmem.sys and, when one is loaded, the capture
-// driver that imports it.
-constexpr uint32_t default_image_base = 0x80a00000;
-constexpr uint32_t default_caller_base = 0x80c00000;
+// driver that imports it. x64 places everything (images, stack, record,
+// register block) above 4 GiB, so that an address cut to 32 bits shows.
+constexpr uint64_t default_image_base = 0x80a00000;
+constexpr uint64_t default_caller_base = 0x80c00000;
+constexpr uint64_t default_image_base_x64 = 0xfffff80000a00000;
+constexpr uint64_t default_caller_base_x64 = 0xfffff80000c00000;
+// The x64 kernel's shared user data page (KI_USER_SHARED_DATA) and the
+// offset of InterruptTime in it.
+constexpr uint64_t shared_user_data = 0xfffff78000000000;
+constexpr uint64_t interrupt_time_offset = 8;
 
 // An ImageError about the capture driver's file rather than the image's.
 struct CallerError : ImageError {
@@ -32,8 +43,10 @@ struct CallerError : ImageError {
 };
 
 struct RunnerOptions {
-    uint32_t image_base = default_image_base;
-    uint32_t caller_base = default_caller_base;
+    // Where tovmem.sys and the capture driver are loaded; without a value,
+    // the default of the image's architecture.
+    std::optional<uint64_t> image_base{};
+    std::optional<uint64_t> caller_base{};
     // A call that runs longer is a runaway image. The longest bring-up
     // (every wait timing out on a slow clock) stays far below this.
     uint64_t max_instructions = 50'000'000;
@@ -54,14 +67,15 @@ struct CallOutcome {
 class ImageRunner {
 public:
     // Loads, relocates and binds the image; ImageError when it is not a
-    // native i386 DLL, imports anything but KeQueryInterruptTime, lacks one
-    // of the entry points, or the emulator cannot map it.
+    // native i386 or AMD64 DLL, imports anything but (i386)
+    // KeQueryInterruptTime, lacks one of the entry points, or the emulator
+    // cannot map it.
     explicit ImageRunner(const std::vector<uint8_t>& file, const RunnerOptions& opts = {});
 
     // tovmem.sys and a capture driver built from examples/capture_driver,
-    // each at its own base. A caller that does not load (an empty file
-    // included) is a CallerError, so that a message can name its file. The
-    // caller's imports are bound by name to the
+    // each at its own base, both of one architecture. A caller that does
+    // not load (an empty file included) is a CallerError, so that a message
+    // can name its file. The caller's imports are bound by name to the
     // loaded images' exports (tovmem.sys!tov_mem_init), then to the kernel
     // stubs; an import that nothing provides is refused, naming both sides.
     // run() then brings the memory up the way the capture driver's start
@@ -83,24 +97,25 @@ public:
     // capture driver's status; the figures cover the whole start call.
     RunResult run(const RunRequest& req);
 
-    // One entry point called with `args` (32-bit words) pushed right to left
-    // on a fresh stack, `__stdcall`: ImageError unless the callee pops them.
-    // Register accesses go to `sim`, which may be null for an entry point
-    // that must not touch the chip.
-    CallOutcome call(Entry e, const std::vector<uint32_t>& args, Simulator* sim = nullptr);
+    // One entry point called on a fresh stack with `args`. x86: 32-bit
+    // words pushed right to left, `__stdcall`: ImageError unless the callee
+    // pops them and keeps EBX, ESI, EDI and EBP. x64: the Microsoft x64
+    // convention, the first four in RCX, RDX, R8 and R9, 32 bytes of shadow
+    // space above the return address, RSP 16-byte aligned at the call:
+    // ImageError unless the callee returns with RSP where it was and keeps
+    // RBX, RBP, RDI, RSI, R12 to R15 and XMM6 to XMM15. Register accesses go
+    // to `sim`, which may be null for an entry point that must not touch the
+    // chip (and then reads the interrupt time as 0).
+    CallOutcome call(Entry e, const std::vector<uint64_t>& args, Simulator* sim = nullptr);
 
     const LoadedImage& image() const;
     bool has_caller() const;
     const LoadedImage& caller_image() const;  // ImageError without a caller
+    bool is_64_bit() const;                   // an AMD64 image, run in x86-64 mode
 
-    // Guest addresses the caller owns: the record and register context page,
-    // and the image's stack.
-    static constexpr uint32_t caller_page = 0x80e00000;
-    static constexpr uint32_t record_addr = caller_page;
-    static constexpr uint32_t context_addr = caller_page + 0x100;
-    static constexpr uint32_t device_addr = caller_page + 0x200;  // the capture driver's device
-    static constexpr uint32_t stack_size = 12 * 1024;             // an x86 kernel stack
-    static constexpr uint32_t stack_top = 0x80f00000;
+    // The kernel stacks the runner gives a call: 12 KiB on x86, 24 KiB on x64.
+    static constexpr uint32_t stack_size_x86 = 12 * 1024;
+    static constexpr uint32_t stack_size_x64 = 24 * 1024;
 
 private:
     void load(const std::vector<uint8_t>& file, const std::vector<uint8_t>* caller, const RunnerOptions& opts);

@@ -10,7 +10,7 @@
 namespace tov::sim::image {
 namespace {
 
-constexpr uint16_t machine_i386 = 0x14c;
+constexpr uint16_t file_relocs_stripped = 0x0001;
 constexpr uint16_t file_executable = 0x0002;
 constexpr uint16_t file_dll = 0x2000;
 constexpr uint16_t subsystem_native = 1;
@@ -186,14 +186,14 @@ const char* directory_name(uint32_t n) {
 
 }  // namespace
 
-uint32_t LoadedImage::export_address(const std::string& name) const {
+uint64_t LoadedImage::export_address(const std::string& name) const {
     auto it = exports.find(name);
     if (it == exports.end()) throw ImageError("image does not export " + printable(name));
     return base + it->second;
 }
 
-const Section* LoadedImage::section_at(uint32_t va) const {
-    if (va < base) return nullptr;
+const Section* LoadedImage::section_at(uint64_t va) const {
+    if (va < base || va - base >= size) return nullptr;
     const uint64_t rva = va - base;
     for (const Section& s : sections)
         if (rva >= s.rva && rva < uint64_t(s.rva) + s.span) return &s;
@@ -227,12 +227,18 @@ uint32_t pe_checksum(const std::vector<uint8_t>& file) {
     return uint32_t(sum) + uint32_t(file.size());
 }
 
-LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll) {
+uint16_t image_machine(const std::vector<uint8_t>& file) { return read_headers(file).machine; }
+
+LoadedImage load_image(const std::vector<uint8_t>& file, uint64_t base, bool dll) {
     const Bytes f{file, "file"};
     const Headers h = read_headers(file);
-    if (h.machine != machine_i386)
-        throw ImageError("machine " + hex(h.machine) + " is not i386 (0x14c): only 32-bit x86 images run");
-    if (h.layout != &pe32) throw ImageError("optional header is PE32+ (magic 0x20b), not PE32 (0x10b)");
+    // i386 images are PE32, AMD64 images PE32+; nothing else runs.
+    if (h.machine != machine_i386 && h.machine != machine_amd64)
+        throw ImageError("machine " + hex(h.machine) + " is neither i386 (0x14c) nor AMD64 (0x8664)");
+    const bool x64 = h.machine == machine_amd64;
+    if (x64 && h.layout != &pe32_plus)
+        throw ImageError("optional header of an AMD64 image is PE32 (magic 0x10b), not PE32+ (0x20b)");
+    if (!x64 && h.layout != &pe32) throw ImageError("optional header is PE32+ (magic 0x20b), not PE32 (0x10b)");
     if (!(h.characteristics & file_executable) || (dll && !(h.characteristics & file_dll)))
         throw ImageError("image characteristics " + hex(h.characteristics) + " are not an executable" +
                          (dll ? " DLL" : ""));
@@ -241,18 +247,24 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll
     if (const uint32_t sum = pe_checksum(file); h.checksum != sum)
         throw ImageError("header checksum " + hex(h.checksum) + " does not match the file (" + hex(sum) + ")");
 
-    // The mapped image: SizeOfImage bytes (page aligned) at `base`, below 4 GiB.
+    // The mapped image: SizeOfImage bytes (page aligned) at `base`: below
+    // 4 GiB for i386, inside one canonical half of the 48-bit address space
+    // for AMD64.
     if (h.section_align < page || h.section_align % page || h.section_align > max_image_size)
         throw ImageError("section alignment " + hex(h.section_align) + " is not a multiple of the page size");
     if (base % 0x10000) throw ImageError("load base " + hex(base) + " is not 64 KiB aligned");
     if (h.image_size == 0 || h.image_size > max_image_size)
         throw ImageError("SizeOfImage " + hex(h.image_size) + " is out of range (1 to " + hex(max_image_size) + ")");
     LoadedImage img;
+    img.machine = h.machine;
     img.base = base;
     img.entry_rva = h.entry_rva;
-    img.preferred_base = uint32_t(h.image_base);
+    img.preferred_base = h.image_base;
     img.size = uint32_t(round_up(h.image_size, page));  // at most max_image_size
-    if (uint64_t(base) + img.size > 0x100000000ull) throw ImageError("image does not fit below 4 GiB at " + hex(base));
+    if (!x64 && base + img.size > 0x100000000ull) throw ImageError("image does not fit below 4 GiB at " + hex(base));
+    constexpr uint64_t low_half_end = 0x0000800000000000ull, high_half = 0xffff800000000000ull;
+    if (x64 && !(base + img.size <= low_half_end || (base >= high_half && base + img.size > base)))
+        throw ImageError("image at " + hex(base) + " does not lie in canonical addresses");
 
     // The headers: from the file's start to past the section table, inside
     // the file and the image, mapped on pages of their own before the first
@@ -319,8 +331,11 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll
     // the directory, and the walk advances by the block's size (at least 8)
     // to the directory's end.
     const Directory reloc = dir(dir_basereloc);
-    const uint32_t delta = base - img.preferred_base;
-    if (delta != 0 && reloc.size == 0)
+    const uint64_t delta = base - img.preferred_base;  // modulo 2^64, and 2^32 on i386
+    // An image without relocations moves unless its header says they were
+    // stripped, as the kernel's loader decides: x64 code reaches its data
+    // and imports RIP-relative, so a small driver may need none at all.
+    if (delta != 0 && reloc.size == 0 && (h.characteristics & file_relocs_stripped))
         throw ImageError("image has no base relocations and cannot move from " + hex(img.preferred_base));
     const uint64_t reloc_end = uint64_t(reloc.rva) + reloc.size;
     for (uint64_t off = reloc.rva; reloc.size != 0 && off < reloc_end;) {
@@ -335,10 +350,19 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll
             const uint32_t type = entry_word >> 12;
             const uint64_t target = uint64_t(block_rva) + (entry_word & 0xfff);
             if (type == 0) continue;  // padding
-            if (type != 3)
+            // HIGHLOW (3) moves a 32-bit address of an i386 image, DIR64 (10)
+            // a 64-bit one of an AMD64 image.
+            if (!x64 && type != 3)
                 throw ImageError("relocation type " + std::to_string(type) + " at " + hex(target) + " is not HIGHLOW");
-            const uint32_t v = m.u32(target, "relocated word") + delta;
-            for (int i = 0; i < 4; ++i) img.memory[target + i] = uint8_t(v >> (8 * i));
+            if (x64 && type != 10)
+                throw ImageError("relocation type " + std::to_string(type) + " at " + hex(target) + " is not DIR64");
+            if (x64) {
+                const uint64_t v = m.u64(target, "relocated address") + delta;
+                for (int i = 0; i < 8; ++i) img.memory[target + i] = uint8_t(v >> (8 * i));
+            } else {
+                const uint32_t v = m.u32(target, "relocated word") + uint32_t(delta);
+                for (int i = 0; i < 4; ++i) img.memory[target + i] = uint8_t(v >> (8 * i));
+            }
             ++img.relocations;
         }
         off += block_size;
@@ -363,15 +387,22 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint32_t base, bool dll
         if (ilt == 0 && name_rva == 0 && iat == 0) break;
         const std::string module = lower(m.str(name_rva, "import module name"));
         const uint32_t lookup = ilt ? ilt : iat;
+        // Lookup entries and address slots are pointer-sized; the top bit
+        // marks an import by ordinal, the low 31 bits the name's RVA.
+        const uint32_t slot = img.pointer_size();
         for (uint64_t k = 0;; ++k) {
-            const uint32_t thunk = m.u32(lookup + 4 * k, "import lookup entry");
+            const uint64_t thunk =
+                x64 ? m.u64(lookup + slot * k, "import lookup entry") : m.u32(lookup + slot * k, "import lookup entry");
             if (thunk == 0) break;
             count();
-            if (thunk & 0x80000000u)
+            if (thunk >> (8 * slot - 1))
                 throw ImageError("image imports " + printable(module) + " ordinal " + std::to_string(thunk & 0xffff) +
                                  " by ordinal; only imports by name are bound");
-            m.need(iat + 4 * k, 4, "import address slot");
-            img.imports.push_back({module, m.str(uint64_t(thunk) + 2, "import name"), uint32_t(iat + 4 * k)});
+            if (thunk > 0x7fffffff)
+                throw ImageError("import lookup entry " + hex(thunk) + " of " + printable(module) +
+                                 " is no name's RVA");
+            m.need(iat + slot * k, slot, "import address slot");
+            img.imports.push_back({module, m.str(thunk + 2, "import name"), uint32_t(iat + slot * k)});
         }
     }
 

@@ -29,7 +29,10 @@ using tov::sim::EventKind;
 
 void usage_fail(const std::string& msg) { throw UsageError{msg}; }
 
-uint32_t parse_u32(const std::string& what, const std::string& s) {
+namespace {
+
+// A number of at most `max`, decimal or 0x-hex, digits only.
+uint64_t parse_unsigned(const std::string& what, const std::string& s, uint64_t max, const char* bits) {
     const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
     const size_t from = hex ? 2 : 0;
     uint64_t v = 0;
@@ -47,11 +50,21 @@ uint32_t parse_u32(const std::string& what, const std::string& s) {
             ok = false;
             break;
         }
-        v = v * (hex ? 16 : 10) + d;
-        ok = v <= 0xffffffffull;
+        v = v * (hex ? 16 : 10) + d;  // at most 16 digits: no overflow
+        ok = v <= max;
     }
-    if (!ok) usage_fail(what + " expects a 32-bit number (decimal or 0x-hex), not '" + s + "'");
-    return static_cast<uint32_t>(v);
+    if (!ok) usage_fail(what + " expects a " + bits + " number (decimal or 0x-hex), not '" + s + "'");
+    return v;
+}
+
+}  // namespace
+
+uint32_t parse_u32(const std::string& what, const std::string& s) {
+    return static_cast<uint32_t>(parse_unsigned(what, s, 0xffffffff, "32-bit"));
+}
+
+uint64_t parse_u64(const std::string& what, const std::string& s) {
+    return parse_unsigned(what, s, ~uint64_t(0), "64-bit");
 }
 
 uint32_t parse_offset(const std::string& what, const std::string& s) {
@@ -171,10 +184,13 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
             ->type_name("MS")
             ->group(clock_group));
     const char* image = "Kernel image";
-    add(cmd.add_option("--image", a.image, "run this tovmem.sys in an x86 emulator instead of the host build")
+    add(cmd.add_option("--image", a.image,
+                       "run this tovmem.sys (x86 or x64, as the file says) in an emulator instead of the host build")
             ->type_name("PATH")
             ->group(image));
-    add(cmd.add_option("--image-base", a.image_base, "where the image is loaded (default 0x80a00000, 64 KiB aligned)")
+    add(cmd.add_option("--image-base", a.image_base,
+                       "where the image is loaded (default 0x80a00000 on x86, 0xfffff80000a00000 on x64, 64 KiB "
+                       "aligned)")
             ->type_name("ADDR")
             ->group(image));
     add(cmd.add_option("--caller", a.caller,
@@ -265,7 +281,7 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
         q.clock = tov::sim::ClockConfig::coarse(q.clock.period, 0);
     }
     o.image = a.image;
-    o.image_base = a.image_base.empty() ? tov::sim::image::default_image_base : parse_u32("--image-base", a.image_base);
+    if (!a.image_base.empty()) o.image_base = parse_u64("--image-base", a.image_base);
     if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
     o.caller = a.caller;
     if (!a.caller.empty() && a.image.empty()) usage_fail("--caller needs --image PATH (the tovmem.sys it imports)");
@@ -344,7 +360,7 @@ std::vector<uint8_t> read_image(const std::string& path) {
 image::ImageRunner& image_runner(const RunOptions& o) {
     static std::unique_ptr<image::ImageRunner> runner;
     static std::string path, caller_path;
-    static uint32_t base = 0;
+    static std::optional<uint64_t> base;
     if (!runner || path != o.image || base != o.image_base || caller_path != o.caller) {
         const std::vector<uint8_t> bytes = read_image(o.image);
         const image::RunnerOptions opts{.image_base = o.image_base};

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <istream>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,7 @@ struct UsageError {
 
 // Decimal or 0x-hex, digits only (no sign, no blanks), at most 32 bits.
 uint32_t parse_u32(const std::string& what, const std::string& s);
+uint64_t parse_u64(const std::string& what, const std::string& s);
 // A register offset: a multiple of 4 inside the register block.
 uint32_t parse_offset(const std::string& what, const std::string& s);
 // Milliseconds with up to four decimals ("15.625"), in 100 ns units.
@@ -57,9 +59,9 @@ struct RunOptions {
     // Which fault options were given, for noting the ones without effect.
     bool aux_value_given = false;
     bool cmd_latency_given = false;
-    // Kernel image to run in the x86 emulator instead of the host build.
+    // Kernel image to run in the emulator instead of the host build.
     std::string image;
-    uint32_t image_base = 0;
+    std::optional<uint64_t> image_base;  // without a value, the default of the image's architecture
     // A capture driver that imports tov_mem_init from the image and brings
     // the memory up through its own start routine.
     std::string caller;
