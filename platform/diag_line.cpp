@@ -3,6 +3,20 @@
 namespace tov::platform::diag {
 namespace {
 
+// v /= 10, returning the remainder, in 16-bit steps: the x86 kernel image
+// has no helper for 64-bit division (each step's dividend stays below 2^20).
+uint32_t divide_by_10(uint64_t& v) {
+    uint64_t q = 0;
+    uint32_t rem = 0;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        const uint32_t cur = (rem << 16) | static_cast<uint32_t>((v >> shift) & 0xffff);
+        q |= static_cast<uint64_t>(cur / 10) << shift;
+        rem = cur % 10;
+    }
+    v = q;
+    return rem;
+}
+
 // Appends to a line and never overflows it: room is kept for the object's
 // closing characters, the newline and the NUL.
 class Writer {
@@ -18,10 +32,8 @@ public:
     void dec(uint64_t v) {
         char digits[20];
         int n = 0;
-        do {
-            digits[n++] = static_cast<char>('0' + v % 10);
-            v /= 10;
-        } while (v != 0);
+        do digits[n++] = static_cast<char>('0' + divide_by_10(v));
+        while (v != 0);
         while (n > 0) put(digits[--n]);
     }
     void field(const char* name, uint64_t v) {

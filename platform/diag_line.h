@@ -16,9 +16,11 @@ constexpr uint32_t component_id = 77;
 constexpr uint32_t level = 3;
 constexpr char prefix[] = "tovmem: ";
 
-// The longest line, its newline and NUL included; DbgPrintEx sends at most
-// 512 bytes a call. A longer trace message is cut, its JSON kept whole.
-constexpr size_t line_max = 400;
+// Room for the longest line (a record with every word at 4294967295: 316
+// bytes with its newline), its NUL and the writer's reserve; DbgPrintEx
+// sends at most 512 bytes a call. It is the deepest buffer of the image's
+// stack. A longer trace message is cut, its JSON kept whole.
+constexpr size_t line_max = 328;
 
 struct Line {
     char text[line_max];

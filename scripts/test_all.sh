@@ -34,8 +34,8 @@ cmake --build --preset host
 ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.)'
 build/host/tov_tests --gtest_filter='FaultMatrixSize.*' | grep '^fault matrix:'
 
-step "the kernel images against the host build (x86 clang and GCC, x64 clang)"
-build/host/tov_tests --gtest_filter='Sweeps/ImageAgainstHost.*' --gtest_brief=1
+step "the kernel images against the host build (x86 clang and GCC, x64 clang; the diagnostic images' logs)"
+build/host/tov_tests --gtest_filter='Sweeps/*' --gtest_brief=1
 
 step "the driver kit: PDBs, import libraries, sample capture drivers through their imports"
 build/host/tov_tests --gtest_filter='Arch/ShippedImage.*:ReleaseArchive.*:X64Image.*:Arch/KitCaller.*:ImportLibraries.*:Callers/*:CallerRefusals.*' --gtest_brief=1
@@ -44,16 +44,19 @@ step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake --preset host-asan
 # Everything the tests run; the benchmarks are built (and timed) only in the plain build.
 cmake --build --preset host-asan --target tov_tests tov_thread_tests tovmem host_bring_up
-# The GCC and x64 images' sweeps drive the same host code as the shipped
-# image's (and the x64 runner's own tests run here); they run in the plain
-# build above.
-ctest --preset host-asan -j"$cores" -E '^(Sweeps|Callers)/.*(gcc|x64)'
+# The GCC, x64 and diagnostic images' sweeps drive the same host code as the
+# shipped image's (and the x64 runner's own tests run here); they run in the
+# plain build above.
+ctest --preset host-asan -j"$cores" -E '^(Sweeps|Callers)/.*(gcc|x64|diag)'
 
 # ThreadSanitizer only where threads run: two bring-ups at once.
 step "two chips at once under ThreadSanitizer"
 cmake --preset host-tsan
 cmake --build --preset host-tsan --target tov_thread_tests
 ctest --preset host-tsan -j"$cores" -R '^TwoChips\.' 
+
+step "clang-tidy over the kernel code and the image loader"
+bash scripts/tidy.sh
 
 step "fuzzing whole bring-ups for 60 s"
 bash scripts/fuzz.sh 60

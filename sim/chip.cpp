@@ -30,7 +30,7 @@ uint32_t Chip::load(uint32_t off) {
         return v;
     }
     uint32_t v = word(off);
-    if (off == status_reg) v = (v & ~1u) | (command_done() ? 1u : 0u);
+    if (off == reg::DRC_CMD_STATUS) v = (v & ~dram::status_done) | (command_done() ? dram::status_done : 0u);
     if (cfg_.unstable.count(off)) {
         const uint64_t n = ++unstable_loads_[off];
         if (n & 1) v ^= 0xffffffffu;
@@ -44,12 +44,12 @@ void Chip::store(uint32_t off, uint32_t value) {
         ++commands_;
         stuck_ = cfg_.cmd_stuck_at != 0 && commands_ == cfg_.cmd_stuck_at;
         in_flight_loads_ = cfg_.cmd_latency;
-    } else if (off == test_ctrl_reg) {
-        const uint32_t slot = (value >> 4) & 1;
-        if (value & 0x4)
-            slots_[slot] = word(test_data_reg) ^ cfg_.fb_corrupt[slot];
+    } else if (off == reg::DRC_TEST_CTRL) {
+        const uint32_t slot = reg::drc_test_ctrl::slot.of(value);
+        if (value & reg::drc_test_ctrl::write)
+            slots_[slot] = word(reg::DRC_TEST_DATA) ^ cfg_.fb_corrupt[slot];
         else
-            regs_[test_data_reg] = slots_[slot];
+            regs_[reg::DRC_TEST_DATA] = slots_[slot];
     }
 }
 

@@ -24,10 +24,6 @@ struct ChipConfig {
 
 class Chip {
 public:
-    static constexpr uint32_t status_reg = 0x828;
-    static constexpr uint32_t test_ctrl_reg = 0x870;
-    static constexpr uint32_t test_data_reg = 0x874;
-
     explicit Chip(const ChipConfig& cfg);
 
     uint32_t load(uint32_t off);

@@ -18,7 +18,7 @@ bool is_bus(const Event& e) {
     return e.kind == EventKind::store || e.kind == EventKind::load || e.kind == EventKind::aux_load;
 }
 
-bool is_status_load(const Event& e) { return e.kind == EventKind::load && e.off == Chip::status_reg; }
+bool is_status_load(const Event& e) { return e.kind == EventKind::load && e.off == reg::DRC_CMD_STATUS; }
 
 std::string format(const char* f, ...) {
     char buf[256];
@@ -102,7 +102,7 @@ std::vector<std::string> check_invariants(const RunRequest& req, const RunResult
         }
         ReplayedRead last{0, true, 1};
         for (size_t pos = 0; pos < values.size(); pos += last.loads) {
-            last = replay_stable_read(Chip::status_reg, values, pos);
+            last = replay_stable_read(reg::DRC_CMD_STATUS, values, pos);
             if (!last.settled && last.loads < stable_read_max_loads) {
                 bad.push_back(format("event %zu: a stable read of the status register cut short", s));
                 break;

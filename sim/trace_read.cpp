@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "meminit/hw/access.h"
+#include "meminit/hw/dram.h"
 #include "sim/diag_log.h"
 #include "sim/printable.h"
 
@@ -212,7 +213,7 @@ std::string rebuild_wait(const json& j, LoggedCall& c, uint64_t loads_left) {
     if (loads > loads_left) return "more loads than a log may rebuild";
     // The last poll: done, gave up busy, or never settled (a status-checked wait).
     const bool last_busy = !done && settled;
-    if (done != ((val & 1u) != 0) && settled) return "the last poll's done bit disagrees with \"done\"";
+    if (done != ((val & dram::status_done) != 0) && settled) return "the last poll's done bit disagrees with \"done\"";
     const uint32_t busy_before = busy - (last_busy ? 1 : 0);
     if (busy_before > polls - 1) return "more busy polls than polls";
     // Counted before anything is built: a line may claim any number of polls.

@@ -5,7 +5,7 @@
 #include "meminit/hw/access.h"
 #include "tests/harness.h"
 
-namespace tov::test {
+namespace tov::test::blocks_test {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -193,4 +193,4 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::blocks_test

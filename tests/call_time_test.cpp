@@ -11,7 +11,7 @@
 #include "tests/harness.h"
 #include "tests/routine_forms.h"
 
-namespace tov::test {
+namespace tov::test::call_time_test {
 namespace {
 
 constexpr const char* begin_marker = "<!-- call-time table: begin -->";
@@ -153,4 +153,4 @@ TEST(CallTime, ReadmeTableMatchesTheSimulatedChip) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::call_time_test

@@ -17,7 +17,7 @@
 #include "tests/kernel_builds.h"
 #include "tests/tovmem_process.h"
 
-namespace tov::test {
+namespace tov::test::capture_driver_test {
 namespace {
 
 using sim::image::ImageError;
@@ -175,4 +175,4 @@ TEST(CallerRefusals, RecordLayoutThatDiffersByOneField) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::capture_driver_test

@@ -1,7 +1,7 @@
 // The simulated chip: the behaviour tests and tools rely on.
 #include "tests/harness.h"
 
-namespace tov::test {
+namespace tov::test::chip_model_test {
 namespace {
 
 TEST(ChipModel, DoneBitFollowsCommandsLatencyAndStuckCommand) {
@@ -65,4 +65,4 @@ TEST(ChipModel, AuxWordAndRegisterPresets) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::chip_model_test

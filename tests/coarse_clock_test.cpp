@@ -11,7 +11,7 @@
 #include "tests/harness.h"
 #include "tests/routine_forms.h"
 
-namespace tov::test::coarse_clock {
+namespace tov::test::coarse_clock_test {
 
 // Periods in 100 ns units: the finest Windows offers, 1 ms, one that shares
 // no factor with the 10 ms tick, and Windows' default.
@@ -74,10 +74,10 @@ TEST_P(CoarseClock, DelaysHoldTheirMinimumAndHealthyBusEventsStayPut) {
                 // command; it must hold on until the bound has passed.
                 size_t i = static_cast<size_t>(at) + 1;
                 if (i >= s.events.size() || s.events[i].kind != sim::EventKind::load ||
-                    s.events[i].off != sim::Chip::status_reg)
+                    s.events[i].off != reg::DRC_CMD_STATUS)
                     continue;
                 while (i < s.events.size() && s.events[i].kind == sim::EventKind::load &&
-                       s.events[i].off == sim::Chip::status_reg)
+                       s.events[i].off == reg::DRC_CMD_STATUS)
                     ++i;
                 const uint64_t gave_up = i < s.events.size() ? s.events[i].time : s.end_time;
                 EXPECT_GE(gave_up - s.events[static_cast<size_t>(at)].time, done_wait_bound)
@@ -127,4 +127,4 @@ TEST(CoarseClockWaits, EveryStartingPointOfAPeriod) {
     }
 }
 
-}  // namespace tov::test::coarse_clock
+}  // namespace tov::test::coarse_clock_test

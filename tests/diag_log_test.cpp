@@ -11,7 +11,7 @@
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"
 
-namespace tov::test::diag_log {
+namespace tov::test::diag_log_test {
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string s;
@@ -185,4 +185,4 @@ TEST(DiagnosticLog, ImportAndDiffAgainstTheSimulatedChip) {
     EXPECT_EQ(run_tovmem("import " + healthy.path).status, 2);
 }
 
-}  // namespace tov::test::diag_log
+}  // namespace tov::test::diag_log_test

@@ -9,7 +9,7 @@
 #include "tests/harness.h"
 #include "tests/table_facts.h"
 
-namespace tov::test {
+namespace tov::test::dispatch_test {
 namespace {
 
 bool same_record(const MemInitParams& a, const MemInitParams& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
@@ -173,9 +173,9 @@ TEST(Dispatch, ReservedWordsAndConfigSurviveEveryRow) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::dispatch_test
 
-namespace tov::test {
+namespace tov::test::dispatch_test {
 namespace {
 
 TEST(DispatchMapValue, ThirdFamilyFollowsTheReportedSize) {
@@ -235,9 +235,9 @@ TEST(DispatchTimeOut, AStuckCommandEndsTheBringUpCheaply) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::dispatch_test
 
-namespace tov::test {
+namespace tov::test::dispatch_test {
 namespace {
 
 // ---- dispatcher rules kept as data beside the tables ----
@@ -324,4 +324,4 @@ TEST(DispatchRules, ReservedClocksAreTheFamiliesOwn) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::dispatch_test

@@ -8,7 +8,7 @@
 #include "sim/invariants.h"
 #include "tests/harness.h"
 
-namespace tov::test {
+namespace tov::test::dram_vocabulary_test {
 namespace {
 
 using namespace dram;
@@ -99,4 +99,4 @@ TEST(CommandsStarted, CountsTheNonzeroStoresToTheCommandRegister) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::dram_vocabulary_test

@@ -17,7 +17,7 @@
 #include "tests/kernel_builds.h"
 #include "tests/tovmem_process.h"
 
-namespace tov::test {
+namespace tov::test::driver_kit_test {
 namespace {
 
 using sim::image::hex;
@@ -275,13 +275,31 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
     std::set<std::string> files;
     for (const auto& e : std::filesystem::recursive_directory_iterator(kit))
         if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), kit).string());
-    EXPECT_EQ(files,
-              (std::set<std::string>{"README.txt", "SHA256SUMS", "include/tovmem.h", "x86/tovmem.sys", "x86/tovmem.pdb",
-                                     "x86/tovmem.lib", "x86/libtovmem.a", "x86/test-signed/tovmem.sys",
-                                     "x86/test-signed/tovmem-test.cer", "x64/tovmem.sys", "x64/tovmem.pdb",
-                                     "x64/tovmem.lib", "x64/test-signed/tovmem.sys", "x64/test-signed/tovmem-test.cer",
-                                     "examples/capture_driver/capture.c", "examples/capture_driver/capture.h",
-                                     "examples/capture_driver/capture.def"}));
+    EXPECT_EQ(files, (std::set<std::string>{"README.txt",
+                                            "SHA256SUMS",
+                                            "include/tovmem.h",
+                                            "x86/tovmem.sys",
+                                            "x86/tovmem.pdb",
+                                            "x86/tovmem.lib",
+                                            "x86/libtovmem.a",
+                                            "x86/test-signed/tovmem.sys",
+                                            "x86/test-signed/tovmem-test.cer",
+                                            "x64/tovmem.sys",
+                                            "x64/tovmem.pdb",
+                                            "x64/tovmem.lib",
+                                            "x64/test-signed/tovmem.sys",
+                                            "x64/test-signed/tovmem-test.cer",
+                                            "x86/diag/tovmem.sys",
+                                            "x86/diag/tovmem.pdb",
+                                            "x86/diag/test-signed/tovmem.sys",
+                                            "x86/diag/test-signed/tovmem-test.cer",
+                                            "x64/diag/tovmem.sys",
+                                            "x64/diag/tovmem.pdb",
+                                            "x64/diag/test-signed/tovmem.sys",
+                                            "x64/diag/test-signed/tovmem-test.cer",
+                                            "examples/capture_driver/capture.c",
+                                            "examples/capture_driver/capture.h",
+                                            "examples/capture_driver/capture.def"}));
     const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
     EXPECT_EQ(sums.status, 0) << sums.out << sums.err;
     EXPECT_EQ(std::count(sums.out.begin(), sums.out.end(), '\n'), long(files.size() - 1)) << sums.out;
@@ -300,6 +318,25 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                     arch == "x64" ? "AMD64, PE32+" : "i386, PE32", pe_facts(image).pdb_guid.c_str(),
                     pe_facts(image).pdb_age);
     }
+    // The diagnostic images: their PDBs beside them, and only DbgPrintEx
+    // added to what the release image imports.
+    for (const auto& [arch, expected] :
+         {std::pair<std::string, std::string>{"x86", "ntoskrnl.exe!DbgPrintEx ntoskrnl.exe!KeQueryInterruptTime "},
+          std::pair<std::string, std::string>{"x64", "ntoskrnl.exe!DbgPrintEx "}}) {
+        const std::vector<uint8_t> image = sim::image::read_file((kit / arch / "diag" / "tovmem.sys").string());
+        const sim::image::LoadedImage img = sim::image::load_image(image, arch == "x64" ? 0x140000000ull : 0x10000000);
+        std::set<std::string> names;
+        for (const auto& imp : img.imports) names.insert(imp.module + "!" + imp.name);
+        std::string joined;
+        for (const std::string& n : names) joined += n + " ";
+        EXPECT_EQ(joined, expected) << arch << "/diag/tovmem.sys imports";
+        const std::string summary = pdbutil("dump -summary '" + (kit / arch / "diag" / "tovmem.pdb").string() + "'");
+        EXPECT_EQ(pe_facts(image).pdb_guid, pdb_field(summary, "GUID")) << arch << "/diag";
+        for (const char* e : {"DllInitialize", "DllUnload", "tov_mem_init"})
+            EXPECT_NE(img.exports.count(e), 0u) << arch << "/diag exports " << e;
+        std::printf("release archive %s/diag/tovmem.sys imports %s(PDB %s)\n", arch.c_str(), joined.c_str(),
+                    pe_facts(image).pdb_guid.c_str());
+    }
     const std::string readme = run_shell("cat '" + (kit / "README.txt").string() + "'").out;
     for (const char* topic : {"System32\\drivers", "DllInitialize", "IRQL", "Release signing", "x64\\tovmem.lib",
                               "testsigning", "64 bytes", TOV_VERSION})
@@ -308,4 +345,4 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::driver_kit_test

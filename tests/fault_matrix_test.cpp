@@ -14,7 +14,7 @@
 #include "tests/routine_forms.h"
 #include "tests/table_facts.h"
 
-namespace tov::test {
+namespace tov::test::fault_matrix_test {
 namespace {
 
 // Routines whose every register access is status-checked.
@@ -182,4 +182,4 @@ TEST(FaultMatrixSize, CountsEveryScenario) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::fault_matrix_test

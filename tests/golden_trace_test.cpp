@@ -25,7 +25,7 @@
 #include "sim/trace_format.h"
 #include "tests/routine_forms.h"
 
-namespace tov::test::golden_traces {
+namespace tov::test::golden_trace_test {
 namespace {
 
 const std::string golden_dir = std::string(TOV_SOURCE_DIR) + "/tests/golden";
@@ -532,4 +532,4 @@ TEST(GoldenTraces, DigestCoversEventsTimesResultAndRecord) {
 }
 
 }  // namespace
-}  // namespace tov::test::golden_traces
+}  // namespace tov::test::golden_trace_test

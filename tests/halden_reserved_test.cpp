@@ -5,7 +5,7 @@
 #include "tests/halden_model.h"
 #include "tests/reinit_model.h"
 
-namespace tov::test {
+namespace tov::test::halden_reserved_test {
 namespace {
 
 using halden_model::Bus;
@@ -259,4 +259,4 @@ TEST(HaldenReserved, OnlyTheDefaultRoutineReservesThem) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::halden_reserved_test

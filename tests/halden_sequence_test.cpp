@@ -8,7 +8,7 @@
 #include "meminit/entry/routines.h"
 #include "tests/halden_model.h"
 
-namespace tov::test {
+namespace tov::test::halden_sequence_test {
 namespace {
 
 size_t count_of(const std::vector<std::string>& v, const std::string& what) {
@@ -527,4 +527,4 @@ TEST(HaldenSweep, EveryIdClockAndPowerModeRunsToASaneEnd) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::halden_sequence_test

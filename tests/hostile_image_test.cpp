@@ -9,7 +9,7 @@
 #include "sim/image/image_runner.h"
 #include "tests/patched_image.h"
 
-namespace tov::sim::image {
+namespace tov::sim::image::hostile_image_test {
 namespace {
 
 struct Hostile {
@@ -182,4 +182,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
-}  // namespace tov::sim::image
+}  // namespace tov::sim::image::hostile_image_test

@@ -15,6 +15,7 @@
 #include "tools/tovmem/align.h"
 #include "tools/tovmem/commands.h"
 
+namespace tov::test::hostile_trace_test {
 namespace {
 
 // A real trace, recorded once per process.
@@ -159,3 +160,4 @@ TEST(BoundedAlignment, CutsAtUniqueStepsAndGivesUpWithinItsBudget) {
 }
 
 }  // namespace
+}  // namespace tov::test::hostile_trace_test

@@ -15,7 +15,7 @@
 #include "tests/kernel_builds.h"
 #include "tests/patched_image.h"
 
-namespace tov::sim::image {
+namespace tov::sim::image::image_runner_test {
 namespace {
 
 class ImageTest : public ::testing::Test {
@@ -353,4 +353,4 @@ TEST_F(ImageTest, BaseThatOverlapsTheCallersMemoryIsRefused) {
 }
 
 }  // namespace
-}  // namespace tov::sim::image
+}  // namespace tov::sim::image::image_runner_test

@@ -14,6 +14,7 @@
 
 #include "tests/kernel_builds.h"
 
+namespace tov::test::kernel_image_test {
 namespace {
 
 std::string run_command(const std::string& cmd) {
@@ -176,3 +177,4 @@ INSTANTIATE_TEST_SUITE_P(Builds, KernelImage, ::testing::ValuesIn(tov::test::bui
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+}  // namespace tov::test::kernel_image_test

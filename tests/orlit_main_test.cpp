@@ -7,7 +7,7 @@
 #include "tests/register_model.h"
 #include "tests/reinit_model.h"
 
-namespace tov::test {
+namespace tov::test::orlit_main_test {
 namespace {
 
 constexpr uint32_t main_id = 0x1000001;  // 64 MiB, bus 1, mode 1, no clock remapping
@@ -386,4 +386,4 @@ TEST(OrlitMain, StuckCommandEndsAtOnce) {
     EXPECT_EQ(acc.back(), "R 828 0");
 }
 
-}  // namespace tov::test
+}  // namespace tov::test::orlit_main_test

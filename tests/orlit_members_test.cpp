@@ -7,7 +7,7 @@
 #include "meminit/entry/routines.h"
 #include "tests/harness.h"
 
-namespace tov::test {
+namespace tov::test::orlit_members_test {
 namespace {
 
 // Store index of the first store to `off`, or -1.
@@ -388,4 +388,4 @@ TEST(OrlitMembers, CommonLc50) {
     }
 }
 
-}  // namespace tov::test
+}  // namespace tov::test::orlit_members_test

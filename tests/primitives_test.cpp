@@ -4,7 +4,7 @@
 #include "meminit/hw/regs.h"
 #include "tests/harness.h"
 
-namespace tov::test {
+namespace tov::test::primitives_test {
 namespace {
 
 sim::ChipConfig scripted(uint32_t off, std::deque<uint32_t> values) {
@@ -194,4 +194,4 @@ TEST(DoneBit, CheckWaitsOneTickThenReadsOnce) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::primitives_test

@@ -9,7 +9,7 @@
 #include "sim/image/sweep.h"
 #include "tests/harness.h"
 
-namespace tov::test {
+namespace tov::test::random_registers_test {
 namespace {
 
 // Prints the rng_seed after every failed test.
@@ -89,4 +89,4 @@ TEST(RandomRegisters, SweepsStartFromTheSeededFile) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::random_registers_test

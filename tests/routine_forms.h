@@ -94,7 +94,7 @@ inline long command_start(const sim::RunResult& r, uint32_t n) {
 // Index of the first load of the status register at or after `from`, or -1.
 inline long first_status_load(const sim::RunResult& r, size_t from) {
     for (size_t i = from; i < r.events.size(); ++i)
-        if (r.events[i].kind == sim::EventKind::load && r.events[i].off == sim::Chip::status_reg)
+        if (r.events[i].kind == sim::EventKind::load && r.events[i].off == reg::DRC_CMD_STATUS)
             return static_cast<long>(i);
     return -1;
 }

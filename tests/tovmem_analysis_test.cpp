@@ -16,6 +16,7 @@
 #include "tools/tovmem/check.h"
 #include "tools/tovmem/commands.h"
 
+namespace tov::test::tovmem_analysis_test {
 namespace {
 
 using namespace tov;
@@ -399,3 +400,4 @@ TEST(TextSummary, ImageRunsReportStackAndInstructions) {
 }
 
 }  // namespace
+}  // namespace tov::test::tovmem_analysis_test

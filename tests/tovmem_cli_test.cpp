@@ -23,6 +23,7 @@
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/check.h"
 
+namespace tov::test::tovmem_cli_test {
 namespace {
 
 using namespace tov::test;
@@ -817,3 +818,4 @@ TEST(Readme, HostExampleIsQuotedAsBuilt) {
 }
 
 }  // namespace
+}  // namespace tov::test::tovmem_cli_test

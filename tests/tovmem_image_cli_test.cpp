@@ -9,6 +9,7 @@
 
 #include "tests/tovmem_process.h"
 
+namespace tov::test::tovmem_image_cli_test {
 namespace {
 
 using namespace tov::test;
@@ -169,3 +170,4 @@ TEST(TovmemImageX64, RunsLikeTheHostBuildDirectlyAndThroughItsCaller) {
 }
 
 }  // namespace
+}  // namespace tov::test::tovmem_image_cli_test

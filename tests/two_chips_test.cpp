@@ -9,7 +9,7 @@
 
 #include "tests/harness.h"
 
-namespace tov::test {
+namespace tov::test::two_chips_test {
 namespace {
 
 std::vector<sim::RunRequest> mixed_requests() {
@@ -87,4 +87,4 @@ TEST(TwoChips, EachThreadSeesOnlyItsOwnSimulator) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::two_chips_test

@@ -11,7 +11,7 @@
 #include "tests/register_model.h"
 #include "tests/reinit_model.h"
 
-namespace tov::test {
+namespace tov::test::varnel_routines_test {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -492,4 +492,4 @@ TEST(VarnelUnsupported, K4hClocks10And11TouchNothing) {
 }
 
 }  // namespace
-}  // namespace tov::test
+}  // namespace tov::test::varnel_routines_test

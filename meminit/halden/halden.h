@@ -56,8 +56,8 @@ consteval HaldenClockSet clock_set(const HaldenClocks& c) {
     HaldenClockSet s{};
     for (uint32_t i = 0; i < gen_count; ++i)
         s.gens[i] = {.reg = gen_regs[i],
-                     .clear = 0x3f00,
-                     .set = uint32_t(c.field[i]) << 8,
+                     .clear = reg::clkgen::rate.mask(),
+                     .set = reg::clkgen::rate.place(c.field[i]),
                      .release = (c.released & (1u << i)) != 0};
     s.held_again_from = gen_count;
     while (s.held_again_from > 0 && (c.held_again & (1u << (s.held_again_from - 1)))) --s.held_again_from;

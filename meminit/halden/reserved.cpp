@@ -27,21 +27,18 @@ constexpr HaldenCaseSettings polled_case = {
 };
 // clang-format on
 constexpr uint32_t polled_size = 0x8000000;
-// The words as they have always been sent (clock enable, mode values).
-static_assert(word(polled_clocks.cke_high_cycles) == 0x4c780000 && polled_case.mode == 0x32 &&
-              polled_case.extended_mode == 0);
 
 // The two re-initialisations: all four lanes at 97875 kHz, two at 25000 kHz.
 // clang-format off
 constexpr ControllerReinit reinit_97875 = {
     .khz = 97875, .size_out = 0x8000000, .all_lanes = true,
-    .cfg_kept = 0xc880e080, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
+    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
     .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
     .code_replaced = code_fields, .returned_to_idle = power_up_len, .hold_after_list = true, .blk_43c_merged = true,
 };
 constexpr ControllerReinit reinit_25000 = {
     .khz = 25000, .size_out = 0x2000000, .all_lanes = false,
-    .cfg_kept = 0xc880e080, .cfg = 0x136a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
+    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x136a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
     .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
     .code_replaced = code_fields, .returned_to_idle = power_up_len, .hold_after_list = true, .blk_43c_merged = true,
 };
@@ -54,7 +51,7 @@ int32_t polled_init(MemInitParams* p) {
     p->mem_clock_khz = polled_case.khz;
     p->mem_size_out = polled_size;
 
-    reg_modify(ctx, reg::BLK_43C, 0x20000, 0);
+    reg_modify(ctx, reg::BLK_43C, reg::blk_43c::enable, 0);
     start_generators(ctx, first_058(p, true), polled_clocks);
     clock_gen_release(ctx, polled_clocks.gens, gen_count, 1, false, true);  // a tick between the stages
     clock_words(ctx, polled_clocks);

@@ -8,9 +8,6 @@
 namespace tov::halden {
 namespace {
 
-constexpr uint32_t sys_000_pads = 0x10;  // bit 4 of 0x000
-constexpr uint32_t blk_43c_enable = 0x20000;
-
 // Steps each power_mode runs. The lane and controller set-up, the final
 // command and the controller finish run in every mode.
 struct HaldenModeSteps {
@@ -44,8 +41,8 @@ void reset_pulse(const RegContext* ctx) {
     reg_read(ctx, reg::DRC_CFG);
     if (ctx->aux_base != 0) aux_read(ctx);
     const uint32_t v = reg_read(ctx, reg::SYS_000);
-    reg_write(ctx, reg::SYS_000, v | sys_000_pads);
-    reg_write(ctx, reg::SYS_000, v & ~sys_000_pads);
+    reg_write(ctx, reg::SYS_000, v | reg::sys_000::pads_reset);
+    reg_write(ctx, reg::SYS_000, v & ~reg::sys_000::pads_reset);
 }
 
 const HaldenCaseSettings& select_case(const HaldenCaseSettings* rows, uint32_t clock) {
@@ -61,7 +58,7 @@ uint32_t size_out(const MemInitParams* p, Width w) {
 }
 
 void clocks_and_pads(const RegContext* ctx, const MemInitParams* p, const HaldenTraits& t, const HaldenClockSet& s) {
-    reg_modify(ctx, reg::BLK_43C, blk_43c_enable, 0);
+    reg_modify(ctx, reg::BLK_43C, reg::blk_43c::enable, 0);
     reg_write(ctx, reg::BLK_418, 0);
     reg_write(ctx, reg::BLK_420, 0);
     reg_write(ctx, reg::BLK_428, 0);
@@ -94,7 +91,7 @@ int32_t leave(const HaldenTraits& t) {
 }  // namespace
 
 uint32_t first_058(const MemInitParams* p, bool follows_mode) {
-    return follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000;
+    return follows_mode && p->mode_flag != 0 ? 0x1000000 | reg::sys_058::mode : 0x1000000;
 }
 
 void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClockSet& s) {
@@ -107,11 +104,11 @@ void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClo
 
 void clock_words(const RegContext* ctx, const HaldenClockSet& s) {
     reg_write(ctx, reg::SYS_050, s.sys_050);
-    reg_modify(ctx, reg::SYS_058, 0x7f, s.field_058);
+    reg_modify(ctx, reg::SYS_058, reg::sys_058::per_clock.mask(), s.field_058);
     reg_write(ctx, reg::SYS_05C, 0xf000000);
     reg_write(ctx, reg::SYS_060, 0);
     reg_write(ctx, reg::SYS_008, 0x800ffeff);
-    reg_modify(ctx, reg::SYS_000, sys_000_pads, 0);
+    reg_modify(ctx, reg::SYS_000, reg::sys_000::pads_reset, 0);
 }
 
 void controller_words(const RegContext* ctx, const HaldenCaseSettings& row) {
@@ -138,11 +135,11 @@ void controller_finish(const RegContext* ctx, uint8_t field_890) {
     reg_write(ctx, reg::DRC_840, 0x88888888);
     reg_write(ctx, reg::DRC_844, 0x88888888);
     reg_write(ctx, reg::DRC_848, 0xf);
-    reg_modify(ctx, reg::DRC_890, 0xff00000, static_cast<uint32_t>(field_890) << 20);
+    reg_modify(ctx, reg::DRC_890, reg::drc_890::tail.mask(), reg::drc_890::tail.place(field_890));
 }
 
 void tail(const RegContext* ctx, const HaldenClockSet& s) {
-    reg_modify(ctx, reg::BLK_43C, 0, blk_43c_enable);
+    reg_modify(ctx, reg::BLK_43C, 0, reg::blk_43c::enable);
     reg_write(ctx, reg::BLK_400, 0x39c);
     clock_gen_hold(ctx, s.gens + s.held_again_from, gen_count - s.held_again_from);
 }

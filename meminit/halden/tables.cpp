@@ -12,15 +12,6 @@ using namespace dram;
 
 constexpr uint8_t reduced_drive = extended_mode(Drive::reduced);
 
-// True when the rows send these mode-register values (extended, base), row by
-// row: the tables' proof that their commands are the ones always sent.
-template <uint32_t N>
-constexpr bool sends_modes(const HaldenCaseSettings (&rows)[N], const uint8_t (&sent)[N][2]) {
-    for (uint32_t i = 0; i < N; ++i)
-        if (rows[i].extended_mode != sent[i][0] || rows[i].mode != sent[i][1]) return false;
-    return true;
-}
-
 // Clock sets, by label: generator fields 0x010..0x030, released generators,
 // 0x050, bits 0-6 of 0x058, generators held again, clock-enable wait (cycles).
 // The "h" sets belong to half-width cases: generators with field 0x1e are
@@ -55,17 +46,7 @@ constexpr HaldenClockSet set_148e = clock_set({.field = {0x1a, 0x16, 0x17, 0x1b,
 constexpr HaldenClockSet set_148h = clock_set({.field = {0x1a, 0x16, 0x17, 0x1b, 0x1e}, .released = g010 | g018 | g020 | g028,
                                      .sys_050 = 0xfa7af00, .field_058 = 0x7f, .held_again = no_gens, .cke_high_cycles = 35101});
 
-// The clock-enable words as they have always been sent.
-static_assert(word(set_49a.cke_high_cycles) == 0x41ec0000 && word(set_49b.cke_high_cycles) == 0x4c780000 &&
-              word(set_49h.cke_high_cycles) == 0x41ec0000 && word(set_98.cke_high_cycles) == 0x4c780000 &&
-              word(set_103.cke_high_cycles) == 0x794b0000 && word(set_103h.cke_high_cycles) == 0x794b0000 &&
-              word(set_121.cke_high_cycles) == 0x74050000 && word(set_121b.cke_high_cycles) == 0x794b0000 &&
-              word(set_148a.cke_high_cycles) == 0x891d0000 && word(set_148b.cke_high_cycles) == 0x891d0000 &&
-              word(set_148c.cke_high_cycles) == 0x7e910000 && word(set_148d.cke_high_cycles) == 0x7e910000 &&
-              word(set_148e.cke_high_cycles) == 0x891d0000 && word(set_148h.cke_high_cycles) == 0x891d0000);
-
-// Case tables: one row per clock_index (or range), the any_other row last,
-// each followed by the mode values its rows have always sent.
+// Case tables: one row per clock_index (or range), the any_other row last.
 
 // meminit_halden_K4H561638F_TCCC (IDs 0x0, 0x5, 0x10, 0x11, 0x1d and every unlisted ID).
 // The half-width rows use the "h" clock sets. 0xffff0001..0xffff0003 never get here.
@@ -96,9 +77,6 @@ constexpr HaldenCaseSettings cases_K4H561638F_TCCC[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 6},
 };
 // clang-format on
-static_assert(sends_modes(cases_K4H561638F_TCCC,
-                          {{0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x32}, {0, 0x63}, {0, 0x63}, {0, 0x33}, {0, 0x22}}));
-
 // meminit_halden_id28 (0x28, 0x29).
 // clang-format off
 constexpr HaldenCaseSettings cases_id28[] = {
@@ -128,9 +106,6 @@ constexpr HaldenCaseSettings cases_id28[] = {
      .emrs_cycles = 4, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
 };
 // clang-format on
-static_assert(sends_modes(cases_id28,
-                          {{0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}}));
-
 // meminit_halden_id3b (0x3b..0x3e): 97870 kHz at clock_index 3.
 // clang-format off
 constexpr HaldenCaseSettings cases_id3b[] = {
@@ -160,9 +135,6 @@ constexpr HaldenCaseSettings cases_id3b[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 7},
 };
 // clang-format on
-static_assert(sends_modes(cases_id3b,
-                          {{0, 0x22}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x22}, {0, 0x62}, {0, 0x62}, {0, 0x22}}));
-
 // meminit_halden_id1f (0x1f): the row for any other value runs at 148500 kHz.
 // clang-format off
 constexpr HaldenCaseSettings cases_id1f[] = {
@@ -192,9 +164,6 @@ constexpr HaldenCaseSettings cases_id1f[] = {
      .emrs_cycles = 3, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 13},
 };
 // clang-format on
-static_assert(sends_modes(cases_id1f,
-                          {{0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}}));
-
 // meminit_halden_id2a (0x2a..0x2d).
 // clang-format off
 constexpr HaldenCaseSettings cases_id2a[] = {
@@ -224,9 +193,6 @@ constexpr HaldenCaseSettings cases_id2a[] = {
      .emrs_cycles = 5, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 20},
 };
 // clang-format on
-static_assert(sends_modes(cases_id2a,
-                          {{0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}, {0, 0x32}}));
-
 // meminit_halden_id38 (0x38): every other value is the half-width 49500 kHz row.
 // clang-format off
 constexpr HaldenCaseSettings cases_id38[] = {
@@ -241,8 +207,6 @@ constexpr HaldenCaseSettings cases_id38[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 7},
 };
 // clang-format on
-static_assert(sends_modes(cases_id38, {{0, 0x62}, {0, 0x62}, {0, 0x22}}));
-
 // meminit_halden_id30 (0x30, 0x31): 97870 kHz at clock_index 3.
 // clang-format off
 constexpr HaldenCaseSettings cases_id30[] = {
@@ -272,9 +236,6 @@ constexpr HaldenCaseSettings cases_id30[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 6},
 };
 // clang-format on
-static_assert(sends_modes(cases_id30,
-                          {{0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x32}, {0, 0x23}, {0, 0x63}, {0, 0x33}, {0, 0x22}}));
-
 // meminit_halden_id24 (0x24): the row for any other value runs at 148500 kHz.
 // clang-format off
 constexpr HaldenCaseSettings cases_id24[] = {
@@ -304,9 +265,6 @@ constexpr HaldenCaseSettings cases_id24[] = {
      .emrs_cycles = 3, .dll_reset_cycles = 2, .mode = mode_register(cas_3, burst_4), .final_cycles = 13},
 };
 // clang-format on
-static_assert(sends_modes(cases_id24,
-                          {{0, 0x22}, {0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x23}, {0, 0x63}, {0, 0x33}, {0, 0x32}}));
-
 // meminit_halden_id36 (0x36): reduced drive strength in every row; rows 3, 5 and 7 end the power-up
 // list with the closing command; row 9 reports 148500 kHz on clock set 121b.
 // clang-format off
@@ -349,9 +307,6 @@ constexpr HaldenCaseSettings cases_id36[] = {
      .mode = mode_register(cas_2, burst_4), .final_cycles = 6},
 };
 // clang-format on
-static_assert(sends_modes(
-    cases_id36, {{2, 0x22}, {2, 0x62}, {2, 0x32}, {2, 0x32}, {2, 0x23}, {2, 0x63}, {2, 0x63}, {2, 0x33}, {2, 0x22}}));
-
 // meminit_halden_id39 (0x39): rows 7, 8 and 11 halve the size but stay full width.
 // clang-format off
 constexpr HaldenCaseSettings cases_id39[] = {
@@ -381,9 +336,6 @@ constexpr HaldenCaseSettings cases_id39[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 7},
 };
 // clang-format on
-static_assert(sends_modes(cases_id39,
-                          {{0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x62}}));
-
 // meminit_halden_id32 (0x32, 0x34).
 // clang-format off
 constexpr HaldenCaseSettings cases_id32[] = {
@@ -413,9 +365,6 @@ constexpr HaldenCaseSettings cases_id32[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 6},
 };
 // clang-format on
-static_assert(sends_modes(cases_id32,
-                          {{0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x32}, {0, 0x22}, {0, 0x62}, {0, 0x32}, {0, 0x22}}));
-
 // meminit_halden_id33 (0x33, 0x35): 97870 kHz at clock_index 3.
 // clang-format off
 constexpr HaldenCaseSettings cases_id33[] = {
@@ -445,9 +394,6 @@ constexpr HaldenCaseSettings cases_id33[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 7},
 };
 // clang-format on
-static_assert(sends_modes(cases_id33,
-                          {{0, 0x62}, {0, 0x22}, {0, 0x22}, {0, 0x22}, {0, 0x62}, {0, 0x22}, {0, 0x22}, {0, 0x62}}));
-
 // meminit_halden_id12 (0x12).
 // clang-format off
 constexpr HaldenCaseSettings cases_id12[] = {
@@ -477,9 +423,6 @@ constexpr HaldenCaseSettings cases_id12[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = mode_register(cas_2, burst_4), .final_cycles = 7},
 };
 // clang-format on
-static_assert(sends_modes(cases_id12,
-                          {{0, 0x22}, {0, 0x62}, {0, 0x62}, {0, 0x62}, {0, 0x22}, {0, 0x62}, {0, 0x62}, {0, 0x22}}));
-
 // meminit_halden_K4H511638C_UCCC (0x1e): one DLL-reset cycle in rows 3, 7 and any other.
 // clang-format off
 constexpr HaldenCaseSettings cases_K4H511638C_UCCC[] = {
@@ -509,9 +452,6 @@ constexpr HaldenCaseSettings cases_K4H511638C_UCCC[] = {
      .emrs_cycles = 2, .dll_reset_cycles = 1, .mode = mode_register(cas_2_5, burst_4), .final_cycles = 6},
 };
 // clang-format on
-static_assert(sends_modes(cases_K4H511638C_UCCC,
-                          {{0, 0x62}, {0, 0x62}, {0, 0x32}, {0, 0x32}, {0, 0x62}, {0, 0x62}, {0, 0x32}, {0, 0x62}}));
-
 // Traits: first 0x058 value, 0x0c0 value, reset pulse, power modes, the
 // clock_index 1 tail, reserved clock values and trace messages.
 constexpr uint32_t no_0c0 = 0;

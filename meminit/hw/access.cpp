@@ -1,5 +1,6 @@
 #include "meminit/hw/access.h"
 
+#include "meminit/hw/dram.h"
 #include "meminit/hw/platform.h"
 #include "meminit/hw/regs.h"
 
@@ -142,7 +143,7 @@ uint32_t delay_ms(uint32_t n) {
 
 int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks) {
     delay_ticks(ticks);
-    return (reg_read(ctx, reg::DRC_CMD_STATUS) & 1u) ? 1 : 0;
+    return (reg_read(ctx, reg::DRC_CMD_STATUS) & dram::status_done) ? 1 : 0;
 }
 
 // The routines pass printf-style messages with their arguments, as the

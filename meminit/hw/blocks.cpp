@@ -38,7 +38,7 @@ int32_t dram_wait_done(const RegContext* ctx, bool checked) {
         n.val = v;
         n.settled = settled;
         if (!settled && checked) return noted_wait(n, status_fail);
-        if (v & 1u) {
+        if (v & dram::status_done) {
             n.done = true;
             return noted_wait(n, 1);
         }
@@ -85,7 +85,7 @@ int32_t dram_power_up_waited(const RegContext* ctx, const dram::PowerUpList& l, 
 
 int32_t clock_gen_hold(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked) {
     for (uint32_t i = 0; i < n; ++i)
-        if (reg_modify(ctx, g[i].reg, 0, 0xc00000, checked) != status_ok) return status_fail;
+        if (reg_modify(ctx, g[i].reg, 0, reg::clkgen::held, checked) != status_ok) return status_fail;
     return status_ok;
 }
 
@@ -98,7 +98,7 @@ int32_t clock_gen_set_fields(const RegContext* ctx, const ClockGenField* g, uint
 int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks, bool checked,
                           bool pause) {
     // Bit 23 first, then bit 22: the generator must leave hold in that order.
-    constexpr uint32_t stages[2] = {0x800000u, 0x400000u};
+    constexpr uint32_t stages[2] = {reg::clkgen::hold_first, reg::clkgen::hold_second};
     for (uint32_t bit : stages) {
         for (uint32_t i = 0; i < n; ++i) {
             if (!g[i].release) continue;
@@ -111,7 +111,7 @@ int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_
 }
 
 void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks) {
-    reg_write(ctx, reg::DRC_CFG, w | 0xc0000000u);
+    reg_write(ctx, reg::DRC_CFG, w | reg::drc_cfg::pulse_both);
     delay_ticks(ticks);
     reg_write(ctx, reg::DRC_CFG, w);
     delay_ticks(ticks);
@@ -119,10 +119,10 @@ void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks) {
 
 void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear) {
     const uint32_t v = reg_read(ctx, reg::DRC_CFG);
-    reg_write(ctx, reg::DRC_CFG, v | 0x40000000u);
+    reg_write(ctx, reg::DRC_CFG, v | reg::drc_cfg::pulse_low);
     delay_ticks(ticks);
     const uint32_t base = fresh_clear ? reg_read(ctx, reg::DRC_CFG) : v;
-    reg_write(ctx, reg::DRC_CFG, base & ~0x40000000u);
+    reg_write(ctx, reg::DRC_CFG, base & ~reg::drc_cfg::pulse_low);
 }
 
 namespace {
@@ -137,21 +137,24 @@ struct CheckStep {
     const char* expected = nullptr;
 };
 
+namespace test_ctrl = reg::drc_test_ctrl;
+constexpr uint32_t slot_0x10 = test_ctrl::slot.place(1);
+
 constexpr CheckStep check_steps[12] = {
     {.off = reg::DRC_TEST_DATA, .value = 0x12345678},
     {.off = reg::DRC_878, .value = 0x1f00},
-    {.off = reg::DRC_TEST_CTRL, .value = 0x4},  // write slot 0
+    {.off = reg::DRC_TEST_CTRL, .value = test_ctrl::write},  // write slot 0
     {.off = reg::DRC_TEST_DATA, .value = 0x87654321},
     {.off = reg::DRC_878, .value = 0x1f00},
-    {.off = reg::DRC_TEST_CTRL, .value = 0x14},  // write slot 0x10
-    {.off = reg::DRC_TEST_CTRL, .value = 0},     // read slot 0
+    {.off = reg::DRC_TEST_CTRL, .value = test_ctrl::write | slot_0x10},
+    {.off = reg::DRC_TEST_CTRL, .value = 0},  // read slot 0
     {.off = reg::DRC_878, .value = 0},
     {.off = reg::DRC_TEST_DATA,
      .value = 0x12345678,
      .read_back = true,
      .failed = "Frame Buffer Read/Write using Register test client 0x12345678 failed\n",
      .expected = "expected 0x12345678, actual 0x%8x\n"},
-    {.off = reg::DRC_TEST_CTRL, .value = 0x10},  // read slot 0x10
+    {.off = reg::DRC_TEST_CTRL, .value = slot_0x10},
     {.off = reg::DRC_878, .value = 0},
     {.off = reg::DRC_TEST_DATA,
      .value = 0x87654321,
@@ -190,14 +193,15 @@ int32_t fb_register_test(const RegContext* ctx, FbCheck flavour, bool checked) {
 void lanes_on(const RegContext* ctx, LaneBringUp l) {
     static constexpr uint32_t lane[] = {reg::DRC_LANE0, reg::DRC_LANE1, reg::DRC_LANE2, reg::DRC_LANE3};
     auto parked = [&l](uint32_t i) { return l.half && i >= 2; };
-    reg_modify(ctx, reg::DRC_890, 0, 0x4);
-    for (uint32_t i = 0; i < l.lanes; ++i) reg_modify(ctx, lane[i], parked(i) ? 0 : 0x1, parked(i) ? 0x1 : 0);
-    reg_modify(ctx, reg::DRC_880, 0x1, 0x40);
+    reg_modify(ctx, reg::DRC_890, 0, reg::drc_890::lanes_follow);
+    for (uint32_t i = 0; i < l.lanes; ++i)
+        reg_modify(ctx, lane[i], parked(i) ? 0 : reg::lane::off, parked(i) ? reg::lane::off : 0);
+    reg_modify(ctx, reg::DRC_880, reg::lane::off, reg::lane::bit6);
     if (l.read_back) reg_read(ctx, reg::DRC_880);  // the controller needs the read before the delay
     delay_ticks(l.settle_ticks);
     for (uint32_t i = 0; i < l.lanes; ++i)
-        if (!parked(i)) reg_modify(ctx, lane[i], 0, 0x2);
-    reg_modify(ctx, reg::DRC_880, 0, 0x2);
+        if (!parked(i)) reg_modify(ctx, lane[i], 0, reg::lane::on);
+    reg_modify(ctx, reg::DRC_880, 0, reg::lane::on);
 }
 
 }  // namespace tov

@@ -57,6 +57,12 @@ constexpr uint32_t extended_mode_register_set() { return code(lines_mode_registe
 constexpr uint32_t closing() { return nop(Cke::high) | code_closing; }
 
 // ---------------------------------------------------------------------------
+// DRC_CMD_STATUS: read only.
+// ---------------------------------------------------------------------------
+
+constexpr uint32_t status_done = 1u << 0;  // the last command has completed
+
+// ---------------------------------------------------------------------------
 // DRC_CMD_WORD: cycles held and address bus.
 // ---------------------------------------------------------------------------
 
@@ -64,6 +70,9 @@ constexpr uint32_t cycles_shift = 16;  // bits 16-31: memory-clock cycles the co
 constexpr uint32_t address_mask = 0xffff;
 constexpr uint32_t a10 = 0x400;  // precharge: every bank
 constexpr uint32_t all_address_lines = 0xffff;
+
+// A field write of the word (re-initialisations) keeps bits 13-15.
+constexpr uint32_t word_kept = 0xe000;
 
 constexpr uint32_t word(uint32_t cycles, uint32_t address = 0) { return (cycles << cycles_shift) | address; }
 constexpr uint32_t cycles_of(uint32_t word) { return word >> cycles_shift; }

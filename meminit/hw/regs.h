@@ -1,5 +1,7 @@
 // Register map of the chip block behind reg_base: byte offsets of every
-// 32-bit register the library touches.
+// 32-bit register the library touches, and the fields of those registers that
+// the code names. The command interface's fields (DRC_CMD, DRC_CMD_WORD,
+// DRC_CMD_STATUS) live in dram.h.
 #pragma once
 
 #include <stdint.h>
@@ -62,6 +64,77 @@ constexpr uint32_t DRC_8A0 = 0x8a0;
 constexpr uint32_t DRC_8A4 = 0x8a4;
 constexpr uint32_t REG_6130 = 0x6130;
 constexpr uint32_t REG_6134 = 0x6134;
+
+// ---------------------------------------------------------------------------
+// Fields, under the register's name in lower case. Every family, the chip
+// model and tovmem spell a bit through these; values that are only written
+// whole (timing words, per-form words) stay with the tables that own them.
+// ---------------------------------------------------------------------------
+
+constexpr uint32_t bit(uint32_t n) { return 1u << n; }
+
+// `width` bits from `shift`.
+struct Field {
+    uint32_t shift;
+    uint32_t width;
+    constexpr uint32_t mask() const { return (width >= 32 ? ~0u : (1u << width) - 1u) << shift; }
+    // The field holding `v`; `v` must fit.
+    constexpr uint32_t place(uint32_t v) const { return v << shift; }
+    constexpr uint32_t of(uint32_t word) const { return (word & mask()) >> shift; }
+};
+
+namespace sys_000 {
+constexpr uint32_t pads_reset = bit(4);  // pads held in reset while clocks change; released before the controller
+}  // namespace sys_000
+
+namespace sys_058 {
+constexpr uint32_t mode = bit(25);                  // set in the first write when the caller's mode_flag asks for it
+constexpr Field per_clock{.shift = 0, .width = 7};  // first family: from the clock set
+}  // namespace sys_058
+
+// CLKGEN_010 ... CLKGEN_030: one clock generator each.
+namespace clkgen {
+constexpr uint32_t hold_first = bit(23);             // released first
+constexpr uint32_t hold_second = bit(22);            // released after it
+constexpr uint32_t held = hold_first | hold_second;  // set together before the generator is programmed
+constexpr Field rate{.shift = 8, .width = 6};        // per clock case
+}  // namespace clkgen
+
+namespace blk_43c {
+constexpr uint32_t enable = bit(17);                   // the blocks run; cleared while clocks and controller change
+constexpr uint32_t reinit_enable = bit(16) | enable;   // what a re-initialisation sets when it is done
+constexpr Field before_check{.shift = 8, .width = 7};  // cleared before the frame-buffer check
+}  // namespace blk_43c
+
+namespace drc_cfg {
+constexpr uint32_t half_width = bit(28);              // the alternate clock with half the data width
+constexpr uint32_t pulse_low = bit(30);               // pulsed once the controller is set up
+constexpr uint32_t pulse_both = bit(31) | pulse_low;  // the third family pulses both
+constexpr uint32_t reinit_kept = 0xc880e080;          // bits a re-initialisation's field write leaves alone
+}  // namespace drc_cfg
+
+// DRC_LANE0 ... DRC_LANE3; DRC_880 has the same low bits.
+namespace lane {
+constexpr uint32_t off = bit(0);                // lane parked
+constexpr uint32_t on = bit(1);                 // set once the lane has settled
+constexpr uint32_t bit6 = bit(6);               // set with the lane words (DRC_880 with bit 0 cleared)
+constexpr Field pads{.shift = 12, .width = 4};  // third family: a one-hot pad setting
+}  // namespace lane
+
+namespace drc_890 {
+constexpr uint32_t lanes_follow = bit(2);       // set before the lane words
+constexpr uint32_t bit1 = bit(1);               // the third family clears it after bit 2
+constexpr Field tail{.shift = 20, .width = 8};  // first family, after the last command
+}  // namespace drc_890
+
+// The register test client: a control store moves one test slot.
+namespace drc_test_ctrl {
+constexpr uint32_t write = bit(2);             // DRC_TEST_DATA into the slot; without it, the slot into DRC_TEST_DATA
+constexpr Field slot{.shift = 4, .width = 1};  // slot 0 or slot 0x10
+}  // namespace drc_test_ctrl
+
+static_assert(clkgen::rate.mask() == 0x3f00 && blk_43c::before_check.mask() == 0x7f00 &&
+              drc_890::tail.mask() == 0xff00000 && lane::pads.mask() == 0xf000);
 
 struct RegName {
     uint32_t off;

@@ -10,10 +10,6 @@ namespace {
 
 constexpr uint32_t hold_ticks = 20;        // every command and settle step at the slow clock
 constexpr uint32_t pad_reset_ticks = 100;  // pads held in reset for about a second
-constexpr uint32_t sys_000_pads = 0x10;
-constexpr uint32_t blk_43c_hold = 0x20000;  // blocks held while the controller changes
-constexpr uint32_t blk_43c_enable = 0x30000;
-constexpr uint32_t cmd_word_kept = 0xe000;  // bits 13-15 of DRC_CMD_WORD keep their value
 constexpr uint32_t drc_814_slow = 0x1860413;
 constexpr uint32_t drc_81c_slow = 0x21;
 
@@ -52,22 +48,23 @@ int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r) {
     p->mem_size_out = r.size_out;
 
     // Pads held in reset.
-    if (r.blk_43c_held_first && !ok(reg_modify(ctx, reg::BLK_43C, blk_43c_hold, 0, checked))) return status_fail;
+    if (r.blk_43c_held_first && !ok(reg_modify(ctx, reg::BLK_43C, reg::blk_43c::enable, 0, checked)))
+        return status_fail;
     if (r.pads_all_ones)
         reg_write(ctx, reg::SYS_000, 0xffffffff);
-    else if (!ok(reg_modify(ctx, reg::SYS_000, 0, sys_000_pads, checked)))
+    else if (!ok(reg_modify(ctx, reg::SYS_000, 0, reg::sys_000::pads_reset, checked)))
         return status_fail;
     if (r.pads_read_back && !read_ok(ctx, reg::SYS_000, checked)) return status_fail;
     delay_ticks(pad_reset_ticks);
-    if (!ok(reg_modify(ctx, reg::SYS_000, sys_000_pads, 0, checked))) return status_fail;
+    if (!ok(reg_modify(ctx, reg::SYS_000, reg::sys_000::pads_reset, 0, checked))) return status_fail;
 
     // Lanes, then the controller words for the slow clock.
     static constexpr uint32_t lanes[] = {reg::DRC_LANE0, reg::DRC_LANE1, reg::DRC_LANE2, reg::DRC_LANE3};
     const uint32_t lane_count = r.all_lanes ? 4 : 2;
-    if (!ok(reg_modify(ctx, reg::DRC_890, 0, 0x4, checked))) return status_fail;
+    if (!ok(reg_modify(ctx, reg::DRC_890, 0, reg::drc_890::lanes_follow, checked))) return status_fail;
     for (uint32_t i = 0; i < lane_count; ++i)
-        if (!ok(reg_modify(ctx, lanes[i], 0x1, 0x2, checked))) return status_fail;
-    if (!ok(reg_modify(ctx, reg::DRC_880, 0x1, 0x2, checked))) return status_fail;
+        if (!ok(reg_modify(ctx, lanes[i], reg::lane::off, reg::lane::on, checked))) return status_fail;
+    if (!ok(reg_modify(ctx, reg::DRC_880, reg::lane::off, reg::lane::on, checked))) return status_fail;
     if (!ok(reg_modify(ctx, reg::DRC_CFG, ~r.cfg_kept, r.cfg, checked))) return status_fail;
     if (!ok(reg_modify(ctx, reg::DRC_814, ~0u, drc_814_slow, checked))) return status_fail;
     if (!ok(reg_modify(ctx, reg::DRC_818, ~r.drc_818_kept, r.drc_818, checked))) return status_fail;
@@ -80,7 +77,7 @@ int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r) {
         const int32_t done = dram_wait_done(ctx, checked);
         if (done != 1) return done;
         const dram::Command c = dram::power_up_command(r.commands, i);
-        if (!ok(reg_modify(ctx, reg::DRC_CMD_WORD, ~cmd_word_kept, c.word, checked))) return status_fail;
+        if (!ok(reg_modify(ctx, reg::DRC_CMD_WORD, ~dram::word_kept, c.word, checked))) return status_fail;
         if (!ok(reg_modify(ctx, reg::DRC_CMD, r.code_replaced, c.code, checked))) return status_fail;
         delay_ticks(hold_ticks);
         if (i - first < r.returned_to_idle) reg_write(ctx, reg::DRC_CMD, dram::idle);
@@ -95,7 +92,8 @@ int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r) {
         reg_write(ctx, reg::DRC_8A0, 0xcccccccc);
         reg_write(ctx, reg::DRC_8A4, 0xcccccccc);
     }
-    if (!ok(reg_modify(ctx, reg::BLK_43C, r.blk_43c_merged ? 0 : ~0u, blk_43c_enable, checked))) return status_fail;
+    if (!ok(reg_modify(ctx, reg::BLK_43C, r.blk_43c_merged ? 0 : ~0u, reg::blk_43c::reinit_enable, checked)))
+        return status_fail;
     return 1;
 }
 

@@ -3,6 +3,7 @@
 // list.
 #include "meminit/orlit/orlit.h"
 #include "meminit/entry/routines.h"
+#include "meminit/hw/derive.h"
 
 namespace tov {
 namespace orlit {
@@ -42,462 +43,158 @@ struct FormTable {
     OrlitFormSettings f[form_count];
 };
 
-constexpr uint32_t cfg_half_width = 0x10000000;  // 0x810 bit 28: the half-width clock
-
 // Form B of a member routine: its form A on the half-width clock.
 constexpr OrlitFormSettings form_b(OrlitFormSettings a) {
     a.size = SizeRule::half_if_bus;
-    a.word_810 |= cfg_half_width;
+    a.word_810 |= reg::drc_cfg::half_width;
     return a;
 }
 
+// What sets a form apart from the members' common values (the
+// OrlitFormSettings defaults): one row per form, a column per value that
+// varies. Every form bursts 4; the CAS latency column completes the mode.
+struct FormRow {
+    Form form;
+    uint32_t clock_khz;
+    First058 first_058;
+    uint32_t word_070, word_810, word_814, word_818, word_81c, word_808, word_80c;
+    uint8_t emrs_cycles;
+    CasLatency cas;
+    uint8_t final_cycles;
+    uint32_t word_840;
+    bool final_068;
+};
+
+constexpr auto mode = First058::follows_mode;
+constexpr auto fixed = First058::fixed_1000000;
+constexpr uint32_t none = not_written;
+
+// Rows for uccc_b, id7d_b, id18_b and id73_b give the values of their form A,
+// which those routines never run; form_b makes the form they do.
+// clang-format off
+constexpr FormRow form_rows[] = {
+    // form     kHz     0x058  0x070      0x810      0x814      0x818       0x81c  0x808       0x80c      P3 CL       P7  0x840       0x068
+    {tccc_a,   162000, mode,  0x1000000, 0x26a0936, 0x4bb0937, 0x223230b,  0x31,  none,       none,      3, cas_3,   11, 0x88888888, true},
+    {uccc_a,   155250, fixed, 0x10003fc, 0x26a0936, 0x4bb0937, 0x223230b,  0x31,  0xb0c00c8,  0x1d2009c, 3, cas_3,   11, 0xffffffff, false},
+    {uccc_b,   135000, mode,  0x1000000, 0x26a0936, 0x4bb0a37, 0x223230c,  0x121, none,       none,      3, cas_2_5, 12, 0x88888888, false},
+    {id27_a,   162000, mode,  0x10003a8, 0x26a0936, 0x4bb0a37, 0x213230c,  0x121, 0xc0c00c8,  0x1d10136, 3, cas_2_5, 12, 0x88888888, false},
+    {id30_a,   155250, mode,  0x10003fc, 0x26a0936, 0x4bb0a37, 0x213230c,  0x121, 0xc0c00c8,  0x1d20137, 3, cas_2_5, 12, 0xffffffff, false},
+    {id33_a,   155250, mode,  0x10003fc, 0x26a0936, 0x4bb0a37, 0x113230c,  0x121, 0xc0c00c8,  0x1d2009c, 3, cas_2_5, 12, 0xffffffff, false},
+    {id47_a,   155250, mode,  0x10003fc, 0x26a0932, 0x4bb0d48, 0x424240e,  0x31,  0xec800c8,  0x1d2009c, 4, cas_3,   14, 0xffffffff, false},
+    {id50_a,   155250, fixed, 0x10003fc, 0x26a0936, 0x4bb0a37, 0x213230c,  0x121, 0xc0c00c8,  0x1d20137, 3, cas_2_5, 12, 0xffffffff, false},
+    {id51_a,   155250, mode,  0x10003fc, 0x26a0936, 0x4bb0a37, 0x213230c,  0x121, 0xcc800c8,  0x1d20137, 3, cas_2_5, 12, 0x88888888, false},
+    {id54_a,   155250, fixed, 0x10003fc, 0x126a0936,0x4bb0937, 0x123230b,  0x31,  0xb4b00c8,  0x1d2009c, 3, cas_3,   11, 0x88888888, false},
+    {id55_a,   155250, fixed, 0x10003fc, 0x26a0936, 0x4bb0a37, 0x123230c,  0x31,  0xc4b00c8,  0x1d2009c, 3, cas_3,   12, 0xffffffff, false},
+    {id60_a,   155250, mode,  0x10003fc, 0x26a0936, 0x4bb0937, 0x223230b,  0x121, 0xb0b00c8,  0x1d20137, 3, cas_2_5, 11, 0x88888888, true},
+    {id61_a,   155250, mode,  0x1000000, 0x26a0932, 0x9760a37, 0x223230c,  0x121, none,       none,      3, cas_2_5, 12, 0x88888888, true},
+    {id63_a,   155250, mode,  0x10003fc, 0x26a0936, 0x4bb0a37, 0x223230c,  0x121, 0xc2000c8,  0x1d20137, 3, cas_2_5, 12, 0x88888888, true},
+    {id7d_a,   135000, mode,  0x10002ee, 0x26a0936, 0x41e0936, 0x223230a,  0x121, none,       none,      3, cas_2_5, 10, 0x88888888, true},
+    {id7d_b,   135000, mode,  0x1000000, 0x26a0936, 0x4bb0a37, 0x223230c,  0x121, none,       none,      3, cas_2_5, 12, 0x88888888, true},
+    {id18_b,   155250, fixed, 0x10003fc, 0x26a0932, 0x9760b47, 0x113240c,  0x21,  0xc0c00c8,  0x1d2009c, 4, cas_2,   12, 0xffffffff, false},
+    {id19_a,   155250, fixed, 0x10003fc, 0x26a0932, 0x9760a37, 0x113230c,  0x121, 0xc0d00c8,  0x1d2009c, 3, cas_2_5, 12, 0xffffffff, false},
+    {id1e_a,   155250, fixed, 0x10003fc, 0x26a0936, 0x4bb0a37, 0x213230c,  0x121, 0xc0c00c8,  0x1d2009c, 3, cas_2_5, 12, 0xffffffff, false},
+    {id49_a,   155250, fixed, 0x10003fc, 0x26a0932, 0x9760a47, 0x213230c,  0x121, 0xc4b00c8,  0x1d2009c, 3, cas_2_5, 12, 0xffffffff, false},
+    {id73_b,   155250, fixed, 0x10003fc, 0x26a0936, 0x4bb0937, 0x123230b,  0x31,  0xb0c00c8,  0x1d2009c, 3, cas_3,   11, 0xffffffff, false},
+    {id2a_a,   155250, fixed, 0x10003fc, 0x26a0936, 0x4bb0937, 0x223230b,  0x31,  0xb0c00c8,  0x1d2009c, 3, cas_3,   11, 0xffffffff, false},
+    {id1d_a,   155250, fixed, 0x10003fc, 0x26a0936, 0x4bb0a47, 0x244240b,  0x31,  0xac800c8,  0x1d2009c, 4, cas_3,   11, 0xffffffff, false},
+    {lc50_a,   155250, fixed, 0x10003fc, 0x26a0936, 0x4bb0d47, 0x743440b,  0x31,  0xbc800c8,  0x1d2009c, 4, cas_3,   11, 0xffffffff, false},
+};
+// clang-format on
+
+constexpr OrlitFormSettings from_row(const FormRow& r) {
+    OrlitFormSettings f{};
+    f.clock_khz = r.clock_khz;
+    f.first_058 = r.first_058;
+    f.word_070 = r.word_070;
+    f.word_810 = r.word_810;
+    f.word_814 = r.word_814;
+    f.word_818 = r.word_818;
+    f.word_81c = r.word_81c;
+    f.word_808 = r.word_808;
+    f.word_80c = r.word_80c;
+    f.emrs_cycles = r.emrs_cycles;
+    f.mode = uint8_t(mode_register(r.cas, burst_4));
+    f.final_cycles = r.final_cycles;
+    f.word_840 = r.word_840;
+    f.final_068 = r.final_068;
+    return f;
+}
+
 constexpr FormTable make_forms() {
-    constexpr auto follows_mode = First058::follows_mode;
-    constexpr auto fixed_1000000 = First058::fixed_1000000;
-    constexpr auto full = SizeRule::full;
-    constexpr auto half_if_bus = SizeRule::half_if_bus;
-    constexpr auto held = PulseClear::held;
-    constexpr auto fresh = PulseClear::fresh;
     FormTable t{};
     OrlitFormSettings* f = t.f;
+    for (const FormRow& r : form_rows) f[r.form] = from_row(r);
 
-    // Main routine, every value written out.
-    f[tccc_a] = {.clock_khz = 162000,
-                 .size = full,
-                 .hold_word = 0xfffffdff,
-                 .release_mask = 0x210,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x1000000,
-                 .gen_field = {0x17, 0x17, 0x17},
-                 .released = gen_all,
-                 .settle_ticks = 1,
-                 .word_050 = 0x9b0fd0,
-                 .word_060 = 0,
-                 .early_068 = 0x478,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0937,
-                 .word_818 = 0x223230b,
-                 .word_81c = 0x31,
-                 .cke_high_cycles = 31051,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0x88888888,
-                 .final_068 = true,
-                 .pulse = fresh};
-    f[tccc_b] = {.clock_khz = 162000,
-                 .size = half_if_bus,
-                 .hold_word = 0xffffffff,
-                 .release_mask = 0x10,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x1000000,
-                 .gen_field = {0x17, 0x17, 0x17},
-                 .released = gen_all,
-                 .settle_ticks = 1,
-                 .word_050 = 0x9b0fd0,
-                 .word_060 = 0,
-                 .early_068 = 0,
-                 .word_810 = 0x126a0936,
-                 .word_814 = 0x4bb0937,
-                 .word_818 = 0x223230b,
-                 .word_81c = 0x31,
-                 .cke_high_cycles = 31051,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0x88888888,
-                 .final_068 = true,
-                 .pulse = held};
-    f[tccc_b12] = {.clock_khz = 162000,
-                   .size = half_if_bus,
-                   .hold_word = 0xffffffff,
-                   .release_mask = 0x10,
-                   .first_058 = follows_mode,
-                   .word_070 = 0x1000000,
-                   .gen_field = {0x17, 0x17, 0x17},
-                   .released = gen_010,
-                   .settle_ticks = 1,
-                   .word_050 = 0xdd0fd4,
-                   .word_060 = 0,
-                   .early_068 = 0,
-                   .word_810 = 0x126a0936,
-                   .word_814 = 0x4bb0937,
-                   .word_818 = 0x223230b,
-                   .word_81c = 0x31,
-                   .cke_high_cycles = 31051,
-                   .emrs_cycles = 3,
-                   .mode = mode_register(cas_3, burst_4),
-                   .final_cycles = 11,
-                   .word_840 = 0x88888888,
-                   .final_068 = true,
-                   .pulse = held};
-
-    // Member routines: form A (form B for the routines that have only form B);
-    // the other values are the members' common ones (OrlitFormSettings defaults).
-    f[uccc_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0937,
-                 .word_818 = 0x223230b,
-                 .word_81c = 0x31,
-                 .word_808 = 0xb0c00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id27_a] = {.clock_khz = 162000,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x10003a8,
-                 .settle_ticks = 3,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x213230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xc0c00c8,
-                 .word_80c = 0x1d10136,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0x88888888,
-                 .final_068 = false};
-    f[id30_a] = {.clock_khz = 155250,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x213230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xc0c00c8,
-                 .word_80c = 0x1d20137,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id33_a] = {.clock_khz = 155250,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x113230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xc0c00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id47_a] = {.clock_khz = 155250,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0932,
-                 .word_814 = 0x4bb0d48,
-                 .word_818 = 0x424240e,
-                 .word_81c = 0x31,
-                 .word_808 = 0xec800c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 4,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 14,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id50_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x213230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xc0c00c8,
-                 .word_80c = 0x1d20137,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id51_a] = {.clock_khz = 155250,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x213230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xcc800c8,
-                 .word_80c = 0x1d20137,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0x88888888,
-                 .final_068 = false};
-    f[id54_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x126a0936,
-                 .word_814 = 0x4bb0937,
-                 .word_818 = 0x123230b,
-                 .word_81c = 0x31,
-                 .word_808 = 0xb4b00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0x88888888,
-                 .final_068 = false};
-    f[id55_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x123230c,
-                 .word_81c = 0x31,
-                 .word_808 = 0xc4b00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id60_a] = {.clock_khz = 155250,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0937,
-                 .word_818 = 0x223230b,
-                 .word_81c = 0x121,
-                 .word_808 = 0xb0b00c8,
-                 .word_80c = 0x1d20137,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0x88888888,
-                 .final_068 = true};
-    f[id61_a] = {.clock_khz = 155250,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x1000000,
-                 .word_810 = 0x26a0932,
-                 .word_814 = 0x9760a37,
-                 .word_818 = 0x223230c,
-                 .word_81c = 0x121,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0x88888888,
-                 .final_068 = true};
-    f[id63_a] = {.clock_khz = 155250,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x223230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xc2000c8,
-                 .word_80c = 0x1d20137,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0x88888888,
-                 .final_068 = true};
-    f[id7d_a] = {.clock_khz = 135000,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x10002ee,
-                 .gen_field = {0x14, 0x16, 0x1e},
-                 .released = gen_010 | gen_018,
-                 .word_050 = 0x5d0fd0,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x41e0936,
-                 .word_818 = 0x223230a,
-                 .word_81c = 0x121,
-                 .cke_high_cycles = 27001,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 10,
-                 .word_840 = 0x88888888,
-                 .final_068 = true,
-                 .pulse = held};
-    f[id18_b] = {.clock_khz = 155250,
-                 .size = half_if_bus,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x126a0932,
-                 .word_814 = 0x9760b47,
-                 .word_818 = 0x113240c,
-                 .word_81c = 0x21,
-                 .word_808 = 0xc0c00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 4,
-                 .mode = mode_register(cas_2, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id19_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0932,
-                 .word_814 = 0x9760a37,
-                 .word_818 = 0x113230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xc0d00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id1e_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x213230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xc0c00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id49_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0932,
-                 .word_814 = 0x9760a47,
-                 .word_818 = 0x213230c,
-                 .word_81c = 0x121,
-                 .word_808 = 0xc4b00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id73_b] = {.clock_khz = 155250,
-                 .size = half_if_bus,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x126a0936,
-                 .word_814 = 0x4bb0937,
-                 .word_818 = 0x123230b,
-                 .word_81c = 0x31,
-                 .word_808 = 0xb0c00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id2a_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0937,
-                 .word_818 = 0x223230b,
-                 .word_81c = 0x31,
-                 .word_808 = 0xb0c00c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[id1d_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0a47,
-                 .word_818 = 0x244240b,
-                 .word_81c = 0x31,
-                 .word_808 = 0xac800c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 4,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-    f[lc50_a] = {.clock_khz = 155250,
-                 .first_058 = fixed_1000000,
-                 .word_070 = 0x10003fc,
-                 .word_810 = 0x26a0936,
-                 .word_814 = 0x4bb0d47,
-                 .word_818 = 0x743440b,
-                 .word_81c = 0x31,
-                 .word_808 = 0xbc800c8,
-                 .word_80c = 0x1d2009c,
-                 .emrs_cycles = 4,
-                 .mode = mode_register(cas_3, burst_4),
-                 .final_cycles = 11,
-                 .word_840 = 0xffffffff,
-                 .final_068 = false};
-
-    // Form B by the rule: {form B, its form A}.
+    // Form B by the rule: {form B, its form A}; a routine with only form B
+    // derives it from its own row.
     constexpr Form by_rule[][2] = {
-        {id27_b, id27_a}, {id30_b, id30_a}, {id33_b, id33_a}, {id47_b, id47_a}, {id51_b, id51_a},
-        {id60_b, id60_a}, {id61_b, id61_a}, {id63_b, id63_a}, {id19_b, id19_a}, {id1e_b, id1e_a},
-        {id49_b, id49_a}, {id2a_b, id2a_a}, {id1d_b, id1d_a},
+        {tccc_b, tccc_a}, {uccc_b, uccc_b}, {id30_b, id30_a}, {id33_b, id33_a}, {id47_b, id47_a}, {id51_b, id51_a},
+        {id60_b, id60_a}, {id61_b, id61_a}, {id63_b, id63_a}, {id7d_b, id7d_b}, {id18_b, id18_b}, {id19_b, id19_a},
+        {id1e_b, id1e_a}, {id49_b, id49_a}, {id73_b, id73_b}, {id2a_b, id2a_a}, {id1d_b, id1d_a}, {lc50_b, lc50_a},
     };
     for (const auto& [b, a] : by_rule) f[b] = form_b(f[a]);
 
-    // The exceptions.
-    f[uccc_b] = {.clock_khz = 135000,
-                 .size = half_if_bus,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x1000000,
-                 .word_810 = 0x126a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x223230c,
-                 .word_81c = 0x121,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0x88888888,
-                 .final_068 = false,
-                 .pulse = held};
-    f[id7d_b] = {.clock_khz = 135000,
-                 .size = half_if_bus,
-                 .first_058 = follows_mode,
-                 .word_070 = 0x1000000,
-                 .word_810 = 0x126a0936,
-                 .word_814 = 0x4bb0a37,
-                 .word_818 = 0x223230c,
-                 .word_81c = 0x121,
-                 .emrs_cycles = 3,
-                 .mode = mode_register(cas_2_5, burst_4),
-                 .final_cycles = 12,
-                 .word_840 = 0x88888888,
-                 .final_068 = true,
-                 .pulse = held};
+    // What the rows and the rule leave out.
+    using S = OrlitFormSettings;
+    // Main routine: form A keeps SYS_000 bit 9 clear and releases it with the
+    // pads; form B writes 0x068 only at its end and pulses bit 30 from the
+    // value held.
+    f[tccc_b] = derive(f[tccc_b], [](S& s) {
+        s.early_068 = 0;
+        s.pulse = PulseClear::held;
+    });
+    f[tccc_b12] = derive(f[tccc_b], [](S& s) {
+        s.released = gen_010;
+        s.word_050 = 0xdd0fd4;
+    });
+    f[tccc_a] = derive(f[tccc_a], [](S& s) {
+        s.hold_word = 0xfffffdff;
+        s.release_mask = reg::sys_000::pads_reset | reg::bit(9);
+    });
 
-    f[lc50_b] = form_b(f[lc50_a]);
+    f[uccc_b].pulse = PulseClear::held;
+    f[id7d_b].pulse = PulseClear::held;
     f[lc50_b].clock_khz = 135000;
 
-    f[id54_b] = form_b(f[id54_a]);
-    f[id54_b].word_840 = 0xffffffff;
-    f[id54_b12] = f[id54_b];
-    f[id54_b12].released = gen_010;
-    f[id54_b12].word_050 = 0xdd0fd4;
+    f[id7d_a] = derive(f[id7d_a], [](S& s) {
+        s.gen_field[0] = 0x14;
+        s.gen_field[1] = 0x16;
+        s.gen_field[2] = 0x1e;
+        s.released = gen_010 | gen_018;
+        s.word_050 = 0x5d0fd0;
+        s.cke_high_cycles = 27001;
+        s.pulse = PulseClear::held;
+    });
 
-    f[id63_a135] = f[id63_a];
-    f[id63_a135].clock_khz = 135500;
-    f[id63_a135].gen_field[0] = f[id63_a135].gen_field[1] = f[id63_a135].gen_field[2] = 0x14;
-    f[id63_a135].word_050 = 0x9d0fd0;
-    f[id63_a135].word_814 = 0x41e0936;
-    f[id63_a135].word_818 = 0x223230a;
-    f[id63_a135].word_808 = 0xa1c00c8;
-    f[id63_a135].word_80c = 0x1960088;
-    f[id63_a135].cke_high_cycles = 27001;
-    f[id63_a135].final_cycles = 10;
-    f[id63_a135].word_840 = 0xffffffff;
-    f[id63_b135] = form_b(f[id63_a135]);  // 0x810 becomes 0x126a0936
+    f[id27_a].settle_ticks = 3;
+    f[id27_b] = form_b(f[id27_a]);
+    // Size stays full, settle ticks stay 3.
+    f[id27_x] = derive(f[id27_a], [](S& s) {
+        s.word_810 |= reg::drc_cfg::half_width;
+        s.released = gen_010;
+        s.word_050 = 0xdd0fd4;
+        s.word_060 = 0x40;
+    });
 
-    f[id27_x] = f[id27_a];  // size stays full, settle ticks stay 3
-    f[id27_x].word_810 = 0x126a0936;
-    f[id27_x].released = gen_010;
-    f[id27_x].word_050 = 0xdd0fd4;
-    f[id27_x].word_060 = 0x40;
+    f[id54_b] = derive(form_b(f[id54_a]), [](S& s) { s.word_840 = 0xffffffff; });
+    f[id54_b12] = derive(f[id54_b], [](S& s) {
+        s.released = gen_010;
+        s.word_050 = 0xdd0fd4;
+    });
+
+    f[id63_a135] = derive(f[id63_a], [](S& s) {
+        s.clock_khz = 135500;
+        s.gen_field[0] = s.gen_field[1] = s.gen_field[2] = 0x14;
+        s.word_050 = 0x9d0fd0;
+        s.word_814 = 0x41e0936;
+        s.word_818 = 0x223230a;
+        s.word_808 = 0xa1c00c8;
+        s.word_80c = 0x1960088;
+        s.cke_high_cycles = 27001;
+        s.final_cycles = 10;
+        s.word_840 = 0xffffffff;
+    });
+    f[id63_b135] = form_b(f[id63_a135]);
     return t;
 }
 
@@ -509,26 +206,6 @@ constexpr bool every_form_filled() {
     return true;
 }
 static_assert(every_form_filled(), "a form row is missing");
-static_assert(forms.f[id63_b135].word_810 == 0x126a0936);
-// The mode values the written-out forms have always sent (the others copy them).
-struct SentMode {
-    Form form;
-    uint32_t mode;
-};
-// clang-format off
-constexpr SentMode sent_modes[] = {
-    {tccc_a, 0x32}, {tccc_b, 0x32}, {tccc_b12, 0x32}, {uccc_a, 0x32}, {id27_a, 0x62}, {id30_a, 0x62}, {id33_a,
-    0x62}, {id47_a, 0x32}, {id50_a, 0x62}, {id51_a, 0x62}, {id54_a, 0x32}, {id55_a, 0x32}, {id60_a, 0x62},
-    {id61_a, 0x62}, {id63_a, 0x62}, {id7d_a, 0x62}, {id18_b, 0x22}, {id19_a, 0x62}, {id1e_a, 0x62}, {id49_a,
-    0x62}, {id73_b, 0x32}, {id2a_a, 0x32}, {id1d_a, 0x32}, {lc50_a, 0x32}, {uccc_b, 0x62}, {id7d_b, 0x62}
-};
-// clang-format on
-constexpr bool modes_as_sent() {
-    for (const SentMode& m : sent_modes)
-        if (forms.f[m.form].mode != m.mode) return false;
-    return true;
-}
-static_assert(modes_as_sent());
 
 constexpr const OrlitFormSettings* form(Form id) { return &forms.f[id]; }
 
@@ -538,19 +215,19 @@ constexpr const OrlitFormSettings* form(Form id) { return &forms.f[id]; }
 // clang-format off
 constexpr ControllerReinit reinit_1 = {
     .khz = 25000, .size_out = 0x2000000,
-    .cfg_kept = 0xc880e080, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
+    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
     .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
     .code_replaced = code_fields, .returned_to_idle = 7,
 };
 constexpr ControllerReinit reinit_2 = {
     .khz = 25000, .size_out = 0x4000000, .blk_43c_held_first = true, .pads_all_ones = true, .pads_read_back = true,
-    .cfg_kept = 0xc880e080, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
+    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
     .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
     .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };
 constexpr ControllerReinit reinit_3 = {
     .khz = 25000, .size_out = 0x1000000, .pads_all_ones = true,
-    .cfg_kept = 0xc880e080, .cfg = 0x126a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
+    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x126a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
     .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
     .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };

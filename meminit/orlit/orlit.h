@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
+#include "meminit/hw/regs.h"
 #include "meminit/hw/reinit.h"
 
 namespace tov::orlit {
@@ -45,7 +46,7 @@ struct OrlitFormSettings {
     uint32_t clock_khz = 0;
     SizeRule size = SizeRule::full;
     uint32_t hold_word = 0xffffffff;
-    uint32_t release_mask = 0x10;
+    uint32_t release_mask = reg::sys_000::pads_reset;
     First058 first_058 = First058::fixed_1000000;
     uint32_t word_070 = 0;
     uint8_t gen_field[3] = {0x17, 0x17, 0x17};  // bits 8-13 of 0x010, 0x018, 0x030

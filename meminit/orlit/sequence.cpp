@@ -9,8 +9,6 @@
 namespace tov::orlit {
 namespace {
 
-constexpr uint32_t bit17 = 0x20000;          // 0x43c: blocks held while the clocks change
-constexpr uint32_t gen_field_mask = 0x3f00;  // generator field, bits 8-13
 constexpr uint32_t final_068 = 0x478;
 
 uint32_t size_for(SizeRule rule, const MemInitParams* p) {
@@ -31,17 +29,19 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     p->mem_clock_khz = f.clock_khz;
     p->mem_size_out = size_for(size == SizeRule::as_form ? f.size : size, p);
 
-    reg_modify(ctx, reg::BLK_43C, bit17, 0);
+    reg_modify(ctx, reg::BLK_43C, reg::blk_43c::enable, 0);
     reg_write(ctx, reg::BLK_418, 0);
     reg_write(ctx, reg::BLK_420, 0);
     reg_write(ctx, reg::BLK_430, 0);
     reg_write(ctx, reg::SYS_000, f.hold_word);
-    reg_write(ctx, reg::SYS_058, f.first_058 == First058::follows_mode && p->mode_flag != 0 ? 0x3000000 : 0x1000000);
+    reg_write(ctx, reg::SYS_058,
+              f.first_058 == First058::follows_mode && p->mode_flag != 0 ? 0x1000000 | reg::sys_058::mode : 0x1000000);
 
+    constexpr reg::Field rate = reg::clkgen::rate;
     const ClockGenField gens[3] = {
-        {reg::CLKGEN_010, gen_field_mask, uint32_t(f.gen_field[0]) << 8, (f.released & gen_010) != 0},
-        {reg::CLKGEN_018, gen_field_mask, uint32_t(f.gen_field[1]) << 8, (f.released & gen_018) != 0},
-        {reg::CLKGEN_030, gen_field_mask, uint32_t(f.gen_field[2]) << 8, (f.released & gen_030) != 0},
+        {reg::CLKGEN_010, rate.mask(), rate.place(f.gen_field[0]), (f.released & gen_010) != 0},
+        {reg::CLKGEN_018, rate.mask(), rate.place(f.gen_field[1]), (f.released & gen_018) != 0},
+        {reg::CLKGEN_030, rate.mask(), rate.place(f.gen_field[2]), (f.released & gen_030) != 0},
     };
     clock_gen_hold(ctx, gens, 3);
     reg_write(ctx, reg::SYS_05C, 0xfffd);
@@ -80,7 +80,7 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     reg_write(ctx, reg::DRC_844, f.word_840);
     reg_write(ctx, reg::DRC_848, 0xf);
     config_pulse_bit30(ctx, f.settle_ticks, f.pulse == PulseClear::fresh);
-    reg_modify(ctx, reg::BLK_43C, 0, bit17);
+    reg_modify(ctx, reg::BLK_43C, 0, reg::blk_43c::enable);
     reg_write(ctx, reg::BLK_400, 0xf9c);
     if (f.final_068) reg_write(ctx, reg::SYS_068, final_068);
     return 1;
@@ -97,9 +97,9 @@ int32_t run_short(MemInitParams* p) {
     reg_write(ctx, reg::SYS_060, 0xffffffff);
     reg_modify(ctx, reg::SYS_058, 0x26f, 0);
     delay_ticks(1);
-    reg_write(ctx, reg::CLKGEN_010, 0xc00000);
-    reg_write(ctx, reg::CLKGEN_018, 0xc00000);
-    reg_write(ctx, reg::CLKGEN_030, 0xc00000);
+    reg_write(ctx, reg::CLKGEN_010, reg::clkgen::held);
+    reg_write(ctx, reg::CLKGEN_018, reg::clkgen::held);
+    reg_write(ctx, reg::CLKGEN_030, reg::clkgen::held);
     reg_write(ctx, reg::DRC_880, 1);
     reg_write(ctx, reg::SYS_070, 0x1000000);
     reg_write(ctx, reg::SYS_070, 2);

@@ -121,15 +121,15 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     const uint32_t w = v.cfg.word[form];
 
     // Clock generators and block release.
-    bus.modify(reg::BLK_43C, 0x20000, 0);                                           // S1
-    bus.write(reg::BLK_418, 0);                                                     // S2
-    bus.write(reg::BLK_420, 0);                                                     // S3
-    bus.write(reg::BLK_430, 0);                                                     // S4
-    bus.write(reg::SYS_000, 0xfffffdff);                                            // S5
-    bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x13000000 : 0x11000000);  // S6
-    bus.hold(v.gens);                                                               // S7
-    bus.write(reg::SYS_05C, 0xf8ffff79);                                            // S8
-    bus.write(reg::SYS_070, 0x10103fe);                                             // S9
+    bus.modify(reg::BLK_43C, reg::blk_43c::enable, 0);                                                   // S1
+    bus.write(reg::BLK_418, 0);                                                                          // S2
+    bus.write(reg::BLK_420, 0);                                                                          // S3
+    bus.write(reg::BLK_430, 0);                                                                          // S4
+    bus.write(reg::SYS_000, 0xfffffdff);                                                                 // S5
+    bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x11000000 | reg::sys_058::mode : 0x11000000);  // S6
+    bus.hold(v.gens);                                                                                    // S7
+    bus.write(reg::SYS_05C, 0xf8ffff79);                                                                 // S8
+    bus.write(reg::SYS_070, 0x10103fe);                                                                  // S9
     bus.write(reg::SYS_070, 0x1010002);
     bus.fields(v.gens);                        // S10
     bus.release(v.gens);                       // S11..S13
@@ -144,23 +144,23 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     bus.write(reg::SYS_000, 0);
 
     // DRAM lanes and pads.
-    bus.modify(reg::DRC_890, 0, 0x4);  // S18
-    bus.modify(reg::DRC_890, 0x2, 0);
-    const uint32_t pad_field = v.pad << 12;  // S19
-    bus.modify(reg::DRC_LANE0, 0xf000 & ~pad_field, pad_field);
-    bus.modify(reg::DRC_LANE1, 0xf000 & ~pad_field, pad_field);
+    bus.modify(reg::DRC_890, 0, reg::drc_890::lanes_follow);  // S18
+    bus.modify(reg::DRC_890, reg::drc_890::bit1, 0);
+    const uint32_t pad_field = reg::lane::pads.place(v.pad);  // S19
+    bus.modify(reg::DRC_LANE0, reg::lane::pads.mask() & ~pad_field, pad_field);
+    bus.modify(reg::DRC_LANE1, reg::lane::pads.mask() & ~pad_field, pad_field);
     bus.write(reg::DRC_85C, v.pad_85c);
-    bus.modify(reg::DRC_LANE0, 0, 0x40);  // S20
-    bus.modify(reg::DRC_LANE1, 0, 0x40);
-    bus.modify(reg::DRC_LANE0, 0, 0x2);  // S21
-    bus.modify(reg::DRC_LANE0, 0x1, 0);
-    if (alt) {                               // S22
-        bus.modify(reg::DRC_LANE1, 0, 0x1);  // half width: second lane stays off
+    bus.modify(reg::DRC_LANE0, 0, reg::lane::bit6);  // S20
+    bus.modify(reg::DRC_LANE1, 0, reg::lane::bit6);
+    bus.modify(reg::DRC_LANE0, 0, reg::lane::on);  // S21
+    bus.modify(reg::DRC_LANE0, reg::lane::off, 0);
+    if (alt) {                                          // S22
+        bus.modify(reg::DRC_LANE1, 0, reg::lane::off);  // half width: second lane stays off
     } else {
-        bus.modify(reg::DRC_LANE1, 0, 0x2);
-        bus.modify(reg::DRC_LANE1, 0x1, 0);
+        bus.modify(reg::DRC_LANE1, 0, reg::lane::on);
+        bus.modify(reg::DRC_LANE1, reg::lane::off, 0);
     }
-    bus.modify(reg::DRC_880, 0, 0x2);  // S23
+    bus.modify(reg::DRC_880, 0, reg::lane::on);  // S23
     bus.read(reg::DRC_880);
     for (uint32_t i = 0; i < v.lane_settle_ticks[form]; ++i) bus.ticks(1);  // S24
 
@@ -184,20 +184,20 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     bus.write(reg::DRC_894, 0x80800880);
     bus.write(reg::DRC_898, 0x80808080);
     bus.write(reg::DRC_89C, 0x80808080);
-    if (v.early_43c_enable) bus.modify(reg::BLK_43C, 0, 0x20000);          // S30
-    bus.write(reg::BLK_400, bus.read(reg::BLK_47C) != 0 ? 0xfdc : 0x390);  // S31
+    if (v.early_43c_enable) bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);  // S30
+    bus.write(reg::BLK_400, bus.read(reg::BLK_47C) != 0 ? 0xfdc : 0x390);       // S31
 
     const Ending ending = v.ending[form];
     if (ending == Ending::direct) {
-        bus.write(reg::DRC_CFG, w & ~0xc0000000u);  // the set-up word without the pulse bits
+        bus.write(reg::DRC_CFG, w & ~reg::drc_cfg::pulse_both);  // the set-up word without the pulse bits
         bus.modify(reg::SYS_058, 0, 0xeff);
         return 1;
     }
     bus.modify(reg::SYS_058, 0, 0xeff);  // S32
     bus.pulse(w, v.pulse_ticks);         // S33
     if (ending == Ending::pulse) return 1;
-    bus.modify(reg::BLK_43C, 0, 0x20000);  // S34
-    bus.modify(reg::BLK_43C, 0x7f00, 0);
+    bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);  // S34
+    bus.modify(reg::BLK_43C, reg::blk_43c::before_check.mask(), 0);
     return bus.fb_check(v.check[form]);  // S35
 }
 

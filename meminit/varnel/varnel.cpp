@@ -2,6 +2,7 @@
 // entry, generated from the routine list, runs the family sequence with it.
 #include "meminit/varnel/varnel.h"
 #include "meminit/entry/routines.h"
+#include "meminit/hw/derive.h"
 #include "meminit/hw/regs.h"
 
 namespace tov::varnel {
@@ -317,18 +318,11 @@ constexpr Profile high_1down_NT5DS16M16CG_5T = {
     .early_43c_enable = false,
 };
 
-constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B = {
-    .entry = "mem init, meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B\n",
-    .alt = AltSet::clocks_10_11,
-    .mode_058 = true,
-    .sys_050 = {0xf006704, 0xf006704},
-    .lane_settle_ticks = {2, 2},
-    .cfg = both_widths(0x2ea0936),
-    .timing = {.drc_814 = 0x5f70b38, .drc_818 = 0x3223230e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
-    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 3, .dll_reset_cycles = 3,
-                 .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
-    .early_43c_enable = false,
-};
+// The same part list with the third part's name: the values of the one above.
+constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B =
+    derive(common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B, [](Profile& p) {
+        p.entry = "mem init, meminit_varnel_common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B\n";
+    });
 
 // ---------------------------------------------------------------------------
 // Status-checked routines: the same sequence with every access checked.
@@ -386,17 +380,15 @@ constexpr Profile high_1down_EDD1216AATA_5B = {
                  .mode = mode_register(cas_3, burst_4), .final_cycles = 14},
 };
 
-constexpr Profile high_1down_EDD1216AATA_5C = {
-    .entry = "mem init, meminit_varnel_high_1down_EDD1216AATA_5C\n",
-    .checked = true,
-    .alt = AltSet::clocks_10_11,
-    .sys_050 = {0xf006700, 0xf006700},
-    .lane_settle_ticks = {2, 2},
-    .cfg = {{0x2ea0932, 0x12ea0932}},
-    .timing = {.drc_814 = 0xbee0c48, .drc_818 = 0x4123240e, .drc_81c = 0x31, .drc_808 = 0xe0f00c8},
-    .power_up = {.cke_high_cycles = 39151, .emrs_cycles = 4, .dll_reset_cycles = 2,
-                 .mode = mode_register(cas_4, burst_4), .final_cycles = 14},
-};
+// The 5C part: its own timing words and CAS latency 4, the alternate form on clocks 10 and 11 only.
+constexpr Profile high_1down_EDD1216AATA_5C = derive(high_1down_EDD1216AATA_5B, [](Profile& p) {
+    p.entry = "mem init, meminit_varnel_high_1down_EDD1216AATA_5C\n";
+    p.alt = AltSet::clocks_10_11;
+    p.timing.drc_814 = 0xbee0c48;
+    p.timing.drc_818 = 0x4123240e;
+    p.power_up.emrs_cycles = 4;
+    p.power_up.mode = mode_register(cas_4, burst_4);
+});
 
 // ---------------------------------------------------------------------------
 // Direct-access routines with a single form, sized by clock selector.

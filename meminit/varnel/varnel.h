@@ -68,9 +68,8 @@ constexpr ClockGenField gens_standard[3] = {
 struct CfgPair {
     uint32_t word[2];
 };
-// The usual pair: the alternate (half-width) word adds bit 28.
-constexpr uint32_t half_width_bit = 0x10000000;
-constexpr CfgPair both_widths(uint32_t w) { return {{w, w | half_width_bit}}; }
+// The usual pair: the alternate word adds the half-width bit.
+constexpr CfgPair both_widths(uint32_t w) { return {{w, w | reg::drc_cfg::half_width}}; }
 
 // One routine's values. Two-element arrays are indexed by form: [0] the
 // default form, [1] the alternate form.

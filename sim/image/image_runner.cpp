@@ -6,6 +6,7 @@
 #include "sim/printable.h"
 
 #include <array>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -34,6 +35,7 @@ struct Places {
 
     uint64_t ke_query_interrupt_time() const { return thunk_page; }
     uint64_t sentinel() const { return thunk_page + 0x10; }
+    uint64_t dbg_print_ex() const { return thunk_page + 0x20; }
     uint64_t record() const { return caller_page; }
     uint64_t context() const { return caller_page + 0x100; }
     uint64_t device() const { return caller_page + 0x200; }
@@ -228,6 +230,10 @@ struct ImageRunner::Impl {
             uc_reg_write(self->uc, UC_X86_REG_EDX, &hi);
             return;
         }
+        if (address == self->at.dbg_print_ex()) {
+            self->dbg_print_ex();
+            return;
+        }
         if (address == self->at.sentinel()) return;
         self->stop("instruction fetch at " + hex(address) + " " + self->region(address) + ", outside " +
                    (self->mods.size() == 1 ? "the image's code" : "the images' code"));
@@ -363,6 +369,7 @@ struct ImageRunner::Impl {
         thunks.assign(page, 0xcc);
         if (!x64) thunks[at.ke_query_interrupt_time() - at.thunk_page] = 0xc3;  // ret
         thunks[at.sentinel() - at.thunk_page] = 0xf4;                           // hlt
+        thunks[at.dbg_print_ex() - at.thunk_page] = 0xc3;                       // ret (the caller pops)
         map_ptr(at.stack_bottom(), stack, UC_PROT_READ | UC_PROT_WRITE, "the stack");
         map_ptr(at.caller_page, caller, UC_PROT_READ | UC_PROT_WRITE, "the caller's record");
         map_ptr(at.thunk_page, thunks, UC_PROT_READ | UC_PROT_EXEC, "the import thunks");
@@ -416,6 +423,112 @@ struct ImageRunner::Impl {
         return v;
     }
     uint32_t read_word(uint64_t addr) { return uint32_t(read_mem(addr, 4)); }
+
+    // A NUL-terminated string of the image's memory, at most `max` bytes, or
+    // false when it is longer or not readable.
+    bool read_string(uint64_t addr, size_t max, std::string& out) {
+        out.clear();
+        char c = 0;
+        while (out.size() < max) {
+            if (uc_mem_read(uc, addr + out.size(), &c, 1) != UC_ERR_OK) return false;
+            if (c == '\0') return true;
+            out.push_back(c);
+        }
+        return false;
+    }
+
+    // DbgPrintEx(ComponentId, Level, Format, ...), as the kernel formats it:
+    // the conversions the diagnostic image uses (and printf's common ones);
+    // anything else stops the run. The line goes to the simulator's log.
+    // cdecl on x86 (arguments on the stack above the return address), the
+    // x64 convention there (RCX, RDX, R8, R9, then the stack above 32 bytes
+    // of shadow space).
+    void dbg_print_ex() {
+        size_t next = 0;
+        auto arg = [&]() -> uint64_t {
+            const size_t i = next++;
+            if (!x64) {
+                uint32_t esp = 0;
+                uc_reg_read(uc, UC_X86_REG_ESP, &esp);
+                return read_mem(esp + 4 + 4 * uint64_t(i), 4);
+            }
+            static constexpr int regs[] = {UC_X86_REG_RCX, UC_X86_REG_RDX, UC_X86_REG_R8, UC_X86_REG_R9};
+            uint64_t v = 0;
+            if (i < 4) {
+                uc_reg_read(uc, regs[i], &v);
+                return v;
+            }
+            uint64_t rsp = 0;
+            uc_reg_read(uc, UC_X86_REG_RSP, &rsp);
+            return read_mem(rsp + 8 + 8 * uint64_t(i), 8);
+        };
+        constexpr size_t text_max = 512;  // what DbgPrintEx passes on per call
+        arg();                            // component id
+        arg();                            // level
+        std::string format, text;
+        if (!read_string(arg(), text_max, format)) return stop("DbgPrintEx with a format of more than 512 bytes");
+        for (size_t i = 0; i < format.size(); ++i) {
+            if (format[i] != '%') {
+                text.push_back(format[i]);
+                continue;
+            }
+            const size_t from = i++;
+            bool zero = false;
+            if (i < format.size() && format[i] == '0') zero = true, ++i;
+            unsigned width = 0;
+            while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i])) && width < 100)
+                width = width * 10 + unsigned(format[i++] - '0');
+            bool wide = false;  // a 64-bit argument
+            if (format.compare(i, 3, "I64") == 0)
+                wide = true, i += 3;
+            else if (format.compare(i, 2, "ll") == 0)
+                wide = true, i += 2;
+            else if (i < format.size() && format[i] == 'l')
+                ++i;
+            const char conv = i < format.size() ? format[i] : '\0';
+            char buf[32];
+            std::string piece;
+            switch (conv) {
+            case 'd':
+            case 'i':
+            case 'u':
+            case 'x':
+            case 'X': {
+                uint64_t v = arg();
+                if (!x64 && wide) v = (v & 0xffffffffu) | (arg() << 32);
+                if (!wide) v &= 0xffffffffu;
+                if (conv == 'd' || conv == 'i')
+                    (void)std::snprintf(
+                        buf, sizeof buf, "%lld",
+                        wide ? static_cast<long long>(v) : static_cast<long long>(int32_t(uint32_t(v))));
+                else
+                    (void)std::snprintf(buf, sizeof buf,
+                                        conv == 'u'   ? "%llu"
+                                        : conv == 'x' ? "%llx"
+                                                      : "%llX",
+                                        static_cast<unsigned long long>(v));
+                piece = buf;
+                while (piece.size() < width)
+                    piece.insert(piece.begin() + (zero && piece[0] == '-' ? 1 : 0), zero ? '0' : ' ');
+                break;
+            }
+            case 'c': piece.assign(1, char(arg())); break;
+            case 's':
+                if (!read_string(arg(), text_max, piece))
+                    return stop("DbgPrintEx with a %s argument of more than 512 bytes");
+                break;
+            case '%': piece = "%"; break;
+            default:
+                return stop("DbgPrintEx with the conversion '" + printable(format.substr(from, i + 1 - from)) +
+                            "', which the runner does not format");
+            }
+            text += piece;
+        }
+        if (text.size() > text_max) text.resize(text_max);
+        if (sim) sim->record_log_line(text.c_str());
+        const uint64_t status = 0;  // STATUS_SUCCESS
+        uc_reg_write(uc, x64 ? UC_X86_REG_RAX : UC_X86_REG_EAX, &status);
+    }
     uint64_t read_pointer(uint64_t addr) { return read_mem(addr, x64 ? 8 : 4); }
 
     CallOutcome call(Entry e, const std::vector<uint64_t>& args, Simulator* target) {
@@ -636,6 +749,8 @@ void ImageRunner::load(const std::vector<uint8_t>& file, const std::vector<uint8
             }
             if (!s.x64 && module == "ntoskrnl.exe" && name == "KeQueryInterruptTime")
                 return s.at.ke_query_interrupt_time();
+            // The diagnostic image's one addition.
+            if (module == "ntoskrnl.exe" && name == "DbgPrintEx") return s.at.dbg_print_ex();
             throw ImageError(what + ", which the kernel runner does not provide (no loaded image is " +
                              printable(module) +
                              (s.x64 ? "; of the x64 kernel nothing: the interrupt time is in the shared user data "
@@ -750,6 +865,7 @@ RunResult ImageRunner::run(const RunRequest& req) {
         throw ImageError("the record's reg_ctx does not point at the register context after the call");
     r.record = record_from_words(fields);
     r.events = sim.events();
+    r.log = sim.log();  // what a diagnostic image printed
     r.commands = sim.chip().commands_started();
 
     must_return_zero(call(Entry::dll_unload, {}), "DllUnload");

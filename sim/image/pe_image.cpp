@@ -165,8 +165,8 @@ Headers read_headers(const std::vector<uint8_t>& file) {
     if (h.layout->dirs_at + 8 * h.ndirs > opt_size)
         throw ImageError("data directories run past the optional header's " + std::to_string(opt_size) + " bytes");
     for (uint32_t i = 0; i < h.ndirs; ++i) {
-        h.dirs[i].rva = f.u32(oh + h.layout->dirs_at + 8 * i, "data directory");
-        h.dirs[i].size = f.u32(oh + h.layout->dirs_at + 8 * i + 4, "data directory");
+        h.dirs[i].rva = f.u32(oh + h.layout->dirs_at + uint64_t{8} * i, "data directory");
+        h.dirs[i].size = f.u32(oh + h.layout->dirs_at + uint64_t{8} * i + 4, "data directory");
     }
     h.section_table = oh + opt_size;
     if (h.nsections == 0 || h.nsections > max_sections)
@@ -424,7 +424,7 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint64_t base, bool dll
             const std::string name = m.str(m.u32(names + 4 * i, "export name pointer"), "export name");
             const uint16_t ord = m.u16(ords + 2 * i, "export ordinal");
             if (ord >= nfuncs) throw ImageError("export " + printable(name) + " has no address");
-            img.exports[name] = m.u32(funcs + 4 * ord, "export address");
+            img.exports[name] = m.u32(funcs + uint64_t{4} * ord, "export address");
         }
     }
     return img;
@@ -432,7 +432,7 @@ LoadedImage load_image(const std::vector<uint8_t>& file, uint64_t base, bool dll
 
 std::string hex(uint64_t v) {
     char buf[24];
-    std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));
+    (void)std::snprintf(buf, sizeof buf, "0x%llx", static_cast<unsigned long long>(v));  // fits: 18 characters
     return buf;
 }
 

@@ -122,7 +122,7 @@ std::vector<Scenario> fault_sweep(RegisterSeed rng_seed) {
             for (const Event& e : healthy.events)
                 if (e.kind == EventKind::load && (read.empty() || read.back() != e.off)) read.push_back(e.off);
 
-            auto add = [&](const std::string& what, RunRequest r) { out.push_back({base + what, r}); };
+            auto add = [&](const std::string& what, const RunRequest& r) { out.push_back({base + what, r}); };
             RunRequest r = seeded(request(id, clock), rng_seed);
             r.chip.cmd_latency = 3;
             add("command latency 3", r);

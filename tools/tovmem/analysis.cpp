@@ -5,6 +5,7 @@
 #include <set>
 
 #include "meminit/hw/access.h"
+#include "meminit/hw/dram.h"
 #include "meminit/hw/regs.h"
 #include "sim/invariants.h"
 
@@ -13,6 +14,7 @@ namespace tovmem {
 using tov::sim::Event;
 using tov::sim::EventKind;
 namespace reg = tov::reg;
+namespace dram = tov::dram;
 
 namespace {
 
@@ -141,8 +143,8 @@ Analysis analyse(const tov::sim::RunResult& r) {
                 open->last_poll = i;
                 open->wait_end = ev[s.last].time;
                 open->unsettled = !s.settled;
-                open->done = s.settled && (s.val & 1);
-                open->busy += s.settled && !(s.val & 1);
+                open->done = s.settled && (s.val & dram::status_done);
+                open->busy += s.settled && !(s.val & dram::status_done);
             } else {
                 open = nullptr;
             }
@@ -259,8 +261,8 @@ std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
         if (chip.fb_corrupt[slot] == 0) continue;
         bool written = false;
         for (const Step& s : a.steps)
-            written |=
-                s.kind == StepKind::store && s.off == reg::DRC_TEST_CTRL && (s.val & 4) && ((s.val >> 4) & 1) == slot;
+            written |= s.kind == StepKind::store && s.off == reg::DRC_TEST_CTRL &&
+                       (s.val & reg::drc_test_ctrl::write) && reg::drc_test_ctrl::slot.of(s.val) == slot;
         if (!written)
             notes.push_back(strf("--fb-corrupt %u=0x%x had no effect: the test client never wrote slot %u", slot,
                                  chip.fb_corrupt[slot], slot));

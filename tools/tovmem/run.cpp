@@ -162,9 +162,11 @@ void print_text(const Bringup& b) {
                 ? strf("first %s ms after the call's start", ms_text(b.opts.req.clock.phase).c_str()).c_str()
                 : "the call starting on one of its moves");
     if (r.from_image)
-        out("kernel image   %u stack bytes, %llu %s instructions (its trace sink is silent: no messages or "
-            "delay calls)\n",
-            r.image.stack_bytes, static_cast<unsigned long long>(r.image.instructions), r.image.x64 ? "x64" : "x86");
+        out("kernel image   %u stack bytes, %llu %s instructions (%s)\n", r.image.stack_bytes,
+            static_cast<unsigned long long>(r.image.instructions), r.image.x64 ? "x64" : "x86",
+            r.log.empty()
+                ? "its trace sink is silent: no messages or delay calls"
+                : strf("the diagnostic image: %zu log lines, --format log prints them", r.log.size()).c_str());
     if (r.image.through_caller)
         out("capture driver status 0x%08x (%s), through its import of tov_mem_init\n", r.image.caller_status,
             caller_status_text(r.image.caller_status));

@@ -1,0 +1,97 @@
+// The diagnostic images (x86 and x64) in the emulator against the host build:
+// the lines they print through DbgPrintEx are, byte for byte, the lines the
+// host build's step notes give, and their bus events, times and records are
+// the host's; read back by tovmem, such a log gives the host's steps.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+
+#include "sim/image/image_runner.h"
+#include "sim/image/sweep.h"
+#include "sim/trace_format.h"
+#include "tests/kernel_builds.h"
+#include "tools/tovmem/cli.h"
+
+namespace tov::sim::image::diag_image_test {
+
+struct DiagBuild {
+    const char* name;
+    const char* image;
+    uint32_t stack_limit;  // bytes of kernel stack the call may use
+};
+void PrintTo(const DiagBuild& b, std::ostream* os) { *os << b.name; }
+
+// Every distinct form of every routine (the routine sweep on a chip of zeroed
+// registers, scenarios whose host trace is an earlier one's left out) and,
+// on x86, a third of the fault sweep: the image sweep's shapes of a call, at
+// the cost (some 10 ms a call) that the diagnostic image's printing allows
+// in CI.
+std::vector<Scenario> diag_scenarios(bool faults) {
+    std::vector<Scenario> out;
+    std::set<std::vector<std::string>> seen;
+    for (Scenario& s : routine_sweep(std::nullopt))
+        if (seen.insert(compact(run_bring_up(s.req).events)).second) out.push_back(std::move(s));
+    if (!faults) return out;
+    // A third of the fault sweep: its blocks of 10 or 11 faults per routine
+    // and clock shift against the stride, so that every kind is taken.
+    std::vector<Scenario> all = fault_sweep();
+    for (size_t i = 0; i < all.size(); i += 3) out.push_back(std::move(all[i]));
+    return out;
+}
+
+class DiagnosticImageAgainstHost : public ::testing::TestWithParam<DiagBuild> {};
+
+TEST_P(DiagnosticImageAgainstHost, PrintsTheHostsLinesAndDoesTheSameOnTheBus) {
+    const DiagBuild& b = GetParam();
+    TOV_REQUIRE_BUILD(b.image);
+    const bool x86 = std::string(b.name) == "diag_x86";
+    const std::vector<Scenario> scenarios = diag_scenarios(x86);
+    ImageRunner runner(test::file_bytes(b.image));
+    size_t differences = 0, lines = 0;
+    uint32_t deepest = 0;
+    for (const Scenario& s : scenarios) {
+        const RunResult host = run_bring_up(s.req);
+        const RunResult image = runner.run(s.req);
+        lines += image.log.size();
+        deepest = std::max(deepest, image.image.stack_bytes);
+        std::string diff = first_difference(host, image);
+        if (diff.empty() && image.log != host.log) {
+            size_t i = 0;
+            while (i < image.log.size() && i < host.log.size() && image.log[i] == host.log[i]) ++i;
+            diff = "log line " + std::to_string(i + 1) + ": host " +
+                   (i < host.log.size() ? host.log[i] : std::string("(none)\n")) + "image " +
+                   (i < image.log.size() ? image.log[i] : std::string("(none)\n"));
+        }
+        if (!diff.empty() && ++differences <= 5) ADD_FAILURE() << s.name << ": " << diff;
+    }
+    std::printf("%s image against host: %zu scenarios, %zu log lines, %zu differences, deepest stack %u bytes\n",
+                b.name, scenarios.size(), lines, differences, deepest);
+    EXPECT_EQ(differences, 0u);
+    EXPECT_GT(lines, scenarios.size() * 10);
+    EXPECT_LE(deepest, b.stack_limit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sweeps, DiagnosticImageAgainstHost,
+                         ::testing::Values(DiagBuild{"diag_x86", TOV_DIAG_IMAGE, 1024},
+                                           DiagBuild{"diag_x64", TOV_DIAG_IMAGE_X64, 1536}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The board engineer's path through the image itself: a stuck command's
+// log, read back, names the wait that gave up.
+TEST(DiagnosticImage, LogOfAStuckCommandReadsBackAsTheHostsRun) {
+    TOV_REQUIRE_BUILD(TOV_DIAG_IMAGE);
+    RunRequest q = request(0x3000099, 10);
+    q.chip.cmd_stuck_at = 3;
+    ImageRunner runner(test::file_bytes(TOV_DIAG_IMAGE));
+    const RunResult image = runner.run(q);
+    std::string text;
+    for (const std::string& l : image.log) text += "DebugView\t0.1\t" + l;  // as a capture tool saves it
+    std::istringstream in(text);
+    const tovmem::Bringup b = tovmem::read_trace(in, "capture");
+    ASSERT_TRUE(b.from_log);
+    EXPECT_EQ(b.r.ret, 0);
+    EXPECT_EQ(compact(bus_events(b.r.events)), compact(bus_events(run_bring_up(q).events)));
+}
+
+}  // namespace tov::sim::image::diag_image_test
