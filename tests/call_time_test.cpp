@@ -1,6 +1,6 @@
-// How long a call holds the CPU: recomputes the README's table of virtual
+// How long a call holds the CPU: recomputes docs/call-times.md's table of virtual
 // call times (healthy, and the longest with a DRAM command stuck) from the
-// simulated chip and fails when the README says anything else.
+// simulated chip and fails when the document says anything else.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -130,24 +130,24 @@ Figures compute() {
 }
 
 std::string readme_block() {
-    std::ifstream in(std::string(TOV_SOURCE_DIR) + "/README.md");
+    std::ifstream in(std::string(TOV_SOURCE_DIR) + "/docs/call-times.md");
     std::stringstream ss;
     ss << in.rdbuf();
     const std::string text = ss.str();
     const size_t b = text.find(begin_marker);
     const size_t e = text.find(end_marker);
-    if (b == std::string::npos || e == std::string::npos || e < b) return "(no call-time table in README.md)";
+    if (b == std::string::npos || e == std::string::npos || e < b) return "(no call-time table in docs/call-times.md)";
     const size_t from = text.find('\n', b) + 1;
     return text.substr(from, e - from);
 }
 
 TEST(CallTime, ReadmeTableMatchesTheSimulatedChip) {
     const Figures fig = compute();
-    // TOV_CALL_TIME_TABLE=file writes the table there, for updating the README.
+    // TOV_CALL_TIME_TABLE=file writes the table there, for updating the document.
     if (const char* out = std::getenv("TOV_CALL_TIME_TABLE")) std::ofstream(out) << fig.table;
     // A stuck command costs at most one wait bound beyond the healthy call.
     EXPECT_LE(fig.longest_stuck, fig.longest_healthy + done_wait_bound + sim::ClockConfig::default_step);
-    EXPECT_EQ(readme_block(), fig.table) << "README.md between \"" << begin_marker << "\" and \"" << end_marker
+    EXPECT_EQ(readme_block(), fig.table) << "docs/call-times.md between \"" << begin_marker << "\" and \"" << end_marker
                                          << "\" should read:\n"
                                          << fig.table;
 }

@@ -101,4 +101,20 @@ TEST(GeneratedDocs, ConfigurationsAreTheTablesOutput) {
                                    "docs/configurations.md` writes it anew";
 }
 
+// The README's count of init routines is the library's.
+TEST(GeneratedDocs, ReadmeCountsTheRoutinesOfRoutinesDef) {
+    std::ifstream def(std::string(TOV_SOURCE_DIR) + "/meminit/entry/routines.def");
+    size_t routines = 0;
+    for (std::string l; std::getline(def, l);) routines += l.rfind("TOV_ROUTINE(", 0) == 0;
+    std::ifstream in(std::string(TOV_SOURCE_DIR) + "/README.md");
+    std::stringstream readme;
+    readme << in.rdbuf();
+    std::string text = readme.str();
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    EXPECT_GT(routines, 0u);
+    EXPECT_NE(text.find("one of " + std::to_string(routines) + " init routines"), std::string::npos)
+        << "README.md should say: picks one of " << routines << " init routines";
+}
+
 }  // namespace tov::test::doc_examples
