@@ -22,7 +22,7 @@ constexpr char log_prefix[] = "tovmem: ";
 
 // The rebuilt loads of one log, at most: a real call makes some thousands;
 // a wait that polls for its whole bound on a fast bus some hundred thousand.
-constexpr uint64_t log_loads_max = 2u << 20;
+constexpr uint64_t log_loads_max = 1u << 20;
 
 // One call of tov_mem_init as its lines tell it.
 struct LoggedCall {

@@ -116,7 +116,8 @@ std::ifstream open_input(const std::string& what, const std::string& path);
 // an error instead of filling memory. A real trace has some thousands of
 // lines of under 200 bytes.
 constexpr size_t trace_line_max = 64 * 1024;
-constexpr size_t trace_lines_max = 2 * 1024 * 1024;
+// At this bound a diff of two traces stays within about 300 MiB.
+constexpr size_t trace_lines_max = 1024 * 1024;
 constexpr uint64_t trace_bytes_max = uint64_t(256) << 20;
 
 // Reads the JSON lines of `run --format jsonl` ("-" is standard input); a
