@@ -342,7 +342,9 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                                             "x64/diag/test-signed/tovmem-test.cer",
                                             "examples/capture_driver/capture.c",
                                             "examples/capture_driver/capture.h",
-                                            "examples/capture_driver/capture.def"}));
+                                            "examples/capture_driver/capture.def",
+                                            "docs/configurations.md",
+                                            "docs/troubleshooting.md"}));
     const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
     EXPECT_EQ(sums.status, 0) << sums.out << sums.err;
     EXPECT_EQ(std::count(sums.out.begin(), sums.out.end(), '\n'), long(files.size() + sources.size() - 1)) << sums.out;
@@ -382,7 +384,8 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
     }
     const std::string readme = run_shell("cat '" + (kit / "README.txt").string() + "'").out;
     for (const char* topic : {"System32\\drivers", "DllInitialize", "IRQL", "Release signing", "x64\\tovmem.lib",
-                              "testsigning", "64 bytes", TOV_VERSION})
+                              "testsigning", "64 bytes", TOV_VERSION, "NOT AN NTSTATUS", "TOVMEM_SUCCEEDED", ".srcpath",
+                              "EvtDevicePrepareHardware", "MmNonCached", "0x8a8", "version 6.0", "cmp"})
         EXPECT_NE(readme.find(topic), std::string::npos) << topic;
     std::filesystem::remove_all(tmp);
 }

@@ -17,9 +17,9 @@
 
 #include "tovmem.h"
 
-NTSTATUS header_wdm_start(RegContext *ctx, ULONG id, ULONG clock);
+NTSTATUS header_wdm_start(RegContext* ctx, ULONG id, ULONG clock);
 
-NTSTATUS header_wdm_start(RegContext *ctx, ULONG id, ULONG clock) {
+NTSTATUS header_wdm_start(RegContext* ctx, ULONG id, ULONG clock) {
     MemInitParams p;
     int r;
     unsigned int i;
