@@ -53,9 +53,9 @@ typedef struct RegContext {
 } RegContext;
 
 /* Caller-owned in/out record: reg_ctx, then fourteen 32-bit words; 60 bytes
- * on x86, 64 on x64. Fill reg_ctx, config_id, clock_index and power_mode;
- * read mem_clock_khz, mem_size_out and map_value after the call. The
- * reserved words are never read or written. */
+ * on x86, 64 on x64. Fill reg_ctx, config_id, clock_index and power_mode,
+ * and zero the five reserved words (this version never reads them; a later
+ * one may give them meaning); read the out words after the call. */
 typedef struct MemInitParams {
     RegContext *reg_ctx;        /*  1 in */
     unsigned int config_id;     /*  2 in: the board's memory configuration ID */
@@ -104,6 +104,43 @@ TOVMEM_WORD_AT(mem_size_out, 14);
 TOVMEM_WORD_AT(map_value, 15);
 #undef TOVMEM_WORD_AT
 
+/* The version of this interface and of the driver built from it; the
+ * driver's version resource carries the same numbers. Semantic versioning:
+ * a new MINOR keeps the record's layout, the meaning of every word and
+ * result that exists and the exports, and may give a reserved word a
+ * meaning (zero keeps the old behaviour); a new MAJOR may change any of
+ * them; a new PATCH changes neither the header's interface nor the layout. */
+#define TOVMEM_VERSION_MAJOR 1
+#define TOVMEM_VERSION_MINOR 0
+#define TOVMEM_VERSION_PATCH 0
+
+/* True for the result of a call that brought the memory up. The result is
+ * NOT an NTSTATUS: failure is 0, which NT_SUCCESS() takes for success.
+ * Test it with TOVMEM_SUCCEEDED, or map it to a status of your own. */
+#define TOVMEM_SUCCEEDED(r) ((r) == TOVMEM_RESULT_OK)
+
+/* Code-analysis annotations: the WDK's own (sal.h, driverspecs.h) when a
+ * driver includes them before this header, nothing otherwise. */
+#if defined(_IRQL_requires_max_)
+#if defined(DISPATCH_LEVEL)
+#define TOVMEM_IRQL_REQUIRES_MAX_DISPATCH _IRQL_requires_max_(DISPATCH_LEVEL)
+#else
+#define TOVMEM_IRQL_REQUIRES_MAX_DISPATCH _IRQL_requires_max_(2)
+#endif
+#else
+#define TOVMEM_IRQL_REQUIRES_MAX_DISPATCH
+#endif
+#if defined(_Must_inspect_result_)
+#define TOVMEM_MUST_INSPECT_RESULT _Must_inspect_result_
+#else
+#define TOVMEM_MUST_INSPECT_RESULT
+#endif
+#if defined(_Inout_)
+#define TOVMEM_INOUT _Inout_
+#else
+#define TOVMEM_INOUT
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -112,14 +149,18 @@ extern "C" {
  * Brings up the frame buffer of the chip behind params->reg_ctx with the
  * routine that params->config_id selects. Synchronous: busy-waits on the
  * interrupt-time clock, takes no lock, allocates nothing, may be called at
- * raised IRQL (it then holds the processor for the whole bring-up, at most
- * a few seconds on the reserved clock paths). Calls for one chip must be
+ * IRQL <= DISPATCH_LEVEL (above PASSIVE_LEVEL it holds the processor for
+ * the whole bring-up, at most a few seconds on the reserved clock paths,
+ * and the record must be in non-paged memory). Calls for one chip must be
  * serialised by the caller; calls for different chips may run at once.
  *
- * Returns TOVMEM_RESULT_OK, _FAILED or _REGISTER_FAULT. A null record, a
- * null reg_ctx or a zero reg_base returns 0 and touches nothing.
+ * Returns TOVMEM_RESULT_OK, _FAILED or _REGISTER_FAULT: NOT an NTSTATUS
+ * (NT_SUCCESS(TOVMEM_RESULT_FAILED) is true). Test it with TOVMEM_SUCCEEDED
+ * or map it to an NTSTATUS, as the sample capture driver does. A null
+ * record, a null reg_ctx or a zero reg_base returns 0 and touches nothing.
  */
-TOVMEM_IMPORT int TOVMEM_CALL tov_mem_init(MemInitParams *params);
+TOVMEM_MUST_INSPECT_RESULT TOVMEM_IRQL_REQUIRES_MAX_DISPATCH TOVMEM_IMPORT int TOVMEM_CALL
+tov_mem_init(TOVMEM_INOUT MemInitParams *params);
 
 #ifdef __cplusplus
 }

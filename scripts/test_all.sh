@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh cmake make g++ pkg-config googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 \
   libcli11-dev nlohmann-json3-dev gtkwave libunicorn-dev \
-  clang-14 clang-tools-14 clang-format-14 lld-14 libclang-rt-14-dev llvm-14 osslsigncode openssl
+  clang-14 clang-tools-14 clang-format-14 lld-14 libclang-rt-14-dev llvm-14 osslsigncode openssl zip
 
 cores=$(nproc)
 step() { echo; echo "=== $* (at ${SECONDS} s)"; }
@@ -21,6 +21,26 @@ step "kernel images as shipped (clang-cl, lld-link; x86 and x64), the kit and re
 cmake --preset kernel
 cmake --build --preset kernel
 (cd build/kernel && cpack)
+
+step "the kit is reproducible: the same sources at another path, built again, give the same archive"
+# The copy takes the first build's test-signing key (the one input that is
+# not the sources) and is built with the kernel preset as it stands.
+repro=$(mktemp -d)
+trap 'rm -rf "$repro"' EXIT
+tar -cf - --exclude=./build --exclude=./.git . | (mkdir -p "$repro/elsewhere/tov" && cd "$repro/elsewhere/tov" && tar -xf -)
+here=$PWD
+(cd "$repro/elsewhere/tov" && cmake --preset kernel -DTOV_IMAGE_TIMESTAMP="${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct)}" \
+  -DTOV_IMAGE_BUILD_NUMBER="$(git -C "$here" rev-list --count HEAD)" \
+  -DTOV_TEST_SIGNING_KEY="$here/build/kernel/driver/test-signing.key" \
+  -DTOV_TEST_SIGNING_CERT="$here/build/kernel/driver/test-signing.crt" >/dev/null &&
+  cmake --build --preset kernel >/dev/null && cd build/kernel && cpack >/dev/null)
+kit=$(cd build/kernel && ls tovmem-*.zip)
+if cmp "build/kernel/$kit" "$repro/elsewhere/tov/build/kernel/$kit"; then
+  echo "reproducible: $kit ($(sha256sum <"build/kernel/$kit" | cut -c1-16)...) built at two paths, byte for byte the same"
+else
+  echo "NOT reproducible: $kit differs between the two builds"
+  exit 1
+fi
 
 step "kernel image, second compiler (mingw-w64 GCC)"
 cmake --preset kernel-gcc

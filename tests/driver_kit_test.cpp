@@ -5,6 +5,7 @@
 // release archive with both architectures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <set>
 #include <string>
 
+#include "include/tovmem.h"
 #include "sim/image/image_runner.h"
 #include "sim/image/sweep.h"
 #include "tests/kernel_builds.h"
@@ -143,7 +145,10 @@ TEST_P(ShippedImage, PdbHasTypesLinesFrameDataAndTheEntryAtItsExport) {
                                              "([0-9]+)")))
         << "no complete MemInitParams type";
     EXPECT_EQ(m[1].str(), x64_ ? "64" : "60");
-    EXPECT_NE(pdbutil("dump -l " + pdb).find("meminit/entry/dispatch.cpp"), std::string::npos);
+    // Line tables name the sources below the fixed root, whatever the checkout's path.
+    const std::string lines = pdbutil("dump -l " + pdb);
+    EXPECT_NE(lines.find("C:\\tovmem\\src\\meminit\\entry\\dispatch.cpp"), std::string::npos);
+    EXPECT_EQ(lines.find(TOV_SOURCE_DIR), std::string::npos) << "the PDB names the checkout's own path";
     if (x64_) {
         // x64 frames unwind through .pdata/.xdata, not through frame data.
         EXPECT_NE(pdbutil("dump -section-headers " + pdb).find(".pdata"), std::string::npos);
@@ -200,6 +205,13 @@ TEST_P(ShippedImage, VersionResourceTimeStampAndNoSymbolTable) {
     // The fourth part is the build number: the commit count of the sources.
     EXPECT_EQ(u32(res, fo + 12), patch << 16 | TOV_BUILD_NUMBER);
     EXPECT_EQ(u32(res, fo + 16), major << 16 | minor) << "PRODUCTVERSION";
+    // The public header is where the version lives: its numbers are the image's.
+    EXPECT_EQ(u32(res, fo + 8), unsigned(TOVMEM_VERSION_MAJOR) << 16 | TOVMEM_VERSION_MINOR) << "header vs FILEVERSION";
+    EXPECT_EQ(u32(res, fo + 12) >> 16, unsigned(TOVMEM_VERSION_PATCH)) << "header vs FILEVERSION";
+    EXPECT_EQ(u32(res, fo + 20) >> 16, unsigned(TOVMEM_VERSION_PATCH)) << "header vs PRODUCTVERSION";
+    EXPECT_TRUE(contains_utf16(res, std::to_string(TOVMEM_VERSION_MAJOR) + "." + std::to_string(TOVMEM_VERSION_MINOR) +
+                                        "." + std::to_string(TOVMEM_VERSION_PATCH)))
+        << "header vs the ProductVersion string";
 }
 
 TEST(KernelImages, NoSymbolTableNxAndDynamicBase) {
@@ -272,9 +284,40 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
     const Outcome x = run_shell("cd '" + tmp.string() + "' && cmake -E tar xf '" + TOV_KIT_ARCHIVE + "'");
     ASSERT_EQ(x.status, 0) << x.err;
     const std::filesystem::path kit = tmp / ("tovmem-" + std::string(TOV_VERSION));
-    std::set<std::string> files;
+    std::set<std::string> files, sources;
     for (const auto& e : std::filesystem::recursive_directory_iterator(kit))
-        if (e.is_regular_file()) files.insert(std::filesystem::relative(e.path(), kit).string());
+        if (e.is_regular_file()) {
+            const std::string rel = std::filesystem::relative(e.path(), kit).string();
+            (rel.rfind("src/", 0) == 0 ? sources : files).insert(rel);
+        }
+    // src/: the library's sources as the repository holds them, for the
+    // debugger's source path.
+    std::set<std::string> repository_sources;
+    for (const char* dir : {"meminit", "platform", "include"})
+        for (const auto& e : std::filesystem::recursive_directory_iterator(std::filesystem::path(TOV_SOURCE_DIR) / dir))
+            if (e.is_regular_file())
+                repository_sources.insert("src/" +
+                                          std::filesystem::relative(e.path(), TOV_SOURCE_DIR).generic_string());
+    EXPECT_EQ(sources, repository_sources);
+    for (const std::string& f : sources)
+        EXPECT_TRUE(sim::image::read_file((kit / f).string()) ==
+                    sim::image::read_file((std::filesystem::path(TOV_SOURCE_DIR) / f.substr(4)).string()))
+            << f;
+    // Every source file a PDB names is in src/, below the PDBs' fixed root.
+    for (const char* pdb : {"x86/tovmem.pdb", "x64/tovmem.pdb", "x86/diag/tovmem.pdb", "x64/diag/tovmem.pdb"}) {
+        const std::string dump = pdbutil("dump -files '" + (kit / pdb).string() + "'");
+        const std::regex named(R"(\) ([^\r\n]+))");
+        size_t count = 0;
+        for (auto m = std::sregex_iterator(dump.begin(), dump.end(), named); m != std::sregex_iterator(); ++m) {
+            std::string name = (*m)[1];
+            ASSERT_EQ(name.rfind("C:\\tovmem\\src\\", 0), 0u) << pdb << " names " << name;
+            name = name.substr(10);
+            std::replace(name.begin(), name.end(), '\\', '/');
+            EXPECT_EQ(sources.count(name), 1u) << pdb << " names " << name << ", not in the kit";
+            ++count;
+        }
+        EXPECT_GT(count, 15u) << pdb;
+    }
     EXPECT_EQ(files, (std::set<std::string>{"README.txt",
                                             "SHA256SUMS",
                                             "include/tovmem.h",
@@ -299,10 +342,12 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                                             "x64/diag/test-signed/tovmem-test.cer",
                                             "examples/capture_driver/capture.c",
                                             "examples/capture_driver/capture.h",
-                                            "examples/capture_driver/capture.def"}));
+                                            "examples/capture_driver/capture.def",
+                                            "docs/configurations.md",
+                                            "docs/troubleshooting.md"}));
     const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
     EXPECT_EQ(sums.status, 0) << sums.out << sums.err;
-    EXPECT_EQ(std::count(sums.out.begin(), sums.out.end(), '\n'), long(files.size() - 1)) << sums.out;
+    EXPECT_EQ(std::count(sums.out.begin(), sums.out.end(), '\n'), long(files.size() + sources.size() - 1)) << sums.out;
 
     // Each PDB belongs to the image beside it, which is the one built here;
     // the two images are the two architectures.
@@ -339,7 +384,8 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
     }
     const std::string readme = run_shell("cat '" + (kit / "README.txt").string() + "'").out;
     for (const char* topic : {"System32\\drivers", "DllInitialize", "IRQL", "Release signing", "x64\\tovmem.lib",
-                              "testsigning", "64 bytes", TOV_VERSION})
+                              "testsigning", "64 bytes", TOV_VERSION, "NOT AN NTSTATUS", "TOVMEM_SUCCEEDED", ".srcpath",
+                              "EvtDevicePrepareHardware", "MmNonCached", "0x8a8", "version 6.0", "cmp"})
         EXPECT_NE(readme.find(topic), std::string::npos) << topic;
     std::filesystem::remove_all(tmp);
 }

@@ -5,7 +5,8 @@
  */
 #include "capture.h"
 
-/* The status the start path reports for a result of tov_mem_init. */
+/* The status the start path reports for a result of tov_mem_init, which is
+ * not an NTSTATUS: its failure, 0, would pass NT_SUCCESS(). */
 static CAPTURE_NTSTATUS status_of(int result) {
     switch (result) {
     case TOVMEM_RESULT_OK: return CAPTURE_STATUS_SUCCESS;
@@ -19,8 +20,9 @@ CAPTURE_NTSTATUS CAPTURE_CALL capture_start_memory(CaptureDevice *dev) {
     MemInitParams *p = &dev->mem;
 
     /* The record is this device's own; the library keeps no pointer to it
-     * or to the register context after the call. The reserved words are
-     * never touched by the library, so they are left as they are. */
+     * or to the register context after the call. The reserved words stay
+     * zero, as the system zeroed the device extension: this version never
+     * reads them, and a later one may give them a meaning. */
     p->reg_ctx = &dev->regs;
     p->config_id = dev->mem_config_id;
     p->clock_index = dev->mem_clock;
