@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cost of simulated bring-ups: every table ID with clock_index 0 to 13, per
 // family, reported as bring-ups per second and CPU time per bus event.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tovmem diff on long traces: A and B of n JSON lines each, B with edits
 // every 1,000 lines (a value changed, a step removed, a step inserted), both
 // read back and aligned step by step. The time should grow as n log n:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel images (the shipped x86 clang build, the x86 GCC build and the
 // x64 clang build) in the emulator, over the image-against-host sweep: image
 // runs per second, the deepest stack one bring-up uses and its largest

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross toolchain for the shipped 32-bit Windows kernel image: clang-cl and
 # lld-link, which write CodeView debug information and a full PDB. No
 # Windows SDK or CRT is used; the image needs neither.

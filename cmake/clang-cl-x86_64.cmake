@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Cross toolchain for the 64-bit Windows kernel image: the same clang-cl and
 # lld-link as the 32-bit one (cmake/clang-cl-i686.cmake), for x86-64. The
 # kernel build configures it itself as a second build tree (x64/).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # CPack post-build script: writes the kit's zip again from the staging tree
 # so that one build's archive is byte for byte the next one's. CPack's own
 # takes each file's times (access and change times too) and the directory's

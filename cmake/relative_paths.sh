@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs clang-cl or lld-link with the paths of its command line made relative,
 # so that what the debug information records does not depend on where the
 # sources and the build tree are: clang writes its cc1 command line, its

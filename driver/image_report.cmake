@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Prints the kernel image's section sizes and the largest stack frames of
 # the library (from -fstack-usage), so frame growth shows in every build.
 execute_process(COMMAND ${OBJDUMP} -h ${IMAGE} OUTPUT_VARIABLE sections)

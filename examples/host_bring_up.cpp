@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A bring-up on the host: the library as the capture driver calls it, with a
 // simulated chip standing in for the mapped register block.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole bring-ups driven by fuzzer input: the input picks the configuration
 // ID, clock_index, power mode and aux region of the caller's record, and how
 // the simulated chip behaves (register contents, command latency, a stuck

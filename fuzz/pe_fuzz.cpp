@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target over the PE loader and the image runner: the input is
 // loaded as the kernel image (its checksum made to match first, so that
 // mutations reach past that check) and, when it loads, brought up with a

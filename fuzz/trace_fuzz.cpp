@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target over the trace reader: the input is read as a JSON-lines
 // trace and, when it is taken, checked against the power-up rules and
 // compared with a real bring-up's trace by diff's alignment (output thrown

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /*
  * tovmem.h - the interface of the DDR frame-buffer bring-up export driver
  * tovmem.sys, x86 and x64, for the capture driver that imports it.

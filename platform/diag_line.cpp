@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/diag_line.h"
 
 namespace tov::platform::diag {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The diagnostic image's log line: a fixed prefix and the JSON object of one
 // bus step, in the trace format that tovmem reads. Freestanding, so that the
 // kernel image and the host build format a step the same way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Host side of the platform seam: every access goes to the calling thread's
 // active simulator.
 #include <cstdarg>

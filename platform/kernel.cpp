@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Kernel side of the platform seam: volatile MMIO on the caller's mapping,
 // the kernel's interrupt-time clock, and a trace sink that does nothing.
 #include <stdint.h>

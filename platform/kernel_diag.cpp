@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The diagnostic image's side of the trace seam: every step and trace
 // message is printed through DbgPrintEx as one "tovmem: {...}" line, which
 // tovmem reads back (check, diff, vcd, import). The release image's seam

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Kernel side of the platform seam in the x64 image: volatile MMIO on the
 // caller's mapping, the interrupt-time clock, and a trace sink that does
 // nothing. The x86 image's side is kernel.cpp.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the host tools and runs one bring-up on the simulated chip:
 # configuration 0x3000099 at clock_index 10. Extra arguments go to tovmem run.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Formats the C and C++ sources with .clang-format (clang-format 14), or with
 # --check only reports the files that differ and fails.
 # Usage: scripts/format.sh [--check]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Fuzzes for SECONDS in all (default 60) under ASan+UBSan: whole bring-ups
 # for half of it, from the inputs kept in fuzz/corpus/bring_up, then the two
 # readers of untrusted files for a quarter each: the PE loader and image

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # clang-tidy (the checks of .clang-tidy) over the code that runs in the
 # kernel (meminit/, platform/) and the loader and runner that read untrusted
 # images (sim/image/). Needs the host and kernel builds' compile databases

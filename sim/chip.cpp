@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/chip.h"
 
 #include "sim/command_decode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Simulated register block of the video processor, as the library sees it:
 // a plain register file plus the few registers whose loads or stores have
 // side effects (the command done bit, the register test client, the aux word).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // DRAM command decoding: what the controller drives onto the DDR command
 // lines for a code written to DRC_CMD with the word in DRC_CMD_WORD. One
 // decoder for every reader of a bus trace (text trace, rule check, diff,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading back what the diagnostic image printed through DbgPrintEx: a
 // WinDbg log (.logopen), a DebugView log (its line-number and time columns)
 // or a plain file of the lines. Each of our lines is "tovmem: " and one JSON

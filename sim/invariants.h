@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Properties every bring-up keeps whatever the chip does: a command that
 // never completes, a register that never settles, a corrupted test slot, a
 // clock near the wrap of its low 32 bits. Checked after every fuzzed run and

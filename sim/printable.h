@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Text that came from a file (a name inside an image, a trace's value) is
 // shown escaped: bytes outside printable ASCII as \xNN, so that nothing a
 // file holds can move the cursor, clear a line or split a one-line message

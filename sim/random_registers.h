@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A register file of random contents for the simulated chip: every register
 // of the library's map preset to a value drawn from an rng_seed, so that every
 // read-modify-write shows the bits it keeps. Fixed rng_seed by default; TOV_SEED

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A simulated bring-up: chip, virtual interrupt-time clock and the bus trace.
 // While a Simulator exists it is the target of the host platform seam for the
 // thread that created it, so library code runs unchanged against it and each

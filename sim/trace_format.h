@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Renderings of a simulated bus trace: JSON lines for programs (read back by
 // sim/trace_read.h), a compact
 // one-line-per-event form for tests, and DRAM commands for people.

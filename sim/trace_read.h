@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading back the JSON-lines trace that sim/trace_format.h writes. Kept
 // apart from the writer's file so that only the programs that read traces
 // compile the JSON parser.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shared blocks: DRAM command issue forms, bounded done-bit waits, the
 // power-up list, clock-generator programming, configuration pulses and the
 // frame-buffer check, each checked store by store on the simulated chip.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How long a call holds the CPU: recomputes docs/call-times.md's table of virtual
 // call times (healthy, and the longest with a DRAM command stuck) from the
 // simulated chip and fails when the document says anything else.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A second driver, compiled from C by another toolchain, reaches
 // tov_mem_init through its import address table with a record laid out from
 // the public header: the sample capture driver, built by clang-cl against

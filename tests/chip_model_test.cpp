@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The simulated chip: the behaviour tests and tools rely on.
 #include "tests/harness.h"
 

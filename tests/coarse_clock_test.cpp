@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Waits on a clock that moves only at each clock interrupt, as Windows'
 // interrupt time does (every 15.625 ms by default, 0.5 ms at best): every
 // delay still lasts its minimum of true time, a stuck command is given up

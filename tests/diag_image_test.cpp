@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The diagnostic images (x86 and x64) in the emulator against the host build:
 // the lines they print through DbgPrintEx are, byte for byte, the lines the
 // host build's step notes give, and their bus events, times and records are

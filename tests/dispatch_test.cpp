@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Configuration dispatch: classification, lookup, clock remapping, the second
 // family's fixed clocks, defaults and the untouched record outside the families.
 #include <cstring>

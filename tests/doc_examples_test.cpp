@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every console example in docs/*.md runs as written: the commands of a
 // document run in order in a directory of their own, with tovmem on the
 // PATH, and every output line the document shows appears in what the

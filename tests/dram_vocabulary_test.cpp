@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's command vocabulary read back through the trace decoder, the
 // trace readers' replay of a stable read against the library's own reads, and
 // the count of started commands against the stores that start them.

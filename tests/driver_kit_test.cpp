@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a capture-driver team receives: the shipped images' debug and
 // release facts (CodeView entry matching the PDB, no COFF symbols, version
 // resource, time stamp), the PDBs' contents, the test-signed copies, the
@@ -343,8 +344,22 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                                             "examples/capture_driver/capture.c",
                                             "examples/capture_driver/capture.h",
                                             "examples/capture_driver/capture.def",
+                                            "examples/capture_driver/capture.inf",
+                                            "examples/capture_driver/CMakeLists.txt",
                                             "docs/configurations.md",
                                             "docs/troubleshooting.md"}));
+    // The sample builds from the unpacked kit alone, with the kit's build file.
+    const std::string sample = (kit / "examples" / "capture_driver").string();
+    const Outcome built = run_shell(
+        "cmake -S '" + sample + "' -B '" + (tmp / "sample").string() + "' -DCMAKE_TOOLCHAIN_FILE=" + TOV_SOURCE_DIR +
+        "/cmake/clang-cl-i686.cmake >/dev/null && cmake --build '" + (tmp / "sample").string() + "' >/dev/null");
+    ASSERT_EQ(built.status, 0) << built.out << built.err;
+    // lld-link writes no PE checksum (the project's own build adds it), so
+    // the imports are read with llvm-readobj rather than the loader.
+    const Outcome imports = run_shell("llvm-readobj-14 --coff-imports '" + (tmp / "sample" / "capture.sys").string() +
+                                      "' | grep -E 'Name:|Symbol:' | tr -s ' \\n' ' '");
+    EXPECT_EQ(imports.out, " Name: tovmem.sys Symbol: tov_mem_init (0) ") << "the kit's sample";
+
     const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
     EXPECT_EQ(sums.status, 0) << sums.out << sums.err;
     EXPECT_EQ(std::count(sums.out.begin(), sums.out.end(), '\n'), long(files.size() + sources.size() - 1)) << sums.out;

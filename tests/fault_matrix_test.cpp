@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every fault at every step: each routine, in each of its forms, with each
 // DRAM command stuck in turn (and one past the last), and with each register
 // it reads made unstable in turn, on a chip of random register contents.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every healthy bring-up of the table sweep (every table ID at clock_index
 // 0..13 and the reserved values, the first family at power modes 0..4) on a
 // chip whose registers start at 0, against a checked-in digest of its bus

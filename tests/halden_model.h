@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Expected bus traffic of a first-family bring-up, written out step by step
 // from the family's bring-up order, for comparison with accesses() of a run.
 // A chip whose registers start at the given presets and whose done bit is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reserved clock values of the first family's default routine: the polled
 // complete bring-up (0xffff0001) and the two controller re-initialisations
 // (0xffff0002 at 97875 kHz, 0xffff0003 at 25000 kHz on two lanes).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The first family's sequence: power modes, reset pulse, case selection,
 // widths, clock generators, tails, failures, and a sweep over every ID.
 #include <algorithm>

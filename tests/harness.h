@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers shared by the tests: run a bring-up on the simulated chip and pick
 // the bus trace apart.
 #pragma once

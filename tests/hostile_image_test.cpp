@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Images (and capture drivers) made by an attacker from the shipped image:
 // each is refused by the loader with one printable line, never read or
 // written outside its buffers (the sanitizer build runs these too), in

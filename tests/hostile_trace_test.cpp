@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Traces (and images) made by an attacker: a trace line that is not exactly
 // one JSON object with unique keys is refused with its line number; every
 // refusal is one printable line on stderr and exit status 2; diff's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shipped kernel images, executed in the emulator, against the host
 // build: every scenario must give the same bus events at the same virtual
 // times, the same result and the same record. Also the loader's refusals

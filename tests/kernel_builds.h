@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel builds under test: the shipped x86 image (clang-cl, lld-link),
 // the second x86 build of the same sources (mingw GCC) and the shipped x64
 // image (clang-cl, lld-link), each with the sample capture driver its

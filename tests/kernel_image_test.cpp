@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Checks both built x86 kernel images (clang-cl and GCC) through objdump:
 // native subsystem, exactly the three exports, the one kernel import, and no
 // writable data. The x64 image's own checks are in x64_image_test.cpp.

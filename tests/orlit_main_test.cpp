@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Main routine of the second family (162 MHz part): standard forms, the
 // short sequence, the 25 MHz re-initialisations and command time-outs.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Member routines of the second family and a sweep of every second-family
 // configuration ID over every clock selector.
 #include <algorithm>

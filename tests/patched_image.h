@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shipped kernel image, and patched copies of it for the loader's and
 // the runner's refusals.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Register access and timing primitives on the simulated chip and a scripted
 // interrupt-time clock.
 #include "meminit/hw/access.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The random register file the sequence tests, the fault matrix and the image
 // sweep start from: repeatable for an rng_seed, different per scenario, every
 // register of the map covered, a test's own presets kept. A failing test

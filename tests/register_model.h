@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A plain register file for writing out expected bus traffic, written apart
 // from the simulator: registers start at a chip's presets (0 elsewhere), the
 // done bit of 0x828 always reads set, and a store to the test client's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The controller-only re-initialisation at 25 MHz written out from its
 // register program, from the pads' release to the closing store to 0x800:
 // the part every family's reserved clock values share. Each family's test

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every init routine through the first table row naming it, and the distinct
 // sequences ("forms") that its clock selectors and, in the first family, its
 // power modes select on a healthy chip.

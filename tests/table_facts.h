@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Counts and positions the tests compare against, taken from the library's
 // own tables and routine list, so that a new row or routine moves them all.
 #pragma once

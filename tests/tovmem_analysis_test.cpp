@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The trace analysis behind tovmem: DRAM command decoding, the power-up rule
 // check on altered command lists, failure causes read from bus events alone,
 // the alignment of two traces, and the summary of a kernel-image run.

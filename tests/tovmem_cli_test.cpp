@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tovmem command line, run as a user runs it: exit statuses and one-line
 // argument errors, what a run says about failures and faults, the table
 // listing and `show`, the rule check, the comparison of two bring-ups and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tovmem run --image: the shipped kernel image behind the same command line
 // and output as a host run.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running the built tovmem as a user runs it, for the command-line tests:
 // its exit status, standard output and standard error, each call with files
 // of its own so that tests run in parallel.

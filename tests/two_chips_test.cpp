@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Two chips brought up from two threads at the same time: a capture driver
 // with two boards may call the library for both at once, since the library
 // keeps nothing writable of its own. Each thread drives its own simulated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Third family through tov_mem_init: every table ID at every clock selector,
 // form and size rules, the frame-buffer check's outcomes, status-checked
 // failures, time-outs, the re-initialisation and the unsupported clocks.

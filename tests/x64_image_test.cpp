@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The x64 image as the 64-bit kernel's loader and a driver engineer see it,
 // read by LLVM's object reader rather than by the runner's loader: an AMD64
 // PE32+ native DLL with high-entropy ASLR, exactly the three exports, no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The x64 image in the runner's x86-64 mode, beyond the sweeps: where it is
 // loaded, the Microsoft x64 convention held to its callee-saved registers and
 // stack, the shared user data page as the interrupt-time clock (one reading

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /*
  * capture.c - the memory bring-up of a sample capture driver. The driver
  * owns the device and maps the chip; tovmem.sys, imported through its

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /*
  * capture.h - the memory bring-up part of a sample capture driver, the
  * caller of tovmem.sys. Plain C89; the driver kit's headers are not needed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The three constant configuration tables and the dispatch over them.
 #pragma once
 

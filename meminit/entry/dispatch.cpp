@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Configuration dispatch: family classification, table lookup, clock
 // remapping, the second family's fixed clocks and the third family's map rule.
 #include "meminit/entry/config_table.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Export-driver entry points. The library creates no device and holds
 // nothing, so loading and unloading have no work to do.
 #include <stdint.h>

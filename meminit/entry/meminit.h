@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The library's view of its public interface. The record, the register
 // context and the entry's declaration come from the one public C header
 // that capture drivers include, so the two can never disagree on the layout.

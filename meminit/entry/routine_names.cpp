@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Routine names for the host tools and tests; not part of the kernel image.
 #include "meminit/entry/config_table.h"
 #include "meminit/entry/routines.h"

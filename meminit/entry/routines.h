@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Declarations of all init routines (each family defines its own from the
 // same list, through routine_entries.inc).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // First-family (halden) DDR bring-up: one sequence, driven by the calling
 // routine's traits, the case row that clock_index selects and the shared
 // clock sets. The default routine adds three reserved clock values with

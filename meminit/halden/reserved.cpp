@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reserved clock values of the first family's default routine: a complete
 // bring-up that polls every command's done bit, and two slow controller
 // re-initialisations that leave the clocks and pads alone.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The first family's bring-up sequence, written once for all its routines.
 #include "meminit/halden/halden.h"
 

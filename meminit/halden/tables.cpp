@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Constant data of the first family: the shared clock sets, each routine's
 // case table and traits, and the entries of its fourteen routines, generated
 // from the routine list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "meminit/hw/access.h"
 
 #include "meminit/hw/dram.h"

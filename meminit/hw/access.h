@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Register access and timing primitives. Every register access is one 32-bit
 // load or store at reg_base + offset; every wait is a busy-wait on the
 // interrupt-time clock and every wait on the chip has a time bound.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "meminit/hw/blocks.h"
 
 #include "meminit/hw/access.h"

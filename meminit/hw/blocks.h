@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sequences shared by the three families: DRAM command issue and completion,
 // the DDR power-up list, clock-generator programming, the configuration-word
 // pulse and the frame-buffer check through the register test client.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A constant written as its differences from another: a copy of `base` with
 // `change` applied, evaluated at compile time where the result is constexpr.
 //

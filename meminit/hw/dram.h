@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The DRAM controller's command vocabulary. A code written to DRC_CMD drives
 // the DDR command lines; the word in DRC_CMD_WORD holds the address bus (a
 // mode-register value, A10 for a precharge of every bank) and how many

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one seam between the kernel images and the host build: 32-bit MMIO,
 // the interrupt-time clock and the trace sink. Everything above it is the
 // same code on all sides.

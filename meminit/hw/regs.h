@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Register map of the chip block behind reg_base: byte offsets of every
 // 32-bit register the library touches, and the fields of those registers that
 // the code names. The command interface's fields (DRC_CMD, DRC_CMD_WORD,

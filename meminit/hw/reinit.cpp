@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The controller-only re-initialisation: one runner for every family's rows.
 #include "meminit/hw/reinit.h"
 

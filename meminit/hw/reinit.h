@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Controller-only re-initialisation, the reserved clock values of all three
 // families: the clock generators stay as they are; the pads are held in
 // reset for a second, the lanes and controller words are set for the slow

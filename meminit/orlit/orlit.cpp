@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Second-family init routines: the values of every form, each routine's
 // clock_index cases, and the routines' entries, generated from the routine
 // list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Second controller family (configuration IDs 0x01xxxxxx): one register
 // program for every routine, driven by constant per-form settings and a
 // per-routine table that maps clock_index to a form.

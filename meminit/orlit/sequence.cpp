@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The second family's register programs: the standard bring-up, the short
 // clock-only sequence and the slow 25 MHz controller re-initialisation, plus
 // the case dispatch that every routine of the family shares.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The third family's bring-up sequence S1..S35, written once.
 #include "meminit/hw/access.h"
 #include "meminit/hw/regs.h"

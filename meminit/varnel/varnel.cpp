@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Init routines of the third family: one profile per routine; each routine's
 // entry, generated from the routine list, runs the family sequence with it.
 #include "meminit/varnel/varnel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Third controller family: one bring-up sequence (steps S1..S35) driven by a
 // constant profile per init routine; the status-checked K4D551638F_TC40
 // routine adds the controller-only re-initialisation.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/image/image_runner.h"
 
 #include <unicorn/unicorn.h>

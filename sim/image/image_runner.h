@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs the shipped kernel image, tovmem.sys, instruction by instruction in a
 // CPU emulator against the simulated chip: the product itself, not its host
 // build. An i386 image runs in 32-bit x86 mode, an AMD64 one in x86-64

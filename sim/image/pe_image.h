@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A kernel image laid out as the kernel's loader lays it out: an i386 PE32
 // or an AMD64 PE32+ image, headers and sections at their virtual addresses,
 // every base relocation applied for the chosen base, imports bound by name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "sim/image/sweep.h"
 
 #include "sim/image/pe_image.h"

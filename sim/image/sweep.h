@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The scenarios on which the kernel image must behave exactly as the host
 // build, and the comparison of the two runs.
 #pragma once

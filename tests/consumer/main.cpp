@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One bring-up on the simulated chip, from a project that only links tov::host.
 #include <cstdio>
 

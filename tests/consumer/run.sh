@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds and runs the consumer project against the host library:
 #   run.sh package BUILD_DIR WORK_DIR [CMAKE_ARGS...]   installs BUILD_DIR, then find_package(tov)
 #   run.sh subdirectory SOURCE_DIR WORK_DIR [CMAKE_ARGS...]   add_subdirectory of the source tree

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* A caller of the public header as a capture driver writes it, compiled in
  * every language mode and by every compiler a driver team may use. */
 #include "tovmem.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The header included after the DDK's <ddk/wdm.h>, as a WDM, KMDF or
  * AVStream driver includes it: with the kernel's types and NTSTATUS, and
  * with the WDK's annotation macros (sal.h, driverspecs.h) defined, so that

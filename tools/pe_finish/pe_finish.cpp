@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finishes a linked kernel image: writes the PE header checksum, which
 // lld-link leaves 0 and which the kernel's loader checks for drivers.
 // Usage: pe_finish IMAGE

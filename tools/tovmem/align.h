@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sequence alignment of two bus traces: a global alignment with free gaps that
 // pairs steps of equal key (kind and register) and prefers pairs whose values
 // agree too. Hirschberg's divide and conquer keeps memory linear in the

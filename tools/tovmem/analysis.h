@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a bring-up did, read from its bus events alone (loads and stores with
 // their times), so that it works for every trace, including those recorded
 // without delay or message events: stable reads and whether they settled,

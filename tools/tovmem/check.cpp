@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tovmem check: the DRAM command sequence of a bring-up against the JEDEC DDR
 // SDRAM power-up rules.
 #include <algorithm>

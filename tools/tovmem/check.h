@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The JEDEC DDR SDRAM power-up rules, checked on a bring-up's DRAM commands.
 #pragma once
 

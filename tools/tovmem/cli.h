@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The argument and output layer shared by tovmem's commands: strict number
 // parsing, usage errors, the run options every bring-up command takes, the
 // one call that executes a bring-up, and JSON-lines traces read back.

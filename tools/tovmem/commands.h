@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tovmem's commands: each file adds its subcommand to the application and
 // returns what to run when it is chosen.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tovmem diff: two bring-ups' bus traces aligned step by step.
 #include <algorithm>
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // import: a captured log of the diagnostic image as JSON lines.
 #include <cstdio>
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tovmem list: the rows of the three configuration tables.
 #include <algorithm>
 #include <memory>

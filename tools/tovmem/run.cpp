@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tovmem run: one bring-up on a fresh simulated chip, shown as an annotated
 // trace, JSON lines or a waveform.
 #include <memory>

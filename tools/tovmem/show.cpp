@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // tovmem show: one configuration ID, its table row and what a bring-up on a
 // healthy chip does at every clock_index.
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Value Change Dump of a bring-up on the virtual time base (one tick is one
 // 100 ns unit of interrupt time): a signal per register written, the DRAM
 // command in flight as a string, the done bit as loads of DRC_CMD_STATUS saw
