@@ -7,14 +7,19 @@
 # trace reader with check and diff (fuzz/corpus/trace). Then replays every
 # bring-up input the fuzzer found worth keeping in a coverage build and
 # reports the line and branch coverage of meminit/.
-# Usage: scripts/fuzz.sh [SECONDS]
+# Usage: scripts/fuzz.sh [SECONDS] [--no-coverage]
+# (--no-coverage: fuzz only; the coverage report then needs a second call
+# with --coverage-only, after the coverage build may have been made elsewhere.)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-[[ $seconds =~ ^[0-9]+$ ]] || { echo "usage: scripts/fuzz.sh [SECONDS]" >&2; exit 2; }
+mode=${2:-}
+[[ $seconds =~ ^[0-9]+$ && $mode =~ ^(|--no-coverage|--coverage-only)$ ]] ||
+  { echo "usage: scripts/fuzz.sh [SECONDS] [--no-coverage|--coverage-only]" >&2; exit 2; }
 
 bash scripts/deps.sh cmake make clang-14 libclang-rt-14-dev llvm-14
 
+if [[ $mode != --coverage-only ]]; then
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target tov_fuzz tov_fuzz_pe tov_fuzz_trace
 
@@ -51,7 +56,9 @@ fuzz pe tov_fuzz_pe "$quarter" 49152 "PE images and capture drivers" \
   build/kernel/x64/driver/tovmem.sys build/kernel/x64/driver/capture_driver/capture.sys
 fuzz trace tov_fuzz_trace "$((seconds - half - quarter))" 8192 "traces (read, checked, diffed)" \
   fuzz/corpus/trace/*
+fi
 work=build/fuzz/corpus-bring_up
+[[ $mode == --no-coverage ]] && exit 0
 
 # Coverage of meminit/ reached by everything the run kept.
 cmake --preset fuzz-coverage >/dev/null
