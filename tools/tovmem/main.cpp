@@ -3,10 +3,12 @@
 // it does: annotated traces, JSON lines and waveforms of a run, the
 // configuration tables, a rule check of the power-up commands, and a
 // step-by-step comparison of two bring-ups.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "sim/image/contain.h"
 #include "sim/printable.h"
 #include "tools/tovmem/commands.h"
 #include "tov_version.h"
@@ -98,10 +100,28 @@ int main(int argc, char** argv) {
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);  // CLI11 takes them last first
         app.parse(reversed);
+        // A run of a kernel image goes on in a child process, so that the
+        // CPU emulator aborting on a hostile image (its code generator can)
+        // ends in one line, not in the tool's own death.
+        const bool image = std::find(args.begin(), args.end(), "--image") != args.end();
         for (const Command& c : commands)
             if (c.app->parsed()) {
                 refuse_empty_values(*c.app);
-                status = c.run();
+                if (!image) {
+                    status = c.run();
+                    continue;
+                }
+                const tov::sim::image::Contained k = tov::sim::image::contained([&] {
+                    try {
+                        const int s = c.run();
+                        return std::fflush(stdout) != 0 ? exit_failed : s;
+                    } catch (const UsageError& e) {
+                        return usage_exit(e.msg);
+                    }
+                });
+                if (!k.finished) return usage_exit("the kernel image could not be run: " + k.why);
+                std::fputs(k.stderr_text.c_str(), stderr);
+                status = k.status;
             }
     } catch (const CLI::CallForHelp& e) {
         status = app.exit(e);
