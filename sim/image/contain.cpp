@@ -29,6 +29,9 @@ Contained contained(const std::function<int()>& work) {
         return c;
     }
     if (pid == 0) {
+        // An abort ends the child by its signal, whatever handler the
+        // process had installed (a fuzzer's would turn it into an exit).
+        std::signal(SIGABRT, SIG_DFL);
         close(fds[0]);
         dup2(fds[1], STDERR_FILENO);
         close(fds[1]);
