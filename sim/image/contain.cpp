@@ -19,8 +19,10 @@ Contained contained(const std::function<int()>& work) {
         c.why = std::string("cannot make a pipe: ") + std::strerror(errno);
         return c;
     }
-    std::fflush(stdout);
-    std::fflush(stderr);
+    // What is buffered goes out once, before the child could write it again;
+    // a failure shows on the stream itself.
+    (void)std::fflush(stdout);
+    (void)std::fflush(stderr);
     const pid_t pid = fork();
     if (pid < 0) {
         close(fds[0]);
@@ -31,14 +33,14 @@ Contained contained(const std::function<int()>& work) {
     if (pid == 0) {
         // An abort ends the child by its signal, whatever handler the
         // process had installed (a fuzzer's would turn it into an exit).
-        std::signal(SIGABRT, SIG_DFL);
+        (void)std::signal(SIGABRT, SIG_DFL);
         close(fds[0]);
         dup2(fds[1], STDERR_FILENO);
         close(fds[1]);
         const int status = work();
-        std::fflush(stdout);
-        std::fflush(stderr);
-        _exit(status);
+        const bool written = std::fflush(stdout) == 0;
+        (void)std::fflush(stderr);
+        _exit(written ? status : 1);
     }
     close(fds[1]);
     char buf[4096];
