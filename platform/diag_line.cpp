@@ -199,7 +199,7 @@ void format_message(const char* f, __builtin_va_list args, Line& out) {
             w.json(*f++);
             continue;
         }
-        const char* spec = f++;
+        const char* conversion = f++;
         const bool zero = *f == '0';
         if (zero) ++f;
         unsigned width = 0;
@@ -224,7 +224,7 @@ void format_message(const char* f, __builtin_va_list args, Line& out) {
         case '%': w.json('%'); break;
         default:
             // Not a conversion this library uses: shown as written.
-            while (spec <= f && *spec) w.json(*spec++);
+            while (conversion <= f && *conversion) w.json(*conversion++);
             if (*f == '\0') --f;
             break;
         }

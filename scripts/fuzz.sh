@@ -31,7 +31,7 @@ fuzz() {
   local work=build/fuzz/corpus-$name log=build/fuzz/fuzz-$name.log status=0
   rm -rf "$work"
   mkdir -p "$work"
-  for seed in "$@"; do [[ -f $seed ]] && cp "$seed" "$work/${seed//\//_}"; done
+  for start in "$@"; do [[ -f $start ]] && cp "$start" "$work/${start//\//_}"; done
   echo "fuzzing $what for ${secs} s from $(ls "$work" | wc -l) seeds"
   build/fuzz/fuzz/$target -max_total_time="$secs" -print_final_stats=1 -max_len="$max_len" \
     -artifact_prefix=build/fuzz/ "$work" >"$log" 2>&1 || status=$?

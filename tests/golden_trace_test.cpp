@@ -348,7 +348,7 @@ TEST(GoldenTraces, EveryHealthyBringUpAsRecorded) {
 // Direct calls: every routine of the routine list called without the
 // dispatcher, so that the rows and forms no table ID reaches (a clock the
 // remapping skips, a Size or flag no row pairs with the routine) are recorded
-// too. On random register contents from the default seed, so that a field
+// too. On random register contents from the default random-register key, so that a field
 // write that keeps the wrong bits shows; keyed by routine name, so that they
 // stay put when rows and routines come and go.
 // ---------------------------------------------------------------------------
@@ -408,7 +408,7 @@ TEST(GoldenTraces, EveryRoutineCalledDirectlyAsRecorded) {
         std::ofstream out(direct_path);
         out << "# Every init routine called directly, without the dispatcher: routine, clock_index,\n"
                "# power_mode, bus_flag, mode_flag (mem_size 128 MiB), then the FNV-1a 64 digest as in\n"
-               "# table_sweep.txt. Registers start from the default seed's random contents.\n"
+               "# table_sweep.txt. Registers start from the default random-register key's contents.\n"
                "# Checked by GoldenTraces.EveryRoutineCalledDirectlyAsRecorded; TOV_GOLDEN_UPDATE=1 rewrites it.\n";
         for (const DirectCall& c : now) out << c.key << " " << hex64(digest(c.result)) << "\n";
         ASSERT_TRUE(out.good()) << "cannot write " << direct_path;
