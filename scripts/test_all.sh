@@ -27,7 +27,8 @@ step "the kit is reproducible: the same sources at another path, built again, gi
 # The copy takes the first build's test-signing key (the one input that is
 # not the sources) and is built with the kernel preset as it stands.
 repro=$(mktemp -d)
-trap 'rm -rf "$repro"' EXIT
+fuzz_build=
+trap 'rm -rf "$repro"; [[ -z $fuzz_build ]] || kill "$fuzz_build" 2>/dev/null || true' EXIT
 tar -cf - --exclude=./build --exclude=./.git . | (mkdir -p "$repro/elsewhere/tov" && cd "$repro/elsewhere/tov" && tar -xf -)
 here=$PWD
 (cd "$repro/elsewhere/tov" && cmake --preset kernel -DTOV_IMAGE_TIMESTAMP="${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct)}" \
@@ -54,6 +55,13 @@ cmake --build --preset host
 # counts show.
 ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.)'
 build/host/tov_tests --gtest_filter='FaultMatrixSize.*' | grep '^fault matrix:'
+
+# The image sweeps and the kit checks below each run in one process; the
+# fuzz targets build on the other core meanwhile (their log: build/fuzz-build.log).
+mkdir -p build
+(cmake --preset fuzz && cmake --build build/fuzz -j1 --target tov_fuzz tov_fuzz_pe tov_fuzz_trace) \
+  >build/fuzz-build.log 2>&1 &
+fuzz_build=$!
 
 step "the kernel images against the host build (x86 clang and GCC, x64 clang; the diagnostic images' logs)"
 build/host/tov_tests --gtest_filter='Sweeps/*' --gtest_brief=1
@@ -82,10 +90,16 @@ cmake --build --preset host-tsan --target tov_thread_tests
 ctest --preset host-tsan -j"$cores" -R '^TwoChips\.' 
 
 step "fuzzing for 60 s, and clang-tidy over the kernel code and the image loader beside it"
-# The fuzz targets are built first, on both cores; then libFuzzer keeps one
+# The fuzz targets were built beside the image sweeps; libFuzzer keeps one
 # core busy, and clang-tidy and the coverage build take the other.
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target tov_fuzz tov_fuzz_pe tov_fuzz_trace >/dev/null
+built=0
+wait "$fuzz_build" || built=$?
+fuzz_build=
+if ((built != 0)); then
+  tail -n 40 build/fuzz-build.log
+  echo "the fuzz targets did not build (status $built; the whole log: build/fuzz-build.log)" >&2
+  exit 1
+fi
 (
   status=0
   bash scripts/tidy.sh >build/tidy.out 2>&1 || status=$?
