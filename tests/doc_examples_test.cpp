@@ -57,9 +57,24 @@ TEST_P(DocExamples, PrintWhatTheDocumentShows) {
     const fs::path dir = marker.path + ".d";
     fs::create_directories(dir);
     const std::string path = fs::path(TOVMEM_PATH).parent_path().string();
+    // Examples that run the kernel images name them as the kernel preset
+    // builds them, build/kernel/...: the directory gets that path.
+    const fs::path kernel_root = fs::path(TOV_KERNEL_IMAGE).parent_path().parent_path();
+    const bool have_kernel = !std::string(TOV_KERNEL_IMAGE).empty() && fs::exists(TOV_KERNEL_IMAGE);
+    if (have_kernel) {
+        fs::create_directories(dir / "build");
+        fs::create_directory_symlink(kernel_root, dir / "build" / "kernel");
+    }
+    size_t skipped = 0;
     for (const Example& e : examples) {
-        const std::string cmd = "cd '" + dir.string() + "' && PATH='" + path + "':\"$PATH\" bash -c " + "'" +
-                                std::regex_replace(e.command, std::regex("'"), "'\\''") + "' 2>&1";
+        if (!have_kernel && e.command.find("build/kernel/") != std::string::npos) {
+            ++skipped;
+            continue;
+        }
+        // The subshell's standard error is run_shell's; the example's goes
+        // with its output, as a console shows both.
+        const std::string cmd = "(cd '" + dir.string() + "' && PATH='" + path + "':\"$PATH\" bash -c " + "'" +
+                                std::regex_replace(e.command, std::regex("'"), "'\\''") + "' 2>&1)";
         const Outcome o = run_shell(cmd);
         const std::vector<std::string> got = lines(o.out);
         size_t at = 0;
@@ -74,6 +89,7 @@ TEST_P(DocExamples, PrintWhatTheDocumentShows) {
         }
     }
     fs::remove_all(dir);
+    if (skipped) GTEST_SKIP() << skipped << " examples need the kernel build, which this build was configured without";
 }
 
 std::vector<std::string> documents() {
