@@ -173,6 +173,14 @@ std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t
     return a;
 }
 
+// The patch that makes DllInitialize run `code` (the checksum kept valid).
+std::function<void(Patched&)> runs(std::vector<uint8_t> code) {
+    return [code = std::move(code)](Patched& p) {
+        p.code(p.export_rva("DllInitialize"), code);
+        p.fix_checksum();
+    };
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Loader, PatchedImage,
     ::testing::Values(
@@ -224,100 +232,56 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {"in the image's .rdata"},
                 false},
-        Refusal{"cdecl_return",
-                [](Patched& p) {
-                    p.code(p.export_rva("DllInitialize"), {0x31, 0xc0, 0xc3});  // ret without popping
-                    p.fix_checksum();
-                },
-                {"it must pop its 4 argument bytes (__stdcall)"},
-                false},
-        Refusal{"clobbers_ebx",
-                [](Patched& p) {
-                    p.code(p.export_rva("DllInitialize"), {0x31, 0xdb, 0x31, 0xc0, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
-                {"EBX changed"},
-                false},
-        Refusal{"runaway",
-                [](Patched& p) {
-                    p.code(p.export_rva("DllInitialize"), {0xeb, 0xfe});  // jmp $
-                    p.fix_checksum();
-                },
-                {"runaway image: no return after 100000 instructions"},
-                false},
-        Refusal{"narrow_register_access",
-                [](Patched& p) {
-                    // mov ax, [reg_base + 0x828]
-                    p.code(p.export_rva("DllInitialize"), {0x66, 0xa1, 0x28, 0x08, 0x00, 0x10, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
-                {"16-bit load at 0x10000828 in the register block"},
-                false},
+        // ret without popping
+        Refusal{"cdecl_return", runs({0x31, 0xc0, 0xc3}), {"it must pop its 4 argument bytes (__stdcall)"}, false},
+        Refusal{"clobbers_ebx", runs({0x31, 0xdb, 0x31, 0xc0, 0xc2, 0x04, 0x00}), {"EBX changed"}, false},
+        // jmp $
+        Refusal{"runaway", runs({0xeb, 0xfe}), {"runaway image: no return after 100000 instructions"}, false},
         // Every register access that is not one aligned 32-bit load or store
         // by a plain move, however the emulator would split it.
+        // mov ax, [reg_base + 0x828]
+        Refusal{"narrow_register_access",
+                runs({0x66, 0xa1, 0x28, 0x08, 0x00, 0x10, 0xc2, 0x04, 0x00}),
+                {"16-bit load at 0x10000828 in the register block"},
+                false},
+        // mov eax, [reg_base + 1]
         Refusal{"unaligned_register_load",
-                [](Patched& p) {
-                    // mov eax, [reg_base + 1]
-                    p.code(p.export_rva("DllInitialize"), {0xa1, 0x01, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
+                runs({0xa1, 0x01, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00}),
                 {"unaligned 32-bit load at 0x10000001 in the register block"},
                 false},
+        // movq xmm0, [reg_base]
         Refusal{"wide_register_load",
-                [](Patched& p) {
-                    // movq xmm0, [reg_base]
-                    p.code(p.export_rva("DllInitialize"),
-                           {0xf3, 0x0f, 0x7e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
+                runs({0xf3, 0x0f, 0x7e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00}),
                 {"64-bit load at 0x10000000 in the register block"},
                 false},
+        // mov [reg_base + 4], al
         Refusal{"byte_register_store",
-                [](Patched& p) {
-                    // mov [reg_base + 4], al
-                    p.code(p.export_rva("DllInitialize"), {0xa2, 0x04, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
+                runs({0xa2, 0x04, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00}),
                 {"8-bit store at 0x10000004 in the register block"},
                 false},
+        // movd xmm0, [reg_base]: 32 bits, aligned, but not a move to a register
         Refusal{"sse_register_load",
-                [](Patched& p) {
-                    // movd xmm0, [reg_base]: 32 bits, aligned, but not a move to a register
-                    p.code(p.export_rva("DllInitialize"),
-                           {0x66, 0x0f, 0x6e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
+                runs({0x66, 0x0f, 0x6e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00}),
                 {"load at 0x10000000 in the register block by a SSE or MMX instruction"},
                 false},
+        // mov esi, reg_base; lodsd
         Refusal{"string_register_load",
-                [](Patched& p) {
-                    // mov esi, reg_base; lodsd
-                    p.code(p.export_rva("DllInitialize"), {0xbe, 0x00, 0x00, 0x00, 0x10, 0xad, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
+                runs({0xbe, 0x00, 0x00, 0x00, 0x10, 0xad, 0xc2, 0x04, 0x00}),
                 {"load at 0x10000000 in the register block by a string instruction"},
                 false},
+        // mov eax, [reg_base - 2]
         Refusal{"split_at_the_register_block_edge",
-                [](Patched& p) {
-                    // mov eax, [reg_base - 2]
-                    p.code(p.export_rva("DllInitialize"), {0xa1, 0xfe, 0xff, 0xff, 0x0f, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
+                runs({0xa1, 0xfe, 0xff, 0xff, 0x0f, 0xc2, 0x04, 0x00}),
                 {"at 0xffffffe"},
                 false},
+        // mov ax, [aux_base]
         Refusal{"narrow_aux_load",
-                [](Patched& p) {
-                    // mov ax, [aux_base]
-                    p.code(p.export_rva("DllInitialize"), {0x66, 0xa1, 0x00, 0x00, 0x00, 0x20, 0xc2, 0x04, 0x00});
-                    p.fix_checksum();
-                },
+                runs({0x66, 0xa1, 0x00, 0x00, 0x00, 0x20, 0xc2, 0x04, 0x00}),
                 {"16-bit load at 0x20000000 in the aux region"},
                 false},
+        // mov eax, [0]
         Refusal{"null_read",
-                [](Patched& p) {
-                    p.code(p.export_rva("DllInitialize"), {0xa1, 0, 0, 0, 0, 0xc2, 0x04, 0x00});  // mov eax, [0]
-                    p.fix_checksum();
-                },
+                runs({0xa1, 0, 0, 0, 0, 0xc2, 0x04, 0x00}),
                 {"read of unmapped memory at 0x0 (4 bytes) near address 0"},
                 false}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -325,8 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A runaway image is stopped on wall time too, whatever the instruction bound.
 TEST_F(ImageTest, RunawayIsStoppedOnWallTime) {
     Patched p;
-    p.code(p.export_rva("DllInitialize"), {0xeb, 0xfe});  // jmp $
-    p.fix_checksum();
+    runs({0xeb, 0xfe})(p);  // jmp $
     ImageRunner runner(p.file, {.max_instructions = ~uint64_t(0), .max_wall = std::chrono::milliseconds(100)});
     try {
         runner.call(Entry::dll_initialize, {0});
