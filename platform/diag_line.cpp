@@ -6,7 +6,7 @@ namespace {
 
 // v /= 10, returning the remainder, in 16-bit steps: the x86 kernel image
 // has no helper for 64-bit division (each step's dividend stays below 2^20).
-uint32_t divide_by_10(uint64_t& v) {
+[[gnu::always_inline]] inline uint32_t divide_by_10(uint64_t& v) {
     uint64_t q = 0;
     uint32_t rem = 0;
     for (int shift = 48; shift >= 0; shift -= 16) {
@@ -29,25 +29,6 @@ public:
     }
     void put(const char* s) {
         while (*s) put(*s++);
-    }
-    void dec(uint64_t v) {
-        char digits[20];
-        int n = 0;
-        do digits[n++] = static_cast<char>('0' + divide_by_10(v));
-        while (v != 0);
-        while (n > 0) put(digits[--n]);
-    }
-    void field(const char* name, uint64_t v) {
-        put(",\"");
-        put(name);
-        put("\":");
-        dec(v);
-    }
-    void flag(const char* name, bool v) {
-        put(",\"");
-        put(name);
-        put("\":");
-        put(v ? "true" : "false");
     }
     // One character of a JSON string, escaped as a whole or not at all, so
     // that a cut string still ends in valid JSON.
@@ -92,25 +73,6 @@ private:
     bool full_ = false;   // a string was cut: nothing more of it
 };
 
-void record(Writer& w, const MemInitParams& p) {
-    w.field("config_id", p.config_id);
-    w.field("clock_index", p.clock_index);
-    w.field("mem_size", p.mem_size);
-    w.field("bus_flag", p.bus_flag);
-    w.field("mode_flag", p.mode_flag);
-    w.field("power_mode", p.power_mode);
-    w.field("mem_clock_khz", p.mem_clock_khz);
-    w.field("mem_size_out", p.mem_size_out);
-    w.field("map_value", p.map_value);
-    const uint32_t reserved[] = {p.reserved_a[0], p.reserved_a[1], p.reserved_a[2], p.reserved_b[0], p.reserved_b[1]};
-    w.put(",\"reserved\":[");
-    for (size_t i = 0; i < 5; ++i) {
-        if (i) w.put(',');
-        w.dec(reserved[i]);
-    }
-    w.put(']');
-}
-
 void begin(Writer& w, const char* ev) {
     w.put(prefix);
     w.put("{\"ev\":\"");
@@ -136,58 +98,17 @@ void number(Writer& w, uint32_t v, bool negative, unsigned radix, bool upper, un
 
 }  // namespace
 
-void format_step(const StepNote& n, Line& out) {
-    Writer w(out);
-    switch (n.kind) {
-    case Step::enter:
-        begin(w, "enter");
-        record(w, *n.record);
-        break;
-    case Step::leave:
-        begin(w, "result");
-        w.put(",\"ret\":");
-        if (n.result < 0) w.put('-');
-        w.dec(n.result < 0 ? 0u - static_cast<uint32_t>(n.result) : static_cast<uint32_t>(n.result));
-        record(w, *n.record);
-        break;
-    case Step::store:
-        begin(w, "store");
-        w.field("off", n.off);
-        w.field("val", n.val);
-        break;
-    case Step::read:
-        begin(w, "read");
-        w.field("off", n.off);
-        w.field("val", n.val);
-        w.field("loads", n.count);
-        w.flag("settled", n.settled);
-        break;
-    case Step::aux_load:
-        begin(w, "aux_load");
-        w.field("val", n.val);
-        break;
-    case Step::wait:
-        begin(w, "wait");
-        w.field("off", n.off);
-        w.field("polls", n.count);
-        w.field("busy", n.busy);
-        w.field("loads", n.loads);
-        w.field("val", n.val);
-        w.field("busy_val", n.busy_val);
-        w.flag("settled", n.settled);
-        w.flag("done", n.done);
-        w.field("t", n.first);
-        w.field("t_end", n.last);
-        break;
-    case Step::delay_ticks:
-    case Step::delay_ms:
-        begin(w, n.kind == Step::delay_ticks ? "delay_ticks" : "delay_ms");
-        w.field("n", n.count);
-        w.field("t", n.first);
-        w.field("t_end", n.last);
-        break;
+Decimal decimal(uint64_t v) {
+    Decimal out{};
+    int n = 0;
+    do out.text[n++] = static_cast<char>('0' + divide_by_10(v));
+    while (v != 0);
+    for (int i = 0; i < n / 2; ++i) {
+        const char c = out.text[i];
+        out.text[i] = out.text[n - 1 - i];
+        out.text[n - 1 - i] = c;
     }
-    w.end("}");
+    return out;
 }
 
 void format_message(const char* f, __builtin_va_list args, Line& out) {

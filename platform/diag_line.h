@@ -15,21 +15,90 @@ namespace tov::platform::diag {
 // so the lines show once bit 3 (0x8) of the IHVDRIVER mask is set.
 constexpr uint32_t component_id = 77;
 constexpr uint32_t level = 3;
-constexpr char prefix[] = "tovmem: ";
+#define TOV_DIAG_PREFIX "tovmem: "
+constexpr char prefix[] = TOV_DIAG_PREFIX;
 
-// Room for the longest line (a record with every word at 4294967295: 316
-// bytes with its newline), its NUL and the writer's reserve; DbgPrintEx
-// sends at most 512 bytes a call. It is the deepest buffer of the image's
-// stack. A longer trace message is cut, its JSON kept whole.
-constexpr size_t line_max = 328;
+// A trace message's line, formatted on the stack where the library traces:
+// room for the longest the library prints (84 characters of text, a
+// 117-byte line with its newline) with room to spare, and the NUL. A longer
+// message is cut, its JSON kept whole.
+constexpr size_t line_max = 160;
 
 struct Line {
     char text[line_max];
     size_t len;
 };
 
-// "tovmem: {...}\n" for a step.
-void format_step(const StepNote& note, Line& out);
+// A 64-bit clock reading as decimal text, for a %s: DbgPrintEx and the
+// host's snprintf agree on %u, %d and %s, not on one 64-bit conversion.
+struct Decimal {
+    char text[21];
+};
+Decimal decimal(uint64_t v);
+
+inline const char* boolean(bool v) { return v ? "true" : "false"; }
+
+// The record's words, after the fields a line gives first.
+#define TOV_DIAG_RECORD                                                                                        \
+    ",\"config_id\":%u,\"clock_index\":%u,\"mem_size\":%u,\"bus_flag\":%u,\"mode_flag\":%u,\"power_mode\":%u," \
+    "\"mem_clock_khz\":%u,\"mem_size_out\":%u,\"map_value\":%u,\"reserved\":[%u,%u,%u,%u,%u]}\n"
+
+template <class Print, class... Lead>
+void print_record(Print& print, const char* format, const MemInitParams& p, Lead... lead) {
+    print(format, lead..., p.config_id, p.clock_index, p.mem_size, p.bus_flag, p.mode_flag, p.power_mode,
+          p.mem_clock_khz, p.mem_size_out, p.map_value, p.reserved_a[0], p.reserved_a[1], p.reserved_a[2],
+          p.reserved_b[0], p.reserved_b[1]);
+}
+
+// DbgPrintEx sends at most 512 bytes a call; the longest step line (a record
+// with every word at 4294967295) is 316 with its newline.
+constexpr size_t step_line_max = 512;
+
+// The record's lines and the timed steps' (many arguments, two Decimals)
+// are printed out of line, so that a store or a read, noted deepest in the
+// sequence, takes only a small frame.
+template <class Print>
+[[gnu::noinline]] void print_record_step(const StepNote& n, Print& print) {
+    if (n.kind == Step::enter)
+        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"enter\"" TOV_DIAG_RECORD, *n.record);
+    else
+        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"result\",\"ret\":%d" TOV_DIAG_RECORD, *n.record, n.result);
+}
+
+template <class Print>
+[[gnu::noinline]] void print_timed_step(const StepNote& n, Print& print) {
+    const Decimal first = decimal(n.first), last = decimal(n.last);
+    if (n.kind == Step::wait)
+        print(TOV_DIAG_PREFIX
+              "{\"ev\":\"wait\",\"off\":%u,\"polls\":%u,\"busy\":%u,\"loads\":%u,\"val\":%u,\"busy_val\":%u,"
+              "\"settled\":%s,\"done\":%s,\"t\":%s,\"t_end\":%s}\n",
+              n.off, n.count, n.busy, n.loads, n.val, n.busy_val, boolean(n.settled), boolean(n.done), first.text,
+              last.text);
+    else
+        print(TOV_DIAG_PREFIX "{\"ev\":\"%s\",\"n\":%u,\"t\":%s,\"t_end\":%s}\n",
+              n.kind == Step::delay_ticks ? "delay_ticks" : "delay_ms", n.count, first.text, last.text);
+}
+
+// "tovmem: {...}\n" for a step, as print(format, arguments...): a constant
+// format and 32-bit numbers and strings, so that the kernel image hands them
+// to DbgPrintEx with no buffer of its own and the host formats the same line
+// with snprintf.
+template <class Print>
+void print_step(const StepNote& n, Print&& print) {
+    switch (n.kind) {
+    case Step::enter:
+    case Step::leave: print_record_step(n, print); return;
+    case Step::store: print(TOV_DIAG_PREFIX "{\"ev\":\"store\",\"off\":%u,\"val\":%u}\n", n.off, n.val); return;
+    case Step::read:
+        print(TOV_DIAG_PREFIX "{\"ev\":\"read\",\"off\":%u,\"val\":%u,\"loads\":%u,\"settled\":%s}\n", n.off, n.val,
+              n.count, boolean(n.settled));
+        return;
+    case Step::aux_load: print(TOV_DIAG_PREFIX "{\"ev\":\"aux_load\",\"val\":%u}\n", n.val); return;
+    case Step::wait:
+    case Step::delay_ticks:
+    case Step::delay_ms: print_timed_step(n, print); return;
+    }
+}
 
 // "tovmem: {"ev":"trace","msg":"..."}\n" for a trace message and its
 // arguments (%d %i %u %x %X %c %s %%, with a 0 flag, a width and an

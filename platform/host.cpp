@@ -47,9 +47,11 @@ void trace_delay(char kind, uint32_t n) { target().record_delay(kind, n); }
 // The host sees every load and store on its own; it also keeps the lines the
 // diagnostic image would print, formatted by the same code.
 void note_step(const StepNote& note) {
-    diag::Line line;
-    diag::format_step(note, line);
-    target().record_log_line(line.text);
+    diag::print_step(note, [](const char* format, auto... args) {
+        char text[diag::step_line_max];
+        const int n = std::snprintf(text, sizeof text, format, args...);
+        target().record_log_line(n < 0 ? "" : text);
+    });
 }
 
 }  // namespace tov::platform

@@ -2,9 +2,10 @@
 // The diagnostic image's side of the trace seam: every step and trace
 // message is printed through DbgPrintEx as one "tovmem: {...}" line, which
 // tovmem reads back (check, diff, vcd, import). The release image's seam
-// prints nothing. A line is formatted into a buffer on the stack and passed
-// as the argument of a constant format, so nothing the library prints is
-// ever taken for a format. DbgPrintEx may be called at any IRQL up to DIRQL.
+// prints nothing. Every format is a constant of diag_line.h: a trace message
+// is formatted into a buffer on the stack and passed through "%s", so
+// nothing the library prints is ever taken for a format. DbgPrintEx may be
+// called at any IRQL up to DIRQL.
 #include <stdint.h>
 
 #include "meminit/hw/platform.h"
@@ -14,25 +15,21 @@ extern "C" __declspec(dllimport) unsigned long __cdecl DbgPrintEx(unsigned long 
                                                                   const char* format, ...);
 
 namespace tov::platform {
-namespace {
-
-void print(const diag::Line& line) { DbgPrintEx(diag::component_id, diag::level, "%s", line.text); }
-
-}  // namespace
 
 void trace_message(const char* format, __builtin_va_list args) {
     diag::Line line;
     diag::format_message(format, args, line);
-    print(line);
+    DbgPrintEx(diag::component_id, diag::level, "%s", line.text);
 }
 
 // A delay is printed when it ends, with its first and last clock readings.
 void trace_delay(char, uint32_t) {}
 
+// A step goes to DbgPrintEx as its constant format and numbers: no line
+// buffer deep in the sequence, where most steps are noted.
 void note_step(const StepNote& note) {
-    diag::Line line;
-    diag::format_step(note, line);
-    print(line);
+    diag::print_step(
+        note, [](const char* format, auto... args) { DbgPrintEx(diag::component_id, diag::level, format, args...); });
 }
 
 }  // namespace tov::platform

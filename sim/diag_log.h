@@ -15,11 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/diag_line.h"
 #include "sim/simulator.h"
 
 namespace tov::sim {
 
-constexpr char log_prefix[] = "tovmem: ";
+// What the diagnostic image prints before each of its objects.
+constexpr const char* log_prefix = platform::diag::prefix;
 
 // The rebuilt loads of one log, at most: a real call makes some thousands;
 // a wait that polls for its whole bound on a fast bus some hundred thousand.

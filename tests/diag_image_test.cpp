@@ -75,7 +75,7 @@ TEST_P(DiagnosticImageAgainstHost, PrintsTheHostsLinesAndDoesTheSameOnTheBus) {
 
 INSTANTIATE_TEST_SUITE_P(Sweeps, DiagnosticImageAgainstHost,
                          ::testing::Values(DiagBuild{"diag_x86", TOV_DIAG_IMAGE, 1024},
-                                           DiagBuild{"diag_x64", TOV_DIAG_IMAGE_X64, 1536}),
+                                           DiagBuild{"diag_x64", TOV_DIAG_IMAGE_X64, 1024}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // The board engineer's path through the image itself: a stuck command's

@@ -298,6 +298,12 @@ namespace {
     return result;
 }
 
+// The record as it enters and as it leaves, with the result. Out of line,
+// so that the note stays off the stack while the routine runs.
+[[gnu::noinline, maybe_unused]] void note_record(platform::Step kind, const MemInitParams* p, int32_t result) {
+    if (p != nullptr) platform::note_step({.kind = kind, .record = p, .result = result});
+}
+
 }  // namespace
 }  // namespace tov
 
@@ -306,10 +312,9 @@ extern "C" int TOVMEM_CALL tov_mem_init(MemInitParams* p) {
     if constexpr (!platform::steps_noted) {
         return dispatch(p);
     } else {
-        // The record as it enters and as it leaves, with the result.
-        if (p != nullptr) platform::note_step({.kind = platform::Step::enter, .record = p});
+        note_record(platform::Step::enter, p, 0);
         const int32_t result = dispatch(p);
-        if (p != nullptr) platform::note_step({.kind = platform::Step::leave, .record = p, .result = result});
+        note_record(platform::Step::leave, p, result);
         return result;
     }
 }
