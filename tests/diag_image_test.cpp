@@ -5,7 +5,6 @@
 // the host's; read back by tovmem, such a log gives the host's steps.
 #include <gtest/gtest.h>
 
-#include <set>
 #include <sstream>
 
 #include "sim/image/image_runner.h"
@@ -23,21 +22,13 @@ struct DiagBuild {
 };
 void PrintTo(const DiagBuild& b, std::ostream* os) { *os << b.name; }
 
-// Every distinct form of every routine (the routine sweep on a chip of zeroed
-// registers, scenarios whose host trace is an earlier one's left out) and,
-// on x86, a third of the fault sweep: the image sweep's shapes of a call, at
-// the cost (some 10 ms a call) that the diagnostic image's printing allows
-// in CI.
-std::vector<Scenario> diag_scenarios(bool faults) {
+// The image sweep, every scenario: the three tables, the faults and
+// Windows' coarse clock.
+std::vector<Scenario> image_sweep() {
     std::vector<Scenario> out;
-    std::set<std::vector<std::string>> seen;
-    for (Scenario& s : routine_sweep(std::nullopt))
-        if (seen.insert(compact(run_bring_up(s.req).events)).second) out.push_back(std::move(s));
-    if (!faults) return out;
-    // A third of the fault sweep: its blocks of 10 or 11 faults per routine
-    // and clock shift against the stride, so that every kind is taken.
-    std::vector<Scenario> all = fault_sweep();
-    for (size_t i = 0; i < all.size(); i += 3) out.push_back(std::move(all[i]));
+    for (std::vector<Scenario> part : {table_sweep(Family::halden), table_sweep(Family::orlit),
+                                       table_sweep(Family::varnel), fault_sweep(), coarse_clock_sweep()})
+        for (Scenario& s : part) out.push_back(std::move(s));
     return out;
 }
 
@@ -46,8 +37,7 @@ class DiagnosticImageAgainstHost : public ::testing::TestWithParam<DiagBuild> {}
 TEST_P(DiagnosticImageAgainstHost, PrintsTheHostsLinesAndDoesTheSameOnTheBus) {
     const DiagBuild& b = GetParam();
     TOV_REQUIRE_BUILD(b.image);
-    const bool x86 = std::string(b.name) == "diag_x86";
-    const std::vector<Scenario> scenarios = diag_scenarios(x86);
+    const std::vector<Scenario> scenarios = image_sweep();
     ImageRunner runner(test::file_bytes(b.image));
     size_t differences = 0, lines = 0;
     uint32_t deepest = 0;

@@ -6,6 +6,7 @@
 #include "examples/capture_driver/capture.h"
 #include "sim/printable.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <chrono>
@@ -427,13 +428,18 @@ struct ImageRunner::Impl {
 
     // A NUL-terminated string of the image's memory, at most `max` bytes, or
     // false when it is longer or not readable.
+    // Read a page's piece at a time: a byte at a time costs more than the
+    // diagnostic image's whole call.
     bool read_string(uint64_t addr, size_t max, std::string& out) {
         out.clear();
-        char c = 0;
+        char piece[256];
         while (out.size() < max) {
-            if (uc_mem_read(uc, addr + out.size(), &c, 1) != UC_ERR_OK) return false;
-            if (c == '\0') return true;
-            out.push_back(c);
+            const uint64_t at = addr + out.size();
+            const size_t n = std::min<size_t>({sizeof piece, size_t(0x1000 - (at & 0xfff)), max - out.size()});
+            if (uc_mem_read(uc, at, piece, n) != UC_ERR_OK) return false;
+            const char* nul = static_cast<const char*>(std::memchr(piece, '\0', n));
+            out.append(piece, nul ? size_t(nul - piece) : n);
+            if (nul) return true;
         }
         return false;
     }
