@@ -49,7 +49,9 @@ cmake --preset kernel-gcc
 cmake --build --preset kernel-gcc
 
 step "host build and tests"
-cmake --preset host
+# Line tables only (-g1): a third less compile time than the preset's full
+# debug information, which stays for developers' builds.
+cmake --preset host -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 cmake --build --preset host
 # The image and caller sweeps and the kit checks run below, where their
 # counts show.
