@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/diag_line.h"
 #include "sim/image/sweep.h"
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/analysis.h"
@@ -51,6 +52,44 @@ std::vector<sim::image::Scenario> scenarios_to_read() {
     std::vector<sim::image::Scenario> faults = sim::image::fault_sweep();
     for (size_t i = 0; i < faults.size(); i += 3) out.push_back(std::move(faults[i]));
     return out;
+}
+
+// The lines as printed, 64-bit clock readings in full, past the 32 bits a
+// %u would carry.
+TEST(DiagnosticLine, StepsPrintAsTheirJsonWithTheWholeClockReading) {
+    using platform::Step;
+    using platform::StepNote;
+    const auto line = [](const StepNote& n) {
+        std::string out;
+        platform::diag::print_step(n, [&](const char* format, auto... args) {
+            char text[platform::diag::step_line_max];
+            std::snprintf(text, sizeof text, format, args...);
+            out = text;
+        });
+        return out;
+    };
+    EXPECT_EQ(line({.kind = Step::delay_ms, .count = 7, .first = 4294967301, .last = 18446744073709551615u}),
+              "tovmem: {\"ev\":\"delay_ms\",\"n\":7,\"t\":4294967301,\"t_end\":18446744073709551615}\n");
+    EXPECT_EQ(line({.kind = Step::wait,
+                    .settled = false,
+                    .done = true,
+                    .off = 0x828,
+                    .val = 5,
+                    .count = 3,
+                    .busy = 2,
+                    .loads = 9,
+                    .busy_val = 4,
+                    .first = 0,
+                    .last = 10}),
+              "tovmem: {\"ev\":\"wait\",\"off\":2088,\"polls\":3,\"busy\":2,\"loads\":9,\"val\":5,\"busy_val\":4,"
+              "\"settled\":false,\"done\":true,\"t\":0,\"t_end\":10}\n");
+    MemInitParams p{};
+    p.config_id = 0xffffffff;
+    p.reserved_b[1] = 1;
+    EXPECT_EQ(line({.kind = Step::leave, .record = &p, .result = -1}),
+              "tovmem: {\"ev\":\"result\",\"ret\":-1,\"config_id\":4294967295,\"clock_index\":0,\"mem_size\":0,"
+              "\"bus_flag\":0,\"mode_flag\":0,\"power_mode\":0,\"mem_clock_khz\":0,\"mem_size_out\":0,\"map_value\":0,"
+              "\"reserved\":[0,0,0,0,1]}\n");
 }
 
 TEST(DiagnosticLog, RebuildsEveryFormAndFaultOfTheImageSweeps) {
