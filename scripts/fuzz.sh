@@ -50,10 +50,13 @@ fuzz() {
 half=$((seconds / 2))
 quarter=$(((seconds - half) / 2))
 fuzz bring_up tov_fuzz "$half" 256 "bring-ups (no invariant violated)" fuzz/corpus/bring_up/*
-fuzz pe tov_fuzz_pe "$quarter" 49152 "PE images and capture drivers" \
+# The diagnostic images too: their DbgPrintEx calls take the runner's
+# formatting, whose format and arguments a mutated image controls.
+fuzz pe tov_fuzz_pe "$quarter" 53248 "PE images and capture drivers" \
   build/kernel/driver/tovmem.sys build/kernel/driver/capture_driver/capture.sys \
   build/kernel-gcc/driver/tovmem.sys build/kernel-gcc/driver/capture_driver/capture.sys \
-  build/kernel/x64/driver/tovmem.sys build/kernel/x64/driver/capture_driver/capture.sys
+  build/kernel/x64/driver/tovmem.sys build/kernel/x64/driver/capture_driver/capture.sys \
+  build/kernel/driver/diag/tovmem.sys build/kernel/x64/driver/diag/tovmem.sys
 fuzz trace tov_fuzz_trace "$((seconds - half - quarter))" 8192 "traces (read, checked, diffed)" \
   fuzz/corpus/trace/*
 fi
