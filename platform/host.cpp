@@ -35,6 +35,7 @@ void trace_message(const char* format, __builtin_va_list args) {
     va_end(copy);
     std::string msg = n < 0 ? std::string() : std::string(buf, n < int(sizeof buf) ? n : sizeof buf - 1);
     target().record_trace(std::move(msg));
+    if (!target().keeps_log()) return;
     diag::Line line;
     va_copy(copy, args);
     diag::format_message(format, copy, line);
@@ -47,6 +48,7 @@ void trace_delay(char kind, uint32_t n) { target().record_delay(kind, n); }
 // The host sees every load and store on its own; it also keeps the lines the
 // diagnostic image would print, formatted by the same code.
 void note_step(const StepNote& note) {
+    if (!target().keeps_log()) return;
     diag::print_step(note, [](const char* format, auto... args) {
         char text[diag::step_line_max];
         const int n = std::snprintf(text, sizeof text, format, args...);

@@ -56,8 +56,11 @@ cmake --preset host -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 cmake --build --preset host
 # The image and caller sweeps and the kit checks run below, where their
 # counts show.
-ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.)'
+ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.|Clocks/Preemption\.)'
 build/host/tov_tests --gtest_filter='FaultMatrixSize.*' | grep '^fault matrix:'
+
+step "preempted waits: every routine form, preempted 1 to 500 ms at each clock reading of its first wait"
+build/host/tov_tests --gtest_filter='Clocks/Preemption.*' --gtest_brief=1
 
 # The image sweeps and the kit checks below each run in one process; the
 # fuzz targets build on the other core meanwhile (their log: build/fuzz-build.log).
@@ -99,7 +102,7 @@ step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 # layout rebuild check documents and a compile: they run in the plain build
 # above.
 ctest --preset host-asan -j"$cores" \
-  -E '^(Sweeps|Callers)/.*(gcc|x64|diag|_table|_coarse_clock|caller)|CheckAll|CallTime\.|CallerRefusals\.RecordLayout'
+  -E '^(Sweeps|Callers)/.*(gcc|x64|diag|_table|_coarse_clock|caller)|CheckAll|CallTime\.|CallerRefusals\.RecordLayout|Clocks/Preemption\.'
 
 # ThreadSanitizer only where threads run: two bring-ups at once.
 step "two chips at once under ThreadSanitizer"

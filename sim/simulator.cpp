@@ -20,6 +20,11 @@ uint64_t VirtualClock::reading_at(uint64_t t) const {
 }
 
 uint64_t VirtualClock::read() {
+    // A preemption after reading N falls just before reading N + 1, after
+    // whatever the thread did between the two: the worst moment for a wait
+    // that polls and then reads the clock.
+    for (const Preemption& p : cfg_.preempt)
+        if (p.after_reads == reads_) now_ += p.units;
     uint64_t t;
     if (reads_ < cfg_.script.size()) {
         t = cfg_.script[reads_];
@@ -32,8 +37,13 @@ uint64_t VirtualClock::read() {
     return t;
 }
 
-Simulator::Simulator(const ChipConfig& chip, const ClockConfig& clock)
-    : ctx_{reg_base, aux_base}, chip_(chip), clock_(clock), previous_(t_active) {
+Simulator::Simulator(const ChipConfig& chip, const ClockConfig& clock, Keep keep)
+    : ctx_{reg_base, aux_base},
+      chip_(chip),
+      clock_(clock),
+      keep_(keep),
+      record_(keep != Keep::nothing),
+      previous_(t_active) {
     t_active = this;
 }
 
@@ -54,27 +64,29 @@ uint32_t Simulator::mmio_load(uintptr_t addr) {
     const uint64_t t = clock_.now();
     if (addr == aux_base) {
         const uint32_t v = chip_.aux_load();
-        events_.push_back({EventKind::aux_load, 0, v, t, {}});
+        if (record_) events_.push_back({EventKind::aux_load, 0, v, t, {}});
         return v;
     }
     const uint32_t off = offset_of(addr);
-    const uint32_t v = chip_.load(off);
-    events_.push_back({EventKind::load, off, v, t, {}});
+    const uint32_t v = chip_.load(off, t);
+    if (record_) events_.push_back({EventKind::load, off, v, t, {}});
     return v;
 }
 
 void Simulator::mmio_store(uintptr_t addr, uint32_t value) {
     const uint32_t off = offset_of(addr);
-    chip_.store(off, value);
-    events_.push_back({EventKind::store, off, value, clock_.now(), {}});
+    const uint64_t t = clock_.now();
+    chip_.store(off, value, t);
+    if (record_) events_.push_back({EventKind::store, off, value, t, {}});
 }
 
 void Simulator::record_trace(std::string msg) {
-    events_.push_back({EventKind::trace, 0, 0, clock_.now(), std::move(msg)});
+    if (record_) events_.push_back({EventKind::trace, 0, 0, clock_.now(), std::move(msg)});
 }
 
 void Simulator::record_delay(char kind, uint32_t n) {
-    events_.push_back({kind == 't' ? EventKind::delay_ticks : EventKind::delay_ms, 0, n, clock_.now(), {}});
+    if (record_)
+        events_.push_back({kind == 't' ? EventKind::delay_ticks : EventKind::delay_ms, 0, n, clock_.now(), {}});
 }
 
 MemInitParams initial_record(uint32_t config_id, uint32_t clock_index, uint32_t power_mode) {
@@ -106,8 +118,8 @@ MemInitParams record_from_words(const uint32_t (&w)[record_words]) {
 namespace {
 
 RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip, const ClockConfig& clock,
-                   bool no_aux = false) {
-    Simulator sim(chip, clock);
+                   bool no_aux = false, Simulator::Keep keep = Simulator::Keep::events_and_log) {
+    Simulator sim(chip, clock, keep);
     if (no_aux) sim.context()->aux_base = 0;
     p.reg_ctx = sim.context();
     RunResult r;
@@ -126,7 +138,7 @@ RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip,
 
 RunResult run_bring_up(const RunRequest& req) {
     return run_with(&tov_mem_init, initial_record(req.config_id, req.clock_index, req.power_mode), req.chip, req.clock,
-                    req.no_aux);
+                    req.no_aux, req.keep);
 }
 
 RunResult run_routine(InitRoutine routine, const MemInitParams& record, const ChipConfig& chip) {

@@ -29,7 +29,13 @@ struct Event {
 // true time: without a period every reading is fresh (the true time); with
 // one, updates come at phase + k × period, as Windows' interrupt time moves
 // only at each clock interrupt (15.625 ms by default). A script, when given,
-// supplies the first readings.
+// supplies the first readings. A preemption makes true time jump between two
+// readings, as when the thread loses the processor.
+struct Preemption {
+    uint64_t after_reads = 0;  // after this many readings of the call
+    uint64_t units = 0;        // true time lost, in 100 ns units
+};
+
 struct ClockConfig {
     // 0.5 ms per reading: a 100 ms done-bit time-out costs about 200 polls
     // (600 loads), a 10 ms tick about 20 readings.
@@ -39,6 +45,7 @@ struct ClockConfig {
     uint64_t period = 0;  // 100 ns units between updates; 0: continuous
     uint64_t phase = 0;   // updates at phase + k × period; below period
     std::vector<uint64_t> script;
+    std::vector<Preemption> preempt;
 
     // A clock that moves every `period`, with the call starting one period
     // after boot, so that its first reading is as stale as a real one may
@@ -78,7 +85,11 @@ public:
     static constexpr uintptr_t aux_base = 0x20000000;
     static constexpr uint32_t reg_span = 0x10000;
 
-    explicit Simulator(const ChipConfig& chip = {}, const ClockConfig& clock = {});
+    // What a run keeps beside its result, record and times: the bus events
+    // and the diagnostic image's lines (formatting them is most of a run's
+    // cost), or only the events, or neither (sweeps that only time calls).
+    enum class Keep : uint8_t { events_and_log, events, nothing };
+    explicit Simulator(const ChipConfig& chip = {}, const ClockConfig& clock = {}, Keep keep = Keep::events_and_log);
     ~Simulator();
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
@@ -98,7 +109,10 @@ public:
     void record_trace(std::string msg);
     void record_delay(char kind, uint32_t n);
     // The line the diagnostic image prints for a step or a trace message.
-    void record_log_line(const char* line) { log_.emplace_back(line); }
+    void record_log_line(const char* line) {
+        if (keep_ == Keep::events_and_log) log_.emplace_back(line);
+    }
+    bool keeps_log() const { return keep_ == Keep::events_and_log; }
     const std::vector<std::string>& log() const { return log_; }
 
 private:
@@ -109,6 +123,8 @@ private:
     VirtualClock clock_;
     std::vector<Event> events_;
     std::vector<std::string> log_;
+    Keep keep_;
+    bool record_;  // events
     Simulator* previous_;
 };
 
@@ -118,6 +134,7 @@ struct RunRequest {
     uint32_t clock_index = 0;
     uint32_t power_mode = 0;
     bool no_aux = false;  // the caller maps no aux region: aux_base is 0
+    Simulator::Keep keep = Simulator::Keep::events_and_log;
     ChipConfig chip;
     ClockConfig clock;
 };

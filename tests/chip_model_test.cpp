@@ -27,6 +27,51 @@ TEST(ChipModel, DoneBitFollowsCommandsLatencyAndStuckCommand) {
     EXPECT_EQ(chip.load(0x828), 0xf1u);
 }
 
+TEST(ChipModel, CommandLatencyInTrueTime) {
+    sim::ChipConfig c;
+    c.cmd_latency_us = 150;  // 1500 units of 100 ns
+    sim::Chip chip(c);
+    chip.store(0x820, 0x81, 10000);
+    EXPECT_EQ(chip.load(0x828, 10000) & 1, 0u);
+    EXPECT_EQ(chip.load(0x828, 11499) & 1, 0u);
+    EXPECT_EQ(chip.load(0x828, 11500) & 1, 1u);
+    chip.store(0x820, 0x91, 20000);  // a new command is timed from its own issue
+    EXPECT_EQ(chip.load(0x828, 21000) & 1, 0u);
+    EXPECT_EQ(chip.load(0x828, 90000) & 1, 1u);
+    // With a latency in loads too, both must have passed.
+    c.cmd_latency = 2;
+    sim::Chip both(c);
+    both.store(0x820, 0x81, 0);
+    EXPECT_EQ(both.load(0x828, 5000) & 1, 0u);
+    EXPECT_EQ(both.load(0x828, 5000) & 1, 0u);
+    EXPECT_EQ(both.load(0x828, 5000) & 1, 1u);
+    both.store(0x820, 0x81, 0);
+    EXPECT_EQ(both.load(0x828, 0) & 1, 0u);
+    EXPECT_EQ(both.load(0x828, 0) & 1, 0u);
+    EXPECT_EQ(both.load(0x828, 1499) & 1, 0u);
+    EXPECT_EQ(both.load(0x828, 1500) & 1, 1u);
+}
+
+TEST(ChipModel, PreemptionLandsJustBeforeTheNextReading) {
+    sim::ClockConfig cfg;
+    cfg.start = 100;
+    cfg.preempt = {{.after_reads = 2, .units = 70000}, {.after_reads = 3, .units = 5}};
+    sim::VirtualClock clock(cfg);
+    EXPECT_EQ(clock.read(), 100u);
+    EXPECT_EQ(clock.read(), 5100u);
+    // Whatever the thread does after the second reading still sees the old time.
+    EXPECT_EQ(clock.now(), 10100u);
+    EXPECT_EQ(clock.read(), 80100u);
+    EXPECT_EQ(clock.read(), 85105u);
+    EXPECT_EQ(clock.read(), 90105u);
+    // On a coarse clock the reading after a preemption is still the last update.
+    sim::ClockConfig coarse = sim::ClockConfig::coarse(156250, 0);
+    coarse.preempt = {{.after_reads = 1, .units = 200000}};
+    sim::VirtualClock w(coarse);
+    EXPECT_EQ(w.read(), 156250u);
+    EXPECT_EQ(w.read(), 312500u);  // true time 361250: the update at 2 periods
+}
+
 TEST(ChipModel, UnstableRegisterAlternates) {
     sim::ChipConfig c;
     c.unstable = {0x810, 0x828};

@@ -74,6 +74,24 @@ inline std::vector<Form> forms_of(const RoutineRow& rr) {
     return out;
 }
 
+// A run's timing skeleton: every event with its time but without its values,
+// except a delay's count and whether a store starts a command. What the
+// clock governs (how long each wait lasts, when a command completes) depends
+// on nothing else, so two runs with one skeleton on a fresh clock behave
+// alike on any clock and under any preemption, and a sweep over clocks runs
+// one of them.
+inline std::string timing_skeleton(const sim::RunResult& r) {
+    std::string s;
+    for (const sim::Event& e : r.events) {
+        s += std::to_string(int(e.kind)) + ':' + std::to_string(e.off) + '@' + std::to_string(e.time - r.start_time);
+        if (e.kind == sim::EventKind::delay_ticks || e.kind == sim::EventKind::delay_ms)
+            s += ':' + std::to_string(e.val);
+        if (sim::starts_command(e)) s += 'c';
+        s += ' ';
+    }
+    return s;
+}
+
 // The request of a form with the n-th DRAM command stuck.
 inline sim::RunRequest with_stuck_command(const Form& f, uint32_t n) {
     sim::RunRequest q = f.req;

@@ -243,8 +243,8 @@ INSTANTIATE_TEST_SUITE_P(
     Faults, CauseFromBus,
     ::testing::Values(
         CauseCase{0x3000099, 10, stuck_at(3),
-                  "DRAM command 3 (precharge all, count 1) not done after 100.5 ms: 201 of 201"},
-        CauseCase{0x1000000, 10, stuck_at(5), "DRAM command 5 (precharge all, count 2) not done after 120.0 ms"},
+                  "DRAM command 3 (precharge all, count 1) not done after 101.0 ms: 202 of 202"},
+        CauseCase{0x1000000, 10, stuck_at(5), "DRAM command 5 (precharge all, count 2) not done after 120.5 ms"},
         CauseCase{0x10, 1, stuck_at(1), "DRAM command 1 (NOP, CKE high"},
         CauseCase{0x3000002, 0, unstable(0x828), "register DRC_CMD_STATUS 0x828 never settled: 32 loads"},
         CauseCase{0x3000002, 0, unstable(0x43c), "register BLK_43C 0x43c never settled: 32 loads"},

@@ -45,23 +45,26 @@ TEST_P(BadArguments, OneLineOnStderrAndStatusTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Tovmem, BadArguments,
-    ::testing::Values("", "frobnicate", "run", "run --config 0x10", "run --clock 3", "run --config zz --clock 1",
-                      "run --config 0x100000000 --clock 1", "run --config 1 --clock -1",
-                      "run --config 1 --clock \"' 5'\"", "run --config 1 --clock \"'5 '\"", "run --config 1 --clock +5",
-                      "run --config 1 --clock 1 --format xml", "run --config 1 --clock 1 --reg 0x810",
-                      "run --config 1 --clock 1 --reg 0x811=1", "run --config 1 --clock 1 --fb-corrupt 2=1",
-                      "run --config 1 --clock 1 --cmd-stuck-at 0", "run --config 1 --clock 1 --bogus 1",
-                      "run --config 1 --clock 1 --bogus", "run --config 1 --clock", "run --config 1 --clock 1 extra",
-                      "list extra", "list --format xml", "show", "show zz", "show 1 --format xml", "check",
-                      "check --all --config 1 --clock 1", "check --config 1", "check /nonexistent/trace",
-                      "diff --config 1", "diff --config 1 --clock 1 --clock 2 --clock 3", "diff a.jsonl", "vcd",
-                      "vcd /nonexistent/trace", "run --config 1 --clock 1 --clock-phase 3",
-                      "run --config 1 --clock 1 --clock-period 0", "run --config 1 --clock 1 --clock-period 1.23456",
-                      "run --config 1 --clock 1 --clock-period 15.625 --clock-phase 15.625",
-                      "run --config 1 --clock 1 --clock-period .5", "run --config 1 --clock 1 --clock-period 5.",
-                      "run --config 1 --clock 1 --clock-period 1001", "--version extra",
-                      "run --config 1 --clock 1 --no-aux --no-aux",
-                      "run --config 1 --clock 1 --power-mode 1 --power-mode 1", "show 0x2000000"));
+    ::testing::Values(
+        "", "frobnicate", "run", "run --config 0x10", "run --clock 3", "run --config zz --clock 1",
+        "run --config 0x100000000 --clock 1", "run --config 1 --clock -1", "run --config 1 --clock \"' 5'\"",
+        "run --config 1 --clock \"'5 '\"", "run --config 1 --clock +5", "run --config 1 --clock 1 --format xml",
+        "run --config 1 --clock 1 --reg 0x810", "run --config 1 --clock 1 --reg 0x811=1",
+        "run --config 1 --clock 1 --fb-corrupt 2=1", "run --config 1 --clock 1 --cmd-stuck-at 0",
+        "run --config 1 --clock 1 --bogus 1", "run --config 1 --clock 1 --bogus", "run --config 1 --clock",
+        "run --config 1 --clock 1 extra", "list extra", "list --format xml", "show", "show zz", "show 1 --format xml",
+        "check", "check --all --config 1 --clock 1", "check --config 1", "check /nonexistent/trace", "diff --config 1",
+        "diff --config 1 --clock 1 --clock 2 --clock 3", "diff a.jsonl", "vcd", "vcd /nonexistent/trace",
+        "run --config 1 --clock 1 --clock-phase 3", "run --config 1 --clock 1 --clock-period 0",
+        "run --config 1 --clock 1 --clock-period 1.23456",
+        "run --config 1 --clock 1 --clock-period 15.625 --clock-phase 15.625",
+        "run --config 1 --clock 1 --clock-period .5", "run --config 1 --clock 1 --clock-period 5.",
+        "run --config 1 --clock 1 --clock-period 1001", "--version extra", "run --config 1 --clock 1 --no-aux --no-aux",
+        "run --config 1 --clock 1 --power-mode 1 --power-mode 1", "show 0x2000000",
+        "run --config 1 --clock 1 --preempt 0:5", "run --config 1 --clock 1 --preempt 3",
+        "run --config 1 --clock 1 --preempt 3:", "run --config 1 --clock 1 --preempt :5",
+        "run --config 1 --clock 1 --preempt 3:60001", "run --config 1 --clock 1 --preempt 3:-1",
+        "run --config 1 --clock 1 --cmd-latency-us 1000001", "run --config 1 --clock 1 --cmd-latency-us 1.5"));
 
 // What a new user slips on: a repeated target gets a note, a power mode the
 // record does not define gets one too, and run's help shows --power-mode as
@@ -267,11 +270,24 @@ INSTANTIATE_TEST_SUITE_P(
                 0,
                 {"wait   DRC_CMD_STATUS 0x828  done after 2 polls, 1 saw the command busy (6 loads"},
                 {"(6 loads)\n"}},
+        // A command that takes true time is polled until it is done.
+        RunCase{"--config 0x3000099 --clock 10 --cmd-latency-us 2000",
+                0,
+                {"wait   DRC_CMD_STATUS 0x828  done after 4 polls, 3 saw the command busy (12 loads, 2.0 ms)"},
+                {}},
+        // A thread preempted for 200 ms between a busy poll and its clock
+        // reading polls once more and finds the command done.
+        RunCase{"--config 0x3000099 --clock 10 --cmd-latency-us 2000 --preempt 84:200",
+                0,
+                {"    41.000  wait   DRC_CMD_STATUS 0x828  done after 4 polls, 3 saw the command busy (12 loads, "
+                 "202.0 ms)",
+                 "result         1 (memory up)"},
+                {"time-out"}},
         // A time-out is an event line with its duration, and the cause of the failure.
         RunCase{"--config 0x3000099 --clock 10 --cmd-stuck-at 3",
                 1,
-                {"time-out  DRAM command 3 (precharge all, count 1) not done after 100.5 ms: 201 of 201 polls",
-                 "cause          DRAM command 3 (precharge all, count 1) not done after 100.5 ms"},
+                {"time-out  DRAM command 3 (precharge all, count 1) not done after 101.0 ms: 202 of 202 polls",
+                 "cause          DRAM command 3 (precharge all, count 1) not done after 101.0 ms"},
                 {}},
         // The first family waits a tick and reads the done bit once.
         RunCase{"--config 0x10 --clock 1 --cmd-stuck-at 2",

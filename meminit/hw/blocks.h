@@ -17,9 +17,10 @@ void dram_cmd(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t tick
 void dram_cmd_nc(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks = 1);
 
 // Polls the done bit of DRC_CMD_STATUS with stable reads, no delay between
-// them (only the spin-wait hint), and gives up once done_wait_bound of
-// interrupt time has surely passed (WaitClock). 1 done, 0 timed out, -1
-// (checked only) a read that never settled.
+// them (only the spin-wait hint), and gives up when a poll made after
+// done_wait_bound of interrupt time had surely passed (WaitClock) still sees
+// the command in flight. 1 done, 0 timed out, -1 (checked only) a read that
+// never settled.
 int32_t dram_wait_done(const RegContext* ctx, bool checked = false);
 
 // DRC_CMD_WORD := word; DRC_CMD := code; dram_wait_done.

@@ -23,6 +23,9 @@ namespace tovmem {
 namespace {
 // A clock that moves less often than this is not a clock any system runs.
 constexpr uint64_t max_clock_period = 1000 * 10000;
+// A preemption of up to a minute; a command latency of up to a second.
+constexpr uint64_t max_preemption = 60000 * 10000;
+constexpr uint32_t max_cmd_latency_us = 1000000;
 }  // namespace
 
 using tov::sim::Event;
@@ -184,6 +187,12 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
                        "the clock's first update comes MS after the call's start (below the period; default 0)")
             ->type_name("MS")
             ->group(clock_group));
+    add(cmd.add_option("--preempt", a.preempts,
+                       "after the Nth clock reading of the call the thread loses the processor for MS "
+                       "milliseconds, just before its next reading (repeatable)")
+            ->type_name("N:MS")
+            ->allow_extra_args(false)
+            ->group(clock_group));
     const char* image = "Kernel image";
     add(cmd.add_option("--image", a.image,
                        "run this tovmem.sys (x86 or x64, as the file says) in an emulator instead of the host build")
@@ -207,6 +216,10 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
                                            "each DRAM command stays in flight for the next K loads of 0x828")
                                 ->type_name("K")
                                 ->group(chip));
+    add(cmd.add_option("--cmd-latency-us", a.cmd_latency_us,
+                       "each DRAM command stays in flight for U microseconds of true time after it was issued")
+            ->type_name("U")
+            ->group(chip));
     add(cmd.add_option("--cmd-stuck-at", a.cmd_stuck_at, "the Nth DRAM command (from 1) never completes")
             ->type_name("N")
             ->group(chip));
@@ -281,6 +294,16 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
     } else if (q.clock.period) {
         q.clock = tov::sim::ClockConfig::coarse(q.clock.period, 0);
     }
+    for (const std::string& p : a.preempts) {
+        const size_t colon = p.find(':');
+        if (colon == std::string::npos || colon == 0 || colon + 1 == p.size())
+            usage_fail("--preempt expects N:MS, not '" + p + "'");
+        const uint64_t after = parse_u64("--preempt", p.substr(0, colon));
+        if (after == 0) usage_fail("--preempt counts clock readings from 1, not '" + p + "'");
+        const uint64_t units = parse_ms("--preempt", p.substr(colon + 1));
+        if (units > max_preemption) usage_fail("--preempt lasts at most 60000 ms, not '" + p + "'");
+        q.clock.preempt.push_back({.after_reads = after, .units = units});
+    }
     o.image = a.image;
     if (!a.image_base.empty()) o.image_base = parse_u64("--image-base", a.image_base);
     if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
@@ -299,6 +322,11 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
     if (a.cmd_latency_opt && a.cmd_latency_opt->count()) {
         q.chip.cmd_latency = parse_u32("--cmd-latency", a.cmd_latency);
         o.cmd_latency_given = true;
+    }
+    if (!a.cmd_latency_us.empty()) {
+        q.chip.cmd_latency_us = parse_u32("--cmd-latency-us", a.cmd_latency_us);
+        if (q.chip.cmd_latency_us > max_cmd_latency_us)
+            usage_fail("--cmd-latency-us is at most 1000000 (one second), not '" + a.cmd_latency_us + "'");
     }
     if (!a.cmd_stuck_at.empty()) {
         q.chip.cmd_stuck_at = parse_u32("--cmd-stuck-at", a.cmd_stuck_at);

@@ -78,6 +78,8 @@ struct RunArgs {
     std::vector<std::string> regs, fb_corrupt, unstable;
     std::string cmd_latency, cmd_stuck_at, aux_value;
     std::string clock_period, clock_phase;
+    std::vector<std::string> preempts;  // N:MS
+    std::string cmd_latency_us;
     bool no_aux = false;
     std::string image, image_base, caller;
     CLI::Option* aux_value_opt = nullptr;
