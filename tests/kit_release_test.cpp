@@ -54,8 +54,9 @@ struct Pe {
         const uint32_t count = le(f, nt() + 6, 2), at = optional() + le(f, nt() + 20, 2);
         for (uint32_t i = 0; i < count && at + 40 * (i + 1) <= f.size(); ++i) {
             const uint32_t s = at + 40 * i;
-            out.push_back({std::string(reinterpret_cast<const char*>(&f[s]), strnlen(reinterpret_cast<const char*>(&f[s]), 8)),
-                           le(f, s + 12, 4), le(f, s + 8, 4), le(f, s + 16, 4), le(f, s + 20, 4)});
+            out.push_back(
+                {std::string(reinterpret_cast<const char*>(&f[s]), strnlen(reinterpret_cast<const char*>(&f[s]), 8)),
+                 le(f, s + 12, 4), le(f, s + 8, 4), le(f, s + 16, 4), le(f, s + 20, 4)});
         }
         return out;
     }
@@ -205,12 +206,12 @@ TEST_P(ImageRelease, VersionResourceTellsADiagnosticImageFromARelease) {
 
 // "Dec  8 13:25:54 2026 GMT" as seconds since 1970, or -1.
 long long gmt_seconds(const std::string& text) {
-    static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     char month[4] = {};
     int day = 0, h = 0, m = 0, s = 0, year = 0;
     if (std::sscanf(text.c_str(), "%3s %d %d:%d:%d %d GMT", month, &day, &h, &m, &s, &year) != 6) return -1;
-    const auto mon = std::find_if(std::begin(months), std::end(months), [&](const char* n) { return !std::strcmp(n, month); });
+    const auto mon =
+        std::find_if(std::begin(months), std::end(months), [&](const char* n) { return !std::strcmp(n, month); });
     if (mon == std::end(months)) return -1;
     std::tm t{};
     t.tm_year = year - 1900;
@@ -236,9 +237,9 @@ TEST_P(ImageRelease, TestCertificateIsValidAtTheSigningTime) {
     ASSERT_FALSE(std::string(TOV_OSSLSIGNCODE).empty()) << "osslsigncode not found";
     const std::filesystem::path dir = std::filesystem::path(TOV_KERNEL_IMAGE).parent_path();
     const std::string arch = std::string(GetParam().x64 ? "x64" : "x86") + (GetParam().diagnostic ? "-diag" : "");
-    const Outcome v = run_shell(std::string(TOV_OSSLSIGNCODE) + " verify -CAfile '" +
-                                (dir / "test-signing.crt").string() + "' -in '" +
-                                (dir / "test-signed" / arch / "tovmem.sys").string() + "'");
+    const Outcome v =
+        run_shell(std::string(TOV_OSSLSIGNCODE) + " verify -CAfile '" + (dir / "test-signing.crt").string() +
+                  "' -in '" + (dir / "test-signed" / arch / "tovmem.sys").string() + "'");
     ASSERT_EQ(v.status, 0) << v.out << v.err;
     const long long not_before = gmt_seconds(after(v.out, "notBefore :"));
     const long long not_after = gmt_seconds(after(v.out, "notAfter :"));
@@ -292,7 +293,8 @@ Inf read_inf(const std::string& path) {
             continue;
         }
         const size_t eq = line.find('=');
-        inf[section].emplace_back(lower(trim(line.substr(0, eq))), eq == std::string::npos ? "" : trim(line.substr(eq + 1)));
+        inf[section].emplace_back(lower(trim(line.substr(0, eq))),
+                                  eq == std::string::npos ? "" : trim(line.substr(eq + 1)));
     }
     return inf;
 }
@@ -384,10 +386,12 @@ TEST(BuildNumber, ShallowCloneTakesItFromTheEnvironmentOrRefusesInOneLine) {
     std::filesystem::remove_all(tmp);
     std::filesystem::create_directories(tmp / "plain");
     const std::string t = "'" + tmp.string() + "'";
-    const Outcome made = run_shell(
-        "cd " + t + " && git init -q full && cd full && for i in 1 2 3 4 5; do echo $i > f && git add f && git -c "
-        "user.name=t -c user.email=t@t commit -qm c$i || exit 1; done && cd .. && git clone -q --depth 2 "
-        "file://" + tmp.string() + "/full shallow");
+    const Outcome made =
+        run_shell("cd " + t +
+                  " && git init -q full && cd full && for i in 1 2 3 4 5; do echo $i > f && git add f && git -c "
+                  "user.name=t -c user.email=t@t commit -qm c$i || exit 1; done && cd .. && git clone -q --depth 2 "
+                  "file://" +
+                  tmp.string() + "/full shallow");
     ASSERT_EQ(made.status, 0) << made.err;
     const std::string script = std::string(TOV_SOURCE_DIR) + "/cmake/build_number.cmake";
     auto number = [&](const std::string& env, const std::string& dir, bool required) {
@@ -419,7 +423,8 @@ TEST(BuildNumber, ShallowCloneTakesItFromTheEnvironmentOrRefusesInOneLine) {
     for (const char* bad : {"70000", "12a", "-1"}) {
         const Outcome refused = number(std::string("TOV_BUILD_NUMBER=") + bad, "full", false);
         EXPECT_NE(refused.status, 0) << bad;
-        EXPECT_NE(refused.err.find(std::string("tov: the environment's TOV_BUILD_NUMBER is '") + bad), std::string::npos)
+        EXPECT_NE(refused.err.find(std::string("tov: the environment's TOV_BUILD_NUMBER is '") + bad),
+                  std::string::npos)
             << refused.err;
     }
     std::filesystem::remove_all(tmp);
