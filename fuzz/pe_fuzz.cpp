@@ -5,7 +5,9 @@
 // short bound on instructions and time; then the same bytes are loaded as
 // the capture driver beside the shipped image. A refusal (ImageError) is
 // the expected end; a crash, a sanitizer report, a hang or any other
-// exception is a finding.
+// exception is a finding. The kit's checksum program (tools/pe_checksum)
+// reads the same bytes first: it refuses them or agrees with the loader's
+// checksum.
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -16,6 +18,7 @@
 
 #include "sim/image/contain.h"
 #include "sim/image/image_runner.h"
+#include "tools/pe_checksum/pe_checksum.h"
 
 using namespace tov::sim;
 using namespace tov::sim::image;
@@ -53,6 +56,12 @@ void try_run(ImageRunner& runner) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> file(data, data + size);
+    unsigned long field = 0, sum = 0;
+    // An odd e_lfanew puts CheckSum across two words, which the two count
+    // differently; no linker writes one.
+    if (!pe_checksum_of(data, static_cast<unsigned long>(size), &field, &sum) && field % 2 == 0 &&
+        (field != checksum_offset(file) || sum != pe_checksum(file)))
+        std::abort();
     try {
         const uint32_t at = checksum_offset(file);
         const uint32_t sum = pe_checksum(file);

@@ -320,6 +320,7 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
         EXPECT_GT(count, 15u) << pdb;
     }
     EXPECT_EQ(files, (std::set<std::string>{"README.txt",
+                                            "LICENSE",
                                             "SHA256SUMS",
                                             "include/tovmem.h",
                                             "x86/tovmem.sys",
@@ -346,19 +347,75 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                                             "examples/capture_driver/capture.def",
                                             "examples/capture_driver/capture.inf",
                                             "examples/capture_driver/CMakeLists.txt",
+                                            "cmake/clang-cl.cmake",
+                                            "cmake/clang-cl-i686.cmake",
+                                            "cmake/clang-cl-x86_64.cmake",
+                                            "tools/pe_checksum/pe_checksum.c",
+                                            "tools/pe_checksum/pe_checksum.h",
+                                            "tools/pe_checksum/CMakeLists.txt",
                                             "docs/configurations.md",
                                             "docs/troubleshooting.md"}));
-    // The sample builds from the unpacked kit alone, with the kit's build file.
+    // Apache-2.0 asks that recipients get a copy of the license: the
+    // project's own, at the kit's root.
+    EXPECT_TRUE(sim::image::read_file((kit / "LICENSE").string()) ==
+                sim::image::read_file(std::string(TOV_SOURCE_DIR) + "/LICENSE"));
+    for (const char* f :
+         {"examples/capture_driver/capture.inf", "cmake/clang-cl.cmake", "tools/pe_checksum/pe_checksum.c"})
+        EXPECT_TRUE(sim::image::read_file((kit / f).string()) ==
+                    sim::image::read_file(std::string(TOV_SOURCE_DIR) + "/" + f))
+            << f;
+    // The sample builds from the unpacked kit alone, with the kit's build
+    // file and toolchain files, for both architectures; the kit's host
+    // program gives it a valid checksum, as the loader needs.
     const std::string sample = (kit / "examples" / "capture_driver").string();
-    const Outcome built = run_shell(
-        "cmake -S '" + sample + "' -B '" + (tmp / "sample").string() + "' -DCMAKE_TOOLCHAIN_FILE=" + TOV_SOURCE_DIR +
-        "/cmake/clang-cl-i686.cmake >/dev/null && cmake --build '" + (tmp / "sample").string() + "' >/dev/null");
-    ASSERT_EQ(built.status, 0) << built.out << built.err;
-    // lld-link writes no PE checksum (the project's own build adds it), so
-    // the imports are read with llvm-readobj rather than the loader.
-    const Outcome imports = run_shell("llvm-readobj-14 --coff-imports '" + (tmp / "sample" / "capture.sys").string() +
-                                      "' | grep -E 'Name:|Symbol:' | tr -s ' \\n' ' '");
-    EXPECT_EQ(imports.out, " Name: tovmem.sys Symbol: tov_mem_init (0) ") << "the kit's sample";
+    for (const auto& [arch, toolchain] : {std::pair<std::string, std::string>{"x86", "clang-cl-i686.cmake"},
+                                          std::pair<std::string, std::string>{"x64", "clang-cl-x86_64.cmake"}}) {
+        const std::string out = (tmp / ("sample_" + arch)).string();
+        const Outcome built =
+            run_shell("cmake -S '" + sample + "' -B '" + out + "' -DCMAKE_TOOLCHAIN_FILE='" +
+                      (kit / "cmake" / toolchain).string() + "' >/dev/null && cmake --build '" + out + "' >/dev/null");
+        ASSERT_EQ(built.status, 0) << arch << ": " << built.out << built.err;
+        const std::string capture = out + "/capture.sys";
+        const Outcome imports =
+            run_shell("llvm-readobj-14 --coff-imports '" + capture + "' | grep -E 'Name:|Symbol:' | tr -s ' \\n' ' '");
+        EXPECT_EQ(imports.out, " Name: tovmem.sys Symbol: tov_mem_init (0) ") << "the kit's " << arch << " sample";
+        const std::vector<uint8_t> image = sim::image::read_file(capture);
+        const uint32_t sum = u32(image, sim::image::checksum_offset(image));
+        EXPECT_NE(sum, 0u) << arch;
+        EXPECT_EQ(sum, sim::image::pe_checksum(image)) << arch << ": capture.sys checksum";
+        // The project's loader takes it (it checks the checksum too).
+        EXPECT_NO_THROW(sim::image::load_image(image, arch == "x64" ? 0x140000000ull : 0x10000000, false)) << arch;
+        if (arch == "x64")
+            EXPECT_NE(run_shell("llvm-readobj-14 --coff-debug-directory '" + capture + "'")
+                          .out.find("IMAGE_DLL_CHARACTERISTICS_EX_CET_COMPAT"),
+                      std::string::npos)
+                << "the kit's x64 sample is not marked CET-compatible";
+        std::printf("kit sample %s capture.sys: checksum %s, valid\n", arch.c_str(), hex(sum).c_str());
+        if (arch != "x86") continue;
+        // The checksum program reads what it is given as untrusted: a file
+        // that is no PE image is refused in one line and left as it was.
+        const std::string tool = out + "/pe_checksum/pe_checksum";
+        std::vector<std::pair<std::string, std::vector<uint8_t>>> hostile = {
+            {"empty", {}},
+            {"truncated", std::vector<uint8_t>(image.begin(), image.begin() + 0x50)},
+            {"no PE signature", image}};
+        hostile[2].second[u32(image, 0x3c)] = 'X';
+        std::vector<uint8_t> far = image;
+        far[0x3c + 3] = 0x7f;  // e_lfanew far beyond the end
+        hostile.emplace_back("header outside", far);
+        for (const auto& [what, bytes] : hostile) {
+            const std::string path = (tmp / "hostile.sys").string();
+            std::FILE* f = std::fopen(path.c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+            const Outcome r = run_shell("'" + tool + "' '" + path + "'");
+            EXPECT_EQ(r.status, 1) << what;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << what << ": " << r.err;
+            EXPECT_EQ(r.err.rfind("pe_checksum: ", 0), 0u) << what << ": " << r.err;
+            EXPECT_TRUE(sim::image::read_file(path) == bytes) << what << ": the file was changed";
+        }
+    }
 
     const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
     EXPECT_EQ(sums.status, 0) << sums.out << sums.err;
@@ -398,9 +455,32 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                     pe_facts(image).pdb_guid.c_str());
     }
     const std::string readme = run_shell("cat '" + (kit / "README.txt").string() + "'").out;
-    for (const char* topic : {"System32\\drivers", "DllInitialize", "IRQL", "Release signing", "x64\\tovmem.lib",
-                              "testsigning", "64 bytes", TOV_VERSION, "NOT AN NTSTATUS", "TOVMEM_SUCCEEDED", ".srcpath",
-                              "EvtDevicePrepareHardware", "MmNonCached", "0x8a8", "version 6.0", "cmp"})
+    for (const char* topic : {"System32\\drivers",
+                              "DllInitialize",
+                              "IRQL",
+                              "Release signing",
+                              "x64\\tovmem.lib",
+                              "testsigning",
+                              "64 bytes",
+                              TOV_VERSION,
+                              "NOT AN NTSTATUS",
+                              "TOVMEM_SUCCEEDED",
+                              ".srcpath",
+                              "EvtDevicePrepareHardware",
+                              "MmNonCached",
+                              "0x8a8",
+                              "version 6.0",
+                              "cmp",
+                              "LICENSE",
+                              "Apache License",
+                              "CET",
+                              "/GS",
+                              "Control Flow Guard",
+                              "16299",
+                              "DIRID 12",
+                              "cmake/clang-cl-x86_64.cmake",
+                              "TOV_BUILD_NUMBER",
+                              "SpecialBuild"})
         EXPECT_NE(readme.find(topic), std::string::npos) << topic;
     std::filesystem::remove_all(tmp);
 }
