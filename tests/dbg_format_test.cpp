@@ -75,7 +75,6 @@ struct Memory {
         };
         return c;
     }
-
 };
 
 DbgPrinted print(bool x64, const std::string& format, std::vector<uint64_t> args, Memory* mem = nullptr) {
@@ -98,9 +97,9 @@ class DbgFormat : public ::testing::TestWithParam<bool> {};
 // string, on the values at the edges of each size, as printf prints them.
 TEST_P(DbgFormat, NumbersAndStringsAsPrintfPrintsThem) {
     const bool x64 = GetParam();
-    const char* int_formats[] = {"%d",  "%i",   "%u",   "%x",  "%X",   "%o",    "%5d|",  "%-5d|", "%05d",
-                                 "%+d", "% d",  "%.3d", "%.0d", "%#x", "%#o",   "%08X",  "%-08x", "%+.4i",
-                                 "%hd", "%hu",  "%hx",  "%hhx", "%hhd", "%12.8x|"};
+    const char* int_formats[] = {"%d",    "%i",    "%u",  "%x",   "%X",   "%o",   "%5d|", "%-5d|",
+                                 "%05d",  "%+d",   "% d", "%.3d", "%.0d", "%#x",  "%#o",  "%08X",
+                                 "%-08x", "%+.4i", "%hd", "%hu",  "%hx",  "%hhx", "%hhd", "%12.8x|"};
     const int64_t values[] = {0, 1, -1, 7, 255, 256, 65535, 65536, INT_MAX, INT_MIN, 0x12345678, -0x1234};
     for (const char* f : int_formats)
         for (const int64_t v : values) {
@@ -113,9 +112,8 @@ TEST_P(DbgFormat, NumbersAndStringsAsPrintfPrintsThem) {
     for (const auto& [ours, theirs] : {std::pair{"%I64d", "%lld"}, std::pair{"%I64x", "%llx"},
                                        std::pair{"%llu", "%llu"}, std::pair{"%020lld", "%020lld"}})
         for (const int64_t v : wide_values) {
-            const std::vector<uint64_t> args =
-                x64 ? std::vector<uint64_t>{uint64_t(v)}
-                    : std::vector<uint64_t>{uint64_t(v) & 0xffffffff, uint64_t(v) >> 32};
+            const std::vector<uint64_t> args = x64 ? std::vector<uint64_t>{uint64_t(v)}
+                                                   : std::vector<uint64_t>{uint64_t(v) & 0xffffffff, uint64_t(v) >> 32};
             const DbgPrinted p = print(x64, std::string(ours) + "|%d", [&] {
                 std::vector<uint64_t> a = args;
                 a.push_back(42);  // the slot after it is the next argument
@@ -195,11 +193,9 @@ const Refusal refusals[] = {
          return format_dbg_print(m.call());
      },
      "with a format at 0x1234 lies in unmapped memory"},
-    {"format_too_long",
-     [](bool x64, Memory& m) { return print(x64, std::string(600, 'a'), {}, &m); },
+    {"format_too_long", [](bool x64, Memory& m) { return print(x64, std::string(600, 'a'), {}, &m); },
      "with a format of more than 512 bytes"},
-    {"string_at_unmapped_address",
-     [](bool x64, Memory& m) { return print(x64, "%s", {0x5000}, &m); },
+    {"string_at_unmapped_address", [](bool x64, Memory& m) { return print(x64, "%s", {0x5000}, &m); },
      "with a '%s' argument (argument 4) at 0x5000 lies in unmapped memory"},
     {"string_in_the_register_block",
      [](bool x64, Memory& m) { return print(x64, "ab %s", {Memory::chip + 0x800}, &m); },
@@ -214,18 +210,17 @@ const Refusal refusals[] = {
      },
      "with a format at 0x10000000 lies in the register block"},
     {"more_conversions_than_arguments",
-     [](bool x64, Memory& m) { return print(x64, "%x %x %x %x %x %x %x", {1, 2}, &m); },
+     [](bool x64, Memory& m) {
+         return print(x64, "%x %x %x %x %x %x %x", {1, 2}, &m);
+     },
      "for '%x') at 0x80e04000 in unmapped memory: more conversions than the caller's stack holds arguments"},
     {"writes_to_memory", [](bool x64, Memory& m) { return print(x64, "a%n", {0}, &m); }, "'%n', which writes"},
-    {"floating_point",
-     [](bool x64, Memory& m) { return print(x64, "%5.2f", {0}, &m); },
+    {"floating_point", [](bool x64, Memory& m) { return print(x64, "%5.2f", {0}, &m); },
      "the floating-point conversion '%5.2f'"},
     {"counted_string", [](bool x64, Memory& m) { return print(x64, "%wZ", {0}, &m); }, "conversion '%wZ'"},
-    {"unknown_conversion",
-     [](bool x64, Memory& m) { return print(x64, "%q", {0}, &m); },
+    {"unknown_conversion", [](bool x64, Memory& m) { return print(x64, "%q", {0}, &m); },
      "the conversion '%q', which the runner does not format"},
-    {"control_byte_conversion",
-     [](bool x64, Memory& m) { return print(x64, "%\x1b", {0}, &m); },
+    {"control_byte_conversion", [](bool x64, Memory& m) { return print(x64, "%\x1b", {0}, &m); },
      "the conversion '%\\x1b'"},
     {"lone_percent", [](bool x64, Memory& m) { return print(x64, "50%", {}, &m); }, "incomplete conversion '%'"},
 };

@@ -43,8 +43,9 @@ struct Formatter {
     // 64 on x64.
     bool slot(size_t i, uint64_t& v, std::string_view conversion) {
         // The format is the third argument; the conversions take the rest.
-        const std::string what = i == 2 ? std::string("the format (argument 3)")
-                                        : "argument " + std::to_string(i + 1) + " (for '" + printable(conversion) + "')";
+        const std::string what = i == 2
+                                     ? std::string("the format (argument 3)")
+                                     : "argument " + std::to_string(i + 1) + " (for '" + printable(conversion) + "')";
         if (c.x64 && i < 4) {
             v = c.regs[i];
             return true;
@@ -271,9 +272,9 @@ struct Formatter {
             else {
                 // Past the line's room nothing more shows.
                 const size_t max = std::min(s.has_precision ? s.precision : dbg_print_max, room());
-                if (!string_at(v, wide ? 2 : 1, max,
-                               str, "with a '" + printable(conv_text()) + "' argument (argument " +
-                                        std::to_string(next) + ")"))
+                if (!string_at(
+                        v, wide ? 2 : 1, max, str,
+                        "with a '" + printable(conv_text()) + "' argument (argument " + std::to_string(next) + ")"))
                     return false;
             }
             if (s.has_precision && str.size() > s.precision) str.resize(s.precision);
