@@ -4,7 +4,9 @@
 # for half of it, from the inputs kept in fuzz/corpus/bring_up, then the two
 # readers of untrusted files for a quarter each: the PE loader and image
 # runner (seeded with the kernel builds' images and capture drivers, x86 and x64) and the
-# trace reader with check and diff (fuzz/corpus/trace). Then replays every
+# trace reader with check and diff (fuzz/corpus/trace), with a twelfth of
+# the time taken from the bring-ups for the image runner's DbgPrintEx
+# formatting (fuzz/corpus/dbg_format). Then replays every
 # bring-up input the fuzzer found worth keeping in a coverage build and
 # reports the line and branch coverage of meminit/.
 # Usage: scripts/fuzz.sh [SECONDS] [--no-coverage]
@@ -21,7 +23,7 @@ bash scripts/deps.sh cmake make clang-14 libclang-rt-14-dev llvm-14
 
 if [[ $mode != --coverage-only ]]; then
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target tov_fuzz tov_fuzz_pe tov_fuzz_trace
+cmake --build --preset fuzz --target tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format
 
 # One target for SECS from the seeds given; each run works on a copy: new
 # inputs stay in the build tree.
@@ -49,7 +51,9 @@ fuzz() {
 
 half=$((seconds / 2))
 quarter=$(((seconds - half) / 2))
-fuzz bring_up tov_fuzz "$half" 256 "bring-ups (no invariant violated)" fuzz/corpus/bring_up/*
+twelfth=$((seconds / 12))
+fuzz bring_up tov_fuzz "$((half - twelfth))" 256 "bring-ups (no invariant violated)" fuzz/corpus/bring_up/*
+fuzz dbg_format tov_fuzz_dbg_format "$twelfth" 4096 "DbgPrintEx formats and arguments" fuzz/corpus/dbg_format/*
 # The diagnostic images too: their DbgPrintEx calls take the runner's
 # formatting, whose format and arguments a mutated image controls.
 fuzz pe tov_fuzz_pe "$quarter" 53248 "PE images and capture drivers" \

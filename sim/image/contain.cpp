@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "sim/image/contain.h"
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@ Contained contained(const std::function<int()>& work) {
     // a failure shows on the stream itself.
     (void)std::fflush(stdout);
     (void)std::fflush(stderr);
+    const pid_t parent = getpid();
     const pid_t pid = fork();
     if (pid < 0) {
         close(fds[0]);
@@ -31,6 +33,9 @@ Contained contained(const std::function<int()>& work) {
         return c;
     }
     if (pid == 0) {
+        // Killed with its parent; a parent that died before this took
+        // effect has already left the child to another.
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(1);
         // An abort ends the child by its signal, whatever handler the
         // process had installed (a fuzzer's would turn it into an exit).
         (void)std::signal(SIGABRT, SIG_DFL);
@@ -55,6 +60,10 @@ Contained contained(const std::function<int()>& work) {
     if (WIFEXITED(ws)) {
         c.finished = true;
         c.status = WEXITSTATUS(ws);
+        return c;
+    }
+    if (WIFSIGNALED(ws) && WTERMSIG(ws) == SIGPIPE) {
+        c.pipe_closed = true;
         return c;
     }
     std::string last = c.stderr_text;

@@ -18,10 +18,15 @@ struct Contained {
     // aborted: ./qemu/tcg/tcg.c:3073: tcg fatal error").
     std::string why;
     std::string stderr_text;  // what the child wrote to stderr
+    // The child ended on writing to a closed pipe (SIGPIPE): its reader
+    // went away, which is no failure of the emulator.
+    bool pipe_closed = false;
 };
 
 // Runs `work` in a child process (its return value the exit status); its
-// stdout is the parent's, its stderr is collected.
+// stdout is the parent's, its stderr is collected. The child ends with
+// its parent: killed when the parent dies, so that a killed tool leaves
+// no emulator running.
 Contained contained(const std::function<int()>& work);
 
 }  // namespace tov::sim::image

@@ -4,6 +4,7 @@
 #include <unicorn/unicorn.h>
 
 #include "examples/capture_driver/capture.h"
+#include "sim/image/dbg_format.h"
 #include "sim/printable.h"
 
 #include <algorithm>
@@ -12,6 +13,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <optional>
 #include <span>
 #include <tuple>
@@ -175,7 +178,11 @@ struct ImageRunner::Impl {
     uint64_t instructions = 0;
     std::chrono::steady_clock::time_point deadline;  // of the wall-time bound
     uint64_t pc = 0;                                 // the instruction being executed
+    uint64_t ticks = 0;                              // hook calls, for reading the wall clock
+    size_t log_bytes = 0;                            // printed by the call so far
     std::optional<std::string> fault;
+    // An error inside a hook that left no room for its message.
+    bool fault_without_message = false;
 
     ~Impl() {
         if (uc) uc_close(uc);
@@ -206,6 +213,45 @@ struct ImageRunner::Impl {
         uc_emu_stop(uc);
     }
 
+    // The emulator calls the hooks from C: an exception must not leave
+    // them. Whatever a hook throws stops the emulation, and the call ends
+    // with the error as its message.
+    template <typename F>
+    static auto guarded(void* user, F&& body) noexcept -> decltype(body()) {
+        auto* self = static_cast<Impl*>(user);
+        try {
+            return body();
+        } catch (const ImageError& e) {
+            self->stop_noexcept(e.what());
+        } catch (const std::bad_alloc&) {
+            self->stop_noexcept("the runner ran out of memory");
+        } catch (const std::exception& e) {
+            self->stop_noexcept(std::string("the runner failed: ") + e.what());
+        } catch (...) {
+            self->stop_noexcept("the runner failed");
+        }
+        return decltype(body())();
+    }
+
+    void stop_noexcept(const char* what) noexcept {
+        try {
+            stop(what);
+        } catch (...) {
+            fault_without_message = true;
+            uc_emu_stop(uc);
+        }
+    }
+    void stop_noexcept(const std::string& what) noexcept { stop_noexcept(what.c_str()); }
+
+    // The wall-time bound, read every 1024 hook calls (microseconds at
+    // most, sanitizers included) and after every DbgPrintEx.
+    bool past_deadline() {
+        if (std::chrono::steady_clock::now() <= deadline) return false;
+        stop("runaway image: no return after " + std::to_string(opts.max_wall.count()) + " ms of wall time (" +
+             std::to_string(instructions) + " instructions)");
+        return true;
+    }
+
     bool in_code(uint64_t address) const {
         for (auto [lo, hi] : code)
             if (address >= lo && address < hi) return true;
@@ -213,16 +259,17 @@ struct ImageRunner::Impl {
     }
 
     static void on_code(uc_engine*, uint64_t address, uint32_t, void* user) {
-        auto* self = static_cast<Impl*>(user);
+        guarded(user, [&] { static_cast<Impl*>(user)->on_instruction(address); });
+    }
+
+    void on_instruction(uint64_t address) {
+        Impl* self = this;
         self->pc = address;
+        if (++ticks % 1024 == 0 && past_deadline()) return;
         if (self->in_code(address)) {
             if (++self->instructions > self->opts.max_instructions)
                 self->stop("runaway image: no return after " + std::to_string(self->opts.max_instructions) +
                            " instructions");
-            // The clock is read every 64 Ki instructions (some milliseconds).
-            else if (self->instructions % 0x10000 == 0 && std::chrono::steady_clock::now() > self->deadline)
-                self->stop("runaway image: no return after " + std::to_string(self->opts.max_wall.count()) +
-                           " ms of wall time (" + std::to_string(self->instructions) + " instructions)");
             return;
         }
         if (!self->x64 && address == self->at.ke_query_interrupt_time()) {
@@ -233,7 +280,8 @@ struct ImageRunner::Impl {
             return;
         }
         if (address == self->at.dbg_print_ex()) {
-            self->dbg_print_ex();
+            if (!fault) self->dbg_print_ex();
+            if (!fault) past_deadline();
             return;
         }
         if (address == self->at.sentinel()) return;
@@ -242,9 +290,11 @@ struct ImageRunner::Impl {
     }
 
     static bool on_invalid(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
-        auto* self = static_cast<Impl*>(user);
-        self->stop(std::string(access_kind(type)) + " at " + hex(address) + " (" + std::to_string(size) +
-                   (size == 1 ? " byte) " : " bytes) ") + self->region(address));
+        guarded(user, [&] {
+            auto* self = static_cast<Impl*>(user);
+            self->stop(std::string(access_kind(type)) + " at " + hex(address) + " (" + std::to_string(size) +
+                       (size == 1 ? " byte) " : " bytes) ") + self->region(address));
+        });
         return false;
     }
 
@@ -253,7 +303,11 @@ struct ImageRunner::Impl {
     // into aligned words before the MMIO callbacks below see them. Only one
     // aligned 32-bit load or store by a plain instruction reaches the chip.
     static void on_mem(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
-        auto* self = static_cast<Impl*>(user);
+        guarded(user, [&] { static_cast<Impl*>(user)->mem(type, address, size); });
+    }
+
+    void mem(uc_mem_type type, uint64_t address, int size) {
+        Impl* self = this;
         const char* kind = type == UC_MEM_WRITE ? "store" : "load";
         const uint64_t end = address + uint64_t(size);
         for (const auto& [lo, span, what] :
@@ -293,37 +347,50 @@ struct ImageRunner::Impl {
                  " must not touch");
             return false;
         }
+        if (sim->events().size() >= opts.max_events) {
+            stop("more than " + std::to_string(opts.max_events) +
+                 " bus events in one call: the runner records no more (runaway image)");
+            return false;
+        }
         return true;
     }
 
     static uint64_t on_reg_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
-        auto* self = static_cast<Impl*>(user);
-        if (!self->bus_ok(offset, size, "load", self->at.reg_block)) return 0;
-        return self->sim->mmio_load(Simulator::reg_base + offset);
+        return guarded(user, [&]() -> uint64_t {
+            auto* self = static_cast<Impl*>(user);
+            if (!self->bus_ok(offset, size, "load", self->at.reg_block)) return 0;
+            return self->sim->mmio_load(Simulator::reg_base + offset);
+        });
     }
 
     static void on_reg_write(uc_engine*, uint64_t offset, unsigned size, uint64_t value, void* user) {
-        auto* self = static_cast<Impl*>(user);
-        if (!self->bus_ok(offset, size, "store", self->at.reg_block)) return;
-        self->sim->mmio_store(Simulator::reg_base + offset, uint32_t(value));
+        guarded(user, [&] {
+            auto* self = static_cast<Impl*>(user);
+            if (!self->bus_ok(offset, size, "store", self->at.reg_block)) return;
+            self->sim->mmio_store(Simulator::reg_base + offset, uint32_t(value));
+        });
     }
 
     // The aux region: the caller maps one word there, read-only for us.
     static uint64_t on_aux_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
-        auto* self = static_cast<Impl*>(user);
-        if (self->fault) return 0;
-        if (offset != 0) {
-            self->stop("load at " + hex(self->at.aux_block + offset) + " past the aux word");
-            return 0;
-        }
-        if (!self->bus_ok(offset, size, "load", self->at.aux_block)) return 0;
-        return self->sim->mmio_load(Simulator::aux_base);
+        return guarded(user, [&]() -> uint64_t {
+            auto* self = static_cast<Impl*>(user);
+            if (self->fault) return 0;
+            if (offset != 0) {
+                self->stop("load at " + hex(self->at.aux_block + offset) + " past the aux word");
+                return 0;
+            }
+            if (!self->bus_ok(offset, size, "load", self->at.aux_block)) return 0;
+            return self->sim->mmio_load(Simulator::aux_base);
+        });
     }
 
     static void on_aux_write(uc_engine*, uint64_t offset, unsigned, uint64_t, void* user) {
-        auto* self = static_cast<Impl*>(user);
-        if (self->fault) return;
-        self->stop("store at " + hex(self->at.aux_block + offset) + " to the aux region");
+        guarded(user, [&] {
+            auto* self = static_cast<Impl*>(user);
+            if (self->fault) return;
+            self->stop("store at " + hex(self->at.aux_block + offset) + " to the aux region");
+        });
     }
 
     // x64: a read of the shared user data page. The image reads only
@@ -334,7 +401,11 @@ struct ImageRunner::Impl {
     // and High2Time read alone give the last reading's high half. Anything
     // else in the page is not modelled and stops the run.
     static void on_shared_read(uc_engine*, uc_mem_type, uint64_t address, int size, int64_t, void* user) {
-        auto* self = static_cast<Impl*>(user);
+        guarded(user, [&] { static_cast<Impl*>(user)->shared_read(address, size); });
+    }
+
+    void shared_read(uint64_t address, int size) {
+        Impl* self = this;
         const uint64_t off = address - shared_user_data;
         if (off < interrupt_time_offset || off + size > interrupt_time_offset + 12) {
             self->stop(std::to_string(size * 8) + "-bit read at " + hex(address) +
@@ -426,113 +497,66 @@ struct ImageRunner::Impl {
     }
     uint32_t read_word(uint64_t addr) { return uint32_t(read_mem(addr, 4)); }
 
-    // A NUL-terminated string of the image's memory, at most `max` bytes, or
-    // false when it is longer or not readable.
-    // Read a page's piece at a time: a byte at a time costs more than the
-    // diagnostic image's whole call.
-    bool read_string(uint64_t addr, size_t max, std::string& out) {
-        out.clear();
-        char piece[256];
-        while (out.size() < max) {
-            const uint64_t at = addr + out.size();
-            const size_t n = std::min<size_t>({sizeof piece, size_t(0x1000 - (at & 0xfff)), max - out.size()});
-            if (uc_mem_read(uc, at, piece, n) != UC_ERR_OK) return false;
-            const char* nul = static_cast<const char*>(std::memchr(piece, '\0', n));
-            out.append(piece, nul ? size_t(nul - piece) : n);
-            if (nul) return true;
-        }
-        return false;
+    // Where the chip is: the register block or the aux region, both whole
+    // pages.
+    const char* chip_region(uint64_t addr) const {
+        if (addr >= at.reg_block && addr - at.reg_block < Simulator::reg_span) return "the register block";
+        if (addr >= at.aux_block && addr - at.aux_block < page) return "the aux region";
+        return nullptr;
     }
 
-    // DbgPrintEx(ComponentId, Level, Format, ...), as the kernel formats it:
-    // the conversions the diagnostic image uses (and printf's common ones);
-    // anything else stops the run. The line goes to the simulator's log.
-    // cdecl on x86 (arguments on the stack above the return address), the
-    // x64 convention there (RCX, RDX, R8, R9, then the stack above 32 bytes
-    // of shadow space).
-    void dbg_print_ex() {
-        size_t next = 0;
-        auto arg = [&]() -> uint64_t {
-            const size_t i = next++;
-            if (!x64) {
-                uint32_t esp = 0;
-                uc_reg_read(uc, UC_X86_REG_ESP, &esp);
-                return read_mem(esp + 4 + 4 * uint64_t(i), 4);
-            }
-            static constexpr int regs[] = {UC_X86_REG_RCX, UC_X86_REG_RDX, UC_X86_REG_R8, UC_X86_REG_R9};
-            uint64_t v = 0;
-            if (i < 4) {
-                uc_reg_read(uc, regs[i], &v);
-                return v;
-            }
-            uint64_t rsp = 0;
-            uc_reg_read(uc, UC_X86_REG_RSP, &rsp);
-            return read_mem(rsp + 8 + 8 * uint64_t(i), 8);
-        };
-        constexpr size_t text_max = 512;  // what DbgPrintEx passes on per call
-        arg();                            // component id
-        arg();                            // level
-        std::string format, text;
-        if (!read_string(arg(), text_max, format)) return stop("DbgPrintEx with a format of more than 512 bytes");
-        for (size_t i = 0; i < format.size(); ++i) {
-            if (format[i] != '%') {
-                text.push_back(format[i]);
-                continue;
-            }
-            const size_t from = i++;
-            bool zero = false;
-            if (i < format.size() && format[i] == '0') zero = true, ++i;
-            unsigned width = 0;
-            while (i < format.size() && std::isdigit(static_cast<unsigned char>(format[i])) && width < 100)
-                width = width * 10 + unsigned(format[i++] - '0');
-            bool wide = false;  // a 64-bit argument
-            if (format.compare(i, 3, "I64") == 0)
-                wide = true, i += 3;
-            else if (format.compare(i, 2, "ll") == 0)
-                wide = true, i += 2;
-            else if (i < format.size() && format[i] == 'l')
-                ++i;
-            const char conv = i < format.size() ? format[i] : '\0';
-            char buf[32];
-            std::string piece;
-            switch (conv) {
-            case 'd':
-            case 'i':
-            case 'u':
-            case 'x':
-            case 'X': {
-                uint64_t v = arg();
-                if (!x64 && wide) v = (v & 0xffffffffu) | (arg() << 32);
-                if (!wide) v &= 0xffffffffu;
-                if (conv == 'd' || conv == 'i')
-                    (void)std::snprintf(
-                        buf, sizeof buf, "%lld",
-                        wide ? static_cast<long long>(v) : static_cast<long long>(int32_t(uint32_t(v))));
-                else
-                    (void)std::snprintf(buf, sizeof buf,
-                                        conv == 'u'   ? "%llu"
-                                        : conv == 'x' ? "%llx"
-                                                      : "%llX",
-                                        static_cast<unsigned long long>(v));
-                piece = buf;
-                while (piece.size() < width)
-                    piece.insert(piece.begin() + (zero && piece[0] == '-' ? 1 : 0), zero ? '0' : ' ');
+    // The image's memory as DbgPrintEx reads it, a page's piece at a time:
+    // never the chip (reading there through the emulator would be bus
+    // traffic the image did not make), never past what is mapped.
+    size_t print_read(uint64_t addr, size_t n, uint8_t* out, std::string& why) {
+        size_t done = 0;
+        while (done < n) {
+            const uint64_t a = addr + done;
+            if (a < addr || (!x64 && a > 0xffffffff)) {
+                why = "no address (past the end of the address space)";
                 break;
             }
-            case 'c': piece.assign(1, char(arg())); break;
-            case 's':
-                if (!read_string(arg(), text_max, piece))
-                    return stop("DbgPrintEx with a %s argument of more than 512 bytes");
+            if (const char* chip = chip_region(a)) {
+                why = std::string(chip) + ", which the runner never reads for a string";
                 break;
-            case '%': piece = "%"; break;
-            default:
-                return stop("DbgPrintEx with the conversion '" + printable(format.substr(from, i + 1 - from)) +
-                            "', which the runner does not format");
             }
-            text += piece;
+            const size_t piece = std::min<size_t>(n - done, page - (a & (page - 1)));
+            if (uc_mem_read(uc, a, out + done, piece) != UC_ERR_OK) {
+                why = "unmapped memory (" + region(a) + ")";
+                break;
+            }
+            done += piece;
         }
-        if (text.size() > text_max) text.resize(text_max);
-        if (sim) sim->record_log_line(text.c_str());
+        return done;
+    }
+
+    // DbgPrintEx(ComponentId, Level, Format, ...), as the kernel formats it
+    // (sim/image/dbg_format.h); a call it refuses stops the run. The line
+    // goes to the simulator's log, as many lines and bytes as the options
+    // allow. cdecl on x86 (arguments on the stack above the return
+    // address), the x64 convention there (RCX, RDX, R8, R9, then the stack
+    // above 32 bytes of shadow space).
+    void dbg_print_ex() {
+        DbgPrintCall c;
+        c.x64 = x64;
+        static constexpr uc_x86_reg regs[] = {UC_X86_REG_RCX, UC_X86_REG_RDX, UC_X86_REG_R8, UC_X86_REG_R9};
+        if (x64)
+            for (int i = 0; i < 4; ++i) uc_reg_read(uc, regs[i], &c.regs[i]);
+        uc_reg_read(uc, x64 ? UC_X86_REG_RSP : UC_X86_REG_ESP, &c.sp);
+        if (!x64) c.sp &= 0xffffffff;
+        c.read = [this](uint64_t addr, size_t n, uint8_t* out, std::string& why) {
+            return print_read(addr, n, out, why);
+        };
+        const DbgPrinted p = format_dbg_print(c);
+        if (!p.refusal.empty()) return stop(p.refusal);
+        if (sim) {
+            if (sim->log().size() >= opts.max_log_lines || log_bytes + p.text.size() > opts.max_log_bytes)
+                return stop("the image printed more than " + std::to_string(opts.max_log_lines) + " lines or " +
+                            std::to_string(opts.max_log_bytes >> 20) +
+                            " MiB through DbgPrintEx in one call: the runner keeps no more (runaway image)");
+            log_bytes += p.text.size();
+            sim->record_log_line(p.text.c_str());
+        }
         const uint64_t status = 0;  // STATUS_SUCCESS
         uc_reg_write(uc, x64 ? UC_X86_REG_RAX : UC_X86_REG_EAX, &status);
     }
@@ -550,14 +574,18 @@ struct ImageRunner::Impl {
         sim = target;
         current = name;
         instructions = 0;
+        ticks = 0;
+        log_bytes = 0;
         deadline = std::chrono::steady_clock::now() + opts.max_wall;
         fault.reset();
+        fault_without_message = false;
         const uint64_t sp_after = x64 ? enter_x64(args) : enter_x86(args);
 
         pc = start;
         const uc_err err = uc_emu_start(uc, start, at.sentinel(), 0, 0);
         sim = nullptr;
         if (fault) throw ImageError(*fault);
+        if (fault_without_message) throw ImageError("the runner ran out of memory in " + name);
         if (err != UC_ERR_OK)
             throw ImageError("emulator stopped in " + name + ": " + uc_strerror(err) + " (instruction at " + hex(pc) +
                              ")");

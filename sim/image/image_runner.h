@@ -10,7 +10,9 @@
 // InterruptTime. Register accesses reach the same chip model as a host run
 // and are recorded as the same bus events. Any access outside what a caller
 // maps for it stops the run with an ImageError naming the address, the
-// instruction and the kind of access.
+// instruction and the kind of access. Nothing the image does makes an
+// exception cross the emulator: an error inside one of the runner's hooks
+// stops the emulation and the call ends in an ImageError of one line.
 #pragma once
 
 #include <chrono>
@@ -54,6 +56,13 @@ struct RunnerOptions {
     // And one that runs longer in wall time, whatever its instruction count:
     // the longest bring-up takes some milliseconds.
     std::chrono::milliseconds max_wall{2000};
+    // What a call may leave behind: bus events (the longest bring-up, every
+    // wait timing out, records some thousands) and the lines a diagnostic
+    // image prints (one per step, each at most 512 bytes). A call past one
+    // of them is stopped, so that the run's memory stays bounded.
+    size_t max_events = 1'000'000;
+    size_t max_log_lines = 100'000;
+    size_t max_log_bytes = 8u << 20;
 };
 
 // The export driver's entry points.

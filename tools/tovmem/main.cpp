@@ -5,6 +5,7 @@
 // step-by-step comparison of two bring-ups.
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -100,14 +101,15 @@ int main(int argc, char** argv) {
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend() - 1);  // CLI11 takes them last first
         app.parse(reversed);
-        // A run of a kernel image goes on in a child process, so that the
-        // CPU emulator aborting on a hostile image (its code generator can)
-        // ends in one line, not in the tool's own death.
-        const bool image = std::find(args.begin(), args.end(), "--image") != args.end();
         for (const Command& c : commands)
             if (c.app->parsed()) {
                 refuse_empty_values(*c.app);
-                if (!image) {
+                // A run of a kernel image goes on in a child process, so
+                // that the CPU emulator aborting on a hostile image (its
+                // code generator can) ends in one line, not in the tool's
+                // own death. The parsed option decides, however spelt.
+                const CLI::Option* image = c.app->get_option_no_throw("--image");
+                if (!image || image->count() == 0) {
                     status = c.run();
                     continue;
                 }
@@ -119,6 +121,11 @@ int main(int argc, char** argv) {
                         return usage_exit(e.msg);
                     }
                 });
+                // A closed output pipe ends the tool as it ends any command.
+                if (k.pipe_closed) {
+                    std::raise(SIGPIPE);
+                    return exit_failed;
+                }
                 if (!k.finished) return usage_exit("the kernel image could not be run: " + k.why);
                 std::fputs(k.stderr_text.c_str(), stderr);
                 status = k.status;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // tovmem run: one bring-up on a fresh simulated chip, shown as an annotated
 // trace, JSON lines or a waveform.
+#include <algorithm>
 #include <memory>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -24,6 +26,20 @@ namespace {
 std::string printable(const std::string& msg) {
     std::string o;
     for (char c : msg) o += c == '\n' ? std::string("\\n") : tov::sim::printable(std::string(1, c));
+    return o;
+}
+
+// A printed line as the image printed it, its line breaks kept and every
+// other byte outside printable ASCII escaped: nothing an image prints
+// reaches the terminal raw.
+std::string log_text(const std::string& line) {
+    std::string o;
+    for (size_t from = 0; from <= line.size();) {
+        const size_t nl = std::min(line.find('\n', from), line.size());
+        o += tov::sim::printable(std::string_view(line).substr(from, nl - from));
+        if (nl < line.size()) o += '\n';
+        from = nl + 1;
+    }
     return o;
 }
 
@@ -218,7 +234,7 @@ Command add_run(CLI::App& app) {
                         "the image printed nothing: the release image is silent, the diagnostic image "
                         "(diag/tovmem.sys in the kit) prints the log");
                 else if (st->format == "log")
-                    for (const std::string& l : b.r.log) out("%s", l.c_str());
+                    for (const std::string& l : b.r.log) out("%s", log_text(l).c_str());
                 else if (st->format == "vcd")
                     print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
                 else
