@@ -5,11 +5,13 @@
 // capture that starts late or ends early is said so; a broken one is refused.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 #include <sstream>
 
 #include "platform/diag_line.h"
 #include "sim/image/sweep.h"
+#include "sim/trace_format.h"
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"

@@ -3,7 +3,7 @@
 
 #include <unicorn/unicorn.h>
 
-#include "examples/capture_driver/capture.h"
+#include "include/capture.h"
 #include "sim/printable.h"
 
 #include <algorithm>
