@@ -144,7 +144,8 @@ TEST(GeneratedDocs, DocumentsStateNoFigureARowMoves) {
         if (e.path().extension() == ".md" && e.path().filename() != "configurations.md")
             documents.push_back("docs/" + e.path().filename().string());
     for (const std::string& doc : documents) {
-        const std::vector<std::string> lines = generated::split_lines(generated::read_text(generated::source_path(doc)));
+        const std::vector<std::string> lines =
+            generated::split_lines(generated::read_text(generated::source_path(doc)));
         for (size_t n = 0; n < lines.size(); ++n)
             for (const std::string& f : figures) {
                 const std::regex word("(^|[^0-9.,x])" + f + "($|[^0-9.,]|[.,]($|[^0-9]))");

@@ -57,8 +57,7 @@ inline std::string unified_diff(const std::vector<std::string>& a, const std::ve
     size_t head = 0;
     while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
     size_t tail = 0;
-    while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
-        ++tail;
+    while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail]) ++tail;
     const size_t n = a.size() - head - tail, m = b.size() - head - tail;
     if (n == 0 && m == 0) return "";
     struct Op {

@@ -28,10 +28,10 @@ struct Layer {
 
 // Longest prefix first where one holds another.
 constexpr Layer layers[] = {
-    {"include/", 0},        {"meminit/hw/", 1},  {"meminit/entry/", 2}, {"meminit/halden/", 3},
-    {"meminit/orlit/", 3},  {"meminit/varnel/", 3}, {"platform/", 4},   {"sim/image/", 6},
-    {"sim/", 5},            {"tools/", 7},       {"examples/", 8},      {"bench/", 8},
-    {"fuzz/", 8},           {"tests/", 8},
+    {"include/", 0},       {"meminit/hw/", 1},     {"meminit/entry/", 2}, {"meminit/halden/", 3},
+    {"meminit/orlit/", 3}, {"meminit/varnel/", 3}, {"platform/", 4},      {"sim/image/", 6},
+    {"sim/", 5},           {"tools/", 7},          {"examples/", 8},      {"bench/", 8},
+    {"fuzz/", 8},          {"tests/", 8},
 };
 
 std::optional<Layer> layer_of(const std::string& path) {
@@ -44,7 +44,8 @@ std::optional<Layer> layer_of(const std::string& path) {
 std::string violation(const std::string& from, const std::string& to) {
     const auto a = layer_of(from), b = layer_of(to);
     if (!a || !b) return "";
-    if (b->level > a->level) return from + " (" + a->prefix + ") includes " + to + " (" + b->prefix + "), a higher layer";
+    if (b->level > a->level)
+        return from + " (" + a->prefix + ") includes " + to + " (" + b->prefix + "), a higher layer";
     if (a->level == 3 && b->level == 3 && std::string(a->prefix) != b->prefix)
         return from + " includes " + to + ": one family's routines do not include another's";
     return "";

@@ -14,10 +14,12 @@ namespace {
 
 // True when place(v) is a constant expression: v fits the field.
 template <reg::Field f, uint32_t v>
-concept places = requires { typename std::integral_constant<uint32_t, f.place(v)>; };
+concept places = requires {
+    typename std::integral_constant<uint32_t, f.place(v)>;
+};
 
-constexpr reg::Field fields[] = {reg::sys_058::per_clock, reg::clkgen::rate,       reg::blk_43c::before_check,
-                                 reg::lane::pads,         reg::drc_890::tail,      reg::drc_test_ctrl::slot};
+constexpr reg::Field fields[] = {reg::sys_058::per_clock, reg::clkgen::rate,  reg::blk_43c::before_check,
+                                 reg::lane::pads,         reg::drc_890::tail, reg::drc_test_ctrl::slot};
 
 // Each field at the top of its width and one past it.
 static_assert(places<reg::sys_058::per_clock, 0x7f> && !places<reg::sys_058::per_clock, 0x80>);

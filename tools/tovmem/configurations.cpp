@@ -58,7 +58,9 @@ std::string clock_rule(const tov::ConfigEntry& e) {
 // clock_index, from the tables and from runs on the simulated chip.
 std::string configurations_text() {
     std::string text;
-    config_append(text, "# Configurations\n\n"
+    config_append(
+        text,
+        "# Configurations\n\n"
         "Generated from the library's tables by `tovmem list --format markdown`; a test keeps this file equal to\n"
         "its output. `config_id` picks the row, the row the routine; `clock_index` selects the memory clock.\n\n"
         "| config_id | family | routine | DRAM part | size | clock_index |\n|---|---|---|---|---|---|\n");
@@ -68,10 +70,12 @@ std::string configurations_text() {
             const tov::ConfigEntry& e = t.rows[i];
             const std::string r = tov::routine_name(e.routine);
             config_append(text, "| 0x%x | %s | `%s` | %s | %s | %s |\n", e.id, t.name, r.c_str(), part_of(r).c_str(),
-                config_size_text(e.size).c_str(), clock_rule(e).c_str());
+                          config_size_text(e.size).c_str(), clock_rule(e).c_str());
         }
     }
-    config_append(text, "\nAn ID that a family's table does not list runs its family's first row. The memory clock (MHz) that each\n"
+    config_append(
+        text,
+        "\nAn ID that a family's table does not list runs its family's first row. The memory clock (MHz) that each\n"
         "routine sets up at each clock_index, through the first row naming it (so after that row's clock_index\n"
         "rule), on a healthy chip at power mode 0; – where it returns without bringing the memory up:\n\n"
         "| routine |");
@@ -109,7 +113,9 @@ std::string configurations_text() {
                             highest = std::max(highest, ev.off);
         }
     }
-    config_append(text, "\nThe routines touch register offsets up to 0x%x: map at least 0x%x bytes of the register block\n"
+    config_append(
+        text,
+        "\nThe routines touch register offsets up to 0x%x: map at least 0x%x bytes of the register block\n"
         "(`reg_base`), non-cached. The first family's reset pulse (power modes 2 and 3) loads the one word at\n"
         "`aux_base` and ignores its value; an `aux_base` of 0 skips that load.\n",
         highest, highest + 4);
