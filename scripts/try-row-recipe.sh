@@ -21,10 +21,14 @@ id=$(sed -E 's/^\{\.id = (0x[0-9a-f]+),.*/\1/' <<<"$row")
 echo "recipe row: $row"
 # In ID order: before the first row of varnel_rows with a higher ID.
 awk -v row="$row" -v id="$id" '
+  function hex(s,   v, i) {
+    v = 0
+    for (i = 3; i <= length(s); ++i) v = v * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1
+    return v
+  }
   /^const ConfigEntry varnel_rows\[\] = \{/ { in_rows = 1 }
   in_rows && !done && match($0, /\.id = 0x[0-9a-f]+/) {
-    this = strtonum(substr($0, RSTART + 6, RLENGTH - 6))
-    if (this > strtonum(id)) { print "    " row; done = 1 }
+    if (hex(substr($0, RSTART + 6, RLENGTH - 6)) > hex(id)) { print "    " row; done = 1 }
   }
   in_rows && !done && /^\};/ { print "    " row; done = 1 }
   { print }' meminit/entry/dispatch.cpp >dispatch.tmp
