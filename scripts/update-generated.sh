@@ -9,7 +9,9 @@
 # TOV_GOLDEN_UPDATE=1, then again without it, and lists what changed: read
 # `git diff` before committing.
 #
-#   bash scripts/update-generated.sh            # build/host, configured with the host preset
+#   bash scripts/update-generated.sh             # build/host, configured with the host preset
+#   bash scripts/update-generated.sh --library   # only what the library tests write (seconds after a
+#                                                # library edit; the rule table moves only with check.cpp)
 #   TOV_BUILD=DIR bash scripts/update-generated.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,9 +29,11 @@ cmake --build "$build" -j"$jobs" --target tov_library_tests
 TOV_GOLDEN_UPDATE=1 "$build/tov_library_tests" --gtest_filter="$library" --gtest_brief=1
 "$build/tov_library_tests" --gtest_filter="$library" --gtest_brief=1
 
-cmake --build "$build" -j"$jobs" --target tov_tests
-TOV_GOLDEN_UPDATE=1 "$build/tov_tests" --gtest_filter="$tool" --gtest_brief=1
-"$build/tov_tests" --gtest_filter="$tool" --gtest_brief=1
+if [[ ${1:-} != --library ]]; then
+  cmake --build "$build" -j"$jobs" --target tov_tests
+  TOV_GOLDEN_UPDATE=1 "$build/tov_tests" --gtest_filter="$tool" --gtest_brief=1
+  "$build/tov_tests" --gtest_filter="$tool" --gtest_brief=1
+fi
 
 echo
 echo "update-generated: the generated files as the build gives them; changed (git diff --stat):"
