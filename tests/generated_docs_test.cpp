@@ -112,15 +112,18 @@ TEST(GeneratedDocs, RowRecipeAddsANewThirdFamilyId) {
     const uint32_t id = static_cast<uint32_t>(std::stoul(m[1], nullptr, 16));
     const std::string routine = m[2];
     EXPECT_EQ(classify(id), Family::varnel) << m[1] << " is not a third-family ID";
+    const std::string dispatch = generated::read_text(generated::source_path("meminit/entry/dispatch.cpp"));
+    // Once the recipe is followed its row is in the table, as written; before, its ID is new.
+    const bool followed = dispatch.find("    " + row + "\n") != std::string::npos;
     const ConfigTable t = family_table(Family::varnel);
     bool names_routine = false;
     for (uint32_t i = 0; i < t.count; ++i) {
-        EXPECT_NE(t.rows[i].id, id) << "the recipe's ID " << m[1] << " is in the table already: pick a new one";
+        if (!followed)
+            EXPECT_NE(t.rows[i].id, id) << "the recipe's ID " << m[1] << " is in the table already: pick a new one";
         names_routine |= routine == routine_name(t.rows[i].routine);
     }
     EXPECT_TRUE(names_routine) << routine << " is no routine of the third family's table";
     // Written as the table's rows are.
-    const std::string dispatch = generated::read_text(generated::source_path("meminit/entry/dispatch.cpp"));
     std::smatch r;
     ASSERT_TRUE(std::regex_search(dispatch, r, std::regex(R"(\{\.id = 0x3[0-9a-f]+, [^\n]*\},)")));
     EXPECT_EQ(fields_of(row), fields_of(r[0])) << "the recipe's row: " << row << "\na row of the table: " << r[0];
