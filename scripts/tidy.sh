@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh clang-tidy-14
 
-host=$(ls meminit/*/*.cpp platform/host.cpp platform/diag_line.cpp sim/image/*.cpp)
+host=$(ls meminit/*/*.cpp sim/host_platform.cpp platform/diag_line.cpp sim/image/*.cpp)
 kernel=$(ls platform/kernel*.cpp | grep -v kernel_x64)
 kernel_x64=platform/kernel_x64.cpp
 log=build/tidy.log

@@ -4,6 +4,7 @@
 // frame-buffer check, each checked store by store on the simulated chip.
 #include "meminit/hw/blocks.h"
 #include "meminit/hw/access.h"
+#include "meminit/hw/regs.h"
 #include "tests/harness.h"
 
 namespace tov::test::blocks_test {
@@ -116,8 +117,8 @@ TEST(PowerUp, ListPositionsAndIssueForms) {
 TEST(ClockGen, HoldFieldReleaseInListOrder) {
     const ClockGenField gens[] = {
         {.reg = 0x010, .clear = 0x3f02, .set = 0x3a02, .release = true},
-        {.reg = 0x018, .clear = 0x3f00, .set = 0x1700, .release = false},
-        {.reg = 0x030, .clear = 0x3f00, .set = 0x1400, .release = true},
+        {.reg = 0x018, .clear = reg::clkgen::rate.mask(), .set = reg::clkgen::rate.place(0x17), .release = false},
+        {.reg = 0x030, .clear = reg::clkgen::rate.mask(), .set = reg::clkgen::rate.place(0x14), .release = true},
     };
     sim::Simulator s;
     EXPECT_EQ(clock_gen_hold(s.context(), gens, 3), status_ok);

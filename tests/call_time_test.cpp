@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "meminit/hw/access.h"
+#include "tests/generated_file.h"
 #include "tests/harness.h"
 #include "tests/routine_forms.h"
 
@@ -172,18 +173,6 @@ Figures compute() {
     return fig;
 }
 
-std::string readme_block() {
-    std::ifstream in(std::string(TOV_SOURCE_DIR) + "/docs/call-times.md");
-    std::stringstream ss;
-    ss << in.rdbuf();
-    const std::string text = ss.str();
-    const size_t b = text.find(begin_marker);
-    const size_t e = text.find(end_marker);
-    if (b == std::string::npos || e == std::string::npos || e < b) return "(no call-time table in docs/call-times.md)";
-    const size_t from = text.find('\n', b) + 1;
-    return text.substr(from, e - from);
-}
-
 std::string read_text(const std::string& path) {
     std::ifstream in(std::string(TOV_SOURCE_DIR) + "/" + path);
     std::stringstream ss;
@@ -203,9 +192,7 @@ TEST(CallTime, ReadmeTableMatchesTheSimulatedChip) {
     if (const char* out = std::getenv("TOV_CALL_TIME_TABLE")) std::ofstream(out) << fig.table;
     // A stuck command costs at most one wait bound beyond the healthy call.
     EXPECT_LE(fig.longest_stuck, fig.longest_healthy + done_wait_bound + sim::ClockConfig::default_step);
-    EXPECT_EQ(readme_block(), fig.table) << "docs/call-times.md between \"" << begin_marker << "\" and \"" << end_marker
-                                         << "\" should read:\n"
-                                         << fig.table;
+    generated::expect_block("docs/call-times.md", begin_marker, end_marker, fig.table);
 }
 
 }  // namespace

@@ -149,8 +149,11 @@ TEST(CallerRefusals, RecordLayoutThatDiffersByOneField) {
     replace(reserved, reserved + "\n" + power);
     replace("    unsigned int power_mode_moved;", "");
     const std::string cd = std::string(TOV_SOURCE_DIR) + "/examples/capture_driver";
+    // capture.h beside the changed tovmem.h, as the kit ships it, so that it includes that one.
+    std::filesystem::copy_file(std::string(TOV_SOURCE_DIR) + "/include/capture.h", tmp / "capture.h",
+                               std::filesystem::copy_options::overwrite_existing);
     const std::string build = std::string(TOV_MINGW_GCC) + " -std=c89 -O1 -ffreestanding -fno-stack-protector -I'" +
-                              tmp.string() + "' -I'" + cd + "' '" + cd + "/capture.c' -nostdlib -nostartfiles -s " +
+                              tmp.string() + "' '" + cd + "/capture.c' -nostdlib -nostartfiles -s " +
                               "-Wl,--subsystem,native -Wl,--entry,_DriverEntry@8 -Wl,--dynamicbase -Wl,--kill-at '" +
                               cd + "/capture.def' '" + TOV_KIT_MINGW_LIB + "' -o '" + tmp.string() + "/capture.sys'";
     auto write_header = [&] { std::ofstream(tmp / "tovmem.h") << header; };

@@ -277,7 +277,7 @@ TEST_P(ShippedImage, TestSignedCopyVerifiesLoadsAndRunsAsTheImage) {
 TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
     TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
     ASSERT_TRUE(std::filesystem::exists(TOV_KIT_ARCHIVE))
-        << "not packaged (cpack in the kernel build): " << TOV_KIT_ARCHIVE;
+        << "not packaged: " << TOV_KIT_ARCHIVE << "; " << how_to_build(TOV_KIT_ARCHIVE);
     const std::filesystem::path tmp =
         std::filesystem::path(::testing::TempDir()) / ("tovmem_kit_" + std::to_string(getpid()));
     std::filesystem::remove_all(tmp);
@@ -299,11 +299,14 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
             if (e.is_regular_file())
                 repository_sources.insert("src/" +
                                           std::filesystem::relative(e.path(), TOV_SOURCE_DIR).generic_string());
-    EXPECT_EQ(sources, repository_sources);
+    const std::string stale = std::string("the release archive ") + TOV_KIT_ARCHIVE +
+                              " is older than the sources: run `cpack` in build/kernel (after `cmake --build --preset "
+                              "kernel`)";
+    EXPECT_EQ(sources, repository_sources) << stale;
     for (const std::string& f : sources)
         EXPECT_TRUE(sim::image::read_file((kit / f).string()) ==
                     sim::image::read_file((std::filesystem::path(TOV_SOURCE_DIR) / f.substr(4)).string()))
-            << f;
+            << f << " differs: " << stale;
     // Every source file a PDB names is in src/, below the PDBs' fixed root.
     for (const char* pdb : {"x86/tovmem.pdb", "x64/tovmem.pdb", "x86/diag/tovmem.pdb", "x64/diag/tovmem.pdb"}) {
         const std::string dump = pdbutil("dump -files '" + (kit / pdb).string() + "'");

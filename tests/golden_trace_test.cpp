@@ -24,6 +24,7 @@
 #include "sim/image/sweep.h"
 #include "sim/random_registers.h"
 #include "sim/trace_format.h"
+#include "tests/generated_file.h"
 #include "tests/routine_forms.h"
 
 namespace tov::test::golden_trace_test {
@@ -34,10 +35,8 @@ const std::string golden_path = golden_dir + "/table_sweep.txt";
 const std::string traces_dir = golden_dir + "/traces";
 const std::string direct_path = golden_dir + "/direct_calls.txt";
 
-bool updating() {
-    const char* update = std::getenv("TOV_GOLDEN_UPDATE");
-    return update != nullptr && std::string(update) == "1";
-}
+using generated::unified_diff;
+using generated::updating;
 
 // FNV-1a, 64 bits, over little-endian words.
 class Fnv {
@@ -216,61 +215,6 @@ std::map<std::string, std::vector<std::string>> read_trace_file(const std::strin
     return out;
 }
 
-// Unified diff of two line lists (three lines of context), at most `limit` lines.
-std::string unified_diff(const std::vector<std::string>& a, const std::vector<std::string>& b, size_t limit = 120) {
-    const size_t n = a.size(), m = b.size();
-    std::vector<std::vector<uint32_t>> lcs(n + 1, std::vector<uint32_t>(m + 1, 0));
-    for (size_t i = n; i-- > 0;)
-        for (size_t j = m; j-- > 0;)
-            lcs[i][j] = a[i] == b[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
-    struct Op {
-        char kind;
-        size_t i, j;
-    };
-    std::vector<Op> ops;
-    size_t i = 0, j = 0;
-    while (i < n || j < m) {
-        if (i < n && j < m && a[i] == b[j])
-            ops.push_back({' ', i++, j++});
-        else if (i < n && (j == m || lcs[i + 1][j] >= lcs[i][j + 1]))
-            ops.push_back({'-', i++, j});
-        else
-            ops.push_back({'+', i, j++});
-    }
-    std::string out;
-    size_t lines = 0;
-    for (size_t k = 0; k < ops.size();) {
-        if (ops[k].kind == ' ') {
-            ++k;
-            continue;
-        }
-        size_t from = k >= 3 ? k - 3 : 0, to = k;
-        while (to < ops.size()) {  // the hunk runs until three unchanged lines follow the last change
-            size_t next = to;
-            while (next < ops.size() && ops[next].kind != ' ') ++next;
-            size_t same = next;
-            while (same < ops.size() && ops[same].kind == ' ' && same - next < 7) ++same;
-            to = next;
-            if (same == ops.size() || same - next >= 7) {
-                to = std::min(ops.size(), next + 3);
-                break;
-            }
-            to = same;
-        }
-        char head[96];
-        std::snprintf(head, sizeof head, "@@ -%zu +%zu @@\n", ops[from].i + 1, ops[from].j + 1);
-        out += head;
-        for (size_t q = from; q < to; ++q) {
-            if (++lines > limit) return out + "... (diff cut at " + std::to_string(limit) + " lines)\n";
-            out += ops[q].kind;
-            out += ops[q].kind == '+' ? b[ops[q].j] : a[ops[q].i];
-            out += '\n';
-        }
-        k = to;
-    }
-    return out;
-}
-
 void write_references(const std::vector<Reference>& refs) {
     std::filesystem::create_directories(traces_dir);
     std::set<std::string> written;
@@ -293,8 +237,8 @@ void write_references(const std::vector<Reference>& refs) {
 }
 
 std::string how_to_see(const std::string& options) {
-    return "see it with `tovmem run " + options +
-           "`; if the change is meant, rerun with TOV_GOLDEN_UPDATE=1 to rewrite tests/golden/";
+    return "see it with `tovmem run " + options + "`; if the change is meant, " +
+           std::string(generated::update_command) + " rewrites tests/golden/ and the generated documents";
 }
 
 TEST(GoldenTraces, EveryHealthyBringUpAsRecorded) {
@@ -426,23 +370,32 @@ TEST(GoldenTraces, EveryRoutineCalledDirectlyAsRecorded) {
         }
     }
     ASSERT_FALSE(golden.empty()) << "no digests in " << direct_path << " (TOV_GOLDEN_UPDATE=1 writes them)";
-    size_t changed = 0;
+    size_t changed = 0, missing = 0;
     std::set<std::string> seen;
     for (const DirectCall& c : now) {
         seen.insert(c.key);
         const auto it = golden.find(c.key);
         if (it == golden.end()) {
-            ADD_FAILURE() << "direct call \"" << c.key << "\" has no golden digest";
+            if (++missing <= 10)
+                ADD_FAILURE() << "direct call (routine clock power_mode bus_flag mode_flag) \"" << c.key
+                              << "\" has no golden digest: a new routine, or a new clock or flag value; if it is "
+                                 "meant, "
+                              << generated::update_command << " adds its lines to tests/golden/direct_calls.txt";
         } else if (it->second != hex64(digest(c.result)) && ++changed <= 10) {
             ADD_FAILURE() << "direct call (routine clock power_mode bus_flag mode_flag) \"" << c.key
                           << "\" changed; result " << c.result.ret << ", " << c.result.record.mem_clock_khz
                           << " kHz, mem_size_out " << c.result.record.mem_size_out
-                          << "; the reference traces show the forms a table ID reaches";
+                          << "; the reference traces show the forms a table ID reaches; if the change is meant, "
+                          << generated::update_command << " rewrites tests/golden/";
         }
     }
     for (const auto& [key, d] : golden)
-        if (!seen.count(key)) ADD_FAILURE() << "direct call \"" << key << "\" is no longer made";
+        if (!seen.count(key))
+            ADD_FAILURE() << "direct call \"" << key
+                          << "\" is no longer made (a routine removed or renamed: " << generated::update_command
+                          << " drops its lines)";
     EXPECT_EQ(changed, 0u);
+    EXPECT_EQ(missing, 0u) << "direct calls without a golden digest (the first 10 named above)";
     RecordProperty("calls", static_cast<int>(now.size()));
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "meminit/hw/regs.h"
 #include "tests/harness.h"
 #include "tests/register_model.h"
 
@@ -105,20 +106,20 @@ inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row,
     if (t.enter) b.x(t.enter);
     if (t.pulse && t.honoured) reset_pulse(b, mode);
     if (full) {
-        b.rmw(0x43c, 0x20000, 0);
+        b.rmw(0x43c, reg::blk_43c::enable, 0);
         for (uint32_t off : {0x418u, 0x420u, 0x428u, 0x430u}) b.w(off, 0);
         b.w(0x000, 0xffffffff);
         b.w(0x058, t.follows_mode && mode_flag ? 0x3000000 : 0x1000000);
-        for (uint32_t g : gens) b.rmw(g, 0, 0xc00000);
+        for (uint32_t g : gens) b.rmw(g, 0, reg::clkgen::held);
         b.w(0x05c, 0xfffd);
-        for (int i = 0; i < 5; ++i) b.rmw(gens[i], 0x3f00, row.cs.field[i] << 8);
+        for (int i = 0; i < 5; ++i) b.rmw(gens[i], reg::clkgen::rate.mask(), reg::clkgen::rate.place(row.cs.field[i]));
         for (int i = 0; i < 5; ++i)
-            if (row.cs.released & (1u << i)) b.rmw(gens[i], 0x800000, 0);
+            if (row.cs.released & (1u << i)) b.rmw(gens[i], reg::clkgen::hold_first, 0);
         for (int i = 0; i < 5; ++i)
-            if (row.cs.released & (1u << i)) b.rmw(gens[i], 0x400000, 0);
+            if (row.cs.released & (1u << i)) b.rmw(gens[i], reg::clkgen::hold_second, 0);
         b.t(1);
         b.w(0x050, row.cs.sys_050);
-        b.rmw(0x058, 0x7f, row.cs.field_058);
+        b.rmw(0x058, reg::sys_058::per_clock.mask(), reg::sys_058::per_clock.place(row.cs.field_058));
         b.w(0x05c, 0xf000000);
         b.w(0x060, 0);
         b.w(0x008, 0x800ffeff);
@@ -172,7 +173,7 @@ inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row,
         b.rmw(0x43c, 0, 0x20000);
         b.w(0x400, 0x39c);
         for (int i = 0; i < 5; ++i)
-            if (row.cs.held_again & (1u << i)) b.rmw(gens[i], 0, 0xc00000);
+            if (row.cs.held_again & (1u << i)) b.rmw(gens[i], 0, reg::clkgen::held);
     }
     if (clock == 1 && (t.tail == Tail::every_mode || (t.tail == Tail::full_modes && full))) {
         b.t(1);

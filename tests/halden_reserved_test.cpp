@@ -3,6 +3,7 @@
 // complete bring-up (0xffff0001) and the two controller re-initialisations
 // (0xffff0002 at 97875 kHz, 0xffff0003 at 25000 kHz on two lanes).
 #include "meminit/entry/routines.h"
+#include "meminit/hw/regs.h"
 #include "tests/halden_model.h"
 #include "tests/reinit_model.h"
 
@@ -28,21 +29,22 @@ std::vector<std::string> expected_polled(uint32_t mode, uint32_t mode_flag,
     Bus b(presets);
     b.x(halden_model::enter_tccc);
     halden_model::reset_pulse(b, mode);
-    b.rmw(0x43c, 0x20000, 0);
+    b.rmw(0x43c, reg::blk_43c::enable, 0);
     b.w(0x000, 0xffffffff);
     b.w(0x058, mode_flag ? 0x3000000 : 0x1000000);
-    for (uint32_t g : halden_model::gens) b.rmw(g, 0, 0xc00000);
+    for (uint32_t g : halden_model::gens) b.rmw(g, 0, reg::clkgen::held);
     b.w(0x05c, 0xfffd);
     const uint32_t fields[5] = {0x1d, 0x1d, 0x1e, 0x1e, 0x1e};
-    for (int i = 0; i < 5; ++i) b.rmw(halden_model::gens[i], 0x3f00, fields[i] << 8);
-    b.rmw(0x010, 0x800000, 0);
-    b.rmw(0x018, 0x800000, 0);
+    for (int i = 0; i < 5; ++i)
+        b.rmw(halden_model::gens[i], reg::clkgen::rate.mask(), reg::clkgen::rate.place(fields[i]));
+    b.rmw(0x010, reg::clkgen::hold_first, 0);
+    b.rmw(0x018, reg::clkgen::hold_first, 0);
     b.t(1);
-    b.rmw(0x010, 0x400000, 0);
-    b.rmw(0x018, 0x400000, 0);
+    b.rmw(0x010, reg::clkgen::hold_second, 0);
+    b.rmw(0x018, reg::clkgen::hold_second, 0);
     b.t(1);
     b.w(0x050, 0xfdddfd1);
-    b.rmw(0x058, 0, 0x7f);
+    b.rmw(0x058, 0, reg::sys_058::per_clock.mask());
     b.w(0x05c, 0xf000000);
     b.w(0x060, 0);
     b.w(0x008, 0x800ffeff);
@@ -120,8 +122,10 @@ TEST(HaldenReserved, PolledInitialisationStepByStep) {
             EXPECT_EQ(r.record.clock_index, polled);
             EXPECT_EQ(r.record.mem_clock_khz, 97875u);
             EXPECT_EQ(r.record.mem_size_out, 0x8000000u);  // also for the 64 MiB rows
-            EXPECT_EQ(accesses(r), expected_polled(mode, 0, chip.presets));
-            if (id == 0) EXPECT_EQ(accesses(run(id, polled, mode)), expected_polled(mode, 0)) << "registers at 0";
+            EXPECT_TRUE(same_traffic(accesses(r), expected_polled(mode, 0, chip.presets)));
+            if (id == 0)
+                EXPECT_TRUE(same_traffic(accesses(run(id, polled, mode)), expected_polled(mode, 0)))
+                    << "registers at 0";
         }
     }
 }
@@ -135,7 +139,7 @@ TEST(HaldenReserved, PolledInitialisationKeepsOtherBits) {
     chip.presets = presets;
     const RunResult r = run(0x0, polled, 0, chip);
     EXPECT_EQ(r.ret, 1);
-    EXPECT_EQ(accesses(r), expected_polled(0, 0, presets));
+    EXPECT_TRUE(same_traffic(accesses(r), expected_polled(0, 0, presets)));
 }
 
 // The default routine called directly with mode_flag 1 (no table row of it
@@ -145,7 +149,7 @@ TEST(HaldenReserved, PolledInitialisationFollowsModeFlag) {
         const RunResult r =
             sim::run_routine(meminit_halden_K4H561638F_TCCC, routine_record(polled, 0x4000000, 1, mode_flag));
         EXPECT_EQ(r.ret, 1);
-        EXPECT_EQ(accesses(r), expected_polled(0, mode_flag));
+        EXPECT_TRUE(same_traffic(accesses(r), expected_polled(0, mode_flag)));
         EXPECT_EQ(r.record.mem_size_out, 0x8000000u);
     }
 }
@@ -181,8 +185,9 @@ TEST(HaldenReserved, ReinitialisationsStepByStep) {
             EXPECT_EQ(r.ret, 1);
             EXPECT_EQ(r.record.mem_clock_khz, clock == reinit_full ? 97875u : 25000u);
             EXPECT_EQ(r.record.mem_size_out, clock == reinit_full ? 0x8000000u : 0x2000000u);
-            EXPECT_EQ(accesses(r), expected_reinit(clock, mode, chip.presets));
-            EXPECT_EQ(accesses(run(0x0, clock, mode)), expected_reinit(clock, mode)) << "registers at 0";
+            EXPECT_TRUE(same_traffic(accesses(r), expected_reinit(clock, mode, chip.presets)));
+            EXPECT_TRUE(same_traffic(accesses(run(0x0, clock, mode)), expected_reinit(clock, mode)))
+                << "registers at 0";
         }
     }
     // The upper lanes only in the 97875 kHz form.
@@ -200,13 +205,13 @@ TEST(HaldenReserved, ReinitialisationKeepsTheBitsItDoesNotReplace) {
         chip.presets = presets;
         const RunResult r = run(0x5, clock, 2, chip);
         EXPECT_EQ(r.ret, 1);
-        EXPECT_EQ(accesses(r), expected_reinit(clock, 2, presets));
+        EXPECT_TRUE(same_traffic(accesses(r), expected_reinit(clock, 2, presets)));
     }
     // With the pulse first, 0x810 is read back holding the pulse's word.
     sim::ChipConfig chip;
     chip.presets = presets;
     const auto w810 = stores_to(run(0x0, reinit_full, 2, chip), 0x810);
-    EXPECT_EQ(w810, (std::vector<uint32_t>{0x16a0936, (0x16a0936u & 0xc880e080u) | 0x36a0936u}));
+    EXPECT_EQ(w810, (std::vector<uint32_t>{0x16a0936, (0x16a0936u & reg::drc_cfg::reinit_kept) | 0x36a0936u}));
 }
 
 TEST(HaldenReserved, ReinitialisationGivesUpOnAControllerThatNeverFinishes) {
@@ -249,7 +254,7 @@ TEST(HaldenReserved, OnlyTheDefaultRoutineReservesThem) {
             const RunResult r = run(o.id, clock);
             EXPECT_EQ(r.ret, 1);
             EXPECT_EQ(r.record.mem_clock_khz, o.khz) << std::hex << o.id << " " << clock;
-            EXPECT_EQ(trace_of(r), trace_of(run(o.id, 0xffff0000))) << std::hex << o.id;
+            EXPECT_TRUE(same_traffic(trace_of(r), trace_of(run(o.id, 0xffff0000)))) << std::hex << o.id;
         }
     // Neighbours of the reserved values are ordinary in the default routine too.
     for (uint32_t clock : {0xffff0000u, 0xffff0004u}) {

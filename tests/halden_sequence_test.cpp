@@ -40,7 +40,7 @@ TEST(HaldenPowerModes, FullModesRunEveryStep) {
         EXPECT_EQ(last_store(r, 0x400), 0x39cu);
         EXPECT_EQ(stores_to(r, 0x810), std::vector<uint32_t>{0x26a0936});
     }
-    EXPECT_EQ(trace_of(run(0x0, 3, 0)), trace_of(run(0x0, 3, 1)));
+    EXPECT_TRUE(same_traffic(trace_of(run(0x0, 3, 0)), trace_of(run(0x0, 3, 1))));
 }
 
 TEST(HaldenPowerModes, ModesTwoAndThreePulseThenRunTheShortPath) {
@@ -55,7 +55,7 @@ TEST(HaldenPowerModes, ModesTwoAndThreePulseThenRunTheShortPath) {
             EXPECT_FALSE(touches(r, off)) << std::hex << off;
         EXPECT_EQ(r.record.mem_clock_khz, 97875u);
     }
-    EXPECT_EQ(trace_of(run(0x0, 3, 2)), trace_of(run(0x0, 3, 3)));
+    EXPECT_TRUE(same_traffic(trace_of(run(0x0, 3, 2)), trace_of(run(0x0, 3, 3))));
 }
 
 TEST(HaldenPowerModes, OtherModesRunTheShortPathWithoutPulse) {
@@ -81,7 +81,7 @@ TEST(HaldenPowerModes, PowerModeIgnoredByK4H511638C) {
     const auto full = trace_of(run(0x1e, 4, 0));
     for (uint32_t mode : {1u, 2u, 3u, 4u, 0xffffffffu}) {
         const RunResult r = run(0x1e, 4, mode);
-        EXPECT_EQ(trace_of(r), full) << mode;
+        EXPECT_TRUE(same_traffic(trace_of(r), full)) << mode;
         EXPECT_EQ(r.commands, 9u);
     }
     const RunResult r = run(0x1e, 3, 3);
@@ -140,7 +140,7 @@ TEST(HaldenResetPulse, WithoutAnAuxRegionOnlyTheAuxLoadIsSkipped) {
                 for (const Event& e : mapped.events)
                     if (e.kind != EventKind::aux_load) expected.push_back(sim::event_compact(e));
                 pulses += expected.size() != mapped.events.size();
-                EXPECT_EQ(trace_of(unmapped), expected) << std::hex << t.rows[i].id << " mode " << mode;
+                EXPECT_TRUE(same_traffic(trace_of(unmapped), expected)) << std::hex << t.rows[i].id << " mode " << mode;
                 EXPECT_EQ(unmapped.ret, mapped.ret);
                 EXPECT_EQ(std::memcmp(&unmapped.record, &mapped.record, sizeof mapped.record), 0);
                 EXPECT_EQ(unmapped.end_time, mapped.end_time);
@@ -442,7 +442,8 @@ TEST(HaldenDispatch, AdjustedIdsRemapClockIndex) {
             const RunResult r = run(id, c);
             EXPECT_EQ(r.record.clock_index, to[c]) << std::hex << id << " " << c;
             // Same bring-up as the remapped value passed directly (values from 7 are not remapped).
-            if (to[c] >= 7) EXPECT_EQ(trace_of(r), trace_of(run(id, to[c]))) << std::hex << id << " " << c;
+            if (to[c] >= 7)
+                EXPECT_TRUE(same_traffic(trace_of(r), trace_of(run(id, to[c])))) << std::hex << id << " " << c;
         }
         EXPECT_EQ(run(id, 0xffff0001).record.clock_index, 0xffff0001u);
     }

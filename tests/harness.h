@@ -14,6 +14,7 @@
 #include "sim/random_registers.h"
 #include "sim/simulator.h"
 #include "sim/trace_format.h"
+#include "tests/generated_file.h"
 
 namespace tov::test {
 
@@ -156,6 +157,16 @@ inline std::vector<std::string> accesses(const RunResult& r) {
         }
     }
     return out;
+}
+
+// Two bus traffics, one access a line (trace_of, accesses): equal, or a
+// failure that shows the accesses that differ as a unified diff.
+inline ::testing::AssertionResult same_traffic(const std::vector<std::string>& run,
+                                               const std::vector<std::string>& expected) {
+    if (run == expected) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "the bus traffic differs (- the run, " << run.size()
+                                         << " accesses; + expected, " << expected.size() << "):\n"
+                                         << generated::unified_diff(run, expected);
 }
 
 // Number of stable reads of a register (runs of loads folded as in accesses()).

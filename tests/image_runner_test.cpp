@@ -23,7 +23,8 @@ class ImageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         if (std::string(TOV_KERNEL_IMAGE).empty()) GTEST_SKIP() << "configured without a kernel image";
-        ASSERT_TRUE(std::filesystem::exists(TOV_KERNEL_IMAGE)) << "kernel image not built: " << TOV_KERNEL_IMAGE;
+        ASSERT_TRUE(std::filesystem::exists(TOV_KERNEL_IMAGE))
+            << "kernel image not built: " << TOV_KERNEL_IMAGE << "; " << tov::test::how_to_build(TOV_KERNEL_IMAGE);
     }
 };
 

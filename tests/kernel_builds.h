@@ -41,6 +41,14 @@ inline void PrintTo(const KernelBuild& b, std::ostream* os) { *os << b.name; }
 
 inline const KernelBuild& shipped_build() { return kernel_builds[0]; }
 
+// The command that builds a kernel build's file: the preset whose tree holds it.
+inline std::string how_to_build(const std::string& path) {
+    const std::string preset = path.find("/kernel-gcc/") != std::string::npos ? "kernel-gcc" : "kernel";
+    std::string how = "build it with `cmake --preset " + preset + " && cmake --build --preset " + preset + "`";
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".zip") == 0) how += ", then `cd build/kernel && cpack`";
+    return how;
+}
+
 // The file's bytes, read once per process; a failed expectation (and an
 // empty vector) when it is missing.
 inline const std::vector<uint8_t>& file_bytes(const std::string& path) {
@@ -51,7 +59,7 @@ inline const std::vector<uint8_t>& file_bytes(const std::string& path) {
         if (std::filesystem::exists(path))
             bytes = sim::image::read_file(path);
         else
-            ADD_FAILURE() << "not built: " << path;
+            ADD_FAILURE() << "not built: " << path << "; " << how_to_build(path);
         it = cache.emplace(path, std::move(bytes)).first;
     }
     return it->second;

@@ -35,7 +35,8 @@ protected:
         image_ = GetParam().image;
         if (image_.empty())
             GTEST_SKIP() << "this build was configured without a " << GetParam().name << " kernel image";
-        ASSERT_TRUE(std::filesystem::exists(image_)) << "kernel image not built: " << image_;
+        ASSERT_TRUE(std::filesystem::exists(image_))
+            << "kernel image not built: " << image_ << "; " << tov::test::how_to_build(image_);
         objdump_ = TOV_OBJDUMP;
         private_ = run_command(objdump_ + " -p '" + image_ + "'");
         headers_ = run_command(objdump_ + " -h '" + image_ + "'");

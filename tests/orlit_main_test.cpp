@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <map>
 
+#include "meminit/hw/regs.h"
 #include "tests/harness.h"
 #include "tests/register_model.h"
 #include "tests/reinit_model.h"
@@ -42,7 +43,7 @@ static std::vector<std::string> form_a(const std::map<uint32_t, uint32_t>& prese
     for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0, 0xc00000);  // held
     m.w(0x05c, 0xfffd);
     m.w(0x070, 0x1000000);
-    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0x3f00, 0x1700);  // divider field, bits 8-13
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, reg::clkgen::rate.mask(), reg::clkgen::rate.place(0x17));
     for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0x800000, 0);
     for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0x400000, 0);
     m.t(1);
@@ -103,14 +104,14 @@ TEST(OrlitMain, FormAExactTraffic) {
             EXPECT_EQ(res.ret, 1);
             EXPECT_EQ(res.record.mem_clock_khz, 162000u);
             EXPECT_EQ(res.record.mem_size_out, clock == 2 ? 0x2000000u : 0x4000000u);
-            EXPECT_EQ(accesses(res), form_a(chip.presets));
+            EXPECT_TRUE(same_traffic(accesses(res), form_a(chip.presets)));
         }
 }
 
 // The same form on a chip that reads 0 everywhere.
 TEST(OrlitMain, FormAOnZeroRegisters) {
     const RunResult res = run(main_id, 0);
-    EXPECT_EQ(accesses(res), form_a({}));
+    EXPECT_TRUE(same_traffic(accesses(res), form_a({})));
     EXPECT_EQ(accesses(res).size(), 123u);
 }
 
@@ -218,7 +219,7 @@ TEST(OrlitMain, ShortSequence) {
     EXPECT_EQ(res.record.mem_clock_khz, 162000u);
     EXPECT_EQ(res.record.mem_size_out, 0x2000000u);  // half: bus 1
     EXPECT_EQ(res.commands, 0u);
-    EXPECT_EQ(accesses(res), x);
+    EXPECT_TRUE(same_traffic(accesses(res), x));
 
     // The field writes keep the other bits.
     sim::ChipConfig chip;
@@ -296,8 +297,8 @@ TEST(OrlitReinit, ThreeVariantsExactTraffic) {
         EXPECT_EQ(res.record.mem_clock_khz, 25000u);
         EXPECT_EQ(res.record.mem_size_out, v.size);
         EXPECT_EQ(res.record.clock_index, v.clock);  // passed through unchanged
-        EXPECT_EQ(accesses(res), reinit_traffic(v, chip.presets));
-        EXPECT_EQ(accesses(run(main_id, v.clock)), reinit_traffic(v)) << "registers at 0";
+        EXPECT_TRUE(same_traffic(accesses(res), reinit_traffic(v, chip.presets)));
+        EXPECT_TRUE(same_traffic(accesses(run(main_id, v.clock)), reinit_traffic(v))) << "registers at 0";
         uint32_t ticks = 0;
         for (uint32_t n : tick_delays(res)) ticks += n;
         EXPECT_EQ(ticks, 100 + 20 * (v.cmds.size() + 2));
@@ -307,7 +308,7 @@ TEST(OrlitReinit, ThreeVariantsExactTraffic) {
 }
 
 TEST(OrlitReinit, FirstVariantSameTrafficForBothClockValues) {
-    EXPECT_EQ(trace_of(run(main_id, 0x1000000)), trace_of(run(main_id, 0xffff0003)));
+    EXPECT_TRUE(same_traffic(trace_of(run(main_id, 0x1000000)), trace_of(run(main_id, 0xffff0003))));
     // The second and third differ only in the start, 0x810 and the size.
     auto a = accesses(run(main_id, 0xffff0004));
     auto b = accesses(run(main_id, 0xffff0005));

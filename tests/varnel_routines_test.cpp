@@ -188,7 +188,7 @@ TEST(VarnelForms, TickWaitsAfterLaneSetUp) {
 }
 
 TEST(VarnelForms, EarlyBit17OnlyWhereMarked) {
-    // S30 sits right after the last pad word of the controller set-up.
+    // The early 0x43c enable sits right after the last pad word of the controller set-up.
     auto early = [](const RunResult& r) {
         const Lines c = accesses(r);
         for (size_t i = 0; i + 1 < c.size(); ++i)
@@ -411,8 +411,8 @@ TEST(VarnelReinit, ControllerOnlySequenceOnRandomRegisters) {
     const RunResult r = run(0x3000002, reinit_clock, 0, chip);
     EXPECT_EQ(r.ret, 1);
     EXPECT_EQ(r.record.mem_clock_khz, 25000u);
-    EXPECT_EQ(accesses(r), reinit_expected(chip.presets));
-    EXPECT_EQ(accesses(run(0x3000002, reinit_clock)), reinit_expected({}));
+    EXPECT_TRUE(same_traffic(accesses(r), reinit_expected(chip.presets)));
+    EXPECT_TRUE(same_traffic(accesses(run(0x3000002, reinit_clock)), reinit_expected({})));
 }
 
 TEST(VarnelReinit, ControllerOnlySequence) {
@@ -466,7 +466,7 @@ TEST(VarnelReinit, ControllerOnlySequence) {
     for (const char* s : {"W 800 0", "T 20", "W 840 44444444", "W 844 44444444", "W 8a0 cccccccc", "W 8a4 cccccccc",
                           "R 43c 0", "W 43c 30000"})
         want.push_back(s);
-    EXPECT_EQ(accesses(r), want);
+    EXPECT_TRUE(same_traffic(accesses(r), want));
 }
 
 TEST(VarnelReinit, KeepsHighBitsOfWordAndCode) {
@@ -487,8 +487,8 @@ TEST(VarnelUnsupported, K4hClocks10And11TouchNothing) {
         EXPECT_EQ(r.record.mem_clock_khz, 182250u);
         EXPECT_EQ(r.record.mem_size_out, clock == 10 ? 16 * MiB : 32 * MiB);
         EXPECT_EQ(r.record.map_value, clock == 10 ? 6u : 5u);
-        EXPECT_EQ(trace_of(r), (Lines{"X mem init, meminit_varnel_high_1down_K4H561638H\n",
-                                      "X Don't support this power mode yet\n"}));
+        EXPECT_TRUE(same_traffic(trace_of(r), (Lines{"X mem init, meminit_varnel_high_1down_K4H561638H\n",
+                                                     "X Don't support this power mode yet\n"})));
     }
 }
 

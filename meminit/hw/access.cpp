@@ -158,7 +158,8 @@ void mem_trace(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
 }
 
 #if TOV_STEPS_NOTED
-// Only where steps are noted: the release image's code stays as it was.
+// Only where steps are noted: the release image has no noted poll, so the
+// notes add no code to it.
 bool reg_poll_noted(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads) {
     return stable_read(ctx, off, out, loads);
 }

@@ -6,8 +6,8 @@
 
 #include <stdint.h>
 
-#include "meminit/entry/meminit.h"
 #include "meminit/hw/platform.h"
+#include "meminit/hw/record.h"
 #include "meminit/hw/regs.h"
 
 namespace tov {

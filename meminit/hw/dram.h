@@ -155,7 +155,7 @@ constexpr Command power_up_command(const PowerUpList& l, uint32_t position) {
     }
 }
 
-// The codes as the controllers have always been given them.
+// The codes the controllers take, written out: the builders above must give exactly these.
 static_assert(nop(Cke::low, 1) == 0x1171 && nop(Cke::high, 1) == 0x11f1 && precharge(1) == 0x10a1 &&
               extended_mode_register_set() == 0x1081 && mode_register_set() == 0x81 && precharge() == 0xa1 &&
               auto_refresh() == 0x91 && closing() == 0x1f3);

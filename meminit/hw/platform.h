@@ -6,7 +6,7 @@
 
 #include <stdint.h>
 
-#include "meminit/entry/meminit.h"
+#include "meminit/hw/record.h"
 
 namespace tov::platform {
 

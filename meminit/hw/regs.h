@@ -75,12 +75,22 @@ constexpr uint32_t REG_6134 = 0x6134;
 constexpr uint32_t bit(uint32_t n) { return 1u << n; }
 
 // `width` bits from `shift`.
+// Not constexpr: a constant expression that reaches it does not compile.
+inline void field_value_does_not_fit() {}
+
 struct Field {
     uint32_t shift;
     uint32_t width;
-    constexpr uint32_t mask() const { return (width >= 32 ? ~0u : (1u << width) - 1u) << shift; }
-    // The field holding `v`; `v` must fit.
-    constexpr uint32_t place(uint32_t v) const { return v << shift; }
+    constexpr uint32_t max() const { return width >= 32 ? ~0u : (1u << width) - 1u; }
+    constexpr uint32_t mask() const { return max() << shift; }
+    // The field holding `v`. A constant that does not fit the field does not
+    // compile (tables of field values are constant expressions); a value
+    // known only at run time is cut to the field's width, so that it never
+    // reaches the bits beside it.
+    constexpr uint32_t place(uint32_t v) const {
+        if (__builtin_is_constant_evaluated() && v > max()) field_value_does_not_fit();
+        return (v & max()) << shift;
+    }
     constexpr uint32_t of(uint32_t word) const { return (word & mask()) >> shift; }
 };
 

@@ -14,8 +14,8 @@ constexpr uint32_t pad_reset_ticks = 100;  // pads held in reset for about a sec
 constexpr uint32_t drc_814_slow = 0x1860413;
 constexpr uint32_t drc_81c_slow = 0x21;
 
-// The lists as the controllers have always been sent them, bursts of 8 from
-// P1 and bursts of 4 from P0.
+// The lists the controllers are sent, bursts of 8 from P1 and bursts of 4
+// from P0.
 constexpr dram::Command sent_burst_8[] = {
     {0x31f1, 0x27100000}, {0x30a1, 0x10400}, {0x1081, 0x10000}, {0x81, 0x20123},  {0xa1, 0x20400},
     {0x91, 0x10000},      {0x91, 0x40000},   {0x81, 0x40023},   {0x1f3, 0x20000},

@@ -8,8 +8,8 @@
 
 #include <stdint.h>
 
-#include "meminit/entry/meminit.h"
 #include "meminit/hw/dram.h"
+#include "meminit/hw/record.h"
 
 namespace tov {
 

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// The third family's bring-up sequence S1..S35, written once.
+// The third family's bring-up sequence, written once: clock generators and
+// block release, DRAM lanes and pads, the controller and the power-up list,
+// then the ending the profile gives each form.
 #include "meminit/hw/access.h"
 #include "meminit/hw/regs.h"
 #include "meminit/varnel/varnel.h"
@@ -115,67 +117,69 @@ uint32_t sized(const SizeRule& rule, const MemInitParams* p, bool alt) {
     return p->mem_size;
 }
 
-// S1..S31, then the ending. Returns the sequence's own result (the caller
-// substitutes the halt result when the bus halted).
+// Everything up to the BLK_400 word, then the ending. Returns the
+// sequence's own result (the caller substitutes the halt result when the
+// bus halted).
 int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t form) {
     const bool alt = form != 0;
     const uint32_t w = v.cfg.word[form];
 
     // Clock generators and block release.
-    bus.modify(reg::BLK_43C, reg::blk_43c::enable, 0);                                                   // S1
-    bus.write(reg::BLK_418, 0);                                                                          // S2
-    bus.write(reg::BLK_420, 0);                                                                          // S3
-    bus.write(reg::BLK_430, 0);                                                                          // S4
-    bus.write(reg::SYS_000, 0xfffffdff);                                                                 // S5
-    bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x11000000 | reg::sys_058::mode : 0x11000000);  // S6
-    bus.hold(v.gens);                                                                                    // S7
-    bus.write(reg::SYS_05C, 0xf8ffff79);                                                                 // S8
-    bus.write(reg::SYS_070, 0x10103fe);                                                                  // S9
+    bus.modify(reg::BLK_43C, reg::blk_43c::enable, 0);  // blocks stopped while clocks change
+    bus.write(reg::BLK_418, 0);
+    bus.write(reg::BLK_420, 0);
+    bus.write(reg::BLK_430, 0);
+    bus.write(reg::SYS_000, 0xfffffdff);
+    // The start word, with the mode bit when the caller asks for it.
+    bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x11000000 | reg::sys_058::mode : 0x11000000);
+    bus.hold(v.gens);
+    bus.write(reg::SYS_05C, 0xf8ffff79);
+    bus.write(reg::SYS_070, 0x10103fe);
     bus.write(reg::SYS_070, 0x1010002);
-    bus.fields(v.gens);                        // S10
-    bus.release(v.gens);                       // S11..S13
-    bus.modify(reg::SYS_070, 0x1000000, 0);    // S14
-    bus.write(reg::SYS_050, v.sys_050[form]);  // S15
+    bus.fields(v.gens);
+    bus.release(v.gens);
+    bus.modify(reg::SYS_070, 0x1000000, 0);
+    bus.write(reg::SYS_050, v.sys_050[form]);  // per form
     bus.write(reg::SYS_054, 0xf6);
-    bus.modify(reg::SYS_058, 0, 0x200);  // S16
-    bus.write(reg::SYS_05C, 0xf000000);  // S17
+    bus.modify(reg::SYS_058, 0, 0x200);
+    bus.write(reg::SYS_05C, 0xf000000);
     bus.write(reg::SYS_060, 0);
     bus.write(reg::SYS_008, 0xffffffff);
     bus.write(reg::SYS_068, 0xffffffff);
     bus.write(reg::SYS_000, 0);
 
     // DRAM lanes and pads.
-    bus.modify(reg::DRC_890, 0, reg::drc_890::lanes_follow);  // S18
+    bus.modify(reg::DRC_890, 0, reg::drc_890::lanes_follow);
     bus.modify(reg::DRC_890, reg::drc_890::bit1, 0);
-    const uint32_t pad_field = reg::lane::pads.place(v.pad);  // S19
+    const uint32_t pad_field = reg::lane::pads.place(v.pad);  // the profile's one-hot pad setting
     bus.modify(reg::DRC_LANE0, reg::lane::pads.mask() & ~pad_field, pad_field);
     bus.modify(reg::DRC_LANE1, reg::lane::pads.mask() & ~pad_field, pad_field);
     bus.write(reg::DRC_85C, v.pad_85c);
-    bus.modify(reg::DRC_LANE0, 0, reg::lane::bit6);  // S20
+    bus.modify(reg::DRC_LANE0, 0, reg::lane::bit6);
     bus.modify(reg::DRC_LANE1, 0, reg::lane::bit6);
-    bus.modify(reg::DRC_LANE0, 0, reg::lane::on);  // S21
+    bus.modify(reg::DRC_LANE0, 0, reg::lane::on);
     bus.modify(reg::DRC_LANE0, reg::lane::off, 0);
-    if (alt) {                                          // S22
+    if (alt) {
         bus.modify(reg::DRC_LANE1, 0, reg::lane::off);  // half width: second lane stays off
     } else {
         bus.modify(reg::DRC_LANE1, 0, reg::lane::on);
         bus.modify(reg::DRC_LANE1, reg::lane::off, 0);
     }
-    bus.modify(reg::DRC_880, 0, reg::lane::on);  // S23
+    bus.modify(reg::DRC_880, 0, reg::lane::on);
     bus.read(reg::DRC_880);
-    for (uint32_t i = 0; i < v.lane_settle_ticks[form]; ++i) bus.ticks(1);  // S24
+    for (uint32_t i = 0; i < v.lane_settle_ticks[form]; ++i) bus.ticks(1);  // the lanes settle, per form
 
     // DRAM controller and power-up.
-    bus.write(reg::DRC_800, 0xf);  // S25
+    bus.write(reg::DRC_800, 0xf);
     bus.write(reg::DRC_800, 0);
-    bus.write(reg::DRC_CFG, w);                 // S26
-    bus.write(reg::DRC_814, v.timing.drc_814);  // S27
+    bus.write(reg::DRC_CFG, w);                 // the set-up word W
+    bus.write(reg::DRC_814, v.timing.drc_814);  // timing words, in write order
     bus.write(reg::DRC_818, v.timing.drc_818);
     bus.write(reg::DRC_81C, v.timing.drc_81c);
     bus.write(reg::DRC_808, v.timing.drc_808);
     bus.write(reg::DRC_80C, v.timing.drc_80c);
-    bus.power_up(v.power_up);    // S28
-    bus.write(reg::DRC_850, 0);  // S29
+    bus.power_up(v.power_up);  // the DRAM power-up list
+    bus.write(reg::DRC_850, 0);
     bus.write(reg::DRC_840, 0xffffffff);
     bus.write(reg::DRC_844, 0xffffffff);
     bus.write(reg::DRC_8A0, 0x44444444);
@@ -185,8 +189,9 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     bus.write(reg::DRC_894, 0x80800880);
     bus.write(reg::DRC_898, 0x80808080);
     bus.write(reg::DRC_89C, 0x80808080);
-    if (v.early_43c_enable) bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);  // S30
-    bus.write(reg::BLK_400, bus.read(reg::BLK_47C) != 0 ? 0xfdc : 0x390);       // S31
+    // blocks enabled before the BLK_400 word
+    if (v.early_43c_enable) bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);
+    bus.write(reg::BLK_400, bus.read(reg::BLK_47C) != 0 ? 0xfdc : 0x390);
 
     const Ending ending = v.ending[form];
     if (ending == Ending::direct) {
@@ -194,12 +199,12 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
         bus.modify(reg::SYS_058, 0, 0xeff);
         return 1;
     }
-    bus.modify(reg::SYS_058, 0, 0xeff);  // S32
-    bus.pulse(w, v.pulse_ticks);         // S33
+    bus.modify(reg::SYS_058, 0, 0xeff);
+    bus.pulse(w, v.pulse_ticks);  // the controller pulse
     if (ending == Ending::pulse) return 1;
-    bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);  // S34
+    bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);  // blocks running again
     bus.modify(reg::BLK_43C, reg::blk_43c::before_check.mask(), 0);
-    return bus.fb_check(v.check[form]);  // S35
+    return bus.fb_check(v.check[form]);  // the form's frame-buffer check
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ using namespace dram;
 // ---------------------------------------------------------------------------
 // high_1down members: direct access, default and half-width forms, ending in
 // the pulse and the frame-buffer check. Columns in the order: alternate set,
-// 0x058 rule, 0x050 per form, S24 ticks per form, W, S27 words, the power-up
-// list, S30.
+// 0x058 rule, 0x050 per form, lane-settling ticks per form, W, the timing
+// words, the power-up list, the early 0x43c enable.
 // ---------------------------------------------------------------------------
 
 // clang-format off

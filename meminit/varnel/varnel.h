@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: Apache-2.0
-// Third controller family: one bring-up sequence (steps S1..S35) driven by a
+// Third controller family: one bring-up sequence driven by a
 // constant profile per init routine; the status-checked K4D551638F_TC40
 // routine adds the controller-only re-initialisation.
 #pragma once
@@ -42,14 +42,14 @@ struct SizeRule {
     Size at11 = Size::none;
 };
 
-// What follows step S31.
+// What follows the BLK_400 word.
 enum class Ending : uint8_t {
     direct,       // 0x810 := set-up word without the pulse bits; 0x058 |= 0xeff
-    pulse,        // S32, S33
-    pulse_check,  // S32, S33, S34 and the frame-buffer check S35
+    pulse,        // 0x058 |= 0xeff, then the controller pulse
+    pulse_check,  // the pulse, the blocks running again, then the frame-buffer check
 };
 
-// The controller timing words of step S27, in write order.
+// The controller timing words written after the set-up word, in write order.
 struct Timing {
     uint32_t drc_814;
     uint32_t drc_818;
@@ -58,7 +58,7 @@ struct Timing {
     uint32_t drc_80c = 0x24c00c4;
 };
 
-// Clock generator fields of step S10 (0x030 is the same in every routine).
+// Clock generator fields (0x030 is the same in every routine).
 constexpr ClockGenField gens_standard[3] = {
     {.reg = reg::CLKGEN_010, .clear = 0x500, .set = 0x3a02, .release = true},
     {.reg = reg::CLKGEN_018, .clear = 0x900, .set = 0x3602, .release = true},
@@ -81,18 +81,18 @@ struct Profile {
     bool alt_unsupported = false;        // alternate clocks: trace, report sizes, touch nothing
     const char* default_note = nullptr;  // traced in the default form before the outputs
     SizeRule size = {.other = Size::full, .alt = Size::half_if_bus};
-    bool mode_058 = true;                       // S6 follows mode_flag (else always 0x11000000)
-    uint32_t sys_050[2];                        // S15
-    const ClockGenField* gens = gens_standard;  // S7, S10..S12
-    uint32_t pad = 1;                           // S19: one-hot value of 0x860/0x864 bits 12-15
-    uint32_t pad_85c = 0x110000;                // S19
-    uint8_t lane_settle_ticks[2];               // S24: delay_ticks(1) count
-    CfgPair cfg;                                // S26: 0x810 set-up word W
-    Timing timing;                              // S27
-    dram::PowerUpList power_up;                 // S28
-    bool early_43c_enable = true;               // S30: 0x43c bit 17 set before 0x400
+    bool mode_058 = true;                       // the SYS_058 start word follows mode_flag (else always 0x11000000)
+    uint32_t sys_050[2];                        // per form
+    const ClockGenField* gens = gens_standard;  // held, programmed and released
+    uint32_t pad = 1;                           // one-hot value of 0x860/0x864 bits 12-15
+    uint32_t pad_85c = 0x110000;                // DRC_85C beside the pads
+    uint8_t lane_settle_ticks[2];               // lanes settling: delay_ticks(1) count
+    CfgPair cfg;                                // 0x810 set-up word W
+    Timing timing;                              // after W
+    dram::PowerUpList power_up;                 // after the timing words
+    bool early_43c_enable = true;               // 0x43c bit 17 set before 0x400
     Ending ending[2] = {Ending::pulse_check, Ending::pulse_check};
-    uint32_t pulse_ticks = 1;  // S33: delay_ticks after each half of the pulse
+    uint32_t pulse_ticks = 1;  // delay_ticks after each half of the pulse
     FbCheck check[2] = {FbCheck::plain, FbCheck::plain};
     const ControllerReinit* reinit = nullptr;  // what clock_index 0xffff0004 runs instead
 };

@@ -3,7 +3,7 @@
 
 #include <unicorn/unicorn.h>
 
-#include "examples/capture_driver/capture.h"
+#include "include/capture.h"
 #include "sim/image/dbg_format.h"
 #include "sim/printable.h"
 

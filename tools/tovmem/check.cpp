@@ -172,21 +172,27 @@ Finding cas_latency(const Commands& c) {
 struct Rule {
     const char* name;
     Finding (*check)(const Commands&);
+    const char* passes;          // when the rule passes, as docs/tovmem.md's rule table says
     const char* note = nullptr;  // how the help text qualifies the rule
 };
 
 // In power-up order.
 constexpr Rule rules[] = {
-    {"cke-low-first", cke_low_first},
-    {"cke-high-200us", cke_high_200us,
+    {"cke-low-first", cke_low_first, "a command with CKE low comes before the first command that raises CKE"},
+    {"cke-high-200us", cke_high_200us, "the first NOP with CKE high lasts at least 200 µs (count / memory clock)",
      "the command word's count read as memory-clock cycles at the run's memory clock"},
-    {"precharge-before-mrs", precharge_before_mrs},
-    {"emrs-before-dll-reset", emrs_before_dll_reset},
-    {"precharge-after-dll-reset", precharge_after_dll_reset},
-    {"two-refreshes", two_refreshes},
-    {"final-mrs", final_mrs},
-    {"dll-reset-200-cycles", dll_reset_200_cycles},
-    {"cas-latency", cas_latency},
+    {"precharge-before-mrs", precharge_before_mrs,
+     "a precharge all (A10 high) comes after CKE high and before the first mode register set"},
+    {"emrs-before-dll-reset", emrs_before_dll_reset,
+     "an extended mode register set with the DLL enabled comes before the mode register set with DLL reset"},
+    {"precharge-after-dll-reset", precharge_after_dll_reset, "a precharge all follows the DLL reset"},
+    {"two-refreshes", two_refreshes, "at least two auto refreshes follow that precharge all"},
+    {"final-mrs", final_mrs,
+     "the last mode register set comes after the refreshes, without DLL reset, with the DLL reset's CAS latency and "
+     "burst"},
+    {"dll-reset-200-cycles", dll_reset_200_cycles,
+     "the counts from the DLL reset to the first access (or the end of the list) add up to 200 cycles or more"},
+    {"cas-latency", cas_latency, "every mode register set selects CAS latency 2, 2.5 or 3"},
 };
 constexpr size_t rule_count = sizeof rules / sizeof rules[0];
 
@@ -195,6 +201,12 @@ constexpr size_t rule_count = sizeof rules / sizeof rules[0];
 std::vector<std::string> rule_names() {
     std::vector<std::string> out;
     for (const Rule& rule : rules) out.push_back(rule.name);
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> rule_descriptions() {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const Rule& rule : rules) out.emplace_back(rule.name, rule.passes);
     return out;
 }
 

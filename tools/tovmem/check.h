@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/tovmem/analysis.h"
@@ -24,5 +25,8 @@ std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& commands, ui
 
 // The rules' names, in the same order.
 std::vector<std::string> rule_names();
+
+// Each rule's name and when it passes, in the same order (docs/tovmem.md's rule table).
+std::vector<std::pair<std::string, std::string>> rule_descriptions();
 
 }  // namespace tovmem

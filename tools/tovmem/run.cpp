@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "examples/capture_driver/capture.h"
+#include "include/capture.h"
 #include "meminit/hw/regs.h"
 #include "sim/printable.h"
 #include "sim/trace_format.h"

@@ -1,7 +1,10 @@
 /* SPDX-License-Identifier: Apache-2.0 */
 /*
  * capture.h - the memory bring-up part of a sample capture driver, the
- * caller of tovmem.sys. Plain C89; the driver kit's headers are not needed.
+ * caller of tovmem.sys: the device it prepares and what it reports. Plain
+ * C89; the driver kit's headers are not needed. Beside tovmem.h, so that the
+ * sample (examples/capture_driver), the image runner and tovmem, which
+ * prepare the same device, read one layout.
  */
 #ifndef CAPTURE_H
 #define CAPTURE_H

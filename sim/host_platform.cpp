@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// Host side of the platform seam: every access goes to the calling thread's
-// active simulator.
+// Host side of the platform seam (meminit/hw/platform.h), beside the
+// simulator it reaches: every access goes to the calling thread's active
+// simulator.
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: Apache-2.0
+// The generated documents and the generated parts of others stay what the
+// tables and the routine list give: docs/configurations.md whole, the
+// README's count of init routines. A difference fails with a unified diff
+// of the lines that differ; TOV_GOLDEN_UPDATE=1 (scripts/update-generated.sh)
+// writes them. Built into the library tests, so the update needs no tovmem.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+
+#include "meminit/entry/config_table.h"
+#include "meminit/hw/regs.h"
+#include "tests/generated_file.h"
+#include "tools/tovmem/configurations.h"
+
+namespace tov::test::generated_docs_test {
+namespace {
+
+TEST(GeneratedDocs, ConfigurationsAreTheTablesOutput) {
+    const std::string text = tovmem::configurations_markdown();
+    // What any table gives: the heading, one row line per ID, the register window.
+    ASSERT_EQ(text.rfind("# Configurations\n", 0), 0u);
+    ASSERT_NE(text.find("| 0x3000099 | varnel | "), std::string::npos);
+    ASSERT_NE(text.find("map at least 0x"), std::string::npos);
+    generated::expect_file("docs/configurations.md", text);
+}
+
+size_t routines_in_routines_def() {
+    const std::string def = generated::read_text(generated::source_path("meminit/entry/routines.def"));
+    size_t n = 0;
+    for (const std::string& l : generated::split_lines(def)) n += l.rfind("TOV_ROUTINE(", 0) == 0;
+    return n;
+}
+
+// The README's sentence "picks one of N init routines" with N the routine list's count.
+std::string readme_with_count(const std::string& readme, size_t routines) {
+    static const std::regex count(R"(one of(\s+)[0-9]+(\s+)init(\s+)routines)");
+    return std::regex_replace(readme, count, "one of$01" + std::to_string(routines) + "$02init$03routines",
+                              std::regex_constants::format_first_only);
+}
+
+TEST(GeneratedDocs, ReadmeCountsTheRoutinesOfRoutinesDef) {
+    const size_t routines = routines_in_routines_def();
+    ASSERT_GT(routines, 0u);
+    const std::string readme = generated::read_text(generated::source_path("README.md"));
+    ASSERT_TRUE(std::regex_search(readme, std::regex(R"(one of\s+[0-9]+\s+init\s+routines)")))
+        << "README.md should say: picks one of " << routines << " init routines";
+    generated::expect_file("README.md", readme_with_count(readme, routines));
+}
+
+// The rewrite touches the count and nothing else, across a line break too.
+TEST(GeneratedDocs, ReadmeCountRewriteKeepsTheRest) {
+    EXPECT_EQ(readme_with_count("picks one of 71 init routines from", 72), "picks one of 72 init routines from");
+    EXPECT_EQ(readme_with_count("one of 9\ninit routines; one of 9 init routines", 10),
+              "one of 10\ninit routines; one of 9 init routines");
+    EXPECT_EQ(readme_with_count("no count here", 3), "no count here");
+}
+
+// The diff the generated files fail with: only the changed lines and their
+// context, each line cut short.
+TEST(GeneratedDocs, FailureShowsOnlyTheChangedLines) {
+    std::vector<std::string> a, b;
+    for (int i = 0; i < 3000; ++i) a.push_back("| row " + std::to_string(i) + " |");
+    b = a;
+    b.insert(b.begin() + 1500, "| new row |");
+    b[2000] = std::string(5000, 'x');
+    const std::string d = generated::unified_diff(a, b);
+    EXPECT_NE(d.find("+| new row |\n"), std::string::npos) << d;
+    EXPECT_NE(d.find("-| row 1999 |\n"), std::string::npos) << d;
+    EXPECT_NE(d.find("(4800 more characters)"), std::string::npos) << d;
+    EXPECT_EQ(d.find("| row 100 |"), std::string::npos) << d;
+    EXPECT_LT(d.size(), 1000u) << d;
+    size_t longest = 0;
+    for (const std::string& l : generated::split_lines(d)) longest = std::max(longest, l.size());
+    EXPECT_LT(longest, 260u);
+}
+
+// ---------------------------------------------------------------------------
+// The recipes of docs/maintaining.md, held where they would drift.
+// ---------------------------------------------------------------------------
+
+std::string section(const std::string& doc, const std::string& heading) {
+    const size_t b = doc.find(heading);
+    if (b == std::string::npos) return "";
+    const size_t e = doc.find("\n### ", b + heading.size());
+    return doc.substr(b, e == std::string::npos ? std::string::npos : e - b);
+}
+
+// The field names of a designated-initialiser row line, in order.
+std::vector<std::string> fields_of(const std::string& row) {
+    std::vector<std::string> out;
+    static const std::regex field(R"(\.([a-z_]+) =)");
+    for (auto m = std::sregex_iterator(row.begin(), row.end(), field); m != std::sregex_iterator(); ++m)
+        out.push_back((*m)[1]);
+    return out;
+}
+
+// The row the recipe adds is a new third-family ID naming an existing
+// routine, written as the rows of varnel_rows are, and the recipe ends with
+// the update command; so following it adds that ID's lines and nothing else.
+TEST(GeneratedDocs, RowRecipeAddsANewThirdFamilyId) {
+    const std::string recipe = section(generated::read_text(generated::source_path("docs/maintaining.md")),
+                                       "### A third-family row that uses an existing routine");
+    ASSERT_FALSE(recipe.empty()) << "docs/maintaining.md has no row recipe";
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(recipe, m, std::regex(R"(\{\.id = (0x[0-9a-f]+), \.routine = (\w+),[^\n]*\},)")))
+        << "the recipe shows no row";
+    const std::string row = m[0];
+    const uint32_t id = static_cast<uint32_t>(std::stoul(m[1], nullptr, 16));
+    const std::string routine = m[2];
+    EXPECT_EQ(classify(id), Family::varnel) << m[1] << " is not a third-family ID";
+    const std::string dispatch = generated::read_text(generated::source_path("meminit/entry/dispatch.cpp"));
+    // Once the recipe is followed its row is in the table, as written; before, its ID is new.
+    const bool followed = dispatch.find("    " + row + "\n") != std::string::npos;
+    const ConfigTable t = family_table(Family::varnel);
+    bool names_routine = false;
+    for (uint32_t i = 0; i < t.count; ++i) {
+        if (!followed)
+            EXPECT_NE(t.rows[i].id, id) << "the recipe's ID " << m[1] << " is in the table already: pick a new one";
+        names_routine |= routine == routine_name(t.rows[i].routine);
+    }
+    EXPECT_TRUE(names_routine) << routine << " is no routine of the third family's table";
+    // Written as the table's rows are.
+    std::smatch r;
+    ASSERT_TRUE(std::regex_search(dispatch, r, std::regex(R"(\{\.id = 0x3[0-9a-f]+, [^\n]*\},)")));
+    EXPECT_EQ(fields_of(row), fields_of(r[0])) << "the recipe's row: " << row << "\na row of the table: " << r[0];
+    EXPECT_NE(recipe.find(generated::update_command), std::string::npos)
+        << "the recipe should name the update command, " << generated::update_command;
+}
+
+// A figure that a new row moves (the number of IDs, of check --all's
+// configurations) belongs to no document but the generated table: a row
+// then adds lines and changes none.
+TEST(GeneratedDocs, DocumentsStateNoFigureARowMoves) {
+    size_t ids = 0;
+    for (Family f : {Family::halden, Family::orlit, Family::varnel}) ids += family_table(f).count;
+    ASSERT_GT(ids, 100u);
+    std::set<std::string> figures;
+    for (size_t n : {ids, ids * 14})
+        for (const std::string& text : {std::to_string(n), std::to_string(n / 1000) + "," + std::to_string(n % 1000)})
+            if (n >= 1000 || text.find(',') == std::string::npos) figures.insert(text);
+    std::vector<std::string> documents = {"README.md"};
+    for (const auto& e : std::filesystem::directory_iterator(generated::source_path("docs")))
+        if (e.path().extension() == ".md" && e.path().filename() != "configurations.md")
+            documents.push_back("docs/" + e.path().filename().string());
+    for (const std::string& doc : documents) {
+        const std::vector<std::string> lines =
+            generated::split_lines(generated::read_text(generated::source_path(doc)));
+        for (size_t n = 0; n < lines.size(); ++n)
+            for (const std::string& f : figures) {
+                const std::regex word("(^|[^0-9.,x])" + f + "($|[^0-9.,]|[.,]($|[^0-9]))");
+                EXPECT_FALSE(std::regex_search(lines[n], word))
+                    << doc << ":" << n + 1 << " states " << f << ", a figure that a new table row moves: "
+                    << "say it without the figure (the tables' output shows it)";
+            }
+    }
+}
+
+// The register fields and bits the documents name (reg::namespace::name)
+// are the map's, so a renamed field cannot leave a document behind.
+TEST(GeneratedDocs, DocumentsNameRegistersOfTheMap) {
+    const std::string regs = generated::read_text(generated::source_path("meminit/hw/regs.h"));
+    std::set<std::string> named;  // "namespace::name" as regs.h declares them
+    std::string ns;
+    for (const std::string& l : generated::split_lines(regs)) {
+        std::smatch m;
+        if (std::regex_search(l, m, std::regex(R"(^namespace (\w+) \{)"))) ns = m[1];
+        if (l.rfind("}  // namespace", 0) == 0) ns.clear();
+        if (!ns.empty() && std::regex_search(l, m, std::regex(R"(^constexpr \w+ (\w+)[{ =])")))
+            named.insert(ns + "::" + m[1].str());
+    }
+    ASSERT_TRUE(named.count("clkgen::rate")) << "regs.h read wrongly";
+    size_t checked = 0;
+    for (const char* doc : {"docs/maintaining.md", "docs/tovmem.md", "docs/troubleshooting.md", "README.md"}) {
+        const std::string text = generated::read_text(generated::source_path(doc));
+        static const std::regex use(R"(reg::(\w+::\w+))");
+        for (auto m = std::sregex_iterator(text.begin(), text.end(), use); m != std::sregex_iterator(); ++m, ++checked)
+            EXPECT_TRUE(named.count((*m)[1])) << doc << " names reg::" << (*m)[1] << ", which regs.h does not declare";
+    }
+    EXPECT_GT(checked, 0u);
+}
+
+}  // namespace
+}  // namespace tov::test::generated_docs_test
