@@ -182,12 +182,17 @@ std::string read_text(const std::string& path) {
 
 TEST(CallTime, ReadmeTableMatchesTheSimulatedChip) {
     const Figures fig = compute();
-    // The kit's README budgets with the coarse clock's worst cases.
+    // The kit's README and the integrators' document budget with the coarse
+    // clock's worst cases.
+    const uint64_t reserved = std::max(fig.windows_reserved.healthy, fig.windows_reserved.stuck);
     const std::string kit = read_text("driver/kit_readme.txt.in");
-    for (const uint64_t figure :
-         {fig.windows.healthy, fig.windows.stuck, std::max(fig.windows_reserved.healthy, fig.windows_reserved.stuck)})
+    for (const uint64_t figure : {fig.windows.healthy, fig.windows.stuck, reserved})
         EXPECT_NE(kit.find(ms(figure) + " ms"), std::string::npos)
             << "driver/kit_readme.txt.in should quote the worst call on Windows' clock, " << ms(figure) << " ms";
+    const std::string doc = read_text("docs/driver-kit.md");
+    for (const uint64_t figure : {fig.windows.healthy, reserved})
+        EXPECT_NE(doc.find(ms(figure) + " ms"), std::string::npos)
+            << "docs/driver-kit.md should quote the worst call on Windows' clock, " << ms(figure) << " ms";
     // TOV_CALL_TIME_TABLE=file writes the table there, for updating the document.
     if (const char* out = std::getenv("TOV_CALL_TIME_TABLE")) std::ofstream(out) << fig.table;
     // A stuck command costs at most one wait bound beyond the healthy call.

@@ -153,8 +153,8 @@ TEST_P(Preemption, AStuckCommandIsGivenUpNoSoonerThanTheBound) {
             const long last = last_status_load(base);
             // Only a command that is polled for its whole bound: others are
             // looked at once after a fixed delay.
-            if (issued < 0 || last < issued || base.events[size_t(last)].time - base.events[size_t(issued)].time <
-                                                     bound_units)
+            if (issued < 0 || last < issued ||
+                base.events[size_t(last)].time - base.events[size_t(issued)].time < bound_units)
                 continue;
             ++forms;
             if (!seen.insert(timing_skeleton(base)).second) continue;
