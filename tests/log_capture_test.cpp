@@ -368,6 +368,19 @@ TEST(CheckOfAStoppedCall, MarksTheRulesItNeverReached) {
     EXPECT_TRUE(has(o.out, "  ok    cke-high-200us ")) << o.out;
     EXPECT_TRUE(has(o.out, "  --    precharge-before-mrs       not reached (no mode register set)")) << o.out;
     EXPECT_TRUE(has(o.out, "9 rules: 2 pass, 0 fail, 7 not reached or not judged")) << o.out;
+
+    // The same commands in a call that says it ran to its end (returned 1):
+    // what is missing is a finding, never "not reached".
+    std::string trace = run_tovmem("run --config 0x3000099 --clock 10 --cmd-stuck-at 3 --format jsonl").out;
+    const size_t ret = trace.find("\"ret\":0,");
+    ASSERT_NE(ret, std::string::npos);
+    trace.replace(ret, 8, "\"ret\":1,");
+    const TempFile complete(trace);
+    const Outcome c = run_tovmem("check " + complete.path);
+    EXPECT_EQ(c.status, 1) << c.out;
+    EXPECT_FALSE(has(c.out, "stopped")) << c.out;
+    EXPECT_TRUE(has(c.out, "  FAIL  precharge-before-mrs       no mode register set")) << c.out;
+    EXPECT_TRUE(has(c.out, "9 rules: 2 pass, 7 fail")) << c.out;
 }
 
 // ---- hand-written logs against the trace they must give ----

@@ -227,8 +227,14 @@ Bringup read_trace(std::istream& in, const std::string& name, size_t call, bool 
         if (log.several()) {
             std::string list = strf("%s holds %zu calls of tov_mem_init; choose one with --call N:",
                                     tov::sim::printable(name).c_str(), log.calls().size());
-            for (size_t i = 0; i < log.calls().size(); ++i)
+            // A list to read: the first calls and the last ones of a long log.
+            const size_t n = log.calls().size(), shown = 40;
+            for (size_t i = 0; i < n; ++i) {
+                if (n > shown && i == shown / 2)
+                    list += strf("\n  ... %zu calls more, from line %zu ...", n - shown, log.calls()[i].first_line);
+                if (n > shown && i >= shown / 2 && i < n - shown / 2) continue;
                 list += strf("\n  call %-3zu %s", i + 1, call_text(log.calls()[i]).c_str());
+            }
             throw UsageError{list, true};
         }
         b.r = std::move(c.r);
