@@ -28,9 +28,10 @@ std::string many_calls(size_t lines, size_t& calls) {
 }
 
 std::string one_call(size_t lines) {
-    std::string s = "tovmem: {\"ev\":\"enter\",\"call\":\"1000\",\"config_id\":50331801,\"clock_index\":10,"
-                    "\"mem_size\":0,\"bus_flag\":0,\"mode_flag\":0,\"power_mode\":0,\"mem_clock_khz\":0,"
-                    "\"mem_size_out\":0,\"map_value\":0,\"reserved\":[0,0,0,0,0]}\n";
+    std::string s =
+        "tovmem: {\"ev\":\"enter\",\"call\":\"1000\",\"config_id\":50331801,\"clock_index\":10,"
+        "\"mem_size\":0,\"bus_flag\":0,\"mode_flag\":0,\"power_mode\":0,\"mem_clock_khz\":0,"
+        "\"mem_size_out\":0,\"map_value\":0,\"reserved\":[0,0,0,0,0]}\n";
     for (size_t i = 1; i < lines; ++i)
         s += "tovmem: {\"ev\":\"store\",\"call\":\"1000\",\"off\":" + std::to_string(0x800 + 4 * (i % 64)) +
              ",\"val\":" + std::to_string(i) + "}\n";

@@ -108,14 +108,16 @@ const Framing framings[] = {
          for (const std::string& x : l) s += (s.empty() ? "" : "\n") + x;
          return s;
      }},
-    {"plain lines", [](const std::vector<std::string>& l) {
+    {"plain lines",
+     [](const std::vector<std::string>& l) {
          std::string s;
          for (const std::string& x : l) s += x + "\n";
          return s;
      }},
     {"windbg", [](const std::vector<std::string>& l) { return windbg(l, "\n"); }},
     {"windbg crlf", [](const std::vector<std::string>& l) { return windbg(l, "\r\n"); }},
-    {"windbg /u, utf-16le with mark", [](const std::vector<std::string>& l) { return utf16(windbg(l, "\r\n"), true, true); }},
+    {"windbg /u, utf-16le with mark",
+     [](const std::vector<std::string>& l) { return utf16(windbg(l, "\r\n"), true, true); }},
     {"utf-16le without mark", [](const std::vector<std::string>& l) { return utf16(windbg(l, "\r\n"), true, false); }},
     {"utf-16be with mark", [](const std::vector<std::string>& l) { return utf16(windbg(l, "\n"), false, true); }},
     {"utf-16be without mark", [](const std::vector<std::string>& l) { return utf16(windbg(l, "\n"), false, false); }},
@@ -248,7 +250,8 @@ TEST(SeveralCalls, AreListedAndChosenByCall) {
     const TempFile log(text);
     const TempFile bad_trace(run_tovmem("run --config 0x3000099 --clock 10 --cmd-stuck-at 3 --format jsonl").out);
     const TempFile good_trace(run_tovmem("run --config 0x3000099 --clock 10 --format jsonl").out);
-    for (const std::string& cmd : std::vector<std::string>{"import ", "check ", "vcd ", "diff " + good_trace.path + " "}) {
+    for (const std::string& cmd :
+         std::vector<std::string>{"import ", "check ", "vcd ", "diff " + good_trace.path + " "}) {
         const Outcome o = run_tovmem(cmd + log.path);
         EXPECT_EQ(o.status, 2) << cmd;
         EXPECT_EQ(o.out, "") << cmd;
@@ -297,8 +300,7 @@ TEST(SeveralCalls, AFailingCallIsNeverHiddenByALaterPartialOne) {
 // Two chips' calls at once, their lines interleaved: parted by their tags.
 TEST(SeveralCalls, InterleavedCallsArePartedByTheirTags) {
     const std::string a = run_tovmem("run --config 0x3000099 --clock 10 --cmd-stuck-at 3 --format log").out;
-    const std::string b =
-        run_tovmem("run --config 0x1000061 --clock 5 --reg-base 0x20010000 --format log").out;
+    const std::string b = run_tovmem("run --config 0x1000061 --clock 5 --reg-base 0x20010000 --format log").out;
     const std::vector<std::string> la = split_lines(a), lb = split_lines(b);
     ASSERT_TRUE(has(lb[0], "\"call\":\"2001\"")) << lb[0];
     ASSERT_TRUE(has(la[0], "\"call\":\"1000\"")) << la[0];
@@ -330,8 +332,7 @@ TEST(SeveralCalls, InterleavedCallsArePartedByTheirTags) {
     const TempFile clash(same);
     const Outcome o = run_tovmem("import " + clash.path);
     EXPECT_EQ(o.status, 2);
-    EXPECT_TRUE(has(o.err, "line 2: a call enters while the call of line 1 with the same tag"))
-        << o.err;
+    EXPECT_TRUE(has(o.err, "line 2: a call enters while the call of line 1 with the same tag")) << o.err;
     EXPECT_FALSE(has(o.err, "torn")) << o.err;
 }
 
@@ -389,8 +390,8 @@ TEST(CheckOfAStoppedCall, MarksTheRulesItNeverReached) {
 // slot shows.
 std::string record_words(uint32_t first) {
     std::string s;
-    const char* names[] = {"config_id", "clock_index", "mem_size", "bus_flag", "mode_flag", "power_mode",
-                           "mem_clock_khz", "mem_size_out", "map_value"};
+    const char* names[] = {"config_id",  "clock_index",   "mem_size",     "bus_flag", "mode_flag",
+                           "power_mode", "mem_clock_khz", "mem_size_out", "map_value"};
     for (uint32_t i = 0; i < 9; ++i) s += ",\"" + std::string(names[i]) + "\":" + std::to_string(first + i);
     s += ",\"reserved\":[" + std::to_string(first + 9);
     for (uint32_t i = 10; i < 14; ++i) s += "," + std::to_string(first + i);
@@ -399,15 +400,14 @@ std::string record_words(uint32_t first) {
 
 TEST(HandWrittenLogs, ImportAsTheTracesWrittenHere) {
     const std::string p = "tovmem: {\"ev\":";
-    const std::string log =
-        "driver: tovmem: starting\n" +  // another print: our prefix, no object
-        p + "\"enter\",\"call\":\"1000\"" + record_words(100) + "\n" + p +
-        "\"store\",\"call\":\"1000\",\"off\":2064,\"val\":7}\n" + p +
-        "\"read\",\"call\":\"1000\",\"off\":1044,\"val\":9,\"loads\":2,\"settled\":true}\n" + p +
-        "\"read\",\"call\":\"1000\",\"off\":2088,\"val\":1,\"loads\":4,\"settled\":true}\n" + p +
-        "\"delay_ticks\",\"call\":\"1000\",\"n\":1,\"t\":500,\"t_end\":100600}\n" + p +
-        "\"aux_load\",\"call\":\"1000\",\"val\":3}\n" + p + "\"result\",\"call\":\"1000\",\"ret\":1" +
-        record_words(200) + "\n";
+    const std::string log = "driver: tovmem: starting\n" +  // another print: our prefix, no object
+                            p + "\"enter\",\"call\":\"1000\"" + record_words(100) + "\n" + p +
+                            "\"store\",\"call\":\"1000\",\"off\":2064,\"val\":7}\n" + p +
+                            "\"read\",\"call\":\"1000\",\"off\":1044,\"val\":9,\"loads\":2,\"settled\":true}\n" + p +
+                            "\"read\",\"call\":\"1000\",\"off\":2088,\"val\":1,\"loads\":4,\"settled\":true}\n" + p +
+                            "\"delay_ticks\",\"call\":\"1000\",\"n\":1,\"t\":500,\"t_end\":100600}\n" + p +
+                            "\"aux_load\",\"call\":\"1000\",\"val\":3}\n" + p +
+                            "\"result\",\"call\":\"1000\",\"ret\":1" + record_words(200) + "\n";
     const tovmem::Bringup b = read_text(log);
     std::string events;
     for (const sim::Event& e : b.r.events) events += sim::event_jsonl(e) + "\n";
@@ -463,12 +463,16 @@ TEST(HandWrittenLogs, InconsistentLinesAreRefused) {
         // 0x414 is read in exactly two loads.
         {enter + p + "\"read\",\"call\":\"1000\",\"off\":1044,\"val\":9,\"loads\":3,\"settled\":true}\n" + store,
          "a load count no stable read makes"},
-        {enter + p + "\"wait\",\"call\":\"1000\",\"off\":65536,\"polls\":1,\"busy\":0,\"loads\":3,\"val\":1,"
-                     "\"busy_val\":0,\"settled\":true,\"done\":true,\"t\":0,\"t_end\":0}\n" + store,
+        {enter + p +
+             "\"wait\",\"call\":\"1000\",\"off\":65536,\"polls\":1,\"busy\":0,\"loads\":3,\"val\":1,"
+             "\"busy_val\":0,\"settled\":true,\"done\":true,\"t\":0,\"t_end\":0}\n" +
+             store,
          "\"off\" is not a register offset"},
-        {enter + p + "\"store\",\"call\":\"1000\",\"off\":65540,\"val\":7}\n" + store, "\"off\" is not a register offset"},
+        {enter + p + "\"store\",\"call\":\"1000\",\"off\":65540,\"val\":7}\n" + store,
+         "\"off\" is not a register offset"},
         {enter + p + "\"result\",\"call\":\"1000\"" + record_words(1) + "\n" + store, "\"ret\" missing"},
-        {enter + p + "\"store\",\"call\":\"10000000000\",\"off\":4,\"val\":7}\n" + store, "\"call\" is not a call's tag"},
+        {enter + p + "\"store\",\"call\":\"10000000000\",\"off\":4,\"val\":7}\n" + store,
+         "\"call\" is not a call's tag"},
         {utf16(enter, true, true) + std::string("\x00\xd8", 2) + utf16(store, true, false),
          "not valid UTF-16LE: an unpaired surrogate"},
     };

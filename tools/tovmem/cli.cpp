@@ -192,16 +192,16 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
                        "aligned)")
             ->type_name("ADDR")
             ->group(image));
-    add(cmd.add_option("--reg-base", a.reg_base,
-                       "the simulated register block's address, which the call's diagnostic lines are tagged by "
-                       "(default 0x10000000; 64 KiB aligned)")
-            ->type_name("ADDR")
-            ->group(image));
     add(cmd.add_option("--caller", a.caller,
                        "bring the memory up through this capture driver, which imports tov_mem_init from the image")
             ->type_name("PATH")
             ->group(image));
     const char* chip = "Simulated chip";
+    add(cmd.add_option("--reg-base", a.reg_base,
+                       "the simulated register block's address, which the call's diagnostic lines are tagged by "
+                       "(default 0x10000000; 64 KiB aligned)")
+            ->type_name("ADDR")
+            ->group(chip));
     add(cmd.add_option("--reg", a.regs, "register OFF holds VAL at the start (repeatable)")
             ->type_name("OFF=VAL")
             ->allow_extra_args(false)

@@ -95,8 +95,8 @@ private:
         at_ = next;
         if (line.size() > trace_line_max) too_long();
         if (++number_ > trace_lines_max)
-            usage_fail(strf("%s: more than %zu lines or %llu MiB: too long for a trace", name_.c_str(),
-                            trace_lines_max, static_cast<unsigned long long>(trace_bytes_max >> 20)));
+            usage_fail(strf("%s: more than %zu lines or %llu MiB: too long for a trace", name_.c_str(), trace_lines_max,
+                            static_cast<unsigned long long>(trace_bytes_max >> 20)));
         return true;
     }
     [[noreturn]] void too_long() const {
@@ -114,8 +114,8 @@ private:
         const size_t n = static_cast<size_t>(in_.gcount());
         bytes_ += n;
         if (bytes_ > trace_bytes_max)
-            usage_fail(strf("%s: more than %zu lines or %llu MiB: too long for a trace", name_.c_str(),
-                            trace_lines_max, static_cast<unsigned long long>(trace_bytes_max >> 20)));
+            usage_fail(strf("%s: more than %zu lines or %llu MiB: too long for a trace", name_.c_str(), trace_lines_max,
+                            static_cast<unsigned long long>(trace_bytes_max >> 20)));
         if (n == 0) ended_ = true;
         const auto* b = reinterpret_cast<const unsigned char*>(buf);
         size_t from = 0;
@@ -225,8 +225,9 @@ Bringup read_trace(std::istream& in, const std::string& name, size_t call, bool 
         const std::string error = log.finish(c, b.notes);
         if (!error.empty()) usage_fail(error);
         if (log.several()) {
-            std::string list = strf("%s holds %zu calls of tov_mem_init; choose one with --call N:",
-                                    tov::sim::printable(name).c_str(), log.calls().size());
+            std::string list =
+                strf("%s holds %zu calls of tov_mem_init; choose one with --call N:", tov::sim::printable(name).c_str(),
+                     log.calls().size());
             // A list to read: the first calls and the last ones of a long log.
             const size_t n = log.calls().size(), shown = 40;
             for (size_t i = 0; i < n; ++i) {
@@ -242,9 +243,10 @@ Bringup read_trace(std::istream& in, const std::string& name, size_t call, bool 
             b.starts_late = "the capture starts late: no record on entry, so the call's first steps may be missing";
         if (!c.returned) {
             b.ret_known = false;
-            b.unknown = strf("the capture ends before the call's result line (its last line read is line %zu): the "
-                             "result is unknown, and the record shown is the one on entry",
-                             c.last_line);
+            b.unknown = strf(
+                "the capture ends before the call's result line (its last line read is line %zu): the "
+                "result is unknown, and the record shown is the one on entry",
+                c.last_line);
         }
         b.r.commands = tov::sim::commands_started(b.r.events);
         return b;
