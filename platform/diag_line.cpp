@@ -111,10 +111,12 @@ Decimal decimal(uint64_t v) {
     return out;
 }
 
-void format_message(const char* f, __builtin_va_list args, Line& out) {
+void format_message(uintptr_t reg_base, const char* f, __builtin_va_list args, Line& out) {
     Writer w(out);
     begin(w, "trace");
-    w.put(",\"msg\":\"");
+    w.put(",\"call\":\"");
+    number(w, tag(reg_base), false, 16, false, 0, false);
+    w.put("\",\"msg\":\"");
     while (*f) {
         if (*f != '%') {
             w.json(*f++);

@@ -20,7 +20,7 @@ constexpr char prefix[] = TOV_DIAG_PREFIX;
 
 // A trace message's line, formatted on the stack where the library traces:
 // room for the longest the library prints (84 characters of text, a
-// 117-byte line with its newline) with room to spare, and the NUL. A longer
+// 131-byte line with its newline) with room to spare, and the NUL. A longer
 // message is cut, its JSON kept whole.
 constexpr size_t line_max = 160;
 
@@ -38,6 +38,16 @@ Decimal decimal(uint64_t v);
 
 inline const char* boolean(bool v) { return v ? "true" : "false"; }
 
+// The tag of a call's lines: bits 16 to 31 of its register block's address,
+// printed in hex ("%x"). Two chips' blocks lie at least their 64 KiB span
+// apart, so the lines of two calls in flight at once carry different tags
+// (unless their blocks lie a multiple of 4 GiB apart) and a reader can part
+// them; the bits above 31 say where a 64-bit system maps its kernel space,
+// not which chip.
+inline uint32_t tag(uintptr_t reg_base) {
+    return static_cast<uint32_t>(static_cast<uint64_t>(reg_base) >> 16) & 0xffff;
+}
+
 // The record's words, after the fields a line gives first.
 #define TOV_DIAG_RECORD                                                                                        \
     ",\"config_id\":%u,\"clock_index\":%u,\"mem_size\":%u,\"bus_flag\":%u,\"mode_flag\":%u,\"power_mode\":%u," \
@@ -51,7 +61,7 @@ void print_record(Print& print, const char* format, const MemInitParams& p, Lead
 }
 
 // DbgPrintEx sends at most 512 bytes a call; the longest step line (a record
-// with every word at 4294967295) is 316 with its newline.
+// with every word at 4294967295) is 330 with its newline.
 constexpr size_t step_line_max = 512;
 
 // The record's lines and the timed steps' (many arguments, two Decimals)
@@ -59,24 +69,28 @@ constexpr size_t step_line_max = 512;
 // sequence, takes only a small frame.
 template <class Print>
 [[gnu::noinline]] void print_record_step(const StepNote& n, Print& print) {
+    const uint32_t t = tag(n.reg_base);
     if (n.kind == Step::enter)
-        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"enter\"" TOV_DIAG_RECORD, *n.record);
+        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"enter\",\"call\":\"%x\"" TOV_DIAG_RECORD, *n.record, t);
     else
-        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"result\",\"ret\":%d" TOV_DIAG_RECORD, *n.record, n.result);
+        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"result\",\"call\":\"%x\",\"ret\":%d" TOV_DIAG_RECORD, *n.record,
+                     t, n.result);
 }
 
 template <class Print>
 [[gnu::noinline]] void print_timed_step(const StepNote& n, Print& print) {
     const Decimal first = decimal(n.first), last = decimal(n.last);
+    const uint32_t t = tag(n.reg_base);
     if (n.kind == Step::wait)
         print(TOV_DIAG_PREFIX
-              "{\"ev\":\"wait\",\"off\":%u,\"polls\":%u,\"busy\":%u,\"loads\":%u,\"val\":%u,\"busy_val\":%u,"
+              "{\"ev\":\"wait\",\"call\":\"%x\",\"off\":%u,\"polls\":%u,\"busy\":%u,\"loads\":%u,\"val\":%u,\"busy_"
+              "val\":%u,"
               "\"settled\":%s,\"done\":%s,\"t\":%s,\"t_end\":%s}\n",
-              n.off, n.count, n.busy, n.loads, n.val, n.busy_val, boolean(n.settled), boolean(n.done), first.text,
+              t, n.off, n.count, n.busy, n.loads, n.val, n.busy_val, boolean(n.settled), boolean(n.done), first.text,
               last.text);
     else
-        print(TOV_DIAG_PREFIX "{\"ev\":\"%s\",\"n\":%u,\"t\":%s,\"t_end\":%s}\n",
-              n.kind == Step::delay_ticks ? "delay_ticks" : "delay_ms", n.count, first.text, last.text);
+        print(TOV_DIAG_PREFIX "{\"ev\":\"%s\",\"call\":\"%x\",\"n\":%u,\"t\":%s,\"t_end\":%s}\n",
+              n.kind == Step::delay_ticks ? "delay_ticks" : "delay_ms", t, n.count, first.text, last.text);
 }
 
 // "tovmem: {...}\n" for a step, as print(format, arguments...): a constant
@@ -88,21 +102,26 @@ void print_step(const StepNote& n, Print&& print) {
     switch (n.kind) {
     case Step::enter:
     case Step::leave: print_record_step(n, print); return;
-    case Step::store: print(TOV_DIAG_PREFIX "{\"ev\":\"store\",\"off\":%u,\"val\":%u}\n", n.off, n.val); return;
-    case Step::read:
-        print(TOV_DIAG_PREFIX "{\"ev\":\"read\",\"off\":%u,\"val\":%u,\"loads\":%u,\"settled\":%s}\n", n.off, n.val,
-              n.count, boolean(n.settled));
+    case Step::store:
+        print(TOV_DIAG_PREFIX "{\"ev\":\"store\",\"call\":\"%x\",\"off\":%u,\"val\":%u}\n", tag(n.reg_base), n.off,
+              n.val);
         return;
-    case Step::aux_load: print(TOV_DIAG_PREFIX "{\"ev\":\"aux_load\",\"val\":%u}\n", n.val); return;
+    case Step::read:
+        print(TOV_DIAG_PREFIX "{\"ev\":\"read\",\"call\":\"%x\",\"off\":%u,\"val\":%u,\"loads\":%u,\"settled\":%s}\n",
+              tag(n.reg_base), n.off, n.val, n.count, boolean(n.settled));
+        return;
+    case Step::aux_load:
+        print(TOV_DIAG_PREFIX "{\"ev\":\"aux_load\",\"call\":\"%x\",\"val\":%u}\n", tag(n.reg_base), n.val);
+        return;
     case Step::wait:
     case Step::delay_ticks:
     case Step::delay_ms: print_timed_step(n, print); return;
     }
 }
 
-// "tovmem: {"ev":"trace","msg":"..."}\n" for a trace message and its
+// "tovmem: {"ev":"trace","call":"1000","msg":"..."}\n" for a trace message and its
 // arguments (%d %i %u %x %X %c %s %%, with a 0 flag, a width and an
 // ignored l; anything else is printed as written).
-void format_message(const char* format, __builtin_va_list args, Line& out);
+void format_message(uintptr_t reg_base, const char* format, __builtin_va_list args, Line& out);
 
 }  // namespace tov::platform::diag

@@ -52,12 +52,13 @@ Simulator::~Simulator() { t_active = previous_; }
 Simulator* Simulator::active() { return t_active; }
 
 uint32_t Simulator::offset_of(uintptr_t addr) const {
-    if (addr < reg_base || addr >= reg_base + reg_span || (addr & 3) != 0) {
+    const uintptr_t base = ctx_.reg_base;
+    if (addr < base || addr - base >= reg_span || (addr & 3) != 0) {
         std::fprintf(stderr, "simulator: access outside the register block at %#llx\n",
                      static_cast<unsigned long long>(addr));
         std::abort();
     }
-    return static_cast<uint32_t>(addr - reg_base);
+    return static_cast<uint32_t>(addr - base);
 }
 
 uint32_t Simulator::mmio_load(uintptr_t addr) {
@@ -118,9 +119,11 @@ MemInitParams record_from_words(const uint32_t (&w)[record_words]) {
 namespace {
 
 RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip, const ClockConfig& clock,
-                   bool no_aux = false, Simulator::Keep keep = Simulator::Keep::events_and_log) {
+                   bool no_aux = false, uintptr_t reg_base = Simulator::reg_base,
+                   Simulator::Keep keep = Simulator::Keep::events_and_log) {
     Simulator sim(chip, clock, keep);
     if (no_aux) sim.context()->aux_base = 0;
+    sim.context()->reg_base = reg_base;
     p.reg_ctx = sim.context();
     RunResult r;
     r.start_time = sim.clock().now();
@@ -138,7 +141,7 @@ RunResult run_with(InitRoutine routine, MemInitParams p, const ChipConfig& chip,
 
 RunResult run_bring_up(const RunRequest& req) {
     return run_with(&tov_mem_init, initial_record(req.config_id, req.clock_index, req.power_mode), req.chip, req.clock,
-                    req.no_aux, req.keep);
+                    req.no_aux, req.reg_base, req.keep);
 }
 
 RunResult run_routine(InitRoutine routine, const MemInitParams& record, const ChipConfig& chip) {

@@ -133,7 +133,8 @@ struct RunRequest {
     uint32_t config_id = 0;
     uint32_t clock_index = 0;
     uint32_t power_mode = 0;
-    bool no_aux = false;  // the caller maps no aux region: aux_base is 0
+    bool no_aux = false;                       // the caller maps no aux region: aux_base is 0
+    uintptr_t reg_base = Simulator::reg_base;  // where the caller has the register block mapped
     Simulator::Keep keep = Simulator::Keep::events_and_log;
     ChipConfig chip;
     ClockConfig clock;

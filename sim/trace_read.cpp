@@ -84,16 +84,36 @@ std::string parse_object(const std::string& line, json& j) {
 }  // namespace
 
 std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_result) {
-    is_result = false;
+    TraceLine t;
+    const std::string error = read_jsonl_line(line, r, t);
+    is_result = t.is_result;
+    return error;
+}
+
+std::string read_jsonl_line(const std::string& line, RunResult& r, TraceLine& t) {
+    t = {};
     json j;
     if (std::string error = parse_object(line, j); !error.empty()) return error;
 
     const std::string ev = j["ev"];
     Fields f{j, {}};
+    const auto text = [&](const char* key, std::string& into) {
+        const auto it = j.find(key);
+        if (it == j.end()) return true;
+        if (!it->is_string()) return false;
+        into = printable(it->get<std::string>());
+        return true;
+    };
     if (ev == "result") {
+        if (!text("unknown", t.unknown) || !text("starts_late", t.starts_late))
+            return "\"unknown\" or \"starts_late\" is not a string";
         const auto ret = j.find("ret");
-        if (ret == j.end() || !ret->is_number_integer()) return "\"ret\" missing";
-        const int64_t v = ret->get<int64_t>();
+        // A result the capture did not hold is null, with why.
+        const bool unknown = ret != j.end() && ret->is_null();
+        if (unknown && t.unknown.empty()) return "\"ret\" is null without \"unknown\" saying why";
+        if (!unknown && !t.unknown.empty()) return "\"unknown\" given with a result";
+        if (!unknown && (ret == j.end() || !ret->is_number_integer())) return "\"ret\" missing";
+        const int64_t v = unknown ? 0 : ret->get<int64_t>();
         if (v < INT32_MIN || v > INT32_MAX) return "\"ret\" is not a 32-bit value";
         MemInitParams& p = r.record;
         uint64_t elapsed = 0;
@@ -104,10 +124,23 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_resu
         if (j.contains("stack_bytes"))
             f.get("stack_bytes", r.image.stack_bytes).get("instructions", r.image.instructions);
         if (!f.error.empty()) return f.error;
+        if (const auto w = j.find("reserved"); w != j.end()) {
+            uint32_t* words[] = {&p.reserved_a[0], &p.reserved_a[1], &p.reserved_a[2], &p.reserved_b[0],
+                                 &p.reserved_b[1]};
+            if (!w->is_array() || w->size() != 5) return "\"reserved\" is not five words";
+            for (size_t i = 0; i < 5; ++i) {
+                const json& x = (*w)[i];
+                if (!x.is_number_unsigned() || x.get<uint64_t>() > 0xffffffffull)
+                    return "\"reserved\" holds a value that is not a 32-bit word";
+                *words[i] = static_cast<uint32_t>(x.get<uint64_t>());
+            }
+        }
+        if (!r.events.empty() && r.end_time < r.events.back().time) return "\"t\" before the last event's time";
         r.ret = static_cast<int32_t>(v);
         r.start_time = r.end_time >= elapsed ? r.end_time - elapsed : 0;
         r.from_image = j.contains("stack_bytes");
-        is_result = true;
+        t.is_result = true;
+        t.ret_known = !unknown;
         return {};
     }
     Event e{};
@@ -129,6 +162,10 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_resu
     }
     f.get("t", e.time);
     if (!f.error.empty()) return f.error;
+    if ((e.kind == EventKind::store || e.kind == EventKind::load) && (e.off % 4 != 0 || e.off >= Simulator::reg_span))
+        return "\"off\" is not a register offset";
+    // Times never go back: every reader places the events by them.
+    if (!r.events.empty() && e.time < r.events.back().time) return "\"t\" before the one of the event before";
     r.events.push_back(std::move(e));
     return {};
 }
@@ -247,9 +284,17 @@ std::string rebuild_wait(const json& j, LoggedCall& c, uint64_t loads_left) {
 
 }  // namespace
 
-std::string read_log_object(const std::string& object, LoggedCall& c, uint64_t loads_left) {
-    json j;
-    if (std::string error = parse_object(object, j); !error.empty()) return error;
+namespace {
+
+// A call's tag: what platform/diag_line.h prints, four hex digits.
+bool is_tag(const std::string& t) {
+    if (t.empty() || t.size() > 8) return false;
+    for (char ch : t)
+        if (!((ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f'))) return false;
+    return true;
+}
+
+std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
     const std::string ev = j["ev"];
     Fields f{j, {}};
     MemInitParams& p = c.r.record;
@@ -274,10 +319,11 @@ std::string read_log_object(const std::string& object, LoggedCall& c, uint64_t l
     };
     if (c.returned) return "a step after the call's result";
     if (ev == "enter") {
-        if (c.entered || !c.r.events.empty()) return "a second record on entry in one call";
+        if (c.entered || !c.r.events.empty() || c.loads != 0) return "a second record on entry in one call";
         record();
+        if (!f.error.empty()) return f.error;
         c.entered = true;
-        return f.error;
+        return {};
     }
     if (ev == "result") {
         const auto ret = j.find("ret");
@@ -291,11 +337,13 @@ std::string read_log_object(const std::string& object, LoggedCall& c, uint64_t l
         return {};
     }
     std::vector<Event>& ev_out = c.r.events;
+    const auto register_offset = [](uint32_t off) { return off % 4 == 0 && off < Simulator::reg_span; };
     if (ev == "store" || ev == "aux_load") {
         Event e{ev == "store" ? EventKind::store : EventKind::aux_load, 0, 0, c.now, {}};
         if (ev == "store") f.get("off", e.off);
         f.get("val", e.val);
         if (!f.error.empty()) return f.error;
+        if (!register_offset(e.off)) return "\"off\" is not a register offset";
         ev_out.push_back(e);
     } else if (ev == "read") {
         uint32_t off = 0, val = 0, loads = 0;
@@ -303,11 +351,15 @@ std::string read_log_object(const std::string& object, LoggedCall& c, uint64_t l
         if (!f.error.empty()) return f.error;
         const auto s = j.find("settled");
         if (s == j.end() || !s->is_boolean()) return "\"settled\" missing or not true/false";
-        if (off % 4 != 0 || off >= Simulator::reg_span) return "\"off\" is not a register offset";
+        if (!register_offset(off)) return "\"off\" is not a register offset";
         if (!possible_loads(off, loads, s->get<bool>())) return "a load count no stable read makes";
         if (loads > loads_left) return "more loads than a log may rebuild";
         push_read(c, off, val, loads, s->get<bool>());
     } else if (ev == "wait") {
+        uint32_t off = 0;
+        f.get("off", off);
+        if (!f.error.empty()) return f.error;
+        if (!register_offset(off)) return "\"off\" is not a register offset";
         if (std::string error = rebuild_wait(j, c, loads_left); !error.empty()) return error;
     } else if (ev == "delay_ticks" || ev == "delay_ms") {
         uint32_t n = 0;
@@ -324,6 +376,28 @@ std::string read_log_object(const std::string& object, LoggedCall& c, uint64_t l
         return "unknown step \"" + printable(ev) + "\"";
     }
     return {};
+}
+
+}  // namespace
+
+ObjectError read_log_object(const std::string& object, const CallPicker& pick, uint64_t loads_left) {
+    json j;
+    if (std::string error = parse_object(object, j); !error.empty()) return {error, false, true};
+    ObjectHead head{j["ev"], {}};
+    if (const auto t = j.find("call"); t != j.end()) {
+        if (!t->is_string() || !is_tag(t->get<std::string>())) return {"\"call\" is not a call's tag"};
+        head.tag = t->get<std::string>();
+    }
+    std::string refusal;
+    LoggedCall* c = pick(head, refusal);
+    if (c == nullptr) return {refusal, true};
+    return {read_log_step(j, *c, loads_left)};
+}
+
+std::string read_log_object(const std::string& object, LoggedCall& call, uint64_t loads_left) {
+    return read_log_object(
+               object, [&](const ObjectHead&, std::string&) { return &call; }, loads_left)
+        .text;
 }
 
 }  // namespace tov::sim

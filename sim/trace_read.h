@@ -16,4 +16,15 @@ namespace tov::sim {
 // `is_result`. Returns what is wrong with the line, or "" when it was taken.
 std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_result);
 
+// What a result line says beyond the run: a result the capture did not hold
+// (import writes "ret": null and why in "unknown") and a capture that
+// started late ("starts_late", why).
+struct TraceLine {
+    bool is_result = false;
+    bool ret_known = true;
+    std::string unknown;
+    std::string starts_late;
+};
+std::string read_jsonl_line(const std::string& line, RunResult& r, TraceLine& t);
+
 }  // namespace tov::sim

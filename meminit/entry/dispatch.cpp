@@ -302,7 +302,9 @@ namespace {
 // The record as it enters and as it leaves, with the result. Out of line,
 // so that the note stays off the stack while the routine runs.
 [[gnu::noinline, maybe_unused]] void note_record(platform::Step kind, const MemInitParams* p, int32_t result) {
-    if (p != nullptr) platform::note_step({.kind = kind, .record = p, .result = result});
+    if (p == nullptr) return;
+    const uintptr_t reg_base = p->reg_ctx != nullptr ? p->reg_ctx->reg_base : 0;
+    platform::note_step({.kind = kind, .record = p, .result = result, .reg_base = reg_base});
 }
 
 }  // namespace

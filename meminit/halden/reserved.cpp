@@ -57,7 +57,7 @@ int32_t polled_init(MemInitParams* p) {
     clock_gen_release(ctx, polled_clocks.gens, gen_count, 1, false, true);  // a tick between the stages
     clock_words(ctx, polled_clocks);
     lanes_on(ctx, {.lanes = 4, .half = false, .read_back = false, .settle_ticks = 1});
-    delay_ticks(1);
+    delay_ticks(ctx, 1);
     controller_words(ctx, polled_case);
     if (dram_power_up_waited(ctx, power_up_list(polled_case)) != 1) return 0;
     controller_finish(ctx, polled_case.field_890);

@@ -71,11 +71,11 @@ void clocks_and_pads(const RegContext* ctx, const MemInitParams* p, const Halden
 }
 
 void clock_one_tail(const RegContext* ctx) {
-    delay_ticks(1);
+    delay_ticks(ctx, 1);
     reg_write(ctx, reg::SYS_060, 0x701df0);
-    delay_ticks(1);
+    delay_ticks(ctx, 1);
     reg_write(ctx, reg::SYS_05C, 0x18);
-    delay_ticks(1);
+    delay_ticks(ctx, 1);
 }
 
 bool wants_clock_one_tail(const MemInitParams* p, const HaldenTraits& t, const HaldenModeSteps& steps) {
@@ -84,8 +84,8 @@ bool wants_clock_one_tail(const MemInitParams* p, const HaldenTraits& t, const H
            (t.clock_one_tail == ClockOneTail::full_modes && steps.tails);
 }
 
-int32_t leave(const HaldenTraits& t) {
-    if (t.leaving != nullptr) mem_trace(t.leaving);
+int32_t leave(const RegContext* ctx, const HaldenTraits& t) {
+    if (t.leaving != nullptr) mem_trace(ctx, t.leaving);
     return 1;
 }
 
@@ -149,12 +149,12 @@ int32_t run(MemInitParams* p, const HaldenTraits& t) {
     const RegContext* ctx = p->reg_ctx;
     const HaldenModeSteps& steps = steps_for(p, t);
 
-    if (t.entering != nullptr) mem_trace(t.entering);
+    if (t.entering != nullptr) mem_trace(ctx, t.entering);
     if (t.reset_pulse && steps.reset_pulse) reset_pulse(ctx);
 
     if (t.reserved_clocks && is_reserved_clock(p->clock_index)) {
         const int32_t r = p->clock_index == clock_polled_init ? polled_init(p) : reserved_reinit(p);
-        return r == 1 ? leave(t) : 0;
+        return r == 1 ? leave(ctx, t) : 0;
     }
 
     const HaldenCaseSettings& row = select_case(t.cases, p->clock_index);
@@ -179,7 +179,7 @@ int32_t run(MemInitParams* p, const HaldenTraits& t) {
     controller_finish(ctx, row.field_890);
     if (steps.tails) tail(ctx, s);
     if (wants_clock_one_tail(p, t, steps)) clock_one_tail(ctx);
-    return leave(t);
+    return leave(ctx, t);
 }
 
 }  // namespace tov::halden

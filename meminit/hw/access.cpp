@@ -12,8 +12,9 @@ void note(const platform::StepNote& n) {
     if constexpr (platform::steps_noted) platform::note_step(n);
 }
 
-void note_delay(platform::Step kind, uint32_t n, uint64_t first, uint64_t last) {
-    if constexpr (platform::steps_noted) note({.kind = kind, .count = n, .first = first, .last = last});
+void note_delay(platform::Step kind, uint32_t n, uint64_t first, uint64_t last, uintptr_t reg_base) {
+    if constexpr (platform::steps_noted)
+        note({.kind = kind, .count = n, .first = first, .last = last, .reg_base = reg_base});
 }
 
 constexpr uint32_t ticks_per_wrap = 42950;  // tick values 0..42949
@@ -24,7 +25,7 @@ uint32_t tick_of(uint64_t interrupt_time) { return static_cast<uint32_t>(interru
 
 int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value) {
     platform::mmio_store(ctx->reg_base + off, value);
-    note({.kind = platform::Step::store, .off = off, .val = value});
+    note({.kind = platform::Step::store, .off = off, .val = value, .reg_base = ctx->reg_base});
     return status_ok;
 }
 
@@ -64,7 +65,12 @@ uint32_t load(const RegContext* ctx, uint32_t off) { return platform::mmio_load(
 bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out) {
     uint32_t loads = 0;
     const bool settled = stable_read(ctx, off, out, &loads);
-    note({.kind = platform::Step::read, .settled = settled, .off = off, .val = *out, .count = loads});
+    note({.kind = platform::Step::read,
+          .settled = settled,
+          .off = off,
+          .val = *out,
+          .count = loads,
+          .reg_base = ctx->reg_base});
     return settled;
 }
 
@@ -86,7 +92,7 @@ int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t
 
 uint32_t aux_read(const RegContext* ctx) {
     const uint32_t v = platform::mmio_load(ctx->aux_base);
-    note({.kind = platform::Step::aux_load, .val = v});
+    note({.kind = platform::Step::aux_load, .val = v, .reg_base = ctx->reg_base});
     return v;
 }
 
@@ -103,7 +109,9 @@ uint64_t WaitClock::read() {
     return now;
 }
 
-void delay_ticks(uint32_t n) {
+namespace {
+// A delay's wait; `reg_base` only names the call in the delay's note.
+[[gnu::always_inline]] inline void ticks_wait(uint32_t n, uintptr_t reg_base) {
     platform::trace_delay('t', n);
     const uint32_t target = n + 1;  // 32-bit, as the hardware timing was specified
     const uint64_t hold = uint64_t{n} * tick_units;
@@ -119,18 +127,18 @@ void delay_ticks(uint32_t n) {
         if (passed < target) passed += t >= prev ? t - prev : (ticks_per_wrap - prev) + t;
         prev = t;
         if (passed >= target && clock.waited(now) >= hold) {
-            note_delay(platform::Step::delay_ticks, n, clock.first, now);
+            note_delay(platform::Step::delay_ticks, n, clock.first, now, reg_base);
             return;
         }
     }
 }
 
-uint32_t delay_ms(uint32_t n) {
+[[gnu::always_inline]] inline uint32_t ms_wait(uint32_t n, uintptr_t reg_base) {
     platform::trace_delay('m', n);
     WaitClock clock;
     const uint64_t target = static_cast<uint64_t>(n) * 10000u;
     if (target == 0) {
-        note_delay(platform::Step::delay_ms, n, clock.first, clock.first);
+        note_delay(platform::Step::delay_ms, n, clock.first, clock.first, reg_base);
         return 0;
     }
     uint64_t now;
@@ -138,22 +146,26 @@ uint32_t delay_ms(uint32_t n) {
         spin_pause();
         now = clock.read();
     } while (clock.waited(now) < target);
-    note_delay(platform::Step::delay_ms, n, clock.first, now);
+    note_delay(platform::Step::delay_ms, n, clock.first, now, reg_base);
     return static_cast<uint32_t>(now - clock.first);
 }
+}  // namespace
+
+void delay_ticks(uint32_t n) { ticks_wait(n, 0); }
+uint32_t delay_ms(uint32_t n) { return ms_wait(n, 0); }
 
 int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks) {
-    delay_ticks(ticks);
+    delay_ticks(ctx, ticks);
     return (reg_read(ctx, reg::DRC_CMD_STATUS) & dram::status_done) ? 1 : 0;
 }
 
 // The routines pass printf-style messages with their arguments, as the
 // kernel's own DbgPrintEx takes them; a parameter pack is not C's calling
 // convention, which the diagnostic image's sink forwards to.
-void mem_trace(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
+void mem_trace(const RegContext* ctx, const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     __builtin_va_list args;
     __builtin_va_start(args, format);
-    platform::trace_message(format, args);
+    platform::trace_message(platform::steps_noted ? ctx->reg_base : 0, format, args);
     __builtin_va_end(args);
 }
 
@@ -163,6 +175,8 @@ void mem_trace(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
 bool reg_poll_noted(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads) {
     return stable_read(ctx, off, out, loads);
 }
+void delay_ticks_noted(uintptr_t reg_base, uint32_t n) { ticks_wait(n, reg_base); }
+uint32_t delay_ms_noted(uintptr_t reg_base, uint32_t n) { return ms_wait(n, reg_base); }
 #endif
 
 }  // namespace tov

@@ -104,10 +104,26 @@ void delay_ticks(uint32_t n);
 // first reading. delay_ms(0) returns 0 at once.
 uint32_t delay_ms(uint32_t n);
 
+// The same waits in a call on the block at ctx: a noting build names the
+// call in the delay's note; the release image waits as above.
+void delay_ticks_noted(uintptr_t reg_base, uint32_t n);
+uint32_t delay_ms_noted(uintptr_t reg_base, uint32_t n);
+inline void delay_ticks(const RegContext* ctx, uint32_t n) {
+    if constexpr (platform::steps_noted)
+        delay_ticks_noted(ctx->reg_base, n);
+    else
+        delay_ticks(n);
+}
+inline uint32_t delay_ms(const RegContext* ctx, uint32_t n) {
+    if constexpr (platform::steps_noted) return delay_ms_noted(ctx->reg_base, n);
+    return delay_ms(n);
+}
+
 // delay_ticks(ticks), then 1 if the done bit of DRC_CMD_STATUS is set, else 0.
 int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks = 1);
 
-// Trace sink: printf-style message; produces nothing in the kernel image.
-void mem_trace(const char* format, ...);
+// Trace sink: printf-style message of the call on the block at ctx;
+// produces nothing in the release kernel image.
+void mem_trace(const RegContext* ctx, const char* format, ...);
 
 }  // namespace tov

@@ -15,7 +15,7 @@ void dram_cmd(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t tick
 void dram_cmd_nc(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks) {
     reg_write(ctx, reg::DRC_CMD_WORD, word);
     reg_write(ctx, reg::DRC_CMD, code);
-    delay_ticks(ticks);
+    delay_ticks(ctx, ticks);
 }
 
 namespace {
@@ -29,8 +29,11 @@ int32_t noted_wait(platform::StepNote& n, int32_t result) {
 int32_t dram_wait_done(const RegContext* ctx, bool checked) {
     WaitClock clock;
     // The last reading is the first until the wait reads the clock again.
-    platform::StepNote n{
-        .kind = platform::Step::wait, .off = reg::DRC_CMD_STATUS, .first = clock.first, .last = clock.first};
+    platform::StepNote n{.kind = platform::Step::wait,
+                         .off = reg::DRC_CMD_STATUS,
+                         .first = clock.first,
+                         .last = clock.first,
+                         .reg_base = ctx->reg_base};
     // A time-out is reported only by a poll made after the bound had surely
     // passed: the thread may lose the processor (preemption, an interrupt)
     // between a poll and the clock reading after it, for longer than the
@@ -110,23 +113,23 @@ int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_
             if (!g[i].release) continue;
             if (reg_modify(ctx, g[i].reg, bit, 0, checked) != status_ok) return status_fail;
         }
-        if (pause && bit == stages[0]) delay_ticks(ticks);
+        if (pause && bit == stages[0]) delay_ticks(ctx, ticks);
     }
-    delay_ticks(ticks);
+    delay_ticks(ctx, ticks);
     return status_ok;
 }
 
 void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks) {
     reg_write(ctx, reg::DRC_CFG, w | reg::drc_cfg::pulse_both);
-    delay_ticks(ticks);
+    delay_ticks(ctx, ticks);
     reg_write(ctx, reg::DRC_CFG, w);
-    delay_ticks(ticks);
+    delay_ticks(ctx, ticks);
 }
 
 void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear) {
     const uint32_t v = reg_read(ctx, reg::DRC_CFG);
     reg_write(ctx, reg::DRC_CFG, v | reg::drc_cfg::pulse_low);
-    delay_ticks(ticks);
+    delay_ticks(ctx, ticks);
     const uint32_t base = fresh_clear ? reg_read(ctx, reg::DRC_CFG) : v;
     reg_write(ctx, reg::DRC_CFG, base & ~reg::drc_cfg::pulse_low);
 }
@@ -182,13 +185,13 @@ int32_t fb_register_test(const RegContext* ctx, FbCheck flavour, bool checked) {
             reg_write(ctx, s.off, s.value);
         }
         if (flavour == FbCheck::tick_tail && i >= check_tail_from)
-            delay_ticks(1);
+            delay_ticks(ctx, 1);
         else
-            delay_ms(2);
+            delay_ms(ctx, 2);
         if (s.read_back && v != s.value) {
             if (flavour == FbCheck::traced) {
-                mem_trace(s.failed);
-                mem_trace(s.expected, v);
+                mem_trace(ctx, s.failed);
+                mem_trace(ctx, s.expected, v);
             }
             return 0;
         }
@@ -204,7 +207,7 @@ void lanes_on(const RegContext* ctx, LaneBringUp l) {
         reg_modify(ctx, lane[i], parked(i) ? 0 : reg::lane::off, parked(i) ? reg::lane::off : 0);
     reg_modify(ctx, reg::DRC_880, reg::lane::off, reg::lane::bit6);
     if (l.read_back) reg_read(ctx, reg::DRC_880);  // the controller needs the read before the delay
-    delay_ticks(l.settle_ticks);
+    delay_ticks(ctx, l.settle_ticks);
     for (uint32_t i = 0; i < l.lanes; ++i)
         if (!parked(i)) reg_modify(ctx, lane[i], 0, reg::lane::on);
     reg_modify(ctx, reg::DRC_880, 0, reg::lane::on);

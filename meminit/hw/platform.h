@@ -20,7 +20,10 @@ uint64_t interrupt_time();
 // Trace sink: a printf-style message, and a note of each delay primitive
 // call (kind 't' for delay_ticks, 'm' for delay_ms). Both do nothing in the
 // release image.
-void trace_message(const char* format, __builtin_va_list args);
+// A message is given the register block's address of the call that
+// prints it, as every step's note is: the diagnostic lines of two chips'
+// calls in flight at once are told apart by it.
+void trace_message(uintptr_t reg_base, const char* format, __builtin_va_list args);
 void trace_delay(char kind, uint32_t n);
 
 // A bus step as the library sees it, for the diagnostic image's log: the
@@ -45,6 +48,7 @@ struct StepNote {
     uint64_t last = 0;                      // delays, wait: last clock reading
     const MemInitParams* record = nullptr;  // enter, leave
     int32_t result = 0;                     // leave
+    uintptr_t reg_base = 0;                 // the call's register block (0: not known)
 };
 
 #if defined(TOV_HOST) || defined(TOV_DIAG)

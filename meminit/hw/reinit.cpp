@@ -56,7 +56,7 @@ int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r) {
     else if (!ok(reg_modify(ctx, reg::SYS_000, 0, reg::sys_000::pads_reset, checked)))
         return status_fail;
     if (r.pads_read_back && !read_ok(ctx, reg::SYS_000, checked)) return status_fail;
-    delay_ticks(pad_reset_ticks);
+    delay_ticks(ctx, pad_reset_ticks);
     if (!ok(reg_modify(ctx, reg::SYS_000, reg::sys_000::pads_reset, 0, checked))) return status_fail;
 
     // Lanes, then the controller words for the slow clock.
@@ -70,7 +70,7 @@ int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r) {
     if (!ok(reg_modify(ctx, reg::DRC_814, ~0u, drc_814_slow, checked))) return status_fail;
     if (!ok(reg_modify(ctx, reg::DRC_818, ~r.drc_818_kept, r.drc_818, checked))) return status_fail;
     if (!ok(reg_modify(ctx, reg::DRC_81C, r.drc_81c_replaced, drc_81c_slow, checked))) return status_fail;
-    delay_ticks(hold_ticks);
+    delay_ticks(ctx, hold_ticks);
 
     // The power-up list, each command waiting for the one before.
     const uint32_t first = r.cke_low_first ? 0 : 1;
@@ -80,13 +80,13 @@ int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r) {
         const dram::Command c = dram::power_up_command(r.commands, i);
         if (!ok(reg_modify(ctx, reg::DRC_CMD_WORD, ~dram::word_kept, c.word, checked))) return status_fail;
         if (!ok(reg_modify(ctx, reg::DRC_CMD, r.code_replaced, c.code, checked))) return status_fail;
-        delay_ticks(hold_ticks);
+        delay_ticks(ctx, hold_ticks);
         if (i - first < r.returned_to_idle) reg_write(ctx, reg::DRC_CMD, dram::idle);
     }
 
-    if (r.hold_after_list) delay_ticks(hold_ticks);
+    if (r.hold_after_list) delay_ticks(ctx, hold_ticks);
     reg_write(ctx, reg::DRC_800, 0);
-    delay_ticks(hold_ticks);
+    delay_ticks(ctx, hold_ticks);
     if (r.drc_840_8a4) {
         reg_write(ctx, reg::DRC_840, 0x44444444);
         reg_write(ctx, reg::DRC_844, 0x44444444);

@@ -92,12 +92,12 @@ int32_t run_short(MemInitParams* p) {
     const RegContext* ctx = p->reg_ctx;
     p->mem_clock_khz = 162000;
     p->mem_size_out = size_for(SizeRule::half_if_bus, p);
-    delay_ticks(1);
+    delay_ticks(ctx, 1);
     reg_write(ctx, reg::SYS_000, 0xf2a6);
     reg_write(ctx, reg::SYS_05C, 0x69);
     reg_write(ctx, reg::SYS_060, 0xffffffff);
     reg_modify(ctx, reg::SYS_058, 0x26f, 0);
-    delay_ticks(1);
+    delay_ticks(ctx, 1);
     reg_write(ctx, reg::CLKGEN_010, reg::clkgen::held);
     reg_write(ctx, reg::CLKGEN_018, reg::clkgen::held);
     reg_write(ctx, reg::CLKGEN_030, reg::clkgen::held);
@@ -106,9 +106,9 @@ int32_t run_short(MemInitParams* p) {
     reg_write(ctx, reg::SYS_070, 2);
     reg_modify(ctx, reg::SYS_050, 0x11, 0xee);
     reg_modify(ctx, reg::SYS_058, 0, 6);
-    delay_ticks(1);
+    delay_ticks(ctx, 1);
     reg_write(ctx, reg::SYS_000, 0);
-    delay_ticks(1);
+    delay_ticks(ctx, 1);
     reg_write(ctx, reg::SYS_068, final_068);
     return 1;
 }
@@ -134,8 +134,8 @@ int32_t run_routine(MemInitParams* p, const OrlitRoutine& r) {
     // A clock the routine does not serve initialises nothing: not a success.
     if (c->path == Path::none) return 0;
 
-    if (r.entering) mem_trace(r.entering);
-    if (c->message) mem_trace(c->message);
+    if (r.entering) mem_trace(p->reg_ctx, r.entering);
+    if (c->message) mem_trace(p->reg_ctx, c->message);
     int32_t result = 0;
     switch (c->path) {
     case Path::standard: result = run_standard(p, *c->form, c->size); break;
@@ -144,7 +144,7 @@ int32_t run_routine(MemInitParams* p, const OrlitRoutine& r) {
     case Path::none: break;
     }
     if (result != 1) return result;
-    if (r.leaving) mem_trace(r.leaving);
+    if (r.leaving) mem_trace(p->reg_ctx, r.leaving);
     return 1;
 }
 

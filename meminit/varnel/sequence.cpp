@@ -36,10 +36,10 @@ public:
         return v;
     }
     void ticks(uint32_t n) {
-        if (!halted_) delay_ticks(n);
+        if (!halted_) delay_ticks(ctx_, n);
     }
     void ms(uint32_t n) {
-        if (!halted_) delay_ms(n);
+        if (!halted_) delay_ms(ctx_, n);
     }
 
     // Clock generator stages of the shared block.
@@ -210,17 +210,17 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
 }  // namespace
 
 int32_t run(MemInitParams* p, const Profile& v) {
-    mem_trace(v.entry);
+    mem_trace(p->reg_ctx, v.entry);
     if (v.reinit != nullptr && p->clock_index == reinit_clock) return controller_reinit(p, *v.reinit);
     const bool alt = alt_form(v.alt, p->clock_index);
-    if (!alt && v.default_note) mem_trace(v.default_note);
+    if (!alt && v.default_note) mem_trace(p->reg_ctx, v.default_note);
     // Outputs before the first register access: they hold whatever the result.
     p->mem_clock_khz = mem_clock_khz;
     p->mem_size_out = sized(v.size, p, alt);
     if (alt && v.alt_unsupported) {
         // Nothing is set up for this clock: report failure, so that the
         // caller never uses the memory.
-        mem_trace("Don't support this power mode yet\n");
+        mem_trace(p->reg_ctx, "Don't support this power mode yet\n");
         return 0;
     }
     Bus bus(p->reg_ctx, v.checked);

@@ -243,6 +243,8 @@ std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
                      "values and clock_index as given",
                      id, t.name, row->id, tov::routine_name(row->routine)));
     }
+    if (!b.unknown.empty()) notes.push_back(b.unknown);
+    if (!b.starts_late.empty()) notes.push_back(b.starts_late);
     notes.insert(notes.end(), b.notes.begin(), b.notes.end());
     const std::string power = power_mode_note(id, b.r.record.power_mode);
     if (!power.empty()) notes.push_back(power);

@@ -47,24 +47,30 @@ struct Commands {
 struct Finding {
     Verdict verdict;
     std::string text;
+    bool absent = false;
+    bool before = false;  // fails for want of a command before another
 };
 Finding pass(std::string t) { return {Verdict::pass, std::move(t)}; }
 Finding fail(std::string t) { return {Verdict::fail, std::move(t)}; }
+// Fails for want of a command that a call stopped early never reached.
+Finding missing(std::string t) { return {Verdict::fail, std::move(t), true}; }
 Finding pass_if(bool ok, std::string t) { return {ok ? Verdict::pass : Verdict::fail, std::move(t)}; }
 
 // CKE: a command with the clock enable low comes before the first one that raises it.
 Finding cke_low_first(const Commands& c) {
     const size_t high = c.find(0, raises_cke);
     const size_t low = c.find(0, [](const DramCommand& d) { return !d.cke; });
-    if (high == c.n()) return fail("no command raises CKE");
+    if (high == c.n()) return missing("no command raises CKE");
     if (low < high) return pass(strf("CKE low in command %d, high from command %d", c[low].number, c[high].number));
-    return fail(strf("%s raises CKE with no CKE-low command before it", cmd_ref(c[high]).c_str()));
+    Finding f = fail(strf("%s raises CKE with no CKE-low command before it", cmd_ref(c[high]).c_str()));
+    f.before = true;
+    return f;
 }
 
 // The long NOP with CKE high: at least 200 us of stable clock before the first real command.
 Finding cke_high_200us(const Commands& c) {
     const size_t wait = c.find(0, [](const DramCommand& d) { return d.op == DramOp::nop && d.cke; });
-    if (wait == c.n()) return fail("no NOP with CKE high");
+    if (wait == c.n()) return missing("no NOP with CKE high");
     const uint32_t count = c[wait].cmd.count;
     if (c.khz == 0)
         return {Verdict::not_applicable, strf("count %u cycles, but the run reported no memory clock", count)};
@@ -78,11 +84,13 @@ Finding precharge_before_mrs(const Commands& c) {
     const size_t high = c.find(0, raises_cke);
     const size_t first_mode = c.find(0, is_mode);
     const size_t pre = c.find(high == c.n() ? 0 : high, is_precharge_all);
-    if (first_mode == c.n()) return fail("no mode register set");
+    if (first_mode == c.n()) return missing("no mode register set");
     if (pre < first_mode)
         return pass(strf("precharge all in command %d, first mode register in command %d", c[pre].number,
                          c[first_mode].number));
-    return fail(strf("%s comes without a precharge all before it", cmd_ref(c[first_mode]).c_str()));
+    Finding f = fail(strf("%s comes without a precharge all before it", cmd_ref(c[first_mode]).c_str()));
+    f.before = true;
+    return f;
 }
 
 // Extended mode register with the DLL enabled, then the mode register with DLL reset.
@@ -90,30 +98,32 @@ Finding emrs_before_dll_reset(const Commands& c) {
     const size_t reset = c.dll_reset();
     const size_t emrs =
         c.find(0, [](const DramCommand& d) { return d.op == DramOp::extended_mode_register && !d.dll_disabled(); });
-    if (reset == c.n()) return fail("no mode register set with DLL reset");
+    if (reset == c.n()) return missing("no mode register set with DLL reset");
     if (emrs < reset)
         return pass(strf("EMRS (DLL enabled) in command %d, DLL reset in command %d", c[emrs].number, c[reset].number));
-    return fail(strf("%s comes without an EMRS enabling the DLL before it", cmd_ref(c[reset]).c_str()));
+    Finding f = fail(strf("%s comes without an EMRS enabling the DLL before it", cmd_ref(c[reset]).c_str()));
+    f.before = true;
+    return f;
 }
 
 // Precharge all after the DLL reset.
 Finding precharge_after_dll_reset(const Commands& c) {
     const size_t reset = c.dll_reset();
     const size_t pre = c.precharge_after_reset();
-    if (reset == c.n()) return fail("no mode register set with DLL reset");
+    if (reset == c.n()) return missing("no mode register set with DLL reset");
     if (pre < c.n()) return pass(strf("command %d", c[pre].number));
-    return fail(strf("no precharge all after the DLL reset (command %d)", c[reset].number));
+    return missing(strf("no precharge all after the DLL reset (command %d)", c[reset].number));
 }
 
 // At least two auto refreshes after that precharge all.
 Finding two_refreshes(const Commands& c) {
     const size_t pre = c.precharge_after_reset();
-    if (pre == c.n()) return fail("no precharge all after the DLL reset to refresh after");
+    if (pre == c.n()) return missing("no precharge all after the DLL reset to refresh after");
     size_t refreshes = 0;
     for (size_t i = pre + 1; i < c.n(); ++i) refreshes += c[i].cmd.op == DramOp::auto_refresh;
     if (refreshes >= 2) return pass(strf("%zu auto refreshes after command %d", refreshes, c[pre].number));
-    return fail(strf("%zu auto refresh%s after the precharge all of command %d", refreshes, refreshes == 1 ? "" : "es",
-                     c[pre].number));
+    return missing(strf("%zu auto refresh%s after the precharge all of command %d", refreshes,
+                        refreshes == 1 ? "" : "es", c[pre].number));
 }
 
 // The last mode register: without DLL reset, after the refreshes, same CAS latency and burst.
@@ -124,13 +134,13 @@ Finding final_mrs(const Commands& c) {
         if (c[i].cmd.op == DramOp::mode_register) last_mrs = i;
     for (size_t i = (reset < n ? reset + 1 : n); i < n; ++i)
         if (c[i].cmd.op == DramOp::auto_refresh) last_refresh = i;
-    if (reset == n || last_mrs == n) return fail("no mode register set with DLL reset to repeat");
+    if (reset == n || last_mrs == n) return missing("no mode register set with DLL reset to repeat");
     const DramCommand& a = c[reset].cmd;
     const DramCommand& b = c[last_mrs].cmd;
     if (last_mrs == reset || b.dll_reset())
-        return fail(strf("the last mode register set, %s, resets the DLL", cmd_ref(c[last_mrs]).c_str()));
+        return missing(strf("the last mode register set, %s, resets the DLL", cmd_ref(c[last_mrs]).c_str()));
     if (last_refresh == n || last_mrs < last_refresh)
-        return fail(strf("%s comes before the auto refreshes", cmd_ref(c[last_mrs]).c_str()));
+        return missing(strf("%s comes before the auto refreshes", cmd_ref(c[last_mrs]).c_str()));
     if (a.cas_latency_tenths() != b.cas_latency_tenths() || a.burst_length() != b.burst_length() ||
         a.burst_interleaved() != b.burst_interleaved())
         return fail(strf("command %d sets 0x%x, the DLL reset set 0x%x: CAS latency or burst differ",
@@ -143,14 +153,16 @@ Finding final_mrs(const Commands& c) {
 // DLL reset and every later command up to the first access (or the end of the list).
 Finding dll_reset_200_cycles(const Commands& c) {
     const size_t reset = c.dll_reset();
-    if (reset == c.n()) return fail("no mode register set with DLL reset");
+    if (reset == c.n()) return missing("no mode register set with DLL reset");
     uint64_t cycles = 0;
     size_t i = reset;
     for (; i < c.n() && !c[i].cmd.is_access(); ++i) cycles += c[i].cmd.count;
-    return pass_if(cycles >= 200, strf("%llu cycles from the DLL reset (command %d) to %s",
-                                       static_cast<unsigned long long>(cycles), c[reset].number,
-                                       i < c.n() ? strf("the access of command %d", c[i].number).c_str()
-                                                 : "the end of the command list"));
+    Finding f = pass_if(cycles >= 200, strf("%llu cycles from the DLL reset (command %d) to %s",
+                                            static_cast<unsigned long long>(cycles), c[reset].number,
+                                            i < c.n() ? strf("the access of command %d", c[i].number).c_str()
+                                                      : "the end of the command list"));
+    f.absent = i == c.n();  // more cycles may follow the list's end
+    return f;
 }
 
 // CAS latency: DDR defines 2, 2.5 and 3.
@@ -164,7 +176,7 @@ Finding cas_latency(const Commands& c) {
         if (cl != 20 && cl != 25 && cl != 30)
             bad += strf("%scommand %d CAS latency %s", bad.empty() ? "" : ", ", ci.number, t.c_str());
     }
-    if (seen.empty()) return fail("no mode register set");
+    if (seen.empty()) return missing("no mode register set");
     if (bad.empty()) return pass("CAS latency " + seen);
     return fail(bad + " (DDR allows 2, 2.5 and 3)");
 }
@@ -215,7 +227,7 @@ std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& cmds, uint32
     std::vector<RuleResult> out;
     for (const Rule& rule : rules) {
         Finding f = rule.check(c);
-        out.push_back({rule.name, f.verdict, std::move(f.text)});
+        out.push_back({rule.name, f.verdict, std::move(f.text), f.absent, f.before});
     }
     return out;
 }
@@ -257,52 +269,100 @@ std::string expected_explanation() {
         expected_mark, tov::family_table(tov::Family::halden).name, tov::family_table(tov::Family::orlit).name);
 }
 
+// Where a call stopped before the end of its sequence, and why; empty when
+// it ran to its end (a failed frame-buffer check runs the whole list).
+std::string stopped_at(const Bringup& b, const Analysis& a) {
+    std::vector<size_t> bus_step(a.steps.size() + 1, 0);  // bus steps up to each step, from 1
+    size_t n = 0;
+    for (size_t i = 0; i < a.steps.size(); ++i) {
+        n += a.steps[i].kind != StepKind::other;
+        bus_step[i] = n;
+    }
+    if (!b.ret_known) return strf("the capture's end, after bus step %zu: the rest of the call is unknown", n);
+    if (b.r.ret == 1) return {};
+    size_t at = 0;
+    std::string why;
+    for (const CommandInfo& c : a.commands)
+        if (c.gave_up() && (why.empty() || c.last_poll >= at)) {
+            at = c.last_poll;
+            why = strf("DRAM command %d (%s) never completed: %u of %u polls over %.1f ms saw it busy", c.number,
+                       describe(c.cmd).c_str(), c.busy, c.polls, ms(c.wait_end - c.time));
+        }
+    // A register that never settled ends a status-checked routine (-1).
+    if (b.r.ret == -1)
+        for (size_t i : a.unsettled)
+            if (why.empty() || i >= at) {
+                at = i;
+                why = strf("register %s never settled: %s without three agreeing", reg_text(a.steps[i].off).c_str(),
+                           loads_text(a.steps[i].loads).c_str());
+            }
+    if (why.empty()) return {};
+    return strf("bus step %zu: %s", bus_step[at], why.c_str());
+}
+
 int check_one(const Bringup& b, uint32_t khz_override) {
     const Analysis a = analyse(b.r);
     const uint32_t khz = khz_override ? khz_override : memory_clock(b.r);
     const std::vector<std::string> notes = notes_of(b, a);
+    const std::string result = b.ret_known ? strf("result %d", b.r.ret) : std::string("result unknown");
+    const std::string stop = stopped_at(b, a);
     auto print_notes = [&] {
+        if (!stop.empty() && b.ret_known) out("%s: the call failed\n", result.c_str());
         for (const std::string& n : notes) out("note  %s\n", n.c_str());
     };
+    // The call failed: whatever the rules say of the commands it sent.
+    const int call_status = b.ret_known && b.r.ret != 1 ? exit_failed : exit_ok;
     out("check of %s: %zu DRAM commands, memory clock %s\n", b.source.c_str(), a.commands.size(),
         khz ? strf("%u kHz", khz).c_str() : "not reported");
+    if (!stop.empty()) out("the call stopped at %s\n", stop.c_str());
     if (a.commands.empty()) {
-        out("no DRAM commands: nothing to check (result %d)\n", b.r.ret);
+        out("no DRAM commands: nothing to check (%s)\n", result.c_str());
         print_notes();
-        return exit_ok;
+        return call_status;
     }
     if (!has_power_up_list(a.commands)) {
         const uint32_t power = b.r.record.power_mode;
-        out("no power-up list: only the closing command was sent%s; nothing to check (result %d)\n",
-            power ? strf(" (power_mode %u)", power).c_str() : "", b.r.ret);
+        out("no power-up list: only the closing command was sent%s; nothing to check (%s)\n",
+            power ? strf(" (power_mode %u)", power).c_str() : "", result.c_str());
         print_notes();
-        return exit_ok;
+        return call_status;
     }
     out("command counts are read as memory-clock cycles at %s\n\n",
         khz ? strf("%u kHz", khz).c_str() : "an unknown clock");
     for (const CommandInfo& c : a.commands) out("  %2d  %s\n", c.number, describe(c.cmd).c_str());
     out("\n");
-    const auto rs = check_rules(a.commands, khz);
+    auto rs = check_rules(a.commands, khz);
+    // Only the commands the call sent, and the capture holds, are judged.
+    const bool late = !b.starts_late.empty();
+    for (RuleResult& r : rs)
+        if (r.verdict == Verdict::fail && ((!stop.empty() && r.absent) || (late && (r.absent || r.before))))
+            r.verdict = Verdict::not_reached;
     const tov::Family family = tov::classify(b.r.record.config_id);
-    size_t passed = 0, failed = 0, na = 0, expected = 0;
+    size_t passed = 0, failed = 0, na = 0, expected = 0, unreached = 0;
     for (const RuleResult& r : rs) {
         passed += r.verdict == Verdict::pass;
         failed += r.verdict == Verdict::fail;
         na += r.verdict == Verdict::not_applicable;
+        unreached += r.verdict == Verdict::not_reached;
         const bool exp = expected_for_family(r, family, a.commands);
         expected += exp;
-        out("  %-4s  %-26s %s%s\n",
-            r.verdict == Verdict::pass   ? "ok"
-            : r.verdict == Verdict::fail ? "FAIL"
-                                         : "n/a",
-            r.name, r.finding.c_str(), exp ? strf(" (%s)", expected_mark).c_str() : "");
+        const char* label = r.verdict == Verdict::pass          ? "ok"
+                            : r.verdict == Verdict::fail        ? "FAIL"
+                            : r.verdict == Verdict::not_reached ? "--"
+                                                                : "n/a";
+        const std::string finding = r.verdict != Verdict::not_reached ? r.finding
+                                    : late && (r.before || stop.empty())
+                                        ? "not judged, the capture starts late (" + r.finding + ")"
+                                        : "not reached (" + r.finding + ")";
+        out("  %-4s  %-26s %s%s\n", label, r.name, finding.c_str(), exp ? strf(" (%s)", expected_mark).c_str() : "");
     }
-    out("\n%zu rules: %zu pass, %zu fail%s%s\n", rs.size(), passed, failed,
+    out("\n%zu rules: %zu pass, %zu fail%s%s%s\n", rs.size(), passed, failed,
         expected ? strf(" (%zu %s)", expected, expected_mark).c_str() : "",
-        na ? strf(", %zu not applicable", na).c_str() : "");
+        na ? strf(", %zu not applicable", na).c_str() : "",
+        unreached ? strf(", %zu not reached or not judged", unreached).c_str() : "");
     if (expected) out("%s\n", expected_explanation().c_str());
     print_notes();
-    return failed ? exit_failed : exit_ok;
+    return failed ? exit_failed : call_status;
 }
 
 int check_all(const RunArgs& args, uint32_t khz_override) {
@@ -403,6 +463,7 @@ Command add_check(CLI::App& app) {
         RunArgs args;
         std::string trace, khz;
         bool all = false;
+        CallOption call;
     };
     auto st = std::make_shared<State>();
     CLI::App* cmd = app.add_subcommand("check", "check a bring-up's DRAM commands against the DDR power-up rules");
@@ -419,7 +480,8 @@ Command add_check(CLI::App& app) {
         "unreadable trace. The rules, in power-up order:\n" +
         rule_list);
     add_run_options(*cmd, st->args, false);
-    cmd->add_option("TRACE", st->trace, "JSON-lines trace file, or - for standard input");
+    cmd->add_option("TRACE", st->trace, "JSON-lines trace file or captured log, or - for standard input");
+    add_call_option(*cmd, st->call);
     cmd->add_flag("--all", st->all, "every table ID at clock_index 0 to 13, one line each, then a total");
     cmd->add_option("--mem-clock-khz", st->khz, "memory clock for the cycle counts (default: the run's)")
         ->type_name("KHZ");
@@ -429,6 +491,7 @@ Command add_check(CLI::App& app) {
                 auto has = [&](const char* name) { return std::find(given.begin(), given.end(), name) != given.end(); };
                 const bool trace = !st->trace.empty();
                 const bool run = has("--config") || has("--clock");
+                if (!st->call.text.empty() && !trace) usage_fail("--call chooses a call of a trace file or log");
                 if (trace && st->all) usage_fail("check takes a trace file or --all, not both");
                 if (trace && run) usage_fail("check takes a trace file or a run (--config, --clock), not both");
                 if (trace && !given.empty())
@@ -444,7 +507,7 @@ Command add_check(CLI::App& app) {
                 if (!st->khz.empty() && khz == 0) usage_fail("--mem-clock-khz must be above 0");
                 if (st->all) return check_all(args, khz);
                 if (run) return check_one(run_bringup(resolve(args)), khz);
-                return check_one(read_trace_file(st->trace), khz);
+                return check_one(read_trace_file(st->trace, st->call.value()), khz);
             }};
 }
 

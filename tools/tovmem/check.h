@@ -10,12 +10,17 @@
 
 namespace tovmem {
 
-enum class Verdict { pass, fail, not_applicable };
+// not_reached: a rule whose commands come after the point where the call
+// stopped (a command that never completed, a register that never settled,
+// the capture's end); never a finding against the sequence.
+enum class Verdict { pass, fail, not_applicable, not_reached };
 
 struct RuleResult {
     const char* name;
     Verdict verdict;
     std::string finding;  // one line
+    bool absent = false;  // fails for want of a command (not yet sent, if the call stopped)
+    bool before = false;  // fails for want of a command before another (sent before a late capture?)
 };
 
 // Every rule's verdict, in power-up order (the rules[] table of check.cpp).

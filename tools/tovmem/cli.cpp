@@ -13,10 +13,8 @@
 #include <memory>
 
 #include "meminit/hw/regs.h"
-#include "sim/diag_log.h"
 #include "sim/image/image_runner.h"
 #include "sim/printable.h"
-#include "sim/trace_read.h"
 #include "tools/tovmem/analysis.h"
 
 namespace tovmem {
@@ -208,6 +206,11 @@ void add_run_options(CLI::App& cmd, RunArgs& a, bool required) {
             ->type_name("PATH")
             ->group(image));
     const char* chip = "Simulated chip";
+    add(cmd.add_option("--reg-base", a.reg_base,
+                       "the simulated register block's address, which the call's diagnostic lines are tagged by "
+                       "(default 0x10000000; 64 KiB aligned)")
+            ->type_name("ADDR")
+            ->group(chip));
     add(cmd.add_option("--reg", a.regs, "register OFF holds VAL at the start (repeatable)")
             ->type_name("OFF=VAL")
             ->allow_extra_args(false)
@@ -307,6 +310,20 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
     o.image = a.image;
     if (!a.image_base.empty()) o.image_base = parse_u64("--image-base", a.image_base);
     if (!a.image_base.empty() && a.image.empty()) usage_fail("--image-base needs --image PATH");
+    if (!a.reg_base.empty()) {
+        const uint64_t base = parse_u64("--reg-base", a.reg_base);
+        const uint64_t aux = tov::sim::Simulator::aux_base, span = tov::sim::Simulator::reg_span;
+        // The block and the aux word apart, and the block inside a 32-bit
+        // address space, where an x86 caller maps it.
+        if (base == 0 || base % span != 0 || base > 0xffffffffull - span + 1 || (aux >= base && aux - base < span))
+            usage_fail("--reg-base expects a nonzero 64 KiB aligned address below 4 GiB, apart from the aux word at " +
+                       strf("0x%llx", static_cast<unsigned long long>(aux)) + ", not '" + a.reg_base + "'");
+        // The emulator maps the kernel image's block at the default address.
+        if (!a.image.empty())
+            usage_fail(
+                "--reg-base is for the host build's run: the image runner maps the block at its default address");
+        q.reg_base = static_cast<uintptr_t>(base);
+    }
     o.caller = a.caller;
     if (!a.caller.empty() && a.image.empty()) usage_fail("--caller needs --image PATH (the tovmem.sys it imports)");
     // A target given twice is not an error (the last value applies, as a
@@ -433,65 +450,6 @@ Bringup run_bringup(const RunOptions& o) {
                          ms_text(o.req.clock.phase).c_str());
     b.source += ": " + routine_of(o.req.config_id);
     return b;
-}
-
-Bringup read_trace(std::istream& in, const std::string& name) {
-    Bringup b;
-    b.source = tov::sim::printable(name);
-    bool has_result = false;
-    std::vector<char> buf(trace_line_max + 1);  // the line and the terminator
-    uint64_t bytes = 0;
-    size_t n = 0;
-    tov::sim::LogReader log(name);
-    bool decided = false;  // trace or log, by the first line that is not blank
-    for (;;) {
-        in.getline(buf.data(), static_cast<std::streamsize>(buf.size()));
-        if (in.bad()) usage_fail("cannot read " + name + ": " + std::strerror(errno ? errno : EIO));
-        if (in.fail() && in.gcount() == 0) break;  // the end
-        ++n;
-        if (in.fail() && !in.eof())
-            usage_fail(
-                strf("%s line %zu: longer than %zu KiB: not a trace line", name.c_str(), n, trace_line_max >> 10));
-        bytes += static_cast<uint64_t>(in.gcount());
-        if (n > trace_lines_max || bytes > trace_bytes_max)
-            usage_fail(strf("%s: more than %zu lines or %llu MiB: too long for a trace", name.c_str(), trace_lines_max,
-                            static_cast<unsigned long long>(trace_bytes_max >> 20)));
-        // gcount counts the newline, except on a last line without one.
-        const std::string line(buf.data(), static_cast<size_t>(in.gcount()) - (in.eof() ? 0 : 1));
-        const bool blank = line.find_first_not_of(" \t\r") == std::string::npos;
-        if (!decided && !blank) {
-            decided = true;
-            b.from_log = tov::sim::looks_like_log(line);
-        }
-        if (b.from_log) {
-            const std::string error = log.take(line, n);
-            if (!error.empty()) usage_fail(name + " " + error);
-            continue;
-        }
-        if (blank) continue;
-        const std::string where = name + " line " + std::to_string(n);
-        if (has_result) usage_fail(where + ": events after the result line");
-        const std::string error = tov::sim::read_jsonl_line(line, b.r, has_result);
-        if (!error.empty()) usage_fail(where + ": " + error);
-    }
-    if (b.from_log) {
-        const std::string error = log.finish(b.r, b.notes);
-        if (!error.empty()) usage_fail(error);
-        b.r.commands = tov::sim::commands_started(b.r.events);
-        return b;
-    }
-    if (b.r.events.empty() && !has_result) usage_fail(name + ": no events");
-    if (!has_result)
-        usage_fail(strf("%s: truncated: %zu events and no result line (the last line of 'run --format jsonl')",
-                        name.c_str(), b.r.events.size()));
-    b.r.commands = tov::sim::commands_started(b.r.events);
-    return b;
-}
-
-Bringup read_trace_file(const std::string& path) {
-    if (path == "-") return read_trace(std::cin, "standard input");
-    std::ifstream f = open_input("trace file", path);
-    return read_trace(f, path);
 }
 
 }  // namespace tovmem

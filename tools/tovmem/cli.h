@@ -26,6 +26,7 @@ constexpr int exit_usage = 2;
 // A bad argument or input: main prints it as one line and exits 2.
 struct UsageError {
     std::string msg;
+    bool block = false;  // several lines, printed as they are (a list to choose from)
 };
 [[noreturn]] void usage_fail(const std::string& msg);
 
@@ -82,6 +83,7 @@ struct RunArgs {
     std::string cmd_latency_us;
     bool no_aux = false;
     std::string image, image_base, caller;
+    std::string reg_base;
     CLI::Option* aux_value_opt = nullptr;
     CLI::Option* cmd_latency_opt = nullptr;
     std::vector<CLI::Option*> options;  // every run option, to tell which were given
@@ -107,6 +109,12 @@ struct Bringup {
     std::string source;              // "config 0x3000099, clock_index 10" or the file name
     bool from_log = false;           // read from the diagnostic image's log
     std::vector<std::string> notes;  // about the file read: a late start, an early end
+    // What the capture did not hold: the result, when it ends before the
+    // call's result line (`unknown` says so; r.ret means nothing then), and
+    // the call's first steps, when it starts late (`starts_late` says so).
+    bool ret_known = true;
+    std::string unknown;
+    std::string starts_late;
 };
 
 Bringup run_bringup(const RunOptions& o);
@@ -126,9 +134,19 @@ constexpr uint64_t trace_bytes_max = uint64_t(256) << 20;
 // Reads the JSON lines of `run --format jsonl` ("-" is standard input); a
 // trace without its result line is truncated, and an error. A file whose
 // first line is not a JSON object is read as a captured log of the
-// diagnostic image (sim/diag_log.h); a log that ends early is read with a
-// note.
-Bringup read_trace_file(const std::string& path);
-Bringup read_trace(std::istream& in, const std::string& name);
+// diagnostic image (sim/diag_log.h), in UTF-8 or UTF-16 (either byte order,
+// told by a byte-order mark or by its NUL bytes); a log that ends early is
+// read with its result unknown. `call` chooses a call (from 1); without it,
+// a file of several calls is refused with a list of them. With
+// `where_several`, the call is chosen only in a log of several calls.
+Bringup read_trace_file(const std::string& path, size_t call = 0, bool where_several = false);
+Bringup read_trace(std::istream& in, const std::string& name, size_t call = 0, bool where_several = false);
+
+// Adds --call N to a command that reads traces and logs; its value, 0 when not given.
+struct CallOption {
+    std::string text;
+    size_t value() const;
+};
+void add_call_option(CLI::App& cmd, CallOption& c);
 
 }  // namespace tovmem

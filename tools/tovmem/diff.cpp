@@ -2,6 +2,7 @@
 // tovmem diff: two bring-ups' bus traces aligned step by step.
 #include <algorithm>
 #include <memory>
+#include <tuple>
 
 #include "meminit/hw/regs.h"
 #include "tools/tovmem/align.h"
@@ -73,8 +74,8 @@ std::string summary(const Side& s) {
     const tov::sim::RunResult& r = s.b.r;
     const tov::MemInitParams& p = r.record;
     const uint32_t fill = tov::sim::fill_word;
-    return strf("result %d, clock_index %s, %s, %s, map %s, %.3f ms, %zu bus steps, %zu DRAM commands", r.ret,
-                clock_text(p.clock_index).c_str(),
+    return strf("result %s, clock_index %s, %s, %s, map %s, %.3f ms, %zu bus steps, %zu DRAM commands",
+                s.b.ret_known ? strf("%d", r.ret).c_str() : "unknown", clock_text(p.clock_index).c_str(),
                 p.mem_clock_khz == fill ? "clock not written" : strf("%u kHz", p.mem_clock_khz).c_str(),
                 p.mem_size_out == fill ? "size not written" : size_text(p.mem_size_out).c_str(),
                 p.map_value == fill ? "not written" : strf("%u", p.map_value).c_str(), ms(r.end_time - r.start_time),
@@ -84,10 +85,44 @@ std::string summary(const Side& s) {
 int diff(const Side& x, const Side& y) {
     out("--- A: %s\n+++ B: %s\n", x.b.source.c_str(), y.b.source.c_str());
     AlignLimits limits;
-    const std::vector<AlignPair> pairs = align(x.items, y.items, &limits);
+    // A capture that starts late or ends early holds only part of its call:
+    // its steps are the other side's last ones, or its first ones, and the
+    // other side's steps outside them are not compared.
+    size_t a_from = 0, a_to = x.items.size(), b_from = 0, b_to = y.items.size();
+    auto window = [](const Side& partial, size_t partial_n, size_t& from, size_t& to) {
+        const bool late = !partial.b.starts_late.empty(), cut = !partial.b.ret_known;
+        if (late && !cut && to - from > partial_n) from = to - partial_n;
+        if (cut && !late && to - from > partial_n) to = from + partial_n;
+    };
+    window(x, x.items.size(), b_from, b_to);
+    window(y, y.items.size(), a_from, a_to);
+    const std::vector<AlignItem> items_a(x.items.begin() + long(a_from), x.items.begin() + long(a_to));
+    const std::vector<AlignItem> items_b(y.items.begin() + long(b_from), y.items.begin() + long(b_to));
+    std::vector<AlignPair> pairs = align(items_a, items_b, &limits);
+    for (AlignPair& p : pairs) {
+        if (p.a >= 0) p.a += long(a_from);
+        if (p.b >= 0) p.b += long(b_from);
+    }
+    // With both ends unknown, the steps before the first and after the last
+    // of the partial side are not compared either.
+    size_t first_a = pairs.size(), last_a = 0, first_b = pairs.size(), last_b = 0;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (pairs[i].a >= 0) first_a = std::min(first_a, i), last_a = i;
+        if (pairs[i].b >= 0) first_b = std::min(first_b, i), last_b = i;
+    }
+    auto outside = [&](const Side& partial, size_t first, size_t last, size_t i) {
+        return (!partial.b.starts_late.empty() && i < first) || (!partial.b.ret_known && (i > last || first > last));
+    };
     size_t only_a = 0, only_b = 0, stores = 0, reads = 0, alike = 0;
-    for (const AlignPair& p : pairs) {
-        if (p.b < 0) {
+    // beyond_a: B's steps outside A's capture; beyond_b: A's outside B's.
+    size_t beyond_a = y.items.size() - (b_to - b_from), beyond_b = x.items.size() - (a_to - a_from);
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        const AlignPair& p = pairs[i];
+        if (p.a < 0 && outside(x, first_a, last_a, i)) {
+            ++beyond_a;
+        } else if (p.b < 0 && outside(y, first_b, last_b, i)) {
+            ++beyond_b;
+        } else if (p.b < 0) {
             ++only_a;
             out("- %s\n", bus_step_text(x, p.a).c_str());
         } else if (p.a < 0) {
@@ -110,26 +145,39 @@ int diff(const Side& x, const Side& y) {
             limits.gave_up_a, limits.gave_up_b);
     const tov::sim::RunResult& ra = x.b.r;
     const tov::sim::RunResult& rb = y.b.r;
-    const bool same_result = ra.ret == rb.ret && ra.record.clock_index == rb.record.clock_index &&
-                             ra.record.mem_clock_khz == rb.record.mem_clock_khz &&
-                             ra.record.mem_size_out == rb.record.mem_size_out &&
-                             ra.record.map_value == rb.record.map_value;
-    const bool identical = only_a == 0 && only_b == 0 && stores == 0 && reads == 0 && same_result;
+    // An unknown result (and the record on entry shown with it) differs from nothing.
+    const bool results_known = x.b.ret_known && y.b.ret_known;
+    const bool same_result = !results_known || (ra.ret == rb.ret && ra.record.clock_index == rb.record.clock_index &&
+                                                ra.record.mem_clock_khz == rb.record.mem_clock_khz &&
+                                                ra.record.mem_size_out == rb.record.mem_size_out &&
+                                                ra.record.map_value == rb.record.map_value);
+    for (const auto& [side, n, other] : {std::tuple{"A", beyond_a, "B"}, std::tuple{"B", beyond_b, "A"}})
+        if (n)
+            out("note: %zu bus step%s of %s lie outside %s's capture, which holds only part of its call: not "
+                "compared\n",
+                n, n == 1 ? "" : "s", other, side);
+    const bool partial = !results_known || !x.b.starts_late.empty() || !y.b.starts_late.empty();
+    const bool same = only_a == 0 && only_b == 0 && stores == 0 && reads == 0 && same_result;
     out("%s: %zu steps alike, %zu only in A, %zu only in B, %zu stores and %zu reads with other values%s\n",
-        identical ? "identical" : "different", alike, only_a, only_b, stores, reads,
-        same_result ? "" : "; the results differ");
+        !same     ? "different"
+        : partial ? "no difference in the steps both captures hold"
+                  : "identical",
+        alike, only_a, only_b, stores, reads,
+        !same_result    ? "; the results differ"
+        : results_known ? ""
+                        : "; a result is unknown, so not compared");
     // Where the two part: every bus step before this one is the same in both.
-    const size_t n = std::min(x.items.size(), y.items.size());
+    const size_t n = std::min(a_to - a_from, b_to - b_from);
     size_t k = 0;
-    while (k < n && x.items[k].key == y.items[k].key && x.items[k].value == y.items[k].value) ++k;
-    if (k < n || x.items.size() != y.items.size()) {
-        auto text = [](const Side& s, size_t i) {
-            return i < s.bus.size() ? squeeze(step_text(s.a.steps[s.bus[i]], s.b.r.events))
-                                    : std::string("nothing more");
+    while (k < n && items_a[k].key == items_b[k].key && items_a[k].value == items_b[k].value) ++k;
+    if (!same && (k < n || items_a.size() != items_b.size())) {
+        auto text = [](const Side& s, size_t i, size_t to) {
+            return i < to ? squeeze(step_text(s.a.steps[s.bus[i]], s.b.r.events)) : std::string("nothing more");
         };
-        out("first difference at bus step %zu: A %s, B %s\n", k + 1, text(x, k).c_str(), text(y, k).c_str());
+        out("first difference at bus step %zu: A %s, B %s\n", a_from + k + 1, text(x, a_from + k, a_to).c_str(),
+            text(y, b_from + k, b_to).c_str());
     }
-    return identical ? exit_ok : exit_failed;
+    return same ? exit_ok : exit_failed;
 }
 
 }  // namespace
@@ -141,26 +189,35 @@ int diff_bringups(Bringup a, Bringup b) {
 
 Command add_diff(CLI::App& app) {
     struct State {
-        std::vector<std::string> configs, clocks, power, traces;
+        std::vector<std::string> configs, clocks, power, traces, calls;
         bool no_aux = false;
     };
     auto st = std::make_shared<State>();
     CLI::App* cmd = app.add_subcommand("diff", "compare two bring-ups step by step");
     cmd->footer(
         "Compares two runs (--config A --clock N [--config B --clock M]; a value given once serves both sides)\n"
-        "or two JSON-lines trace files. The bus steps (stores, stable reads, aux loads) are aligned by kind and\n"
+        "or two JSON-lines trace files or captured logs. The bus steps (stores, stable reads, aux loads) are aligned "
+        "by kind and\n"
         "register, so a step inserted on one side does not misalign the rest. Lines: '-' only in A, '+' only\n"
-        "in B, '~' the same step with other values (A's line, then B's). Exit status: 0 identical, 1 different,\n"
-        "2 on bad arguments.");
+        "in B, '~' the same step with other values (A's line, then B's). A capture that starts late or ends early\n"
+        "is compared over the steps both sides have, and its unknown result with nothing. Exit status: 0 when\n"
+        "nothing differs, 1 different, 2 on bad arguments.");
     cmd->add_option("--config", st->configs, "configuration ID of A, then of B")
         ->type_name("ID")
         ->allow_extra_args(false);
     cmd->add_option("--clock", st->clocks, "clock_index of A, then of B")->type_name("N")->allow_extra_args(false);
     cmd->add_option("--power-mode", st->power, "power_mode of A, then of B")->type_name("N")->allow_extra_args(false);
     cmd->add_flag("--no-aux", st->no_aux, "the caller maps no aux region: aux_base is 0");
-    cmd->add_option("TRACE", st->traces, "two JSON-lines trace files (- for standard input)");
+    cmd->add_option("TRACE", st->traces, "two JSON-lines trace files or captured logs (- for standard input)");
+    cmd->add_option("--call", st->calls,
+                    "the call of A, then of B, when a log holds several (from 1); given once, it chooses in every "
+                    "log of several calls")
+        ->type_name("N")
+        ->allow_extra_args(false);
     return {cmd, [st] {
                 const bool runs = !st->configs.empty() || !st->clocks.empty() || !st->power.empty() || st->no_aux;
+                if (runs && !st->calls.empty())
+                    usage_fail("--call chooses a call of a trace file or log, not of a run");
                 if (runs && !st->traces.empty())
                     usage_fail(
                         "diff compares two runs (--config, --clock, --power-mode, --no-aux) or two trace "
@@ -171,8 +228,15 @@ Command add_diff(CLI::App& app) {
                     if (st->traces.size() != 2) usage_fail("diff needs two trace files");
                     if (st->traces[0] == "-" && st->traces[1] == "-")
                         usage_fail("diff reads one trace from standard input ('-'), not both");
-                    const Side x = prepare(read_trace_file(st->traces[0]));  // A first: its errors come first
-                    return diff(x, prepare(read_trace_file(st->traces[1])));
+                    if (st->calls.size() > 2) usage_fail("--call is given once or twice");
+                    // Given once, the call is chosen in each side that holds several.
+                    auto read = [&](size_t side) {
+                        if (st->calls.empty()) return read_trace_file(st->traces[side]);
+                        const CallOption call{st->calls[std::min(side, st->calls.size() - 1)]};
+                        return read_trace_file(st->traces[side], call.value(), st->calls.size() == 1);
+                    };
+                    const Side x = prepare(read(0));  // A first: its errors come first
+                    return diff(x, prepare(read(1)));
                 }
                 auto pick = [](const std::vector<std::string>& v, const char* what, bool need) {
                     if (v.size() > 2) usage_fail(std::string(what) + " is given once or twice");

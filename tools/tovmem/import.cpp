@@ -12,6 +12,7 @@ namespace tovmem {
 Command add_import(CLI::App& app) {
     struct State {
         std::string path, format = "jsonl";
+        CallOption call;
     };
     auto st = std::make_shared<State>();
     CLI::App* cmd = app.add_subcommand("import", "write a captured log of the diagnostic image as JSON lines");
@@ -20,21 +21,27 @@ Command add_import(CLI::App& app) {
         "a DebugView log saved to a file, or a text file of its 'tovmem: {...}' lines (other lines are skipped),\n"
         "and writes the call as 'tovmem run --format jsonl' writes a run. Each stable read becomes its loads\n"
         "(the value it settled on, after loads that could not have agreed) and each done-bit wait its polls;\n"
-        "steps between two delays carry the clock reading of the delay before. A capture that starts late or\n"
-        "ends early is said so on standard error. check, diff and vcd read such a log directly.");
+        "steps between two delays carry the clock reading of the delay before. A capture that ends before the\n"
+        "call's result line gives \"ret\": null and why in \"unknown\"; one that starts late says so in\n"
+        "\"starts_late\"; both are also said on standard error. A log of several calls (a retry, two chips)\n"
+        "is refused with a list of them unless --call chooses one. check, diff and vcd read such a log directly.");
     cmd->add_option("LOG", st->path, "captured log, or - for standard input")->required();
     cmd->add_option("--format", st->format, "jsonl (as run writes a run) or text (annotated, as run prints it)")
         ->type_name("jsonl|text");
+    add_call_option(*cmd, st->call);
     return {cmd, [st] {
                 if (st->format != "text" && st->format != "jsonl")
                     usage_fail("--format is jsonl or text, not '" + st->format + "'");
-                const Bringup b = read_trace_file(st->path);
+                const Bringup b = read_trace_file(st->path, st->call.value());
                 if (!b.from_log) usage_fail(st->path + " is a JSON-lines trace already, not a log");
                 if (st->format == "text") {
                     print_text(b);
                     return exit_ok;
                 }
-                for (const std::string& n : b.notes) std::fprintf(stderr, "note: %s\n", n.c_str());
+                std::vector<std::string> notes = b.notes;
+                if (!b.starts_late.empty()) notes.insert(notes.begin(), b.starts_late);
+                if (!b.unknown.empty()) notes.insert(notes.begin(), b.unknown);
+                for (const std::string& n : notes) std::fprintf(stderr, "note: %s\n", n.c_str());
                 print_jsonl(b);
                 return exit_ok;
             }};

@@ -18,8 +18,14 @@ namespace {
 
 using namespace tovmem;
 
-// One printable line: a message may quote a file's bytes.
-int usage_exit(std::string msg) {
+// One printable line: a message may quote a file's bytes. A block (a list
+// to choose from) keeps its lines.
+int usage_exit(std::string msg, bool block = false) {
+    if (block) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "tovmem: %s\n", msg.c_str());
+        return exit_usage;
+    }
     for (char& c : msg)
         if (c == '\n') c = ' ';
     std::fflush(stdout);
@@ -118,7 +124,7 @@ int main(int argc, char** argv) {
                         const int s = c.run();
                         return std::fflush(stdout) != 0 ? exit_failed : s;
                     } catch (const UsageError& e) {
-                        return usage_exit(e.msg);
+                        return usage_exit(e.msg, e.block);
                     }
                 });
                 // A closed output pipe ends the tool as it ends any command.
@@ -137,7 +143,7 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return usage_exit(parse_message(e, app));
     } catch (const UsageError& e) {
-        return usage_exit(e.msg);
+        return usage_exit(e.msg, e.block);
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "tovmem: cannot write the output: %s\n", std::strerror(errno ? errno : EIO));

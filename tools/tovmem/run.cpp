@@ -148,11 +148,14 @@ void print_text(const Bringup& b) {
         }
         }
     }
-    out("\nresult         %d (%s)\n", r.ret,
-        r.ret == 1   ? "memory up"
-        : r.ret == 0 ? "failed"
-                     : "register access failed");
-    const std::string cause = cause_of(r, a);
+    if (b.ret_known)
+        out("\nresult         %d (%s)\n", r.ret,
+            r.ret == 1   ? "memory up"
+            : r.ret == 0 ? "failed"
+                         : "register access failed");
+    else
+        out("\nresult         unknown (the capture ends before the call's result line)\n");
+    const std::string cause = b.ret_known ? cause_of(r, a) : std::string();
     if (!cause.empty()) out("cause          %s\n", cause.c_str());
     if (b.executed && b.opts.req.clock_index != p.clock_index)
         out("clock_index    %s given, %s after dispatch\n", clock_text(b.opts.req.clock_index).c_str(),
@@ -194,10 +197,17 @@ std::string result_line(const Bringup& b) {
     const Analysis a = analyse(b.r);
     std::string line = tov::sim::result_jsonl(b.r);
     const std::vector<std::string> notes = notes_of(b, a);
-    const std::string cause = cause_of(b.r, a);
+    const std::string cause = b.ret_known ? cause_of(b.r, a) : std::string();
+    if (!b.ret_known) {
+        // A result the capture did not hold is null, never a number.
+        const std::string known = strf("{\"ev\":\"result\",\"ret\":%d,", b.r.ret);
+        line.replace(0, known.size(), "{\"ev\":\"result\",\"ret\":null,");
+    }
     line.pop_back();
     line += strf(",\"config_id_hex\":\"0x%x\"", b.r.record.config_id);
     if (!cause.empty()) line += ",\"cause\":" + nlohmann::json(cause).dump();
+    if (!b.ret_known) line += ",\"unknown\":" + nlohmann::json(b.unknown).dump();
+    if (!b.starts_late.empty()) line += ",\"starts_late\":" + nlohmann::json(b.starts_late).dump();
     if (!notes.empty()) line += ",\"note\":" + nlohmann::json(notes).dump();
     return line + "}";
 }

@@ -8,6 +8,7 @@
 
 #include "meminit/hw/regs.h"
 #include "sim/command_decode.h"
+#include "sim/printable.h"
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"
 
@@ -39,6 +40,17 @@ std::string bits(uint32_t v) {
     return s;
 }
 
+// Text from a file inside a $comment: one printable line, and no keyword
+// ("$end" would close the comment early and let the rest be read as VCD).
+std::string comment_text(const std::string& s) {
+    std::string out;
+    for (char c : tov::sim::printable(s)) {
+        if (!out.empty() && out.back() == '$' && c != ' ') out.push_back(' ');
+        out.push_back(c);
+    }
+    return out;
+}
+
 }  // namespace
 
 void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std::vector<std::string>& notes) {
@@ -49,8 +61,8 @@ void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std
         if (e.kind == EventKind::store && !regs.count(e.off)) regs[e.off] = "";
     for (auto& [off, id] : regs) id = vcd_id(next++);
 
-    out("$comment tovmem bring-up: %s $end\n", title.c_str());
-    for (const std::string& n : notes) out("$comment note: %s $end\n", n.c_str());
+    out("$comment tovmem bring-up: %s $end\n", comment_text(title).c_str());
+    for (const std::string& n : notes) out("$comment note: %s $end\n", comment_text(n).c_str());
     out("$version tovmem $end\n$timescale 100ns $end\n$scope module bring_up $end\n");
     out("$var string 1 %s dram_cmd $end\n", cmd_id.c_str());
     out("$var wire 1 %s done $end\n", done_id.c_str());
@@ -102,14 +114,20 @@ void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std
 }
 
 Command add_vcd(CLI::App& app) {
-    auto path = std::make_shared<std::string>();
+    struct State {
+        std::string path;
+        CallOption call;
+    };
+    auto st = std::make_shared<State>();
     CLI::App* cmd = app.add_subcommand("vcd", "convert a JSON-lines trace to a Value Change Dump");
     cmd->footer(
-        "Reads the JSON lines of 'tovmem run --format jsonl' (a file, or - for standard input) and writes\n"
-        "the waveform that 'tovmem run --format vcd' writes for a run.");
-    cmd->add_option("TRACE", *path, "JSON-lines trace file, or - for standard input")->required();
-    return {cmd, [path] {
-                const Bringup b = read_trace_file(*path);
+        "Reads the JSON lines of 'tovmem run --format jsonl' or a captured log (a file, or - for standard input)\n"
+        "and writes the waveform that 'tovmem run --format vcd' writes for a run; notes from the file go into\n"
+        "$comment sections.");
+    cmd->add_option("TRACE", st->path, "JSON-lines trace file or captured log, or - for standard input")->required();
+    add_call_option(*cmd, st->call);
+    return {cmd, [st] {
+                const Bringup b = read_trace_file(st->path, st->call.value());
                 print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
                 return exit_ok;
             }};
