@@ -359,7 +359,7 @@ struct ImageRunner::Impl {
         return guarded(user, [&]() -> uint64_t {
             auto* self = static_cast<Impl*>(user);
             if (!self->bus_ok(offset, size, "load", self->at.reg_block)) return 0;
-            return self->sim->mmio_load(Simulator::reg_base + offset);
+            return self->sim->mmio_load(self->sim->context()->reg_base + offset);
         });
     }
 
@@ -367,7 +367,7 @@ struct ImageRunner::Impl {
         guarded(user, [&] {
             auto* self = static_cast<Impl*>(user);
             if (!self->bus_ok(offset, size, "store", self->at.reg_block)) return;
-            self->sim->mmio_store(Simulator::reg_base + offset, uint32_t(value));
+            self->sim->mmio_store(self->sim->context()->reg_base + offset, uint32_t(value));
         });
     }
 
@@ -743,6 +743,12 @@ void ImageRunner::load(const std::vector<uint8_t>& file, const std::vector<uint8
     s.at = s.x64 ? x64_places : x86_places;
     s.at.image_base = opts.image_base.value_or(s.at.image_base);
     s.at.caller_base = opts.caller_base.value_or(s.at.caller_base);
+    if (opts.reg_block) {
+        if (*opts.reg_block == 0 || *opts.reg_block > 0xffffffffu || *opts.reg_block % Simulator::reg_span != 0)
+            throw ImageError("the register block's address " + hex(*opts.reg_block) +
+                             " is not a nonzero 64 KiB aligned address below 4 GiB");
+        s.at.reg_block = (s.x64 ? x64_places.reg_block & ~uint64_t{0xffffffff} : 0) | *opts.reg_block;
+    }
     s.mods.push_back({"tovmem.sys", load_image(file, s.at.image_base), {}});
     check_place(s.mods[0].img, s.at, "image");
     if (caller) {
@@ -838,7 +844,14 @@ RunResult ImageRunner::run(const RunRequest& req) {
         must_return_zero(s.call_at(s.caller_entry, "capture.sys DriverEntry", {0, 0}, nullptr),
                          "capture.sys DriverEntry");
 
+    // The simulator's block stands where the image's caller has it mapped,
+    // so that the image's diagnostic lines name the call as a host run does.
+    const uint64_t block = at.reg_block & 0xffffffffu;
+    if (req.reg_base != block)
+        throw ImageError("the request's register block " + hex(req.reg_base) + " is not where this runner maps it, " +
+                         hex(block));
     Simulator sim(req.chip, req.clock);
+    sim.context()->reg_base = req.reg_base;
     // The caller's register context and record: reg_ctx and the two
     // addresses are pointer-sized, the fourteen words after reg_ctx 32-bit
     // (the header's layout of the image's architecture). The record's other

@@ -50,6 +50,11 @@ struct RunnerOptions {
     // the default of the image's architecture.
     std::optional<uint64_t> image_base{};
     std::optional<uint64_t> caller_base{};
+    // Where the register block is mapped, as the caller's reg_base: an
+    // address below 4 GiB, taken as is on x86 and inside the x64 places'
+    // device window (its low 32 bits kept) on x64. Requests run by this
+    // runner carry the same reg_base.
+    std::optional<uint64_t> reg_block{};
     // A call that runs longer is a runaway image. The longest bring-up
     // (every wait timing out on a slow clock) stays far below this.
     uint64_t max_instructions = 50'000'000;

@@ -318,10 +318,6 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
         if (base == 0 || base % span != 0 || base > 0xffffffffull - span + 1 || (aux >= base && aux - base < span))
             usage_fail("--reg-base expects a nonzero 64 KiB aligned address below 4 GiB, apart from the aux word at " +
                        strf("0x%llx", static_cast<unsigned long long>(aux)) + ", not '" + a.reg_base + "'");
-        // The emulator maps the kernel image's block at the default address.
-        if (!a.image.empty())
-            usage_fail(
-                "--reg-base is for the host build's run: the image runner maps the block at its default address");
         q.reg_base = static_cast<uintptr_t>(base);
     }
     o.caller = a.caller;
@@ -409,7 +405,7 @@ image::ImageRunner& image_runner(const RunOptions& o) {
     static std::optional<uint64_t> base;
     if (!runner || path != o.image || base != o.image_base || caller_path != o.caller) {
         const std::vector<uint8_t> bytes = read_image(o.image);
-        const image::RunnerOptions opts{.image_base = o.image_base};
+        const image::RunnerOptions opts{.image_base = o.image_base, .reg_block = o.req.reg_base};
         runner.reset();
         try {
             runner = o.caller.empty() ? std::make_unique<image::ImageRunner>(bytes, opts)
