@@ -16,7 +16,7 @@ constexpr size_t width_cap = 1'000'000;
 
 enum class Size { plain, h, hh, l, ll, w, ptr, i32, i64 };
 
-struct Spec {
+struct Conversion {
     bool left = false, plus = false, space = false, alt = false, zero = false;
     size_t width = 0;
     bool has_precision = false;
@@ -99,9 +99,20 @@ struct Formatter {
             }
             if (got < want) {
                 const uint64_t stop = at + got;
-                if (stop == addr) return refuse(what + " at " + hex(addr) + " lies in " + why);
-                return refuse(what + " at " + hex(addr) + " runs into " + why + " at " + hex(stop) +
-                              " before its terminating NUL");
+                std::string msg = what;
+                msg += " at ";
+                msg += hex(addr);
+                if (stop == addr) {
+                    msg += " lies in ";
+                    msg += why;
+                    return refuse(msg);
+                }
+                msg += " runs into ";
+                msg += why;
+                msg += " at ";
+                msg += hex(stop);
+                msg += " before its terminating NUL";
+                return refuse(msg);
             }
         }
         return true;
@@ -110,7 +121,7 @@ struct Formatter {
     // Pads `prefix` + `body` to the width: with zeros after the prefix
     // when asked (and allowed), else with spaces on the side away from
     // the justification.
-    void emit(std::string_view prefix, std::string_view body, const Spec& s, bool zero_ok) {
+    void emit(std::string_view prefix, std::string_view body, const Conversion& s, bool zero_ok) {
         const size_t len = prefix.size() + body.size();
         const size_t fill = s.width > len ? s.width - len : 0;
         if (s.left) {
@@ -128,7 +139,7 @@ struct Formatter {
         }
     }
 
-    void number(uint64_t v, unsigned bits, bool is_signed, char conv, const Spec& s) {
+    void number(uint64_t v, unsigned bits, bool is_signed, char conv, const Conversion& s) {
         bool negative = false;
         uint64_t mag = v;
         if (is_signed && bits < 64 && (v >> (bits - 1)) & 1) mag = v | ~((uint64_t(1) << bits) - 1);
@@ -162,7 +173,7 @@ struct Formatter {
 
     bool conversion(std::string_view format, size_t& i) {
         const size_t from = i++;  // at the '%'
-        Spec s;
+        Conversion s;
         for (; i < format.size(); ++i) {
             const char f = format[i];
             if (f == '-')
