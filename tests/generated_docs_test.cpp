@@ -146,12 +146,16 @@ TEST(GeneratedDocs, DocumentsStateNoFigureARowMoves) {
     for (const auto& e : std::filesystem::directory_iterator(generated::source_path("docs")))
         if (e.path().extension() == ".md" && e.path().filename() != "configurations.md")
             documents.push_back("docs/" + e.path().filename().string());
+    std::vector<std::pair<std::string, std::regex>> words;
+    for (const std::string& f : figures)
+        words.emplace_back(f, std::regex("(^|[^0-9.,x])" + f + "($|[^0-9.,]|[.,]($|[^0-9]))"));
     for (const std::string& doc : documents) {
         const std::vector<std::string> lines =
             generated::split_lines(generated::read_text(generated::source_path(doc)));
         for (size_t n = 0; n < lines.size(); ++n)
-            for (const std::string& f : figures) {
-                const std::regex word("(^|[^0-9.,x])" + f + "($|[^0-9.,]|[.,]($|[^0-9]))");
+            for (const auto& [f, word] : words) {
+                // Most lines hold no figure at all: the regular expression only where the digits are.
+                if (lines[n].find(f) == std::string::npos) continue;
                 EXPECT_FALSE(std::regex_search(lines[n], word))
                     << doc << ":" << n + 1 << " states " << f << ", a figure that a new table row moves: "
                     << "say it without the figure (the tables' output shows it)";
