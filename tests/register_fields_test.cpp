@@ -38,9 +38,9 @@ uint32_t bit_by_bit(const reg::Field& f, uint32_t v) {
 }
 
 TEST(RegisterFields, RunTimeValuesAreCutToTheField) {
-    volatile uint32_t seed = 0x9e3779b9;  // run-time values, whatever the optimiser sees
+    volatile uint32_t start = 0x9e3779b9;  // run-time values, whatever the optimiser sees
     for (const reg::Field& f : fields) {
-        uint32_t v = seed;
+        uint32_t v = start;
         for (int k = 0; k < 64; ++k, v = v * 1664525u + 1013904223u) {
             const uint32_t placed = f.place(v);
             EXPECT_EQ(placed, bit_by_bit(f, v)) << "shift " << f.shift << " width " << f.width << " value " << v;
