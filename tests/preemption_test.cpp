@@ -85,6 +85,12 @@ std::string what(const Form& f, uint64_t after, uint64_t ms) {
     return buf;
 }
 
+// The request's call with the thread away for `ms` after reading `after`.
+sim::RunResult preempted(sim::RunRequest q, uint64_t after, uint64_t ms) {
+    q.clock.preempt = {{.after_reads = after, .units = ms * ms_units}};
+    return sim::run_bring_up(q);
+}
+
 class Preemption : public ::testing::TestWithParam<ClockCase> {};
 
 TEST_P(Preemption, HealthyCallsKeepTheirResultAndDelaysTheirMinimum) {
@@ -121,9 +127,7 @@ TEST_P(Preemption, HealthyCallsKeepTheirResultAndDelaysTheirMinimum) {
             const std::vector<Store> stores = stores_of(base);
             for (uint64_t after = from; after <= to; ++after)
                 for (uint64_t ms : preemptions_ms) {
-                    sim::RunRequest p = q;
-                    p.clock.preempt = {{.after_reads = after, .units = ms * ms_units}};
-                    const sim::RunResult r = sim::run_bring_up(p);
+                    const sim::RunResult r = preempted(q, after, ms);
                     ++runs;
                     ASSERT_EQ(r.ret, base.ret) << what(f, after, ms);
                     ASSERT_EQ(r.record.mem_clock_khz, base.record.mem_clock_khz) << what(f, after, ms);
@@ -164,9 +168,7 @@ TEST_P(Preemption, AStuckCommandIsGivenUpNoSoonerThanTheBound) {
             // Every fourth reading of the bound, and each of the last few.
             for (uint64_t after = from; after <= to; after += after + 8 >= to ? 1 : 4)
                 for (uint64_t ms : preemptions_ms) {
-                    sim::RunRequest p = q;
-                    p.clock.preempt = {{.after_reads = after, .units = ms * ms_units}};
-                    const sim::RunResult r = sim::run_bring_up(p);
+                    const sim::RunResult r = preempted(q, after, ms);
                     ++runs;
                     ASSERT_EQ(r.ret, base.ret) << what(f, after, ms);
                     const long i = command_start(r, 1);
