@@ -19,7 +19,7 @@ mode=${2:-}
 [[ $seconds =~ ^[0-9]+$ && $mode =~ ^(|--no-coverage|--coverage-only)$ ]] ||
   { echo "usage: scripts/fuzz.sh [SECONDS] [--no-coverage|--coverage-only]" >&2; exit 2; }
 
-bash scripts/deps.sh cmake make clang-14 libclang-rt-14-dev llvm-14
+bash scripts/deps.sh cmake ninja-build clang-14 libclang-rt-14-dev llvm-14
 
 if [[ $mode != --coverage-only ]]; then
 cmake --preset fuzz >/dev/null
