@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# Fuzzes for SECONDS in all (default 60) under ASan+UBSan: whole bring-ups
+# Fuzzes for SECONDS in all (default 60) under ASan+UBSan, with the targets
+# of the sanitizer build (preset host-asan, build/host-asan/fuzz): whole bring-ups
 # for half of it, from the inputs kept in fuzz/corpus/bring_up, then the two
 # readers of untrusted files for a quarter each: the PE loader and image
 # runner (seeded with the kernel builds' images and capture drivers, x86 and x64) and the
@@ -20,26 +21,27 @@ mode=${2:-}
   { echo "usage: scripts/fuzz.sh [SECONDS] [--no-coverage|--coverage-only]" >&2; exit 2; }
 
 bash scripts/deps.sh cmake ninja-build clang-14 libclang-rt-14-dev llvm-14
+out=build/host-asan/fuzz
 
 if [[ $mode != --coverage-only ]]; then
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz --target tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format
+cmake --preset host-asan >/dev/null
+cmake --build --preset host-asan --target tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format
 
 # One target for SECS from the seeds given; each run works on a copy: new
 # inputs stay in the build tree.
 fuzz() {
   local name=$1 target=$2 secs=$3 max_len=$4 what=$5
   shift 5
-  local work=build/fuzz/corpus-$name log=build/fuzz/fuzz-$name.log status=0
+  local work=$out/corpus-$name log=$out/fuzz-$name.log status=0
   rm -rf "$work"
   mkdir -p "$work"
   for start in "$@"; do [[ -f $start ]] && cp "$start" "$work/${start//\//_}"; done
   echo "fuzzing $what for ${secs} s from $(ls "$work" | wc -l) seeds"
-  build/fuzz/fuzz/$target -max_total_time="$secs" -print_final_stats=1 -max_len="$max_len" \
-    -artifact_prefix=build/fuzz/ "$work" >"$log" 2>&1 || status=$?
+  "$out/$target" -max_total_time="$secs" -print_final_stats=1 -max_len="$max_len" \
+    -artifact_prefix="$out/" "$work" >"$log" 2>&1 || status=$?
   if ((status != 0)); then
     tail -n 60 "$log"
-    echo "fuzz: FAILED (status $status) on $what; the crashing input is in build/fuzz/ (crash-*)" >&2
+    echo "fuzz: FAILED (status $status) on $what; the crashing input is in $out/ (crash-*)" >&2
     exit 1
   fi
   local runs rate
@@ -64,7 +66,7 @@ fuzz pe tov_fuzz_pe "$quarter" 53248 "PE images and capture drivers" \
 fuzz trace tov_fuzz_trace "$((seconds - half - quarter))" 8192 "traces (read, checked, diffed)" \
   fuzz/corpus/trace/*
 fi
-work=build/fuzz/corpus-bring_up
+work=$out/corpus-bring_up
 [[ $mode == --no-coverage ]] && exit 0
 
 # Coverage of meminit/ reached by everything the run kept.

@@ -27,8 +27,8 @@ step "the kit is reproducible: the same sources at another path, built again, gi
 # The copy takes the first build's test-signing key (the one input that is
 # not the sources) and is built with the kernel preset as it stands.
 repro=$(mktemp -d)
-fuzz_build= diag_sweep=
-trap 'rm -rf "$repro"; for job in $fuzz_build $diag_sweep; do kill "$job" 2>/dev/null || true; done' EXIT
+asan_build= tidy=
+trap 'rm -rf "$repro"; for job in $asan_build $tidy; do kill "$job" 2>/dev/null || true; done' EXIT
 tar -cf - --exclude=./build --exclude=./.git . | (mkdir -p "$repro/elsewhere/tov" && cd "$repro/elsewhere/tov" && tar -xf -)
 here=$PWD
 (cd "$repro/elsewhere/tov" && cmake --preset kernel -DTOV_IMAGE_TIMESTAMP="${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct)}" \
@@ -71,12 +71,14 @@ wait "$preempt_fresh" || preempted=$?
 cat build/preempt-fresh.log
 ((preempted == 0))
 
-# The image sweeps and the kit checks below each run in one process; the
-# fuzz targets build on the other core meanwhile (their log: build/fuzz-build.log).
-mkdir -p build
-(cmake --preset fuzz && cmake --build build/fuzz -j1 --target tov_fuzz tov_fuzz_pe tov_fuzz_trace) \
-  >build/fuzz-build.log 2>&1 &
-fuzz_build=$!
+# From here the sanitizer build (ASan and UBSan, with the fuzz targets from
+# the same objects) takes one core; the image sweeps, the kit checks, the
+# diagnostic images' sweeps and the ThreadSanitizer build run on the other,
+# each in one process. Its log: build/asan-build.log.
+(cmake --preset host-asan &&
+  cmake --build --preset host-asan -j1 --target tov_tests tov_thread_tests tovmem host_bring_up \
+    tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format) >build/asan-build.log 2>&1 &
+asan_build=$!
 
 step "the kernel images against the host build (x86 clang and GCC, x64 clang)"
 build/host/tov_tests --gtest_filter='Sweeps/*:-Sweeps/DiagnosticImageAgainstHost.*' --gtest_brief=1
@@ -84,23 +86,27 @@ build/host/tov_tests --gtest_filter='Sweeps/*:-Sweeps/DiagnosticImageAgainstHost
 step "the driver kit: PDBs, import libraries, sample capture drivers through their imports"
 build/host/tov_tests --gtest_filter='Arch/ShippedImage.*:ReleaseArchive.*:X64Image.*:Arch/KitCaller.*:ImportLibraries.*:Callers/*:CallerRefusals.*' --gtest_brief=1
 
-step "the sanitizer build, and beside it the diagnostic images against the host build, every scenario"
-# The sanitizer build ends in compiles that leave a core free: the
-# diagnostic images' sweeps (one process) take it.
-build/host/tov_tests --gtest_filter='Sweeps/DiagnosticImageAgainstHost.*' --gtest_brief=1 \
-  >build/diag-sweep.log 2>&1 &
-diag_sweep=$!
-cmake --preset host-asan
-# Everything the tests run; the benchmarks are built (and timed) only in the plain build.
-cmake --build --preset host-asan --target tov_tests tov_thread_tests tovmem host_bring_up
-swept=0
-wait "$diag_sweep" || swept=$?
-diag_sweep=
-cat build/diag-sweep.log
-if ((swept != 0)); then
-  echo "the diagnostic images' sweeps failed (status $swept)" >&2
+step "the diagnostic images against the host build, every scenario"
+build/host/tov_tests --gtest_filter='Sweeps/DiagnosticImageAgainstHost.*' --gtest_brief=1
+
+# ThreadSanitizer only where threads run: two bring-ups at once.
+step "two chips at once under ThreadSanitizer"
+cmake --preset host-tsan
+cmake --build --preset host-tsan -j1 --target tov_thread_tests
+ctest --preset host-tsan -j"$cores" -R '^TwoChips\.'
+
+step "the sanitizer build's end (the fuzz coverage build meanwhile)"
+cmake --preset fuzz-coverage >/dev/null
+cmake --build --preset fuzz-coverage -j1 --target tov_fuzz >/dev/null
+built=0
+wait "$asan_build" || built=$?
+asan_build=
+if ((built != 0)); then
+  tail -n 40 build/asan-build.log
+  echo "the sanitizer build failed (status $built; the whole log: build/asan-build.log)" >&2
   exit 1
 fi
+echo "built: the sanitizer build's tests and fuzz targets, the coverage build's fuzz target"
 
 step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 # The GCC, x64 and diagnostic images' sweeps drive the same host code as the
@@ -120,39 +126,20 @@ plain_only+=':*CoarseClock.*_500us:*CoarseClock.*_1000us:*CoarseClock.*_7300us'
 plain_only+=':GeneratedDocs.*:GeneratedToolDocs.*:Layering.*:DiagnosticLog.RebuildsEveryForm*'
 # A few processes rather than one per test (see scripts/gtest_shards.sh);
 # the image sweep, the longest, first.
-bash scripts/gtest_shards.sh build/host-asan/tov_tests build/host-asan/shards "$cores" 6 'Sweeps/*' "-$plain_only"
+bash scripts/gtest_shards.sh build/host-asan/tov_tests build/host-asan/shards $((cores + 1)) 12 'Sweeps/*' "-$plain_only"
 build/host-asan/tov_thread_tests --gtest_brief=1
 ctest --preset host-asan -R '^host_bring_up_example$'
 
-# ThreadSanitizer only where threads run: two bring-ups at once.
-step "two chips at once under ThreadSanitizer"
-cmake --preset host-tsan
-cmake --build --preset host-tsan --target tov_thread_tests
-ctest --preset host-tsan -j"$cores" -R '^TwoChips\.' 
-
 step "fuzzing for 60 s, and clang-tidy over the kernel code and the image loader beside it"
-# The fuzz targets were built beside the image sweeps; libFuzzer keeps one
-# core busy, and clang-tidy and the coverage build take the other.
-built=0
-wait "$fuzz_build" || built=$?
-fuzz_build=
-if ((built != 0)); then
-  tail -n 40 build/fuzz-build.log
-  echo "the fuzz targets did not build (status $built; the whole log: build/fuzz-build.log)" >&2
-  exit 1
-fi
-(
-  status=0
-  bash scripts/tidy.sh >build/tidy.out 2>&1 || status=$?
-  cmake --preset fuzz-coverage >/dev/null && cmake --build --preset fuzz-coverage --target tov_fuzz -j1 >/dev/null
-  exit $status
-) &
-beside=$!
+# libFuzzer keeps one core busy, clang-tidy takes the other.
+status=0
+bash scripts/tidy.sh >build/tidy.out 2>&1 &
+tidy=$!
 bash scripts/fuzz.sh 60 --no-coverage
-beside_status=0
-wait "$beside" || beside_status=$?
+wait "$tidy" || status=$?
+tidy=
 cat build/tidy.out
-((beside_status == 0))
+((status == 0))
 bash scripts/fuzz.sh 60 --coverage-only
 
 step "all passed"
