@@ -48,7 +48,7 @@ step "kernel image, second compiler (mingw-w64 GCC)"
 cmake --preset kernel-gcc
 cmake --build --preset kernel-gcc
 
-step "host build and tests"
+step "host build"
 # Line tables only (-g1): a third less compile time than the preset's full
 # debug information (kept in build/host's cache: a developer who wants full
 # information back configures with -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g -DNDEBUG").
@@ -56,6 +56,16 @@ step "host build and tests"
 # spent in the library, the simulator and the tool, which stay at -O2.
 cmake --preset host -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DTOV_TEST_COMPILE_OPTIONS="-g1;-O0"
 cmake --build --preset host
+# From here the sanitizer build (ASan and UBSan, with the fuzz targets from
+# the same objects) takes one core; the plain build's tests, the image
+# sweeps, the kit checks, the diagnostic images' sweeps and the
+# ThreadSanitizer build take the other. Its log: build/asan-build.log.
+(cmake --preset host-asan &&
+  cmake --build --preset host-asan -j1 --target tov_tests tov_thread_tests tovmem host_bring_up \
+    tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format) >build/asan-build.log 2>&1 &
+asan_build=$!
+
+step "host tests"
 # The image and caller sweeps and the kit checks run below, where their
 # counts show.
 ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.|Clocks/Preemption\.|FaultMatrixSize\.)'
@@ -70,15 +80,6 @@ build/host/tov_tests --gtest_filter='Clocks/Preemption.*/windows*' --gtest_brief
 wait "$preempt_fresh" || preempted=$?
 cat build/preempt-fresh.log
 ((preempted == 0))
-
-# From here the sanitizer build (ASan and UBSan, with the fuzz targets from
-# the same objects) takes one core; the image sweeps, the kit checks, the
-# diagnostic images' sweeps and the ThreadSanitizer build run on the other,
-# each in one process. Its log: build/asan-build.log.
-(cmake --preset host-asan &&
-  cmake --build --preset host-asan -j1 --target tov_tests tov_thread_tests tovmem host_bring_up \
-    tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format) >build/asan-build.log 2>&1 &
-asan_build=$!
 
 step "the kernel images against the host build (x86 clang and GCC, x64 clang)"
 build/host/tov_tests --gtest_filter='Sweeps/*:-Sweeps/DiagnosticImageAgainstHost.*' --gtest_brief=1
