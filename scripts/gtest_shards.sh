@@ -6,7 +6,7 @@
 # SHARDS shards. Under the sanitizers a process costs about 60 ms to start
 # and to check for leaks on exit; one per test made a third of the suite's
 # time. Each process's output goes to DIR/shard-N.log; a failing one's
-# failures are printed.
+# failures are printed. Fails when any process fails or no test ran at all.
 # Usage: scripts/gtest_shards.sh PROGRAM DIR JOBS SHARDS FIRST FILTER
 set -euo pipefail
 (($# == 6)) || { echo "usage: scripts/gtest_shards.sh PROGRAM DIR JOBS SHARDS FIRST FILTER" >&2; exit 2; }
@@ -50,6 +50,10 @@ done
 rm -f "$dir"/shard-*.log.count
 if ((status != 0)); then
   echo "$program: a shard failed" >&2
+  exit 1
+fi
+if ((tests == 0)); then
+  echo "$program: no test ran (the filters name no test: '$first', '$filter')" >&2
   exit 1
 fi
 echo "$program: $tests tests passed in $((shards + 1)) processes, $((ms / 1000)) s of test time in all"
