@@ -91,99 +91,125 @@ sim::RunResult preempted(sim::RunRequest q, uint64_t after, uint64_t ms) {
     return sim::run_bring_up(q);
 }
 
+// The forms a sweep covers, each run once on the case's clock without
+// preemption, and of those one per timing skeleton: forms whose runs have the
+// same events at the same times behave alike under any preemption.
+struct Swept {
+    Form form;
+    sim::RunRequest req;
+    sim::RunResult base;
+};
+struct Distinct {
+    size_t forms = 0;  // covered, alike ones included
+    std::vector<Swept> timings;
+};
+template <typename RequestOf, typename Covers>
+Distinct distinct_timings(const ClockCase& c, RequestOf request_of, Covers covers) {
+    Distinct out;
+    std::set<std::string> seen;
+    for (const RoutineRow& rr : first_rows())
+        for (const Form& f : forms_of(rr)) {
+            sim::RunRequest q = request_of(f);
+            q.clock = clock_of(c);
+            q.keep = sim::Simulator::Keep::events;
+            sim::RunResult base = sim::run_bring_up(q);
+            if (!covers(f, base)) continue;
+            ++out.forms;
+            if (seen.insert(timing_skeleton(base)).second) out.timings.push_back({f, q, std::move(base)});
+        }
+    return out;
+}
+
 class Preemption : public ::testing::TestWithParam<ClockCase> {};
 
 TEST_P(Preemption, HealthyCallsKeepTheirResultAndDelaysTheirMinimum) {
     const ClockCase& c = GetParam();
-    size_t forms = 0, timings = 0, runs = 0;
-    std::set<std::string> seen;
-    for (const RoutineRow& rr : first_rows())
-        for (const Form& f : forms_of(rr)) {
+    const Distinct d = distinct_timings(
+        c,
+        [&](const Form& f) {
             sim::RunRequest q = f.req;
-            q.clock = clock_of(c);
             q.chip.cmd_latency_us = c.latency_us;
-            q.keep = sim::Simulator::Keep::events;
-            const sim::RunResult base = sim::run_bring_up(q);
-            ASSERT_EQ(base.ret, f.healthy.ret) << what(f, 0, 0) << ": the command latency alone changed the result";
-            const long first = command_start(base, 1);
-            if (first < 0) continue;  // no DRAM command: no wait to preempt
-            ++forms;
-            if (!seen.insert(timing_skeleton(base)).second) continue;
-            ++timings;
-            // The first command's wait: its polls of the status register, or
-            // the delay before its one look at it.
-            const long status = first_status_load(base, size_t(first) + 1);
-            const long second = command_start(base, 2);
-            if (status < 0 || (second >= 0 && status > second)) continue;  // never looked at
-            size_t end = size_t(status);
-            while (end + 1 < base.events.size() && base.events[end + 1].kind == sim::EventKind::load &&
-                   base.events[end + 1].off == reg::DRC_CMD_STATUS)
-                ++end;
-            const sim::EventKind before = base.events[size_t(status) - 1].kind;
-            const uint64_t from = before == sim::EventKind::delay_ticks || before == sim::EventKind::delay_ms
-                                      ? reads_before(base, size_t(status) - 1)
-                                      : reads_before(base, size_t(status)) - 1;
-            const uint64_t to = reads_before(base, end);
-            const std::vector<Store> stores = stores_of(base);
-            for (uint64_t after = from; after <= to; ++after)
-                for (uint64_t ms : preemptions_ms) {
-                    const sim::RunResult r = preempted(q, after, ms);
-                    ++runs;
-                    ASSERT_EQ(r.ret, base.ret) << what(f, after, ms);
-                    ASSERT_EQ(r.record.mem_clock_khz, base.record.mem_clock_khz) << what(f, after, ms);
-                    ASSERT_EQ(r.record.mem_size_out, base.record.mem_size_out) << what(f, after, ms);
-                    ASSERT_TRUE(stores_of(r) == stores) << what(f, after, ms) << ": the stores changed";
-                    ASSERT_EQ(short_delay(r), "") << what(f, after, ms);
-                }
-        }
+            return q;
+        },
+        [](const Form& f, const sim::RunResult& base) {
+            EXPECT_EQ(base.ret, f.healthy.ret) << what(f, 0, 0) << ": the command latency alone changed the result";
+            return command_start(base, 1) >= 0;  // else no DRAM command: no wait to preempt
+        });
+    if (HasFailure()) return;
+    size_t runs = 0;
+    for (const Swept& s : d.timings) {
+        const Form& f = s.form;
+        const sim::RunResult& base = s.base;
+        // The first command's wait: its polls of the status register, or
+        // the delay before its one look at it.
+        const long first = command_start(base, 1);
+        const long status = first_status_load(base, size_t(first) + 1);
+        const long second = command_start(base, 2);
+        if (status < 0 || (second >= 0 && status > second)) continue;  // never looked at
+        size_t end = size_t(status);
+        while (end + 1 < base.events.size() && base.events[end + 1].kind == sim::EventKind::load &&
+               base.events[end + 1].off == reg::DRC_CMD_STATUS)
+            ++end;
+        const sim::EventKind before = base.events[size_t(status) - 1].kind;
+        const uint64_t from = before == sim::EventKind::delay_ticks || before == sim::EventKind::delay_ms
+                                  ? reads_before(base, size_t(status) - 1)
+                                  : reads_before(base, size_t(status)) - 1;
+        const uint64_t to = reads_before(base, end);
+        const std::vector<Store> stores = stores_of(base);
+        for (uint64_t after = from; after <= to; ++after)
+            for (uint64_t ms : preemptions_ms) {
+                const sim::RunResult r = preempted(s.req, after, ms);
+                ++runs;
+                ASSERT_EQ(r.ret, base.ret) << what(f, after, ms);
+                ASSERT_EQ(r.record.mem_clock_khz, base.record.mem_clock_khz) << what(f, after, ms);
+                ASSERT_EQ(r.record.mem_size_out, base.record.mem_size_out) << what(f, after, ms);
+                ASSERT_TRUE(stores_of(r) == stores) << what(f, after, ms) << ": the stores changed";
+                ASSERT_EQ(short_delay(r), "") << what(f, after, ms);
+            }
+    }
     std::printf(
         "preemption sweep (%s clock, commands taking %u us): %zu forms, %zu distinct timings, %zu preempted "
         "healthy calls\n",
-        c.name, c.latency_us, forms, timings, runs);
-    EXPECT_GT(forms, 100u);
+        c.name, c.latency_us, d.forms, d.timings.size(), runs);
+    EXPECT_GT(d.forms, 100u);
 }
 
 TEST_P(Preemption, AStuckCommandIsGivenUpNoSoonerThanTheBound) {
     const ClockCase& c = GetParam();
-    size_t forms = 0, timings = 0, runs = 0;
-    std::set<std::string> seen;
-    for (const RoutineRow& rr : first_rows())
-        for (const Form& f : forms_of(rr)) {
-            sim::RunRequest q = with_stuck_command(f, 1);
-            q.clock = clock_of(c);
-            q.keep = sim::Simulator::Keep::events;
-            const sim::RunResult base = sim::run_bring_up(q);
+    // Only a command that is polled for its whole bound: others are looked
+    // at once after a fixed delay.
+    const Distinct d = distinct_timings(
+        c, [](const Form& f) { return with_stuck_command(f, 1); },
+        [](const Form&, const sim::RunResult& base) {
             const long issued = command_start(base, 1);
             const long last = last_status_load(base);
-            // Only a command that is polled for its whole bound: others are
-            // looked at once after a fixed delay.
-            if (issued < 0 || last < issued ||
-                base.events[size_t(last)].time - base.events[size_t(issued)].time < bound_units)
-                continue;
-            ++forms;
-            if (!seen.insert(timing_skeleton(base)).second) continue;
-            ++timings;
-            const uint64_t from = reads_before(base, size_t(issued));
-            const uint64_t to = reads_before(base, size_t(last));
-            // Every fourth reading of the bound, and each of the last few.
-            for (uint64_t after = from; after <= to; after += after + 8 >= to ? 1 : 4)
-                for (uint64_t ms : preemptions_ms) {
-                    const sim::RunResult r = preempted(q, after, ms);
-                    ++runs;
-                    ASSERT_EQ(r.ret, base.ret) << what(f, after, ms);
-                    const long i = command_start(r, 1);
-                    const long l = last_status_load(r);
-                    ASSERT_GE(l, i) << what(f, after, ms);
-                    ASSERT_GE(r.events[size_t(l)].time - r.events[size_t(i)].time, bound_units)
-                        << what(f, after, ms) << ": the last poll came less than 100 ms after the command";
-                    ASSERT_EQ(short_delay(r), "") << what(f, after, ms);
-                }
-        }
+            return issued >= 0 && last >= issued &&
+                   base.events[size_t(last)].time - base.events[size_t(issued)].time >= bound_units;
+        });
+    size_t runs = 0;
+    for (const Swept& s : d.timings) {
+        const Form& f = s.form;
+        const uint64_t from = reads_before(s.base, size_t(command_start(s.base, 1)));
+        const uint64_t to = reads_before(s.base, size_t(last_status_load(s.base)));
+        // Every fourth reading of the bound, and each of the last few.
+        for (uint64_t after = from; after <= to; after += after + 8 >= to ? 1 : 4)
+            for (uint64_t ms : preemptions_ms) {
+                const sim::RunResult r = preempted(s.req, after, ms);
+                ++runs;
+                ASSERT_EQ(r.ret, s.base.ret) << what(f, after, ms);
+                const long i = command_start(r, 1);
+                const long l = last_status_load(r);
+                ASSERT_GE(l, i) << what(f, after, ms);
+                ASSERT_GE(r.events[size_t(l)].time - r.events[size_t(i)].time, bound_units)
+                    << what(f, after, ms) << ": the last poll came less than 100 ms after the command";
+                ASSERT_EQ(short_delay(r), "") << what(f, after, ms);
+            }
+    }
     std::printf(
         "preemption sweep (%s clock, first command stuck): %zu polled forms, %zu distinct timings, %zu preempted "
         "calls\n",
-        c.name, forms, timings, runs);
-    EXPECT_GT(forms, 30u);
+        c.name, d.forms, d.timings.size(), runs);
+    EXPECT_GT(d.forms, 30u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Clocks, Preemption, ::testing::ValuesIn(clock_cases), case_name);
