@@ -47,34 +47,27 @@ std::string jsonl(size_t lines) {
     return s + sim::result_jsonl(r) + "\n";
 }
 
+// Reads `text` whole once per iteration, as the tool reads a file (`call`:
+// the call to pick, when there are several).
+template <typename... Call>
+void time_reads(benchmark::State& state, const std::string& text, const char* what, Call... call) {
+    for (auto _ : state) {
+        std::istringstream in(text);
+        const tovmem::Bringup b = tovmem::read_trace(in, what, call...);
+        benchmark::DoNotOptimize(b.r.events.size());
+    }
+}
+
 void read_log_of_many_calls(benchmark::State& state) {
     size_t calls = 0;
     const std::string text = many_calls(size_t(state.range(0)), calls);
-    for (auto _ : state) {
-        std::istringstream in(text);
-        const tovmem::Bringup b = tovmem::read_trace(in, "log", calls);
-        benchmark::DoNotOptimize(b.r.events.size());
-    }
+    time_reads(state, text, "log", calls);
     state.counters["calls"] = double(calls);
 }
 
-void read_log_of_one_call(benchmark::State& state) {
-    const std::string text = one_call(size_t(state.range(0)));
-    for (auto _ : state) {
-        std::istringstream in(text);
-        const tovmem::Bringup b = tovmem::read_trace(in, "log");
-        benchmark::DoNotOptimize(b.r.events.size());
-    }
-}
+void read_log_of_one_call(benchmark::State& state) { time_reads(state, one_call(size_t(state.range(0))), "log"); }
 
-void read_jsonl_trace(benchmark::State& state) {
-    const std::string text = jsonl(size_t(state.range(0)));
-    for (auto _ : state) {
-        std::istringstream in(text);
-        const tovmem::Bringup b = tovmem::read_trace(in, "trace");
-        benchmark::DoNotOptimize(b.r.events.size());
-    }
-}
+void read_jsonl_trace(benchmark::State& state) { time_reads(state, jsonl(size_t(state.range(0))), "trace"); }
 
 }  // namespace
 
