@@ -24,6 +24,7 @@
 namespace tov::sim::image::hostile_print_test {
 namespace {
 
+using test::expect_refused;
 using test::lines;
 using test::Outcome;
 using test::run_shell;
@@ -328,21 +329,15 @@ const std::string run_args = " --config 0x3000099 --clock 10";
 // the tool quietly.
 TEST_F(HostilePrint, ThroughTovmem) {
     {
-        const Outcome o =
-            run_tovmem("run --image=" + std::string(TOV_SOURCE_DIR) + "/tests/data/emulator_abort.sys" + run_args);
-        EXPECT_EQ(o.status, 2);
-        EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
-        EXPECT_TRUE(test::has(o.err, "the kernel image could not be run: the CPU emulator stopped")) << o.err;
+        expect_refused("run --image=" + std::string(TOV_SOURCE_DIR) + "/tests/data/emulator_abort.sys" + run_args,
+                       "the kernel image could not be run: the CPU emulator stopped");
     }
     {
         Crafted c;
         c.code.print(c.iat, c.str("%s"), {uint32_t(Simulator::reg_base)});
         c.code.return_zero();
         const ImageFile img(c.file());
-        const Outcome o = run_tovmem("run --image=" + img.f.path + run_args);
-        EXPECT_EQ(o.status, 2);
-        EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
-        EXPECT_TRUE(test::has(o.err, "lies in the register block")) << o.err;
+        const Outcome o = expect_refused("run --image=" + img.f.path + run_args, "lies in the register block");
         EXPECT_FALSE(test::has(o.err, "signal")) << o.err;
         EXPECT_EQ(o.out, "");
     }

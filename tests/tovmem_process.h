@@ -70,6 +70,16 @@ inline std::vector<std::string> lines(const std::string& s) {
 
 inline bool has(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
 
+// tovmem's refusal of `args`: status 2 and one line on stderr that says
+// `expected`. The outcome, for what else a caller checks.
+inline Outcome expect_refused(const std::string& args, const std::string& expected) {
+    const Outcome o = run_tovmem(args);
+    EXPECT_EQ(o.status, 2) << args << ": " << expected;
+    EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+    EXPECT_TRUE(has(o.err, expected)) << o.err;
+    return o;
+}
+
 // JSON lines of a run with only its bus events and result: what a trace
 // recorded without delays or messages looks like.
 inline std::string bus_only(const std::string& jsonl) {
