@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
-// The kernel images (the shipped x86 clang build, the x86 GCC build and the
-// x64 clang build) in the emulator, over the image-against-host sweep: image
-// runs per second, the deepest stack one bring-up uses and its largest
-// instruction count, with and without the waits' clock polls.
+// The kernel images (the shipped x86 clang build, the x86 GCC build, the
+// x64 clang build and the diagnostic images of both architectures) in the
+// emulator, over the image-against-host sweep: image runs (scenarios) per
+// second, the deepest stack one bring-up uses and its largest instruction
+// count, with and without the waits' clock polls.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -70,5 +71,7 @@ void image_sweep(benchmark::State& state, const char* image, Family f, bool faul
 TOV_IMAGE_BENCH(clang, TOV_KERNEL_IMAGE);
 TOV_IMAGE_BENCH(gcc, TOV_KERNEL_IMAGE_GCC);
 TOV_IMAGE_BENCH(x64, TOV_KERNEL_IMAGE_X64);
+TOV_IMAGE_BENCH(diag, TOV_DIAG_IMAGE);
+TOV_IMAGE_BENCH(diag_x64, TOV_DIAG_IMAGE_X64);
 
 }  // namespace

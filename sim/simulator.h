@@ -115,6 +115,22 @@ public:
     bool keeps_log() const { return keep_ == Keep::events_and_log; }
     const std::vector<std::string>& log() const { return log_; }
 
+    // What a call changes: the chip, the clock and what was recorded. The
+    // image runner keeps it at a call's start, to run the call again from
+    // the same state.
+    struct State {
+        Chip chip;
+        VirtualClock clock;
+        size_t events = 0, log = 0;
+    };
+    State state() const { return {chip_, clock_, events_.size(), log_.size()}; }
+    void restore(const State& s) {
+        chip_ = s.chip;
+        clock_ = s.clock;
+        events_.resize(s.events);
+        log_.resize(s.log);
+    }
+
 private:
     uint32_t offset_of(uintptr_t addr) const;
 

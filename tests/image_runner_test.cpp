@@ -263,12 +263,13 @@ INSTANTIATE_TEST_SUITE_P(
         // movd xmm0, [reg_base]: 32 bits, aligned, but not a move to a register
         Refusal{"sse_register_load",
                 runs({0x66, 0x0f, 0x6e, 0x05, 0x00, 0x00, 0x00, 0x10, 0xc2, 0x04, 0x00}),
-                {"load at 0x10000000 in the register block by a SSE or MMX instruction"},
+                {"32-bit load at 0x10000000 in the register block by 'movd xmm0, dword ptr [0x10000000]'",
+                 "only a plain aligned 32-bit mov reaches the chip"},
                 false},
         // mov esi, reg_base; lodsd
         Refusal{"string_register_load",
                 runs({0xbe, 0x00, 0x00, 0x00, 0x10, 0xad, 0xc2, 0x04, 0x00}),
-                {"load at 0x10000000 in the register block by a string instruction"},
+                {"32-bit load at 0x10000000 in the register block by 'lodsd eax, dword ptr [esi]'"},
                 false},
         // mov eax, [reg_base - 2]
         Refusal{"split_at_the_register_block_edge",

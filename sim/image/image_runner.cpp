@@ -5,6 +5,7 @@
 
 #include "include/capture.h"
 #include "sim/image/dbg_format.h"
+#include "sim/image/insn.h"
 #include "sim/printable.h"
 
 #include <algorithm>
@@ -18,12 +19,28 @@
 #include <optional>
 #include <span>
 #include <tuple>
+#include <unordered_map>
 
 namespace tov::sim::image {
 namespace {
 
 constexpr uint64_t page = 0x1000;
 constexpr uint8_t stack_fill = 0xa7;
+
+// The lowest byte of `stack` that no longer holds the fill: compared a
+// block at a time, since most of a kernel stack stays untouched.
+size_t first_written(const std::vector<uint8_t>& stack) {
+    static constexpr size_t chunk = 256;
+    static const std::array<uint8_t, chunk> fill = [] {
+        std::array<uint8_t, chunk> f{};
+        f.fill(stack_fill);
+        return f;
+    }();
+    size_t low = 0;
+    while (low + chunk <= stack.size() && std::memcmp(stack.data() + low, fill.data(), chunk) == 0) low += chunk;
+    while (low < stack.size() && stack[low] == stack_fill) ++low;
+    return low;
+}
 
 // Where the runner maps what a kernel gives a driver, per architecture: a
 // page of thunks (the return address of every call, a `hlt` that is never
@@ -105,33 +122,6 @@ const char* access_kind(uc_mem_type t) {
     }
 }
 
-// What an instruction that reaches the register block or the aux word is,
-// when it is not a plain move: a string instruction (one access per
-// repetition), or an SSE, MMX or x87 one. The library reaches the chip with
-// single 32-bit moves only; anything else is refused whatever its size. In
-// 64-bit code a REX prefix (0x40 to 0x4f) may follow the others.
-const char* unusual_instruction(const uint8_t* code, size_t n, bool x64) {
-    size_t i = 0;
-    auto prefix = [](uint8_t b) {
-        return b == 0xf0 || b == 0xf2 || b == 0xf3 || b == 0x2e || b == 0x36 || b == 0x3e || b == 0x26 || b == 0x64 ||
-               b == 0x65 || b == 0x66 || b == 0x67;
-    };
-    while (i < n && prefix(code[i])) ++i;
-    if (x64 && i < n && (code[i] & 0xf0) == 0x40) ++i;
-    if (i >= n) return nullptr;
-    const uint8_t op = code[i];
-    if ((op >= 0xa4 && op <= 0xa7) || (op >= 0xaa && op <= 0xaf) || (op >= 0x6c && op <= 0x6f))
-        return "string instruction";
-    if (op >= 0xd8 && op <= 0xdf) return "x87 instruction";
-    if (op == 0x0f && i + 1 < n) {
-        const uint8_t op2 = code[i + 1];
-        if ((op2 >= 0x10 && op2 <= 0x17) || (op2 >= 0x28 && op2 <= 0x2f) || (op2 >= 0x50 && op2 <= 0x7f) ||
-            (op2 >= 0xc2 && op2 <= 0xc6) || op2 >= 0xd0 || op2 == 0x38 || op2 == 0x3a)
-            return "SSE or MMX instruction";
-    }
-    return nullptr;
-}
-
 void check(uc_err err, const std::string& what) {
     if (err != UC_ERR_OK) throw ImageError("emulator: " + what + ": " + uc_strerror(err));
 }
@@ -161,9 +151,10 @@ struct ImageRunner::Impl {
     Places at = x86_places;
     std::vector<Module> mods;
     std::vector<uint8_t> stack;
+    size_t stack_written_from = 0;  // the lowest byte the last call wrote (the fill below it is intact)
     std::vector<uint8_t> caller;
     std::vector<uint8_t> thunks;
-    std::vector<uint8_t> shared;  // x64: the shared user data page
+    std::vector<uint8_t> shared;  // x64: the shared user data page as the image last read it
     uint64_t entries[4] = {};
     uint64_t caller_entry = 0, caller_start = 0;      // the capture driver's DriverEntry and start routine
     std::vector<std::pair<uint64_t, uint64_t>> code;  // executable ranges of every module
@@ -171,14 +162,46 @@ struct ImageRunner::Impl {
     // those can be checked after a call.
     std::array<Xmm, saved_xmms> xmm_checked{};
     uc_engine* uc = nullptr;
+    std::unique_ptr<Decoder> decoder;
+
+    // A translated block as the emulator runs it: how many instructions it
+    // holds (the bound counts whole blocks, so no per-instruction hook slows
+    // every instruction) and, once an access of it needs attributing, its
+    // instructions. A block in a section the image can write is decoded
+    // anew each time it runs.
+    struct Block {
+        uint64_t address = 0;
+        uint32_t bytes = 0;
+        uint32_t count = 0;
+        bool in_code = false;
+        bool stable = true;
+        bool decoded = false;
+        // Runs with a code hook on its instructions, each access tied to the
+        // one executing.
+        bool watched = false;
+        std::vector<Insn> insns;
+    };
+    std::unordered_map<uint64_t, Block> blocks;  // elements keep their place: `recent` points into it
+    std::array<Block*, 1024> recent{};
+    Block* block = nullptr;  // the block running
+    bool mid_block = false;  // inside a block of the image's code, past its first instruction's start
+    // The instructions of watched blocks, by address; `watched_now` the one
+    // executing, if any. A block is watched once the registers alone could
+    // not tie an access of its to one verdict: the call then runs again
+    // from its start with the block hooked, the same way each time.
+    std::unordered_map<uint64_t, Insn> watched;
+    const Insn* watched_now = nullptr;
+    bool rerun = false;                                       // the call in progress starts again
+    std::vector<std::pair<uint64_t, uint64_t>> to_watch;      // blocks to hook before it does
+    std::vector<std::pair<uint64_t, uint64_t>> watch_ranges;  // the blocks hooked
 
     // State of the call in progress.
     Simulator* sim = nullptr;
     std::string current;  // the function called
     uint64_t instructions = 0;
     std::chrono::steady_clock::time_point deadline;  // of the wall-time bound
-    uint64_t pc = 0;                                 // the instruction being executed
-    uint64_t ticks = 0;                              // hook calls, for reading the wall clock
+    uint64_t pc = 0;                                 // the start of the block being executed
+    uint64_t ticks = 0;                              // blocks run, for reading the wall clock
     size_t log_bytes = 0;                            // printed by the call so far
     std::optional<std::string> fault;
     // An error inside a hook that left no room for its message.
@@ -208,8 +231,18 @@ struct ImageRunner::Impl {
         return "outside every region the caller maps";
     }
 
-    void stop(const std::string& what) {
-        if (!fault) fault = what + " (instruction at " + hex(pc) + ", in " + current + ")";
+    // The run ends with `what`, placed at the instruction that caused it
+    // when that is known; inside a block whose faulting instruction the
+    // runner could not single out, at the block.
+    void stop(const std::string& what, std::optional<uint64_t> insn = std::nullopt) {
+        if (!fault) {
+            if (insn)
+                fault = what + " (instruction at " + hex(*insn) + ", in " + current + ")";
+            else if (mid_block)
+                fault = what + " (in the block at " + hex(pc) + ", in " + current + ")";
+            else
+                fault = what + " (instruction at " + hex(pc) + ", in " + current + ")";
+        }
         uc_emu_stop(uc);
     }
 
@@ -243,8 +276,9 @@ struct ImageRunner::Impl {
     }
     void stop_noexcept(const std::string& what) noexcept { stop_noexcept(what.c_str()); }
 
-    // The wall-time bound, read every 1024 hook calls (microseconds at
-    // most, sanitizers included) and after every DbgPrintEx.
+    // The wall-time backstop, read every 1024 blocks and after every
+    // DbgPrintEx. It is minutes: the instruction, event and log bounds stop
+    // a runaway image first, the same way on any machine.
     bool past_deadline() {
         if (std::chrono::steady_clock::now() <= deadline) return false;
         stop("runaway image: no return after " + std::to_string(opts.max_wall.count()) + " ms of wall time (" +
@@ -258,98 +292,284 @@ struct ImageRunner::Impl {
         return false;
     }
 
-    static void on_code(uc_engine*, uint64_t address, uint32_t, void* user) {
-        guarded(user, [&] { static_cast<Impl*>(user)->on_instruction(address); });
+    static void on_block(uc_engine*, uint64_t address, uint32_t size, void* user) {
+        guarded(user, [&] { static_cast<Impl*>(user)->on_block_start(address, size); });
     }
 
-    void on_instruction(uint64_t address) {
-        Impl* self = this;
-        self->pc = address;
+    // The block at `address` as the emulator translated it, `size` bytes.
+    Block& block_at(uint64_t address, uint32_t size) {
+        // A direct-mapped front for the map: a bring-up's hot loops run the
+        // same few dozen blocks millions of times.
+        Block*& hot = recent[(address ^ (address >> 9)) % recent.size()];
+        if (hot && hot->address == address && hot->bytes == size && hot->stable) return *hot;
+        hot = &block_lookup(address, size);
+        return *hot;
+    }
+
+    Block& block_lookup(uint64_t address, uint32_t size) {
+        auto [it, fresh] = blocks.try_emplace(address);
+        Block& b = it->second;
+        if (!fresh && b.bytes == size && b.stable) return b;
+        b.address = address;
+        b.bytes = size;
+        b.decoded = false;
+        b.insns.clear();
+        b.in_code = in_code(address);
+        b.stable = true;
+        for (const Module& m : mods)
+            if (const Section* sec = m.img.section_at(address)) b.stable = !(sec->protection & prot_write);
+        b.count = 1;
+        if (b.in_code && size > 0) {
+            decode(b);
+            b.count = std::max<uint32_t>(1, uint32_t(b.insns.size()));
+        }
+        b.watched = false;
+        for (const auto& [lo, hi] : watch_ranges)
+            if (lo == address) b.watched = true;
+        return b;
+    }
+
+    // Hooks every instruction of `b` from the call's next start on.
+    void watch(Block& b) {
+        b.watched = true;
+        for (const Insn& in : b.insns) watched.insert_or_assign(in.address, in);
+        to_watch.emplace_back(b.address, b.address + b.bytes - 1);
+    }
+
+    static void on_watched(uc_engine*, uint64_t address, uint32_t, void* user) {
+        auto* self = static_cast<Impl*>(user);
+        const auto it = self->watched.find(address);
+        self->watched_now = it == self->watched.end() ? nullptr : &it->second;
+    }
+
+    void decode(Block& b) {
+        if (b.decoded) return;
+        std::vector<uint8_t> bytes(b.bytes);
+        if (b.bytes > 0 && uc_mem_read(uc, b.address, bytes.data(), b.bytes) == UC_ERR_OK)
+            b.insns = decoder->decode(bytes.data(), b.bytes, b.address);
+        b.decoded = true;
+    }
+
+    void on_block_start(uint64_t address, uint32_t size) {
+        pc = address;
+        mid_block = false;
+        block = nullptr;
         if (++ticks % 1024 == 0 && past_deadline()) return;
-        if (self->in_code(address)) {
-            if (++self->instructions > self->opts.max_instructions)
-                self->stop("runaway image: no return after " + std::to_string(self->opts.max_instructions) +
-                           " instructions");
+        watched_now = nullptr;
+        Block& b = block_at(address, size);
+        if (b.in_code) {
+            instructions += b.count;
+            if (instructions > opts.max_instructions)
+                return stop("runaway image: no return after " + std::to_string(opts.max_instructions) +
+                            " instructions");
+            block = &b;
+            mid_block = true;
             return;
         }
-        if (!self->x64 && address == self->at.ke_query_interrupt_time()) {
-            const uint64_t t = self->sim ? self->sim->interrupt_time() : 0;
+        if (!x64 && address == at.ke_query_interrupt_time()) {
+            const uint64_t t = sim ? sim->interrupt_time() : 0;
             const uint32_t lo = uint32_t(t), hi = uint32_t(t >> 32);
-            uc_reg_write(self->uc, UC_X86_REG_EAX, &lo);
-            uc_reg_write(self->uc, UC_X86_REG_EDX, &hi);
+            uc_reg_write(uc, UC_X86_REG_EAX, &lo);
+            uc_reg_write(uc, UC_X86_REG_EDX, &hi);
             return;
         }
-        if (address == self->at.dbg_print_ex()) {
-            if (!fault) self->dbg_print_ex();
+        if (address == at.dbg_print_ex()) {
+            if (!fault) dbg_print_ex();
             if (!fault) past_deadline();
             return;
         }
-        if (address == self->at.sentinel()) return;
-        self->stop("instruction fetch at " + hex(address) + " " + self->region(address) + ", outside " +
-                   (self->mods.size() == 1 ? "the image's code" : "the images' code"));
+        if (address == at.sentinel()) return;
+        stop("instruction fetch at " + hex(address) + " " + region(address) + ", outside " +
+             (mods.size() == 1 ? "the image's code" : "the images' code"));
+    }
+
+    // The general registers as they stand at an access inside a block (the
+    // emulator keeps them current there; only the instruction pointer lags).
+    Gprs gprs() {
+        static constexpr int x86_ids[8] = {UC_X86_REG_EAX, UC_X86_REG_ECX, UC_X86_REG_EDX, UC_X86_REG_EBX,
+                                           UC_X86_REG_ESP, UC_X86_REG_EBP, UC_X86_REG_ESI, UC_X86_REG_EDI};
+        static constexpr int x64_ids[16] = {UC_X86_REG_RAX, UC_X86_REG_RCX, UC_X86_REG_RDX, UC_X86_REG_RBX,
+                                            UC_X86_REG_RSP, UC_X86_REG_RBP, UC_X86_REG_RSI, UC_X86_REG_RDI,
+                                            UC_X86_REG_R8,  UC_X86_REG_R9,  UC_X86_REG_R10, UC_X86_REG_R11,
+                                            UC_X86_REG_R12, UC_X86_REG_R13, UC_X86_REG_R14, UC_X86_REG_R15};
+        Gprs g;
+        void* vals[16];
+        for (int i = 0; i < 16; ++i) vals[i] = &g.r[i];
+        uc_reg_read_batch(uc, const_cast<int*>(x64 ? x64_ids : x86_ids), vals, x64 ? 16 : 8);
+        if (!x64)
+            for (int i = 0; i < 8; ++i) g.r[i] &= 0xffffffff;
+        return g;
+    }
+
+    // Which instruction of the running block made an access of `size`
+    // bytes at `address`. In a watched block, the one executing. Elsewhere
+    // each memory operand of the block is placed by the registers as they
+    // stand now: the instruction that made the access is always among those
+    // that cover it, but an operand of another, whose registers have moved
+    // on since it ran or will change before it does, may cover it too.
+    // `ambiguous` says that those found do not agree on a verdict. `mov` is
+    // a plain mov of the access's direction (the one at exactly the access's
+    // address when there is one), `other` the first instruction found that
+    // is not a plain mov.
+    struct Attribution {
+        const Insn* other = nullptr;
+        const MemRef* other_ref = nullptr;
+        uint64_t other_at = 0;
+        const Insn* mov = nullptr;
+        uint64_t mov_at = 0;
+        bool ambiguous = false;
+    };
+    Attribution attribute(uint64_t address, uint64_t size, bool store, const Gprs& g) {
+        Attribution a;
+        const auto consider = [&](const Insn& in, bool direction_known) {
+            for (const MemRef& ref : in.refs) {
+                if (ref.kind == MemRef::Kind::stack) continue;
+                if (direction_known && in.plain_mov32 && (store ? !ref.write : !ref.read)) continue;
+                uint64_t lo = 0;
+                const bool placed = ref_address(ref, g, lo);
+                if (placed && (address + size <= lo || address >= lo + ref.size)) continue;
+                if (!in.plain_mov32) {
+                    if (a.other && a.other != &in) a.ambiguous = true;
+                    if (!a.other) {
+                        a.other = &in;
+                        a.other_ref = &ref;
+                        a.other_at = placed ? lo : address;
+                    }
+                } else if (!a.mov) {
+                    a.mov = &in;
+                    a.mov_at = lo;
+                } else if ((lo == address) != (a.mov_at == address)) {
+                    a.ambiguous = true;
+                }
+            }
+        };
+        if (watched_now) {
+            consider(*watched_now, false);
+            if (!a.other && !a.mov && !watched_now->plain_mov32) {
+                // It made the access, wherever its operand lies.
+                a.other = watched_now;
+                a.other_at = address;
+            }
+            return a;
+        }
+        if (!block) return a;
+        for (const Insn& in : block->insns) consider(in, true);
+        if (a.other && a.mov) a.ambiguous = true;
+        return a;
+    }
+
+    // The first instruction of the running block that uses the stack
+    // implicitly (push, pop, call, ret...), for naming a stack in the chip.
+    const Insn* stack_user() const {
+        if (watched_now) return watched_now;
+        if (!block) return nullptr;
+        for (const Insn& in : block->insns)
+            for (const MemRef& ref : in.refs)
+                if (ref.kind == MemRef::Kind::stack) return &in;
+        return nullptr;
     }
 
     static bool on_invalid(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
         guarded(user, [&] {
             auto* self = static_cast<Impl*>(user);
             self->stop(std::string(access_kind(type)) + " at " + hex(address) + " (" + std::to_string(size) +
-                       (size == 1 ? " byte) " : " bytes) ") + self->region(address));
+                           (size == 1 ? " byte) " : " bytes) ") + self->region(address),
+                       self->faulting_instruction(type, address, size));
         });
         return false;
     }
 
-    // Every access that touches the register block or the aux page, as the
-    // instruction made it: the emulator splits an unaligned or wide access
-    // into aligned words before the MMIO callbacks below see them. Only one
-    // aligned 32-bit load or store by a plain instruction reaches the chip.
-    static void on_mem(uc_engine*, uc_mem_type type, uint64_t address, int size, int64_t, void* user) {
-        guarded(user, [&] { static_cast<Impl*>(user)->mem(type, address, size); });
-    }
-
-    void mem(uc_mem_type type, uint64_t address, int size) {
-        Impl* self = this;
-        const char* kind = type == UC_MEM_WRITE ? "store" : "load";
-        const uint64_t end = address + uint64_t(size);
-        for (const auto& [lo, span, what] :
-             {std::tuple{self->at.reg_block, uint64_t(Simulator::reg_span), "the register block"},
-              std::tuple{self->at.aux_block, page, "the aux region"}}) {
-            if (end <= lo || address >= lo + span) continue;
-            const std::string at = " at " + hex(address) + " in " + what;
-            if (address < lo || end > lo + span)
-                self->stop(std::to_string(size * 8) + "-bit " + kind + at + " runs past its edge");
-            else if (size != 4)
-                self->stop(std::to_string(size * 8) + "-bit " + kind + at + bus_rule);
-            else if (address % 4 != 0)
-                self->stop("unaligned 32-bit " + std::string(kind) + at + bus_rule);
-            else {
-                uint8_t code[15] = {};
-                size_t n = sizeof code;
-                while (n > 0 && uc_mem_read(self->uc, self->pc, code, n) != UC_ERR_OK) --n;
-                if (const char* unusual = unusual_instruction(code, n, self->x64))
-                    self->stop(std::string(kind) + at + " by a " + unusual + bus_rule);
-            }
+    // The instruction of the running block that faulted at `address`: for a
+    // fetch, the block's last (the jump or the fall-through); for a data
+    // access, the one whose memory reference covers it.
+    std::optional<uint64_t> faulting_instruction(uc_mem_type type, uint64_t address, int size) {
+        if (!block) return std::nullopt;
+        if (type == UC_MEM_FETCH_UNMAPPED || type == UC_MEM_FETCH_PROT) {
+            decode(*block);
+            if (!block->insns.empty()) return block->insns.back().address;
+            return std::nullopt;
         }
+        const bool store = type == UC_MEM_WRITE_UNMAPPED || type == UC_MEM_WRITE_PROT;
+        const Attribution a = attribute(address, uint64_t(size), store, gprs());
+        if (a.other) return a.other->address;
+        if (a.mov) return a.mov->address;
+        return std::nullopt;
     }
 
-    static constexpr const char* bus_rule = " (only aligned 32-bit loads and stores reach the chip)";
+    static constexpr const char* bus_rule = ": only a plain aligned 32-bit mov reaches the chip";
 
-    // The register block: 32-bit aligned loads and stores only, each one bus
-    // event of the simulator.
-    bool bus_ok(uint64_t offset, unsigned size, const char* kind, uint64_t block) {
-        if (fault) return false;  // refused by on_mem: no bus event
-        if (size != 4 || offset % 4 != 0) {
-            stop(std::to_string(size * 8) + "-bit " + kind + " at " + hex(block + offset) +
-                 " in the register block (only aligned 32-bit accesses reach the chip)");
+    struct ChipRegion {
+        uint64_t lo, span;
+        const char* name;
+    };
+    ChipRegion reg_region() const { return {at.reg_block, Simulator::reg_span, "the register block"}; }
+    ChipRegion aux_region() const { return {at.aux_block, page, "the aux region"}; }
+
+    // An access the emulator hands the MMIO callbacks: one piece of what
+    // the instruction did (an 8-byte access comes as two 4-byte halves, an
+    // unaligned one as the aligned words it covers). It reaches the chip
+    // only when the one instruction that can have made it is a plain
+    // aligned 32-bit mov inside the region, with the stack elsewhere.
+    bool bus_ok(const ChipRegion& rg, uint64_t offset, unsigned size, bool store) {
+        if (fault || rerun) return false;
+        const char* kind = store ? "store" : "load";
+        const uint64_t address = rg.lo + offset;
+        const Gprs g = gprs();
+        const Attribution a = attribute(address, size, store, g);
+        if (a.ambiguous && sim && block && !block->watched) {
+            // Not one verdict from the registers: the call runs again with
+            // this block watched, and the access is tied to its instruction.
+            watch(*block);
+            rerun = true;
+            uc_emu_stop(uc);
+            return false;
+        }
+        // The stack in the chip, or just above it, where a push's store
+        // lands in it before the stack pointer moves.
+        const uint64_t sp = g.r[gpr_sp];
+        for (const ChipRegion& r : {reg_region(), aux_region()})
+            if (sp >= r.lo && sp - r.lo < r.span + stack_reach) {
+                const Insn* in = a.other ? a.other : a.mov ? a.mov : stack_user();
+                stop(std::string(kind) + " at " + hex(address) + " in " + rg.name +
+                         (in ? " by '" + in->text + "'" : std::string()) + " with the stack pointer (" +
+                         (x64 ? "RSP " : "ESP ") + hex(sp) + ") in " + r.name +
+                         ": the stack must never lie in the chip's registers",
+                     in ? std::optional<uint64_t>(in->address) : std::nullopt);
+                return false;
+            }
+        if (a.other) {
+            const Insn& in = *a.other;
+            const bool sized = a.other_ref && a.other_ref->kind == MemRef::Kind::operand && a.other_ref->size > 0;
+            stop((sized ? std::to_string(a.other_ref->size * 8) + "-bit " : std::string()) + kind + " at " +
+                     hex(sized ? a.other_at : address) + " in " + rg.name + " by '" + in.text + "'" + bus_rule,
+                 in.address);
+            return false;
+        }
+        if (!a.mov) {
+            stop(std::to_string(size * 8) + "-bit " + kind + " at " + hex(address) + " in " + rg.name +
+                 " that no instruction of the block at " + hex(pc) + " can be tied to" + bus_rule);
+            return false;
+        }
+        const Insn& mov = *a.mov;
+        const auto where = [&] { return " at " + hex(a.mov_at) + " in " + rg.name; };
+        if (a.mov_at < rg.lo || a.mov_at + 4 > rg.lo + rg.span) {
+            stop("32-bit " + std::string(kind) + where() + " by '" + mov.text + "' runs past its edge", mov.address);
+            return false;
+        }
+        if (a.mov_at % 4 != 0 || a.mov_at != address || size != 4) {
+            stop("unaligned 32-bit " + std::string(kind) + where() + " by '" + mov.text + "'" + bus_rule, mov.address);
             return false;
         }
         if (!sim) {
-            stop(std::string(kind) + " at " + hex(block + offset) + " in the register block, which " + current +
-                 " must not touch");
+            stop(
+                std::string(kind) + " at " + hex(address) + " in " + rg.name + ", which " + current + " must not touch",
+                mov.address);
             return false;
         }
         if (sim->events().size() >= opts.max_events) {
             stop("more than " + std::to_string(opts.max_events) +
-                 " bus events in one call: the runner records no more (runaway image)");
+                     " bus events in one call: the runner records no more (runaway image)",
+                 mov.address);
             return false;
         }
         return true;
@@ -358,7 +578,7 @@ struct ImageRunner::Impl {
     static uint64_t on_reg_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
         return guarded(user, [&]() -> uint64_t {
             auto* self = static_cast<Impl*>(user);
-            if (!self->bus_ok(offset, size, "load", self->at.reg_block)) return 0;
+            if (!self->bus_ok(self->reg_region(), offset, size, false)) return 0;
             return self->sim->mmio_load(self->sim->context()->reg_base + offset);
         });
     }
@@ -366,7 +586,7 @@ struct ImageRunner::Impl {
     static void on_reg_write(uc_engine*, uint64_t offset, unsigned size, uint64_t value, void* user) {
         guarded(user, [&] {
             auto* self = static_cast<Impl*>(user);
-            if (!self->bus_ok(offset, size, "store", self->at.reg_block)) return;
+            if (!self->bus_ok(self->reg_region(), offset, size, true)) return;
             self->sim->mmio_store(self->sim->context()->reg_base + offset, uint32_t(value));
         });
     }
@@ -375,48 +595,69 @@ struct ImageRunner::Impl {
     static uint64_t on_aux_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
         return guarded(user, [&]() -> uint64_t {
             auto* self = static_cast<Impl*>(user);
-            if (self->fault) return 0;
+            if (!self->bus_ok(self->aux_region(), offset, size, false)) return 0;
             if (offset != 0) {
                 self->stop("load at " + hex(self->at.aux_block + offset) + " past the aux word");
                 return 0;
             }
-            if (!self->bus_ok(offset, size, "load", self->at.aux_block)) return 0;
             return self->sim->mmio_load(Simulator::aux_base);
         });
     }
 
-    static void on_aux_write(uc_engine*, uint64_t offset, unsigned, uint64_t, void* user) {
+    static void on_aux_write(uc_engine*, uint64_t offset, unsigned size, uint64_t, void* user) {
         guarded(user, [&] {
             auto* self = static_cast<Impl*>(user);
-            if (self->fault) return;
+            if (!self->bus_ok(self->aux_region(), offset, size, true)) return;
             self->stop("store at " + hex(self->at.aux_block + offset) + " to the aux region");
         });
     }
 
-    // x64: a read of the shared user data page. The image reads only
-    // InterruptTime (KSYSTEM_TIME: LowPart +8, High1Time +0xc, High2Time
-    // +0x10), as the WDK's KeQueryInterruptTime does: one 8-byte load at +8.
-    // A read that starts at +8 is one clock reading, written into the page
-    // before the load completes (a 4-byte read of LowPart too); High1Time
-    // and High2Time read alone give the last reading's high half. Anything
-    // else in the page is not modelled and stops the run.
-    static void on_shared_read(uc_engine*, uc_mem_type, uint64_t address, int size, int64_t, void* user) {
-        guarded(user, [&] { static_cast<Impl*>(user)->shared_read(address, size); });
+    // x64: the shared user data page, mapped as MMIO so that no memory hook
+    // slows every other access. The image reads only InterruptTime
+    // (KSYSTEM_TIME: LowPart +8, High1Time +0xc, High2Time +0x10), as the
+    // WDK's KeQueryInterruptTime does: one 8-byte load at +8, which the
+    // emulator hands over as two 4-byte halves, low first. A read of LowPart
+    // is one clock reading, written into the page before the load completes;
+    // High1Time and High2Time give the last reading's high half. Anything
+    // else in the page is not modelled and stops the run; so does a write.
+    static uint64_t on_shared_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
+        return guarded(user, [&]() -> uint64_t { return static_cast<Impl*>(user)->shared_read(offset, size); });
     }
 
-    void shared_read(uint64_t address, int size) {
-        Impl* self = this;
-        const uint64_t off = address - shared_user_data;
+    uint64_t shared_read(uint64_t off, unsigned size) {
+        if (fault) return 0;
         if (off < interrupt_time_offset || off + size > interrupt_time_offset + 12) {
-            self->stop(std::to_string(size * 8) + "-bit read at " + hex(address) +
-                       " in the shared user data page (offset " + hex(off) +
-                       "): the runner models only InterruptTime at offset 8");
-            return;
+            stop(std::to_string(size * 8) + "-bit read at " + hex(shared_user_data + off) +
+                 " in the shared user data page (offset " + hex(off) +
+                 "): the runner models only InterruptTime at offset 8");
+            return 0;
         }
-        if (off != interrupt_time_offset) return;
-        const uint64_t t = self->sim ? self->sim->interrupt_time() : 0;
-        const uint32_t words[3] = {uint32_t(t), uint32_t(t >> 32), uint32_t(t >> 32)};
-        std::memcpy(self->shared.data() + interrupt_time_offset, words, sizeof words);
+        if (off == interrupt_time_offset) {
+            const uint64_t t = sim ? sim->interrupt_time() : 0;
+            const uint32_t words[3] = {uint32_t(t), uint32_t(t >> 32), uint32_t(t >> 32)};
+            std::memcpy(shared.data() + interrupt_time_offset, words, sizeof words);
+        }
+        uint64_t v = 0;
+        std::memcpy(&v, shared.data() + off, std::min<size_t>(size, sizeof v));
+        return v;
+    }
+
+    static void on_shared_write(uc_engine*, uint64_t offset, unsigned size, uint64_t, void* user) {
+        guarded(user, [&] {
+            auto* self = static_cast<Impl*>(user);
+            if (self->fault) return;
+            const uint64_t address = shared_user_data + offset;
+            const Attribution a = self->attribute(address, size, true, self->gprs());
+            const Insn* in = a.other ? a.other : a.mov;
+            uint32_t bytes = size;
+            if (in)
+                for (const MemRef& r : in->refs)
+                    if (r.kind == MemRef::Kind::operand && r.write && r.size > 0) bytes = r.size;
+            const uint64_t start = a.other ? a.other_at : a.mov ? a.mov_at : address;
+            self->stop("write to read-only memory at " + hex(start) + " (" + std::to_string(bytes) +
+                           (bytes == 1 ? " byte)" : " bytes)") + " in the shared user data page",
+                       in ? std::optional<uint64_t>(in->address) : std::nullopt);
+        });
     }
 
     void map_ptr(uint64_t addr, std::vector<uint8_t>& mem, uint32_t perms, const std::string& what) {
@@ -426,6 +667,7 @@ struct ImageRunner::Impl {
     void setup() {
         check(uc_open(UC_ARCH_X86, x64 ? UC_MODE_64 : UC_MODE_32, &uc),
               x64 ? "opening an x86-64 engine" : "opening a 32-bit x86 engine");
+        decoder = std::make_unique<Decoder>(x64);
         // Headers read-only, each section with its own protection.
         for (Module& m : mods) {
             LoadedImage& img = m.img;
@@ -449,22 +691,18 @@ struct ImageRunner::Impl {
         check(uc_mmio_map(uc, at.reg_block, Simulator::reg_span, on_reg_read, this, on_reg_write, this),
               "mapping the register block");
         check(uc_mmio_map(uc, at.aux_block, page, on_aux_read, this, on_aux_write, this), "mapping the aux region");
+        // One hook per translated block, none per instruction and none on
+        // ordinary memory: every check of a chip access happens in the MMIO
+        // callbacks, where the block's decoded instructions say which one
+        // made it.
         uc_hook h;
-        check(uc_hook_add(uc, &h, UC_HOOK_CODE, reinterpret_cast<void*>(on_code), this, 1, 0), "adding a code hook");
+        check(uc_hook_add(uc, &h, UC_HOOK_BLOCK, reinterpret_cast<void*>(on_block), this, 1, 0), "adding a block hook");
         check(uc_hook_add(uc, &h, UC_HOOK_MEM_INVALID, reinterpret_cast<void*>(on_invalid), this, 1, 0),
               "adding a memory hook");
-        // From a word below each region, to see an access that runs into it.
-        for (const auto& [lo, span] :
-             {std::pair{at.reg_block, uint64_t(Simulator::reg_span)}, std::pair{at.aux_block, page}})
-            check(uc_hook_add(uc, &h, UC_HOOK_MEM_READ | UC_HOOK_MEM_WRITE, reinterpret_cast<void*>(on_mem), this,
-                              lo - 8, lo + span - 1),
-                  "adding a register block hook");
         if (x64) {
             shared.assign(page, 0);
-            map_ptr(shared_user_data, shared, UC_PROT_READ, "the shared user data page");
-            check(uc_hook_add(uc, &h, UC_HOOK_MEM_READ, reinterpret_cast<void*>(on_shared_read), this, shared_user_data,
-                              shared_user_data + page - 1),
-                  "adding the shared user data hook");
+            check(uc_mmio_map(uc, shared_user_data, page, on_shared_read, this, on_shared_write, this),
+                  "mapping the shared user data page");
             // What of XMM6 to XMM15 comes back as written can be checked.
             for (int n = 0; n < saved_xmms; ++n) {
                 const Xmm want = xmm_pattern(first_saved_xmm + n);
@@ -520,14 +758,41 @@ struct ImageRunner::Impl {
                 why = std::string(chip) + ", which the runner never reads for a string";
                 break;
             }
-            const size_t piece = std::min<size_t>(n - done, page - (a & (page - 1)));
-            if (uc_mem_read(uc, a, out + done, piece) != UC_ERR_OK) {
+            size_t avail = 0;
+            const uint8_t* host = host_bytes(a, avail);
+            if (!host) {
                 why = "unmapped memory (" + region(a) + ")";
                 break;
             }
+            const size_t piece = std::min(n - done, avail);
+            std::memcpy(out + done, host, piece);
             done += piece;
         }
         return done;
+    }
+
+    // Where the runner keeps the memory mapped at `a`, and how many bytes
+    // from there belong to the same mapping: every region the image can
+    // see is one of the runner's own buffers (the x64 shared user data page
+    // as the image last read it), so a string is read without the emulator.
+    const uint8_t* host_bytes(uint64_t a, size_t& avail) const {
+        auto in = [&](uint64_t lo, uint64_t span, const uint8_t* base) -> const uint8_t* {
+            if (a < lo || a - lo >= span) return nullptr;
+            avail = size_t(span - (a - lo));
+            return base + (a - lo);
+        };
+        for (const Module& m : mods) {
+            const LoadedImage& img = m.img;
+            if (const uint8_t* p = in(img.base, img.headers_span, img.memory.data())) return p;
+            for (const Section& sec : img.sections)
+                if (const uint8_t* p = in(img.base + sec.rva, sec.span, img.memory.data() + sec.rva)) return p;
+        }
+        if (const uint8_t* p = in(at.stack_bottom(), stack.size(), stack.data())) return p;
+        if (const uint8_t* p = in(at.caller_page, caller.size(), caller.data())) return p;
+        if (const uint8_t* p = in(at.thunk_page, thunks.size(), thunks.data())) return p;
+        if (x64)
+            if (const uint8_t* p = in(shared_user_data, shared.size(), shared.data())) return p;
+        return nullptr;
     }
 
     // DbgPrintEx(ComponentId, Level, Format, ...), as the kernel formats it
@@ -570,19 +835,47 @@ struct ImageRunner::Impl {
     // convention of the image's architecture.
     CallOutcome call_at(uint64_t start, const std::string& name, const std::vector<uint64_t>& args, Simulator* target) {
         restore_writable();
-        std::fill(stack.begin(), stack.end(), stack_fill);
+        // Only what the last call wrote needs the fill again.
+        std::fill(stack.begin() + std::ptrdiff_t(std::min(stack_written_from, stack.size())), stack.end(), stack_fill);
+        stack_written_from = 0;  // a call that does not return whole leaves the whole stack to fill
         sim = target;
         current = name;
         instructions = 0;
         ticks = 0;
         log_bytes = 0;
         deadline = std::chrono::steady_clock::now() + opts.max_wall;
+        rerun = false;
+        std::optional<Simulator::State> start_state;
+        if (target) start_state = target->state();
         fault.reset();
         fault_without_message = false;
         const uint64_t sp_after = x64 ? enter_x64(args) : enter_x86(args);
 
         pc = start;
-        const uc_err err = uc_emu_start(uc, start, at.sentinel(), 0, 0);
+        uc_err err = uc_emu_start(uc, start, at.sentinel(), 0, 0);
+        // An access that the registers could not tie to one verdict: the
+        // block that made it is hooked, and the call starts again from the
+        // same state, chip and clock included.
+        while (rerun && !fault) {
+            for (const auto& [lo, hi] : to_watch) {
+                uc_hook h;
+                check(uc_hook_add(uc, &h, UC_HOOK_CODE, reinterpret_cast<void*>(on_watched), this, lo, hi),
+                      "adding a watch hook");
+                uc_ctl_remove_cache(uc, lo, hi + 1);
+                watch_ranges.emplace_back(lo, hi);
+            }
+            to_watch.clear();
+            rerun = false;
+            if (target) target->restore(*start_state);
+            restore_writable();
+            std::fill(stack.begin(), stack.end(), stack_fill);
+            instructions = 0;
+            ticks = 0;
+            log_bytes = 0;
+            x64 ? enter_x64(args) : enter_x86(args);
+            pc = start;
+            err = uc_emu_start(uc, start, at.sentinel(), 0, 0);
+        }
         sim = nullptr;
         if (fault) throw ImageError(*fault);
         if (fault_without_message) throw ImageError("the runner ran out of memory in " + name);
@@ -614,8 +907,8 @@ struct ImageRunner::Impl {
         // before it pushed the arguments (x86) or from its RSP at the call
         // (x64: the return address and below; the 32 bytes of shadow space
         // above are the caller's frame, reserved by every x64 caller).
-        size_t low = 0;
-        while (low < stack.size() && stack[low] == stack_fill) ++low;
+        const size_t low = first_written(stack);
+        stack_written_from = low;
         const size_t top = x64 ? stack.size() - shadow_space : stack.size();
         out.stats.stack_bytes = uint32_t(low < top ? top - low : 0);
         return out;

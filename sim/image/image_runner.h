@@ -58,9 +58,11 @@ struct RunnerOptions {
     // A call that runs longer is a runaway image. The longest bring-up
     // (every wait timing out on a slow clock) stays far below this.
     uint64_t max_instructions = 50'000'000;
-    // And one that runs longer in wall time, whatever its instruction count:
-    // the longest bring-up takes some milliseconds.
-    std::chrono::milliseconds max_wall{2000};
+    // A backstop in wall time, whatever the instruction count: far above
+    // what the instruction, event and log bounds allow on any machine
+    // (50 million instructions take seconds, under the sanitizers tens of
+    // seconds), so that it never decides a healthy image's run.
+    std::chrono::milliseconds max_wall{5 * 60 * 1000};
     // What a call may leave behind: bus events (the longest bring-up, every
     // wait timing out, records some thousands) and the lines a diagnostic
     // image prints (one per step, each at most 512 bytes). A call past one
