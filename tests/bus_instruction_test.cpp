@@ -41,9 +41,9 @@ const Bytes x64_aux_base = {0x48, 0x8b, 0x01, 0x48, 0x8b, 0x40, 0x08};          
 
 struct Case {
     const char* name;
-    Bytes x86, x64;     // after the base is loaded; the image returns after them
-    bool aux = false;   // the base is aux_base
-    std::string text;   // the instruction as the refusal names it (x86; x64 with rax for eax), empty: accepted
+    Bytes x86, x64;    // after the base is loaded; the image returns after them
+    bool aux = false;  // the base is aux_base
+    std::string text;  // the instruction as the refusal names it (x86; x64 with rax for eax), empty: accepted
     std::string what = "in the register block";
     uint32_t loads = 0, stores = 0;  // bus events of an accepted case
 };
@@ -111,8 +111,14 @@ const std::vector<Case>& cases() {
         Case{"aux_or", {0x83, 0x08, 0x01}, {0x83, 0x08, 0x01}, true, "or dword ptr [eax], 1", "in the aux region"},
         // Plain moves reach the chip: a load, a store of a register and of
         // an immediate.
-        Case{"plain_load", {0x8b, 0x88, 0x00, 0x08, 0x00, 0x00}, {0x8b, 0x88, 0x00, 0x08, 0x00, 0x00}, false, "", "",
-             1, 0},
+        Case{"plain_load",
+             {0x8b, 0x88, 0x00, 0x08, 0x00, 0x00},
+             {0x8b, 0x88, 0x00, 0x08, 0x00, 0x00},
+             false,
+             "",
+             "",
+             1,
+             0},
         Case{"plain_stores",
              {0x89, 0x88, 0x00, 0x08, 0x00, 0x00, 0xc7, 0x80, 0x04, 0x08, 0x00, 0x00, 0x78, 0x56, 0x34, 0x12},
              {0x89, 0x88, 0x00, 0x08, 0x00, 0x00, 0xc7, 0x80, 0x04, 0x08, 0x00, 0x00, 0x78, 0x56, 0x34, 0x12},
@@ -208,8 +214,8 @@ TEST(BusAttribution, AnEarlierOperandOverTheRegisterBlockDoesNotTakeTheBlame) {
     // x64: mov rax, [rax] loads reg_base (8 bytes over the register block by
     // the registers after it); mov ecx, [rax+4] on the chip.
     const Bytes x64 = x64_reg_base + Bytes{0x8b, 0x48, 0x04, 0xc3};
-    for (const auto& [arch, image, code, reg] : {std::tuple{"x86", TOV_KERNEL_IMAGE, x86, 8u},
-                                                 std::tuple{"x64", TOV_KERNEL_IMAGE_X64, x64, 4u}}) {
+    for (const auto& [arch, image, code, reg] :
+         {std::tuple{"x86", TOV_KERNEL_IMAGE, x86, 8u}, std::tuple{"x64", TOV_KERNEL_IMAGE_X64, x64, 4u}}) {
         SCOPED_TRACE(arch);
         const Outcome o = run_with(test::file_bytes(image), std::string(arch) == "x64", code);
         EXPECT_EQ(o.error, "");
@@ -217,6 +223,44 @@ TEST(BusAttribution, AnEarlierOperandOverTheRegisterBlockDoesNotTakeTheBlame) {
         EXPECT_EQ(o.r.events[0].kind, EventKind::load);
         EXPECT_EQ(o.r.events[0].off, reg);
     }
+}
+
+}  // namespace
+}  // namespace tov::sim::image::bus_instruction
+
+namespace tov::sim::image::bus_instruction {
+namespace {
+
+// A register block placed over the runner's own pages is refused for what
+// it covers, never left to the emulator's mapping error.
+TEST(RegisterBlockPlace, OverTheRunnersOwnPagesIsRefusedByName) {
+    TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
+    TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE_X64);
+    const struct {
+        const char* image;
+        uint64_t block;
+        std::string covered;
+    } cases[] = {
+        {TOV_KERNEL_IMAGE, 0x80ef0000, "overlaps the stack the runner gives a call (0x80efd000 to 0x80f00000)"},
+        {TOV_KERNEL_IMAGE, 0x80d00000, "overlaps the runner's import thunks"},
+        {TOV_KERNEL_IMAGE, 0x80e00000, "overlaps the runner's page for the caller's record"},
+        {TOV_KERNEL_IMAGE, 0x20000000, "overlaps the aux region"},
+        {TOV_KERNEL_IMAGE_X64, 0x20000000, "overlaps the aux region"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.block));
+        std::string error;
+        try {
+            ImageRunner runner(test::file_bytes(c.image), {.reg_block = c.block});
+        } catch (const ImageError& e) {
+            error = e.what();
+        }
+        EXPECT_NE(error.find("the register block at "), std::string::npos) << error;
+        EXPECT_NE(error.find(c.covered), std::string::npos) << error;
+        EXPECT_EQ(error.find("emulator"), std::string::npos) << error;
+    }
+    // Beside them, not over them: the runner maps it there.
+    EXPECT_NO_THROW(ImageRunner(test::file_bytes(TOV_KERNEL_IMAGE), {.reg_block = 0x80f00000}));
 }
 
 }  // namespace

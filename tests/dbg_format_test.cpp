@@ -162,6 +162,17 @@ TEST_P(DbgFormat, TheKernelsOwnConversions) {
     // The line stops at 512 bytes; an enormous width costs no more.
     EXPECT_EQ(print(x64, "%999999999999d!", {1}).text.size(), dbg_print_max);
     EXPECT_EQ(print(x64, "%600s", {m.put("y")}, &m).text, std::string(dbg_print_max, ' '));
+    // A precision bounds what is read: no NUL needed within it, before the
+    // hole or not.
+    Memory f(x64);
+    std::memset(&f.bytes[0], 'z', Memory::hole - Memory::base);
+    EXPECT_EQ(print(x64, "%.3s|", {Memory::hole - 3}, &f).text, "zzz|");
+    // A string longer than the line: read to its NUL, the line cut at 512.
+    const uint64_t long_string = f.put(std::string(3000, 'q'));
+    EXPECT_EQ(print(x64, "%s", {long_string}, &f).text, std::string(dbg_print_max, 'q'));
+    // A %c of 0 puts a NUL into the line; the runner keeps the text up to it.
+    const DbgPrinted nul = print(x64, "ab%cc", {0}, &f);
+    EXPECT_EQ(std::string(nul.text.c_str()), "ab");
 }
 
 struct Refusal {
@@ -195,6 +206,21 @@ const Refusal refusals[] = {
      "with a format at 0x1234 lies in unmapped memory"},
     {"format_too_long", [](bool x64, Memory& m) { return print(x64, std::string(600, 'a'), {}, &m); },
      "with a format of more than 512 bytes"},
+    // A string with no NUL before unmapped memory: 4 KiB of 'x' up to the
+    // hole. The kernel reads to the NUL even when the line has no room left.
+    {"string_without_its_nul",
+     [](bool x64, Memory& m) {
+         std::memset(&m.bytes[0], 'x', Memory::hole - Memory::base);
+         return print(x64, "%s", {Memory::base}, &m);
+     },
+     "with a '%s' argument (argument 4) at 0x80e00000 runs into unmapped memory at 0x80e01000 before its "
+     "terminating NUL"},
+    {"wide_string_without_its_nul",
+     [](bool x64, Memory& m) {
+         std::memset(&m.bytes[0], 'x', Memory::hole - Memory::base);
+         return print(x64, "%ls", {Memory::base + 0x100}, &m);
+     },
+     "with a '%ls' argument (argument 4) at 0x80e00100 runs into unmapped memory at 0x80e01000"},
     {"string_at_unmapped_address", [](bool x64, Memory& m) { return print(x64, "%s", {0x5000}, &m); },
      "with a '%s' argument (argument 4) at 0x5000 lies in unmapped memory"},
     {"string_in_the_register_block",

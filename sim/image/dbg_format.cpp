@@ -281,12 +281,20 @@ struct Formatter {
             if (v == 0)
                 str = "(null)";  // as the kernel's printf prints a NULL string
             else {
-                // Past the line's room nothing more shows.
-                const size_t max = std::min(s.has_precision ? s.precision : dbg_print_max, room());
-                if (!string_at(
-                        v, wide ? 2 : 1, max, str,
-                        "with a '" + printable(conv_text()) + "' argument (argument " + std::to_string(next) + ")"))
-                    return false;
+                // With a precision the kernel reads at most that many
+                // characters; without one it reads the string to its NUL
+                // (and faults where there is none before unmapped memory),
+                // however little of it fits the line.
+                const std::string what =
+                    "with a '" + printable(conv_text()) + "' argument (argument " + std::to_string(next) + ")";
+                if (s.has_precision) {
+                    if (!string_at(v, wide ? 2 : 1, std::min(s.precision, room()), str, what)) return false;
+                } else {
+                    if (!string_at(v, wide ? 2 : 1, dbg_string_max + 1, str, what)) return false;
+                    if (str.size() > dbg_string_max)
+                        return refuse(what + " at " + hex(v) + " has no terminating NUL in its first " +
+                                      std::to_string(dbg_string_max) + " characters");
+                }
             }
             if (s.has_precision && str.size() > s.precision) str.resize(s.precision);
             emit("", str, s, true);

@@ -6,7 +6,9 @@
 // (a string or argument slot in the register block or the aux region is a
 // refusal, never bus traffic); the line is at most 512 bytes, as the kernel
 // passes on; a conversion the kernel's printf would take but this one does
-// not format (floating point, %n, counted strings) is refused by name.
+// not format (floating point, %n, counted strings) is refused by name. A %c
+// of 0 puts a NUL in the line, which ends it where the kernel passes it on,
+// as the kernel's does: the caller takes the text up to its first NUL.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +22,11 @@ namespace tov::sim::image {
 constexpr size_t dbg_print_max = 512;
 // The longest format the runner reads; a longer one is refused.
 constexpr size_t dbg_format_max = 512;
+// The longest string a %s or %ls without a precision may be: the runner
+// reads it to its NUL, as the kernel's formatter does, and refuses one whose
+// NUL is not there (unmapped memory first, or more than this many
+// characters), where the kernel would fault or read on unbounded.
+constexpr size_t dbg_string_max = 64 * 1024;
 
 struct DbgPrintCall {
     bool x64 = false;

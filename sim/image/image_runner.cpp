@@ -1005,6 +1005,23 @@ void check_place(const LoadedImage& img, const Places& at, const std::string& la
                              " to " + hex(hi) + ")");
 }
 
+// The register block must leave the runner's own pages free, as a module
+// must: the refusal names what it would cover.
+void check_block_place(const Places& at) {
+    const uint64_t lo = at.reg_block, hi = at.reg_block + Simulator::reg_span;
+    const std::tuple<uint64_t, uint64_t, const char*> regions[] = {
+        {at.aux_block, at.aux_block + page, "the aux region"},
+        {at.thunk_page, at.thunk_page + page, "the runner's import thunks"},
+        {at.caller_page, at.caller_page + page, "the runner's page for the caller's record"},
+        {at.stack_bottom(), at.stack_top, "the stack the runner gives a call"},
+        {shared_user_data, shared_user_data + page, "the shared user data page"},
+    };
+    for (const auto& [rlo, rhi, what] : regions)
+        if (lo < rhi && rlo < hi)
+            throw ImageError("the register block at " + hex(lo) + " to " + hex(hi) + " overlaps " + what + " (" +
+                             hex(rlo) + " to " + hex(rhi) + "): map it elsewhere");
+}
+
 uint64_t code_address(const LoadedImage& img, uint64_t a, const std::string& what) {
     const Section* sec = img.section_at(a);
     if (!sec || !(sec->protection & prot_exec)) throw ImageError(what + " " + hex(a) + " is not in a code section");
@@ -1041,6 +1058,7 @@ void ImageRunner::load(const std::vector<uint8_t>& file, const std::vector<uint8
             throw ImageError("the register block's address " + hex(*opts.reg_block) +
                              " is not a nonzero 64 KiB aligned address below 4 GiB");
         s.at.reg_block = (s.x64 ? x64_places.reg_block & ~uint64_t{0xffffffff} : 0) | *opts.reg_block;
+        check_block_place(s.at);
     }
     s.mods.push_back({"tovmem.sys", load_image(file, s.at.image_base), {}});
     check_place(s.mods[0].img, s.at, "image");

@@ -57,17 +57,14 @@ bool touches_no_memory(unsigned id) {
     case X86_INS_PREFETCHT0:
     case X86_INS_PREFETCHT1:
     case X86_INS_PREFETCHT2:
-    case X86_INS_PREFETCHW:
-        return true;
+    case X86_INS_PREFETCHW: return true;
     default: return false;
     }
 }
 
 // Bit-string instructions with the bit offset in a register reach any
 // byte from their operand on.
-bool bit_string(unsigned id) {
-    return id == X86_INS_BT || id == X86_INS_BTS || id == X86_INS_BTR || id == X86_INS_BTC;
-}
+bool bit_string(unsigned id) { return id == X86_INS_BT || id == X86_INS_BTS || id == X86_INS_BTR || id == X86_INS_BTC; }
 
 Insn describe(const cs_insn& ci, bool x64) {
     Insn in;
@@ -102,8 +99,7 @@ Insn describe(const cs_insn& ci, bool x64) {
             r.disp = op.mem.disp;
             r.scale = uint8_t(op.mem.scale > 0 ? op.mem.scale : 1);
             flat = flat && flat_segment(op.mem.segment);
-            bool modelled = flat_segment(op.mem.segment) && op.size > 0 &&
-                            !(bit_string(ci.id) && register_bit_offset);
+            bool modelled = flat_segment(op.mem.segment) && op.size > 0 && !(bit_string(ci.id) && register_bit_offset);
             if (op.mem.base == X86_REG_RIP || op.mem.base == X86_REG_EIP) {
                 r.disp = int64_t(ci.address + ci.size) + op.mem.disp;
             } else if (op.mem.base != X86_REG_INVALID) {
@@ -162,8 +158,8 @@ Insn describe(const cs_insn& ci, bool x64) {
         r.write = !r.read;
         in.refs.push_back(r);
     }
-    in.plain_mov32 = (ci.id == X86_INS_MOV || ci.id == X86_INS_MOVABS) && x.op_count == 2 && mem_ops == 1 &&
-                     mem32 && other_ok == 1 && flat && x.prefix[0] == 0 && !implicit_stack;
+    in.plain_mov32 = (ci.id == X86_INS_MOV || ci.id == X86_INS_MOVABS) && x.op_count == 2 && mem_ops == 1 && mem32 &&
+                     other_ok == 1 && flat && x.prefix[0] == 0 && !implicit_stack;
     return in;
 }
 
@@ -190,7 +186,8 @@ struct Decoder::Impl {
 Decoder::Decoder(bool x64) : impl_(new Impl) {
     impl_->x64 = x64;
     const cs_mode mode = x64 ? CS_MODE_64 : CS_MODE_32;
-    if (cs_open(CS_ARCH_X86, mode, &impl_->detailed) != CS_ERR_OK || cs_open(CS_ARCH_X86, mode, &impl_->plain) != CS_ERR_OK)
+    if (cs_open(CS_ARCH_X86, mode, &impl_->detailed) != CS_ERR_OK ||
+        cs_open(CS_ARCH_X86, mode, &impl_->plain) != CS_ERR_OK)
         throw std::runtime_error("the disassembler cannot be opened");
     cs_option(impl_->detailed, CS_OPT_DETAIL, CS_OPT_ON);
 }

@@ -41,12 +41,12 @@ struct MemRef {
         anywhere,  // not modelled (a bit offset in a register, FS or GS): any address
     };
     Kind kind = Kind::operand;
-    int8_t base = -1, index = -1;          // Gprs indices, -1 for none
+    int8_t base = -1, index = -1;  // Gprs indices, -1 for none
     uint8_t base_bits = 64, index_bits = 64;
     uint8_t scale = 1;
-    uint8_t addr_bits = 64;                // the address size the instruction computes with
-    uint32_t size = 0;                     // bytes
-    int64_t disp = 0;                      // RIP-relative: already the absolute target
+    uint8_t addr_bits = 64;  // the address size the instruction computes with
+    uint32_t size = 0;       // bytes
+    int64_t disp = 0;        // RIP-relative: already the absolute target
     bool write = false, read = false;
 };
 
