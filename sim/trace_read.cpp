@@ -11,6 +11,8 @@
 
 #include "meminit/hw/access.h"
 #include "meminit/hw/dram.h"
+#include "meminit/hw/regs.h"
+#include "sim/command_decode.h"
 #include "sim/diag_log.h"
 #include "sim/printable.h"
 
@@ -294,8 +296,60 @@ bool is_tag(const std::string& t) {
     return true;
 }
 
+// Whether a step no healthy call makes in this order shows that a line
+// before it was lost: a completion wait with no DRAM command before it, a
+// command with no word stored since the one before, a command whose
+// completion is not polled next. Sets the call's gap.
+bool lost_before(const std::string& ev, const json& j, LoggedCall& c) {
+    const bool bus = ev == "store" || ev == "read" || ev == "aux_load" || ev == "wait";
+    if (!bus) return false;
+    uint32_t off = 0, val = 0;
+    if (const auto o = j.find("off"); o != j.end() && o->is_number_unsigned()) off = o->get<uint32_t>();
+    if (const auto v = j.find("val"); v != j.end() && v->is_number_unsigned()) val = v->get<uint32_t>();
+    // Before the first step it holds, a capture that starts late may have lost anything.
+    const bool known_before = c.entered || c.bus_seen;
+    if (ev == "wait" && !c.after_command && known_before) {
+        c.gap = "a completion wait on " + std::string(reg::DRC_CMD_STATUS == off ? "DRC_CMD_STATUS" : "a register") +
+                " with no DRAM command before it: a line before it is missing";
+        return true;
+    }
+    if (c.after_command && !(ev == "wait" || (ev == "read" && off == reg::DRC_CMD_STATUS))) {
+        c.gap = "a DRAM command whose completion is never polled: the line of its wait is missing";
+        return true;
+    }
+    const bool command = ev == "store" && starts_command(off, val);
+    if (command) {
+        if (!c.word_stored && (c.entered || c.command_seen)) {
+            c.gap = "a DRAM command with no command word stored before it: a line before it is missing";
+            return true;
+        }
+        c.word_stored = false;
+        c.command_seen = true;
+    } else if (ev == "store" && off == reg::DRC_CMD_WORD) {
+        c.word_stored = true;
+    }
+    c.after_command = command;
+    c.bus_seen = true;
+    return false;
+}
+
 std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
     const std::string ev = j["ev"];
+    // Past a lost line the evidence is incomplete: only the result the call
+    // ends with is noted.
+    if (!c.gap.empty() && !c.returned) {
+        if (ev == "result") {
+            const auto ret = j.find("ret");
+            if (ret == j.end() || !ret->is_number_integer()) return "\"ret\" missing";
+            const int64_t v = ret->get<int64_t>();
+            if (v < INT32_MIN || v > INT32_MAX) return "\"ret\" is not a 32-bit value";
+            c.returned = true;
+            c.result_after_gap = true;
+            c.ret_after_gap = static_cast<int32_t>(v);
+        }
+        return {};
+    }
+    if (!c.returned && lost_before(ev, j, c)) return {};
     Fields f{j, {}};
     MemInitParams& p = c.r.record;
     auto record = [&] {
@@ -387,6 +441,12 @@ ObjectError read_log_object(const std::string& object, const CallPicker& pick, u
     if (const auto t = j.find("call"); t != j.end()) {
         if (!t->is_string() || !is_tag(t->get<std::string>())) return {"\"call\" is not a call's tag"};
         head.tag = t->get<std::string>();
+    }
+    if (j.contains("seq")) {
+        const Field seq = field(j, "seq", 0xffffffffull);
+        if (!seq.error.empty() || seq.value == 0) return {"\"seq\" is not a line number of the call (from 1)"};
+        head.numbered = true;
+        head.seq = seq.value;
     }
     std::string refusal;
     LoggedCall* c = pick(head, refusal);

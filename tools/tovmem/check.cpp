@@ -278,7 +278,9 @@ std::string stopped_at(const Bringup& b, const Analysis& a) {
         n += a.steps[i].kind != StepKind::other;
         bus_step[i] = n;
     }
-    if (!b.ret_known) return strf("the capture's end, after bus step %zu: the rest of the call is unknown", n);
+    if (!b.ret_known)
+        return strf("%s, after bus step %zu: the rest of the call is unknown",
+                    b.cut_at.empty() ? "the capture's end" : b.cut_at.c_str(), n);
     if (b.r.ret == 1) return {};
     size_t at = 0;
     std::string why;
@@ -310,8 +312,9 @@ int check_one(const Bringup& b, uint32_t khz_override) {
         if (!stop.empty() && b.ret_known) out("%s: the call failed\n", result.c_str());
         for (const std::string& n : notes) out("note  %s\n", n.c_str());
     };
-    // The call failed: whatever the rules say of the commands it sent.
-    const int call_status = b.ret_known && b.r.ret != 1 ? exit_failed : exit_ok;
+    // The call failed: whatever the rules say of the commands it sent. A
+    // pass needs the whole call: a cut or a late start leaves it open.
+    const int call_status = b.ret_known && b.r.ret != 1 ? exit_failed : b.incomplete() ? exit_incomplete : exit_ok;
     out("check of %s: %zu DRAM commands, memory clock %s\n", b.source.c_str(), a.commands.size(),
         khz ? strf("%u kHz", khz).c_str() : "not reported");
     if (!stop.empty()) out("the call stopped at %s\n", stop.c_str());
@@ -476,8 +479,10 @@ Command add_check(CLI::App& app) {
         "Checks a run (--config, --clock and the run options), a JSON-lines trace (TRACE, - for standard input)\n"
         "or, with --all, every table ID at clock_index 0 to 13 with the run options given (--power-mode may be\n"
         "repeated: each mode is run). A finding the family's controller explains is marked 'expected for this\n"
-        "family' and still counted. Exit status: 0 when no rule fails, 1 when one does, 2 on bad arguments or an\n"
-        "unreadable trace. The rules, in power-up order:\n" +
+        "family' and still counted. Exit status: 0 when the call returned 1 and no rule fails, 1 when one fails\n"
+        "or the call failed, 2 on bad arguments or an unreadable trace, 3 when nothing failed but the evidence\n"
+        "is incomplete (a capture cut short, started late, with a line lost or ended by a new call): the\n"
+        "result or some rules are unknown. The rules, in power-up order:\n" +
         rule_list);
     add_run_options(*cmd, st->args, false);
     cmd->add_option("TRACE", st->trace, "JSON-lines trace file or captured log, or - for standard input");

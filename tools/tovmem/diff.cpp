@@ -177,7 +177,8 @@ int diff(const Side& x, const Side& y) {
         out("first difference at bus step %zu: A %s, B %s\n", a_from + k + 1, text(x, a_from + k, a_to).c_str(),
             text(y, b_from + k, b_to).c_str());
     }
-    return same ? exit_ok : exit_failed;
+    if (!same) return exit_failed;
+    return partial ? exit_incomplete : exit_ok;
 }
 
 }  // namespace
@@ -201,7 +202,8 @@ Command add_diff(CLI::App& app) {
         "register, so a step inserted on one side does not misalign the rest. Lines: '-' only in A, '+' only\n"
         "in B, '~' the same step with other values (A's line, then B's). A capture that starts late or ends early\n"
         "is compared over the steps both sides have, and its unknown result with nothing. Exit status: 0 when\n"
-        "nothing differs, 1 different, 2 on bad arguments.");
+        "nothing differs, 1 different, 2 on bad arguments, 3 when nothing differs in what both hold but a\n"
+        "side's evidence is incomplete (cut short, started late, a line lost, ended by a new call).");
     cmd->add_option("--config", st->configs, "configuration ID of A, then of B")
         ->type_name("ID")
         ->allow_extra_args(false);
