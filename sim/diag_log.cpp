@@ -77,8 +77,8 @@ LoggedCall* LogReader::pick(const ObjectHead& head, size_t number, std::string& 
         const auto cut = cut_.find(head.tag);
         const bool follows_open = open != open_.end() && open->second.numbered && head.seq == open->second.seq + 1;
         if (cut != cut_.end() && !follows_open && head.seq == cut->second.seq + 1) {
-            refusal = "line " + std::to_string(number) + ": the call of line " +
-                      std::to_string(cut->second.first_line) + " goes on after the call of line " +
+            refusal = "line " + std::to_string(number) + ": the lines' numbers show the call of line " +
+                      std::to_string(cut->second.first_line) + " still in flight after the call of line " +
                       std::to_string(cut->second.entry_line) + " with the same tag (\"" + printable(head.tag) +
                       "\") entered: two calls on one register block at once, whose lines cannot be told apart";
             return nullptr;

@@ -301,11 +301,18 @@ bool is_tag(const std::string& t) {
 // command with no word stored since the one before, a command whose
 // completion is not polled next. Sets the call's gap.
 bool lost_before(const std::string& ev, const json& j, LoggedCall& c) {
+    if (ev == "result" && c.after_command) {
+        c.gap = "a DRAM command whose completion is never polled: the line of its wait is missing";
+        return true;
+    }
     const bool bus = ev == "store" || ev == "read" || ev == "aux_load" || ev == "wait";
     if (!bus) return false;
-    uint32_t off = 0, val = 0;
-    if (const auto o = j.find("off"); o != j.end() && o->is_number_unsigned()) off = o->get<uint32_t>();
-    if (const auto v = j.find("val"); v != j.end() && v->is_number_unsigned()) val = v->get<uint32_t>();
+    uint64_t off = 0, val = 0;
+    if (const auto o = j.find("off"); o != j.end() && o->is_number_unsigned()) off = o->get<uint64_t>();
+    if (const auto v = j.find("val"); v != j.end() && v->is_number_unsigned()) val = v->get<uint64_t>();
+    if (val > 0xffffffffull) return false;
+    // A step that names no register is refused as it stands, not taken for a lost line.
+    if (ev != "aux_load" && (off % 4 != 0 || off >= Simulator::reg_span)) return false;
     // Before the first step it holds, a capture that starts late may have lost anything.
     const bool known_before = c.entered || c.bus_seen;
     if (ev == "wait" && !c.after_command && known_before) {
@@ -317,7 +324,7 @@ bool lost_before(const std::string& ev, const json& j, LoggedCall& c) {
         c.gap = "a DRAM command whose completion is never polled: the line of its wait is missing";
         return true;
     }
-    const bool command = ev == "store" && starts_command(off, val);
+    const bool command = ev == "store" && starts_command(static_cast<uint32_t>(off), static_cast<uint32_t>(val));
     if (command) {
         if (!c.word_stored && (c.entered || c.command_seen)) {
             c.gap = "a DRAM command with no command word stored before it: a line before it is missing";
@@ -337,6 +344,7 @@ std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
     const std::string ev = j["ev"];
     // Past a lost line the evidence is incomplete: only the result the call
     // ends with is noted.
+    if (c.gap.empty() && !c.returned) lost_before(ev, j, c);
     if (!c.gap.empty() && !c.returned) {
         if (ev == "result") {
             const auto ret = j.find("ret");
@@ -349,7 +357,6 @@ std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
         }
         return {};
     }
-    if (!c.returned && lost_before(ev, j, c)) return {};
     Fields f{j, {}};
     MemInitParams& p = c.r.record;
     auto record = [&] {

@@ -1,0 +1,468 @@
+// SPDX-License-Identifier: Apache-2.0
+// Captures that lost something on the way: a line, a newline, the end of a
+// call to a reset and a retry, the encoding when two captures were appended
+// into one file. Each fault is swept over a good log, and each result judged
+// on its verdict and exit status: where the capture does not hold the
+// evidence, the verdict is "incomplete" (status 3), never a failure. The
+// commands run in this process, so that a sweep of some thousand runs stays
+// cheap.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "sim/image/sweep.h"
+#include "sim/trace_format.h"
+#include "tests/tovmem_process.h"
+#include "tools/tovmem/analysis.h"
+#include "tools/tovmem/commands.h"
+#include "tools/tovmem/tool.h"
+
+namespace tov::test::incomplete_evidence_test {
+
+// One run of the tool in this process: its status, standard output and standard error.
+Outcome tool(const std::string& args) {
+    std::vector<std::string> words{"tovmem"};
+    std::istringstream in(args);
+    for (std::string w; in >> w;) words.push_back(w);
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    char* buf = nullptr;
+    size_t len = 0;
+    std::FILE* out = open_memstream(&buf, &len);
+    std::FILE* err = std::tmpfile();
+    std::fflush(stderr);
+    const int saved = dup(2);
+    dup2(fileno(err), 2);
+    tovmem::set_output(out);
+    const int status = tovmem::tool_main(static_cast<int>(words.size()), argv.data());
+    tovmem::set_output(nullptr);
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::fclose(out);
+    Outcome o{status, std::string(buf, len), {}};
+    std::free(buf);
+    std::rewind(err);
+    char chunk[4096];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, err)) > 0;) o.err.append(chunk, n);
+    std::fclose(err);
+    return o;
+}
+
+sim::RunRequest healthy() { return sim::image::request(0x3000099, 10); }
+sim::RunRequest failing() {
+    sim::RunRequest q = sim::image::request(0x3000099, 10);
+    q.chip.cmd_stuck_at = 3;
+    return q;
+}
+
+std::vector<std::string> log_lines(const sim::RunRequest& q) {
+    std::vector<std::string> out;
+    for (std::string l : sim::run_bring_up(q).log) {
+        l.pop_back();
+        out.push_back(l);
+    }
+    return out;
+}
+
+std::string text_of(const std::vector<std::string>& lines) {
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+tovmem::Bringup read_text(const std::string& text, size_t call = 0) {
+    std::istringstream in(text);
+    return tovmem::read_trace(in, "log", call);
+}
+
+std::string events_of(const tovmem::Bringup& b) {
+    std::string s;
+    for (const sim::Event& e : b.r.events) s += sim::event_jsonl(e) + "\n";
+    return s;
+}
+
+// The lines numbered per call, as an image that numbers them prints them:
+// "seq" after the call's tag, from 1 at the record on entry.
+std::vector<std::string> numbered(const std::vector<std::string>& lines, uint64_t first = 1) {
+    std::vector<std::string> out;
+    uint64_t n = first;
+    for (const std::string& l : lines) {
+        const size_t tag = l.find("\"call\":\"");
+        const size_t end = l.find('"', tag + 8);
+        out.push_back(l.substr(0, end + 1) + ",\"seq\":" + std::to_string(n++) + l.substr(end + 1));
+    }
+    return out;
+}
+
+bool is(const std::string& line, const char* ev) { return has(line, std::string("{\"ev\":\"") + ev + "\""); }
+// The lines whose loss the steps around them show, in a log without numbers.
+bool loss_shows(const std::string& l) {
+    return is(l, "enter") || is(l, "result") || is(l, "wait") ||
+           (is(l, "store") && (has(l, "\"off\":2084,") || (has(l, "\"off\":2080,") && !has(l, "\"val\":0}"))));
+}
+
+// ---- a lost line ----
+
+// Each line of a good log dropped in turn: never a failure, never status 1.
+// The loss of a line the steps around it show (a record, a result, a DRAM
+// command, its word, its wait) makes the evidence incomplete (status 3);
+// the loss of any other line of a log without numbers cannot be seen, and
+// the call still passes.
+TEST(LostLines, NoDroppedLineOfAGoodLogFails) {
+    const std::vector<std::string> l = log_lines(healthy());
+    ASSERT_GT(l.size(), 150u);
+    size_t incomplete = 0;
+    for (size_t drop = 0; drop < l.size(); ++drop) {
+        std::vector<std::string> kept = l;
+        kept.erase(kept.begin() + long(drop));
+        const TempFile log(text_of(kept));
+        const Outcome o = tool("check " + log.path);
+        const std::string at = "dropped line " + std::to_string(drop + 1) + ": " + l[drop];
+        EXPECT_FALSE(has(o.out, "FAIL")) << at << "\n" << o.out;
+        if (loss_shows(l[drop])) {
+            ++incomplete;
+            EXPECT_EQ(o.status, 3) << at << "\n" << o.out;
+            EXPECT_TRUE(has(o.out, "the rest of the call is unknown") || has(o.out, "the capture starts late"))
+                << at << "\n"
+                << o.out;
+        } else {
+            EXPECT_EQ(o.status, 0) << at << "\n" << o.out;
+            EXPECT_TRUE(has(o.out, "\n9 rules: 9 pass, 0 fail\n")) << at << "\n" << o.out;
+        }
+    }
+    // Every DRAM command's word, start and wait, the record and the result.
+    size_t commands = 0;
+    for (const std::string& x : l) commands += has(x, "\"off\":2080,") && !has(x, "\"val\":0}");
+    EXPECT_GE(commands, 10u);
+    EXPECT_EQ(incomplete, 2 + 3 * commands);
+}
+
+// The failing call: whatever line is lost, no rule fails on the steps held.
+TEST(LostLines, NoDroppedLineOfAFailingLogGivesARuleFailure) {
+    const std::vector<std::string> l = log_lines(failing());
+    for (size_t drop = 0; drop < l.size(); ++drop) {
+        std::vector<std::string> kept = l;
+        kept.erase(kept.begin() + long(drop));
+        const TempFile log(text_of(kept));
+        const Outcome o = tool("check " + log.path);
+        const std::string at = "dropped line " + std::to_string(drop + 1) + ": " + l[drop];
+        EXPECT_FALSE(has(o.out, "FAIL")) << at << "\n" << o.out;
+        // Without its record on entry the call still says it failed.
+        EXPECT_EQ(o.status, loss_shows(l[drop]) && !is(l[drop], "enter") ? 3 : 1) << at << "\n" << o.out;
+    }
+}
+
+// The NOP that raises CKE lost: not "never completed", not "no NOP with CKE
+// high", but where the evidence stops.
+TEST(LostLines, TheCommandBeforeAWaitLostIsNamed) {
+    std::vector<std::string> l = log_lines(healthy());
+    size_t second = 0, commands = 0;
+    for (size_t i = 0; i < l.size() && second == 0; ++i)
+        if (has(l[i], "\"off\":2080,") && ++commands == 2) second = i;
+    ASSERT_NE(second, 0u);
+    l.erase(l.begin() + long(second));
+    const TempFile log(text_of(l));
+    const Outcome o = tool("check " + log.path);
+    EXPECT_EQ(o.status, 3) << o.out;
+    EXPECT_FALSE(has(o.out, "never completed")) << o.out;
+    const std::string where = "line " + std::to_string(second + 1) +
+                              ": a completion wait on DRC_CMD_STATUS with no DRAM command before it: a line "
+                              "before it is missing; the evidence is incomplete from there, so the result is "
+                              "unknown (the call's result line says 1)";
+    EXPECT_TRUE(has(o.out, where)) << o.out;
+    EXPECT_TRUE(has(o.out, "the call stopped at line " + std::to_string(second + 1) +
+                               ", where a line of the call is missing, after bus step "))
+        << o.out;
+    // import keeps the wait out: no read stands in for it.
+    const Outcome imp = tool("import " + log.path);
+    EXPECT_EQ(imp.status, 3);
+    EXPECT_TRUE(has(imp.out, "\"ret\":null")) << imp.out.substr(imp.out.size() - 600);
+    // The steps before the lost line, and none after it.
+    const std::string held = events_of(read_text(text_of(l)));
+    const std::string whole = events_of(read_text(text_of(log_lines(healthy()))));
+    EXPECT_EQ(whole.rfind(held, 0), 0u);
+    EXPECT_EQ(read_text(text_of(l)).r.commands, 1u);
+}
+
+// With the lines numbered, every lost line shows, and is named by its
+// number in the call; diff against the run says the same.
+TEST(LostLines, NumberedLinesNameEachGap) {
+    const std::vector<std::string> l = numbered(log_lines(healthy()));
+    const TempFile trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
+    const Outcome whole = tool("diff " + TempFile(text_of(l)).path + " " + trace.path);
+    EXPECT_EQ(whole.status, 0) << whole.out;
+    for (size_t drop = 0; drop < l.size(); drop += 1 + drop % 3) {
+        std::vector<std::string> kept = l;
+        kept.erase(kept.begin() + long(drop));
+        const TempFile log(text_of(kept));
+        const Outcome c = tool("check " + log.path);
+        const Outcome d = tool("diff " + log.path + " " + trace.path);
+        const std::string at = "dropped line " + std::to_string(drop + 1);
+        EXPECT_EQ(c.status, 3) << at << "\n" << c.out;
+        EXPECT_FALSE(has(c.out, "FAIL")) << at;
+        EXPECT_EQ(d.status, 3) << at << "\n" << d.out;
+        if (drop == 0 || drop + 1 == l.size()) continue;  // a late start, a cut
+        const std::string gap = "line " + std::to_string(drop + 1) + " of the call is missing";
+        EXPECT_TRUE(has(c.out, gap)) << at << "\n" << c.out;
+        EXPECT_TRUE(has(d.out, gap)) << at << "\n" << d.out;
+    }
+    // Two lines lost together, and a line given twice.
+    std::vector<std::string> two = l;
+    two.erase(two.begin() + 40, two.begin() + 42);
+    EXPECT_TRUE(has(tool("check " + TempFile(text_of(two)).path).out, "lines 41 to 42 of the call are missing"));
+    std::vector<std::string> twice = l;
+    twice.insert(twice.begin() + 50, l[49]);
+    const Outcome rep = tool("check " + TempFile(text_of(twice)).path);
+    EXPECT_EQ(rep.status, 3);
+    EXPECT_TRUE(has(rep.out, "line 50 of the call comes after its line 50 (a line repeated or out of order)"))
+        << rep.out;
+}
+
+// ---- a lost newline ----
+
+// Each newline between two of our lines removed in turn, plain and as
+// DebugView saves lines: both objects read, the trace the same as the
+// whole log's, and the call still passes, with a note on the line.
+TEST(LostNewlines, TwoObjectsOnALineAreReadAsTwo) {
+    const std::vector<std::string> l = log_lines(healthy());
+    const std::string expected = events_of(read_text(text_of(l)));
+    for (const bool debugview : {false, true}) {
+        std::vector<std::string> framed;
+        for (size_t i = 0; i < l.size(); ++i)
+            framed.push_back(debugview ? std::to_string(i + 1) + "\t0.0125\t[4242] " + l[i] : l[i]);
+        for (size_t glue = 0; glue + 1 < framed.size(); glue += debugview ? 7 : 1) {
+            std::string text;
+            for (size_t i = 0; i < framed.size(); ++i) text += framed[i] + (i == glue ? "" : "\n");
+            const tovmem::Bringup b = read_text(text);
+            const std::string at = "newline after line " + std::to_string(glue + 1) + (debugview ? " (debugview)" : "");
+            EXPECT_TRUE(b.ret_known) << at;
+            EXPECT_EQ(b.r.ret, 1) << at;
+            EXPECT_EQ(events_of(b), expected) << at;
+            ASSERT_FALSE(b.notes.empty()) << at;
+            EXPECT_EQ(b.notes[0], "line " + std::to_string(glue + 1) +
+                                      " holds more than one of the image's lines (the capture lost a newline): "
+                                      "each read on its own")
+                << at;
+        }
+    }
+    // Through the command: status 0, the note printed.
+    std::string text;
+    for (size_t i = 0; i < l.size(); ++i) text += l[i] + (i == 4 ? "" : "\n");
+    const Outcome o = tool("check " + TempFile(text).path);
+    EXPECT_EQ(o.status, 0) << o.out;
+    EXPECT_TRUE(has(o.out, "9 rules: 9 pass, 0 fail")) << o.out;
+    EXPECT_TRUE(has(o.out, "note  line 5 holds more than one of the image's lines")) << o.out;
+}
+
+// ---- a reset and a retry ----
+
+// A call cut off by a bugcheck at several steps, the board rebooted and the
+// call retried: the first call's result is unknown (status 3, never a
+// failure), the retry checks as the healthy call it is.
+TEST(Reboots, ACutCallThenItsRetry) {
+    const std::vector<std::string> bad = log_lines(failing()), good = log_lines(healthy());
+    const TempFile good_trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
+    const TempFile bad_trace(tool("run --config 0x3000099 --clock 10 --cmd-stuck-at 3 --format jsonl").out);
+    const std::string good_events = events_of(read_text(text_of(good)));
+    for (const size_t cut : {size_t(1), size_t(2), size_t(20), size_t(60), size_t(84), bad.size() - 1}) {
+        for (const bool seq : {false, true}) {
+            std::vector<std::string> first(bad.begin(), bad.begin() + long(cut));
+            std::vector<std::string> retry = good;
+            if (seq) first = numbered(first), retry = numbered(retry);
+            const TempFile log(text_of(first) + text_of(retry));
+            const std::string at = "cut after line " + std::to_string(cut) + (seq ? ", numbered" : "");
+            const Outcome list = tool("check " + log.path);
+            EXPECT_EQ(list.status, 2) << at;
+            EXPECT_TRUE(has(list.err, "call 1   line 1       tag 1000  config 0x3000099, clock_index 10, power_mode "
+                                      "0; result unknown (a new call entered on the same register block before it "
+                                      "returned (a reset or reboot?))"))
+                << at << list.err;
+            EXPECT_TRUE(has(list.err, "call 2   line " + std::to_string(cut + 1) + " ")) << at << list.err;
+            EXPECT_TRUE(has(list.err, "; result 1\n")) << at << list.err;
+
+            const Outcome one = tool("check --call 1 " + log.path);
+            EXPECT_EQ(one.status, 3) << at << one.out;
+            EXPECT_FALSE(has(one.out, "FAIL")) << at << one.out;
+            EXPECT_TRUE(has(one.out, "line " + std::to_string(cut + 1) +
+                                         ": a new call entered on the same register block before it returned (a "
+                                         "reset or reboot?)"))
+                << at << one.out;
+            const Outcome d1 = tool("diff --call 1 " + log.path + " " + bad_trace.path);
+            EXPECT_EQ(d1.status, 3) << at << d1.out;
+            EXPECT_TRUE(has(d1.out, "\nno difference in the steps both captures hold: ")) << at << d1.out;
+
+            const Outcome two = tool("check --call 2 " + log.path);
+            EXPECT_EQ(two.status, 0) << at << two.out;
+            EXPECT_TRUE(has(two.out, "\n9 rules: 9 pass, 0 fail\n")) << at << two.out;
+            EXPECT_EQ(tool("diff --call 2 " + log.path + " " + good_trace.path).status, 0) << at;
+            EXPECT_EQ(events_of(read_text(text_of(first) + text_of(retry), 2)), good_events) << at;
+        }
+    }
+}
+
+// Numbered lines that go on for the first call after the second entered:
+// two calls truly in flight on one block, refused as such.
+TEST(Reboots, TwoCallsInFlightOnOneBlockAreRefused) {
+    const std::vector<std::string> a = numbered(log_lines(failing())), b = numbered(log_lines(healthy()));
+    std::string text;
+    for (size_t k = 0; k < 6; ++k) text += a[k] + "\n" + b[k] + "\n";
+    const Outcome o = tool("import " + TempFile(text).path);
+    EXPECT_EQ(o.status, 2) << o.out;
+    EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
+    EXPECT_TRUE(has(o.err,
+                    "line 4: the lines' numbers show the call of line 1 still in flight after the call of line 2 "
+                    "with the same tag (\"1000\") entered: two calls on one register block at once, whose lines cannot be told apart"))
+        << o.err;
+}
+
+// ---- two captures appended into one file ----
+
+enum class Enc { utf8, utf16le, utf16be };
+std::string encode(const std::string& text, Enc e, bool mark) {
+    std::string out;
+    if (e == Enc::utf8) return (mark ? std::string("\xef\xbb\xbf") : std::string()) + text;
+    if (mark) out += e == Enc::utf16le ? "\xff\xfe" : "\xfe\xff";
+    for (char c : text) {
+        out += e == Enc::utf16le ? c : '\0';
+        out += e == Enc::utf16le ? '\0' : c;
+    }
+    return out;
+}
+const char* enc_name(Enc e) { return e == Enc::utf8 ? "UTF-8" : e == Enc::utf16le ? "UTF-16LE" : "UTF-16BE"; }
+
+// A good call and a failing one, each in its own encoding, with and without
+// a byte-order mark: both calls found, each read whole, the change noted
+// at the line where it happens.
+TEST(MixedEncodings, EachPieceIsReadInItsOwn) {
+    const std::vector<std::string> good = log_lines(healthy()), bad = log_lines(failing());
+    const std::string good_events = events_of(read_text(text_of(good)));
+    const std::string bad_events = events_of(read_text(text_of(bad)));
+    size_t pairs = 0;
+    for (Enc first : {Enc::utf8, Enc::utf16le, Enc::utf16be})
+        for (Enc second : {Enc::utf8, Enc::utf16le, Enc::utf16be})
+            for (const bool mark : {false, true}) {
+                ++pairs;
+                const std::string text = encode(text_of(good), first, mark) + encode(text_of(bad), second, mark);
+                const std::string at = std::string(enc_name(first)) + " then " + enc_name(second) +
+                                       (mark ? " with marks" : "");
+                const tovmem::Bringup one = read_text(text, 1), two = read_text(text, 2);
+                EXPECT_EQ(events_of(one), good_events) << at;
+                EXPECT_EQ(events_of(two), bad_events) << at;
+                EXPECT_EQ(one.r.ret, 1) << at;
+                EXPECT_EQ(two.r.ret, 0) << at;
+                ASSERT_TRUE(two.ret_known) << at;
+                const std::string line = "line " + std::to_string(good.size() + 1);
+                if (first != second)
+                    EXPECT_TRUE(has(two.notes[0], line)) << at << ": " << two.notes[0];
+                if (first != second)
+                    EXPECT_TRUE(has(two.notes[0], std::string(": the encoding changes from ") + enc_name(first) +
+                                                      " to " + enc_name(second)))
+                        << at << ": " << two.notes[0];
+                else if (mark)
+                    EXPECT_EQ(two.notes[0], line + ": a byte-order mark (" + enc_name(first) +
+                                                "): another capture appended?")
+                        << at;
+            }
+    EXPECT_EQ(pairs, 18u);
+    // The failing call is never lost: check of the whole file lists both.
+    const std::string text = encode(text_of(good), Enc::utf16le, true) + encode(text_of(bad), Enc::utf8, false);
+    const Outcome o = tool("check " + TempFile(text).path);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_TRUE(has(o.err, "holds 2 calls of tov_mem_init")) << o.err;
+    EXPECT_EQ(tool("check --call 2 " + TempFile(text).path).status, 1);
+}
+
+// ---- one status for incomplete evidence ----
+
+// A capture cut before its end: check, diff, import and vcd each exit 3; the
+// same capture whole exits 0.
+TEST(IncompleteStatus, IsTheSameForEveryReader) {
+    const std::vector<std::string> l = log_lines(healthy());
+    const TempFile trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
+    for (const size_t keep : {size_t(1), size_t(3), size_t(90), l.size() - 1, l.size()}) {
+        const std::vector<std::string> head(l.begin(), l.begin() + long(keep));
+        const TempFile log(text_of(head));
+        const int expected = keep == l.size() ? 0 : 3;
+        for (const char* cmd : {"check ", "import ", "import --format text ", "vcd "})
+            EXPECT_EQ(tool(std::string(cmd) + log.path).status, expected) << cmd << keep;
+        EXPECT_EQ(tool("diff " + log.path + " " + trace.path).status, expected) << keep;
+        EXPECT_EQ(tool("diff " + trace.path + " " + log.path).status, expected) << keep;
+        // Started late: the same.
+        const std::vector<std::string> tail(l.begin() + long(l.size() - keep), l.end());
+        const int late = keep == l.size() ? 0 : 3;
+        EXPECT_EQ(tool("check " + TempFile(text_of(tail)).path).status, late) << "late " << keep;
+    }
+    // Each command's help says what 3 means.
+    for (const char* cmd : {"check", "diff", "import", "vcd"})
+        EXPECT_TRUE(has(run_tovmem(std::string(cmd) + " --help").out, "3 when")) << cmd;
+}
+
+// A capture torn in the middle of its last line is judged as the capture
+// that ends before that line: check and diff print the same, but for the
+// note on the torn line.
+TEST(IncompleteStatus, ATornLastLineIsTheCaptureEndingBeforeIt) {
+    const std::vector<std::string> l = log_lines(healthy());
+    const TempFile trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
+    for (const size_t at : {size_t(2), size_t(47), size_t(83), size_t(120), l.size() - 1}) {
+        const std::string clean = text_of(std::vector<std::string>(l.begin(), l.begin() + long(at)));
+        const std::string torn = clean + l[at].substr(0, l[at].size() / 2) + "\n";
+        const TempFile a(clean), b(torn);
+        const Outcome ca = tool("check " + a.path), cb = tool("check " + b.path);
+        EXPECT_EQ(cb.status, 3) << at;
+        std::string expected = ca.out;
+        const std::string note = "note  the capture ends early: line " + std::to_string(at + 1) +
+                                 " is torn (not a JSON object (or bytes after it))\n";
+        std::string got = cb.out;
+        const size_t n = got.find(note);
+        ASSERT_NE(n, std::string::npos) << at << "\n" << got;
+        got.erase(n, note.size());
+        for (const std::string& name : {a.path, b.path}) {
+            for (size_t k; (k = expected.find(name)) != std::string::npos;) expected.replace(k, name.size(), "LOG");
+            for (size_t k; (k = got.find(name)) != std::string::npos;) got.replace(k, name.size(), "LOG");
+        }
+        EXPECT_EQ(got, expected) << at;
+        const Outcome da = tool("diff " + a.path + " " + trace.path), db = tool("diff " + b.path + " " + trace.path);
+        EXPECT_EQ(db.status, 3);
+        const auto tail = [](const std::string& s) { return s.substr(s.find("\nA: ")); };
+        std::string dtail = tail(db.out);
+        const std::string dnote = "note A: the capture ends early: line " + std::to_string(at + 1) +
+                                  " is torn (not a JSON object (or bytes after it))\n";
+        const size_t k = dtail.find(dnote);
+        ASSERT_NE(k, std::string::npos) << dtail;
+        dtail.erase(k, dnote.size());
+        EXPECT_EQ(dtail, tail(da.out)) << at;
+    }
+}
+
+// A trace's refusal of a control byte names its column, counted from 1.
+TEST(IncompleteStatus, AControlByteIsRefusedAtItsColumn) {
+    const std::string line = "{\"ev\":\"store\",\"off\":4,\"val\":1,\"t\":9}";
+    const std::string result = sim::result_jsonl(sim::RunResult{}) + "\n";
+    // (A line that starts with anything but '{' is read as a captured log.)
+    for (size_t pos = 1; pos <= line.size(); ++pos) {
+        for (const char c : {'\x01', '\x1b', '\x00'}) {
+            std::string bad = line;
+            bad.insert(pos, 1, c);
+            std::istringstream in(bad + "\n" + result);
+            try {
+                tovmem::read_trace(in, "t");
+                ADD_FAILURE() << "taken: control byte at " << pos;
+            } catch (const tovmem::UsageError& e) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
+                EXPECT_EQ(e.msg, "t line 1: control byte " + std::string(hex) + " at column " +
+                                     std::to_string(pos + 1))
+                    << pos;
+            }
+        }
+    }
+}
+
+}  // namespace tov::test::incomplete_evidence_test
