@@ -280,9 +280,10 @@ TEST(Reboots, ACutCallThenItsRetry) {
             const std::string at = "cut after line " + std::to_string(cut) + (seq ? ", numbered" : "");
             const Outcome list = tool("check " + log.path);
             EXPECT_EQ(list.status, 2) << at;
-            EXPECT_TRUE(has(list.err, "call 1   line 1       tag 1000  config 0x3000099, clock_index 10, power_mode "
-                                      "0; result unknown (a new call entered on the same register block before it "
-                                      "returned (a reset or reboot?))"))
+            EXPECT_TRUE(has(list.err,
+                            "call 1   line 1       tag 1000  config 0x3000099, clock_index 10, power_mode "
+                            "0; result unknown (a new call entered on the same register block before it "
+                            "returned (a reset or reboot?))"))
                 << at << list.err;
             EXPECT_TRUE(has(list.err, "call 2   line " + std::to_string(cut + 1) + " ")) << at << list.err;
             EXPECT_TRUE(has(list.err, "; result 1\n")) << at << list.err;
@@ -318,7 +319,8 @@ TEST(Reboots, TwoCallsInFlightOnOneBlockAreRefused) {
     EXPECT_EQ(lines(o.err).size(), 1u) << o.err;
     EXPECT_TRUE(has(o.err,
                     "line 4: the lines' numbers show the call of line 1 still in flight after the call of line 2 "
-                    "with the same tag (\"1000\") entered: two calls on one register block at once, whose lines cannot be told apart"))
+                    "with the same tag (\"1000\") entered: two calls on one register block at once, whose lines cannot "
+                    "be told apart"))
         << o.err;
 }
 
@@ -350,8 +352,8 @@ TEST(MixedEncodings, EachPieceIsReadInItsOwn) {
             for (const bool mark : {false, true}) {
                 ++pairs;
                 const std::string text = encode(text_of(good), first, mark) + encode(text_of(bad), second, mark);
-                const std::string at = std::string(enc_name(first)) + " then " + enc_name(second) +
-                                       (mark ? " with marks" : "");
+                const std::string at =
+                    std::string(enc_name(first)) + " then " + enc_name(second) + (mark ? " with marks" : "");
                 const tovmem::Bringup one = read_text(text, 1), two = read_text(text, 2);
                 EXPECT_EQ(events_of(one), good_events) << at;
                 EXPECT_EQ(events_of(two), bad_events) << at;
@@ -359,15 +361,14 @@ TEST(MixedEncodings, EachPieceIsReadInItsOwn) {
                 EXPECT_EQ(two.r.ret, 0) << at;
                 ASSERT_TRUE(two.ret_known) << at;
                 const std::string line = "line " + std::to_string(good.size() + 1);
-                if (first != second)
-                    EXPECT_TRUE(has(two.notes[0], line)) << at << ": " << two.notes[0];
+                if (first != second) EXPECT_TRUE(has(two.notes[0], line)) << at << ": " << two.notes[0];
                 if (first != second)
                     EXPECT_TRUE(has(two.notes[0], std::string(": the encoding changes from ") + enc_name(first) +
                                                       " to " + enc_name(second)))
                         << at << ": " << two.notes[0];
                 else if (mark)
-                    EXPECT_EQ(two.notes[0], line + ": a byte-order mark (" + enc_name(first) +
-                                                "): another capture appended?")
+                    EXPECT_EQ(two.notes[0],
+                              line + ": a byte-order mark (" + enc_name(first) + "): another capture appended?")
                         << at;
             }
     EXPECT_EQ(pairs, 18u);
@@ -457,8 +458,7 @@ TEST(IncompleteStatus, AControlByteIsRefusedAtItsColumn) {
             } catch (const tovmem::UsageError& e) {
                 char hex[8];
                 std::snprintf(hex, sizeof hex, "\\x%02x", static_cast<unsigned char>(c));
-                EXPECT_EQ(e.msg, "t line 1: control byte " + std::string(hex) + " at column " +
-                                     std::to_string(pos + 1))
+                EXPECT_EQ(e.msg, "t line 1: control byte " + std::string(hex) + " at column " + std::to_string(pos + 1))
                     << pos;
             }
         }
