@@ -38,6 +38,7 @@ struct LoggedCall {
     std::string tag;        // the tag its lines carry ("" in a log without tags)
     size_t index = 0;       // among the log's calls, from 0
     bool entered = false;   // the record on entry was seen
+    MemInitParams entry{};  // that record, when seen
     bool returned = false;  // the result line was seen
     uint64_t loads = 0;     // loads rebuilt (bounded by log_loads_max over the log)
     uint64_t now = 0;       // the last clock reading the log gave

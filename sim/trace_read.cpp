@@ -107,8 +107,8 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, TraceLine& t)
         return true;
     };
     if (ev == "result") {
-        if (!text("unknown", t.unknown) || !text("starts_late", t.starts_late))
-            return "\"unknown\" or \"starts_late\" is not a string";
+        if (!text("unknown", t.unknown) || !text("starts_late", t.starts_late) || !text("times", t.times))
+            return "\"unknown\", \"starts_late\" or \"times\" is not a string";
         const auto ret = j.find("ret");
         // A result the capture did not hold is null, with why.
         const bool unknown = ret != j.end() && ret->is_null();
@@ -384,6 +384,7 @@ std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
         record();
         if (!f.error.empty()) return f.error;
         c.entered = true;
+        c.entry = p;
         return {};
     }
     if (ev == "result") {

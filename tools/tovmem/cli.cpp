@@ -38,7 +38,9 @@ uint64_t parse_unsigned(const std::string& what, const std::string& s, uint64_t 
     const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
     const size_t from = hex ? 2 : 0;
     uint64_t v = 0;
-    bool ok = s.size() > from && s.size() - from <= 16;
+    // 16 hex digits or 20 decimal ones hold 2^64 - 1; a decimal step is
+    // checked for overflow below.
+    bool ok = s.size() > from && s.size() - from <= (hex ? 16u : 20u);
     for (size_t i = from; ok && i < s.size(); ++i) {
         const char c = s[i];
         uint32_t d;
@@ -52,7 +54,12 @@ uint64_t parse_unsigned(const std::string& what, const std::string& s, uint64_t 
             ok = false;
             break;
         }
-        v = v * (hex ? 16 : 10) + d;  // at most 16 digits: no overflow
+        const uint64_t base = hex ? 16 : 10;
+        if (v > (~uint64_t(0) - d) / base) {
+            ok = false;
+            break;
+        }
+        v = v * base + d;
         ok = v <= max;
     }
     if (!ok) usage_fail(what + " expects a " + bits + " number (decimal or 0x-hex), not '" + s + "'");

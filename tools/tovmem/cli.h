@@ -118,6 +118,13 @@ struct Bringup {
     bool ret_known = true;
     std::string unknown;
     std::string starts_late;
+    // How the times were made when they are not the call's own (a log's
+    // are rebuilt from its clock readings); "" for a run.
+    std::string times;
+    // A captured call's record on entry (the configuration, clock and
+    // power mode the caller passed) and the tag of its register block.
+    std::optional<tov::MemInitParams> entry;
+    std::string tag;
     // Where the evidence of the call stops, when not at the capture's end
     // (a lost line, a new call entering): "line 84, where ...".
     std::string cut_at;

@@ -44,6 +44,7 @@ Command add_import(CLI::App& app) {
                 std::vector<std::string> notes = b.notes;
                 if (!b.starts_late.empty()) notes.insert(notes.begin(), b.starts_late);
                 if (!b.unknown.empty()) notes.insert(notes.begin(), b.unknown);
+                if (!b.times.empty()) notes.push_back("times " + b.times);
                 for (const std::string& n : notes) std::fprintf(stderr, "note: %s\n", n.c_str());
                 print_jsonl(b);
                 return status;

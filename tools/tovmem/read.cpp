@@ -342,6 +342,8 @@ Bringup read_trace(std::istream& in, const std::string& name, size_t call, bool 
             throw UsageError{list, true};
         }
         b.r = std::move(c.r);
+        if (c.entered) b.entry = c.entry;
+        b.tag = c.tag;
         if (!c.entered)
             b.starts_late = "the capture starts late: no record on entry, so the call's first steps may be missing";
         if (!c.gap.empty()) {
@@ -363,6 +365,9 @@ Bringup read_trace(std::istream& in, const std::string& name, size_t call, bool 
                 "result is unknown, and the record shown is the one on entry",
                 c.last_line);
         }
+        b.times =
+            "rebuilt from the capture's clock readings: the log reads the clock only at delays and waits, so each "
+            "other step carries the reading before it and can show earlier than it ran";
         b.r.commands = tov::sim::commands_started(b.r.events);
         return b;
     }
@@ -375,6 +380,7 @@ Bringup read_trace(std::istream& in, const std::string& name, size_t call, bool 
     b.ret_known = result.ret_known;
     b.unknown = result.unknown;
     b.starts_late = result.starts_late;
+    b.times = result.times;
     b.r.commands = tov::sim::commands_started(b.r.events);
     return b;
 }

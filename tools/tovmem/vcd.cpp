@@ -129,7 +129,9 @@ Command add_vcd(CLI::App& app) {
     add_call_option(*cmd, st->call);
     return {cmd, [st] {
                 const Bringup b = read_trace_file(st->path, st->call.value());
-                print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
+                std::vector<std::string> notes = notes_of(b, analyse(b.r));
+                if (!b.times.empty()) notes.push_back("times " + b.times);
+                print_vcd(b.r, b.source, notes);
                 return b.incomplete() ? exit_incomplete : exit_ok;
             }};
 }
