@@ -466,3 +466,172 @@ TEST(IncompleteStatus, AControlByteIsRefusedAtItsColumn) {
 }
 
 }  // namespace tov::test::incomplete_evidence_test
+
+namespace tov::test::incomplete_evidence_test {
+
+// ---- a call set beside its simulated self, honest summaries ----
+
+// diff --sim: the failing capture against the call its record on entry
+// describes names the first step where the board parts from the library;
+// the healthy one is identical; a cut one is incomplete.
+TEST(DiffAgainstTheSimulation, NamesTheFirstDifference) {
+    const TempFile bad(text_of(log_lines(failing()))), good(text_of(log_lines(healthy())));
+    const Outcome d = tool("diff --sim " + bad.path);
+    EXPECT_EQ(d.status, 1) << d.out << d.err;
+    EXPECT_TRUE(has(d.out,
+                    "\nfirst difference at bus step 84: A read DRC_CMD_STATUS 0x828 = 0x00000000 (3 loads), "
+                    "B read DRC_CMD_STATUS 0x828 = 0x00000001 (3 loads)\n"))
+        << d.out;
+    EXPECT_TRUE(has(d.out,
+                    "B is the simulated call of A's record on entry: config 0x3000099, clock_index 10, "
+                    "power_mode 0, register block 0x10000000 (A's tag)"))
+        << d.out;
+    EXPECT_EQ(tool("diff --sim " + good.path).status, 0);
+    std::vector<std::string> l = log_lines(healthy());
+    l.resize(50);
+    EXPECT_EQ(tool("diff --sim " + TempFile(text_of(l)).path).status, 3);
+    // The register block the tag names: a block elsewhere is simulated there.
+    const TempFile moved(tool("run --config 0x1000061 --clock 5 --reg-base 0x20010000 --format log").out);
+    const Outcome m = tool("diff --sim " + moved.path);
+    EXPECT_EQ(m.status, 0) << m.out;
+    EXPECT_TRUE(has(m.out, "register block 0x20010000 (A's tag)")) << m.out;
+    EXPECT_EQ(tool("diff --sim " + bad.path + " " + good.path).status, 2);
+}
+
+// A capture without its result holds none of the fields the call writes:
+// "not captured", never the fill word; check takes the memory clock the
+// library sets for the record on entry, and says so.
+TEST(HonestSummaries, FieldsACaptureDoesNotHold) {
+    std::vector<std::string> l = log_lines(healthy());
+    l.resize(l.size() - 1);
+    const TempFile cut(text_of(l));
+    const Outcome t = tool("import --format text " + cut.path);
+    EXPECT_EQ(t.status, 3);
+    EXPECT_FALSE(has(t.out, "0xa5a5a5a5")) << t.out;
+    EXPECT_TRUE(has(t.out, "memory clock   not captured")) << t.out;
+    EXPECT_TRUE(has(t.out, "map value      not captured")) << t.out;
+    EXPECT_TRUE(has(t.out, "rebuilt ms  event")) << t.out;
+    EXPECT_TRUE(has(t.out, "\ntimes          rebuilt from the capture's clock readings")) << t.out;
+    const Outcome c = tool("check " + cut.path);
+    EXPECT_EQ(c.status, 3);
+    // The run's own clock at this configuration, as `run` reports it.
+    const Outcome run = tool("run --config 0x3000099 --clock 10");
+    ASSERT_TRUE(has(run.out, "memory clock   182250 kHz")) << run.out;
+    EXPECT_TRUE(has(c.out,
+                    "memory clock 182250 kHz (not captured: the clock the library sets for the record on "
+                    "entry, config 0x3000099, clock_index 10)"))
+        << c.out;
+    EXPECT_TRUE(has(c.out, "  ok    cke-high-200us             command 2: count 39151 cycles at 182250 kHz")) << c.out;
+    const Outcome d = tool("diff " + cut.path + " " +
+                           TempFile(tool("run --config 0x3000099 --clock 10 --format "
+                                         "jsonl")
+                                        .out)
+                               .path);
+    EXPECT_TRUE(has(d.out,
+                    "A: result unknown, clock_index 10, clock not captured, size not captured, map not "
+                    "captured, "))
+        << d.out;
+    EXPECT_TRUE(has(d.out, " ms (rebuilt), ")) << d.out;
+    EXPECT_TRUE(has(d.out, "\ntimes of A: rebuilt from the capture's clock readings")) << d.out;
+    // The JSON lines import writes say how their times were made, and every reader repeats it.
+    const TempFile jsonl(tool("import " + TempFile(text_of(log_lines(healthy()))).path).out);
+    EXPECT_TRUE(has(jsonl.read(), "\"times\":\"rebuilt from the capture's clock readings")) << jsonl.read();
+    EXPECT_TRUE(has(tool("import --format text " + jsonl.path).err, "is a JSON-lines trace already"));
+    EXPECT_TRUE(has(tool("run --config 0x3000099 --clock 10").out, "   time ms  event"));
+}
+
+// A 0 result with no bus traffic: the routine does not serve that clock,
+// and the clocks it does serve are what the library does at each.
+TEST(HonestSummaries, AnUnservedClockIsNamed) {
+    std::string served;
+    for (uint32_t c = 0; c <= 13; ++c) {
+        const sim::RunResult r = sim::run_bring_up(sim::image::request(0x1000054, c));
+        const bool touched = !r.events.empty();
+        if (touched) served += (served.empty() ? "" : ",") + std::to_string(c);
+    }
+    ASSERT_EQ(served, "2,3,4,5,6,11,12");
+    const std::string why =
+        "routine meminit_orlit_id54 (orlit row 41) does not support clock_index 10 (it supports 2 to 6, 11, 12 of "
+        "clock_index 0 to 13): it returns 0 before touching the chip";
+    const Outcome r = tool("run --config 0x1000054 --clock 10");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r.out, "cause          " + why)) << r.out;
+    const Outcome c = tool("check --config 0x1000054 --clock 10");
+    EXPECT_EQ(c.status, 1);
+    EXPECT_TRUE(has(c.out, "cause: " + why)) << c.out;
+    // A clock it serves: no such cause.
+    EXPECT_FALSE(has(tool("run --config 0x1000054 --clock 11").out, "does not support")) << "clock 11";
+}
+
+// ---- input slips and numbers ----
+
+TEST(InputSlips, GetAWord) {
+    const Outcome dec = tool("run --config 3000099 --clock 10");
+    EXPECT_TRUE(has(dec.out,
+                    "--config 3000099 is read as decimal (0x2dc723), which no table lists; did you mean "
+                    "0x3000099?"))
+        << dec.out;
+    EXPECT_FALSE(has(tool("run --config 0x3000099 --clock 10").out, "did you mean"));
+    EXPECT_FALSE(has(tool("run --config 0 --clock 10").out, "did you mean"));
+    EXPECT_TRUE(has(tool("run --config 0x3000099 --clock 14").out, "--clock 14 is outside clock_index 0 to 13"));
+    EXPECT_FALSE(has(tool("run --config 0x3000099 --clock 0xffff0004").out, "is outside clock_index"));
+    EXPECT_FALSE(has(tool("run --config 0x3000099 --clock 13").out, "is outside clock_index"));
+    const Outcome p = tool("run --config 0x3000099 --clock 10 --preempt 3:2.5 --cmd-latency-us 7");
+    EXPECT_TRUE(has(p.out, "preemption     after clock reading 3 the thread is off the processor for 2.5 ms")) << p.out;
+    EXPECT_TRUE(has(p.out, "command time   each DRAM command in flight for 7 us of true time")) << p.out;
+}
+
+// Every 64-bit number, decimal or hex; one past it refused.
+TEST(InputSlips, NumbersUpTo64Bits) {
+    const std::pair<const char*, uint64_t> good[] = {
+        {"18446744073709551615", ~uint64_t(0)},
+        {"0xffffffffffffffff", ~uint64_t(0)},
+        {"18446735277627015168", 0xfffff80000a00000ull},
+        {"00000000000000000001", 1},
+        {"4294967296", 0x100000000ull},
+    };
+    for (const auto& [text, v] : good) EXPECT_EQ(tovmem::parse_u64("--x", text), v) << text;
+    for (const char* bad : {"18446744073709551616", "99999999999999999999", "184467440737095516150",
+                            "0x10000000000000000", "0x", "1x", ""}) {
+        try {
+            tovmem::parse_u64("--x", bad);
+            ADD_FAILURE() << "taken: " << bad;
+        } catch (const tovmem::UsageError& e) {
+            EXPECT_EQ(e.msg, std::string("--x expects a 64-bit number (decimal or 0x-hex), not '") + bad + "'");
+        }
+    }
+    EXPECT_EQ(tovmem::parse_u32("--x", "4294967295"), 0xffffffffu);
+    EXPECT_THROW(tovmem::parse_u32("--x", "4294967296"), tovmem::UsageError);
+}
+
+// ---- output hygiene ----
+
+// A message holding DEL or a C1 control (U+0085, CSI) is escaped in the
+// JSON lines import writes, and reads back as it was.
+TEST(OutputHygiene, ImportEscapesDelAndC1) {
+    const std::string p = "tovmem: {\"ev\":";
+    const std::string log = p + "\"trace\",\"call\":\"1000\",\"msg\":\"a\\u007fb\\u0085c\\u009b[31md\\u00a0e\"}\n" + p +
+                            "\"store\",\"call\":\"1000\",\"off\":2064,\"val\":7}\n";
+    const Outcome o = tool("import " + TempFile(log).path);
+    EXPECT_EQ(o.status, 3);  // no record on entry, no result
+    for (size_t i = 0; i + 1 < o.out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(o.out[i]), n = static_cast<unsigned char>(o.out[i + 1]);
+        EXPECT_NE(c, 0x7f) << i;
+        EXPECT_FALSE(c == 0xc2 && n >= 0x80 && n <= 0x9f) << i;
+    }
+    EXPECT_TRUE(has(o.out,
+                    "\"msg\":\"a\\u007fb\\u0085c\\u009b[31md\xc2\xa0"
+                    "e\""))
+        << o.out;
+    // Read back: the same message.
+    std::istringstream in(o.out);
+    const tovmem::Bringup b = tovmem::read_trace(in, "t");
+    ASSERT_FALSE(b.r.events.empty());
+    EXPECT_EQ(b.r.events[0].msg,
+              "a\x7f"
+              "b\xc2\x85"
+              "c\xc2\x9b[31md\xc2\xa0"
+              "e");
+}
+
+}  // namespace tov::test::incomplete_evidence_test

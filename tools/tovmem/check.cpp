@@ -339,6 +339,8 @@ int check_one(const Bringup& b, uint32_t khz_override) {
     if (!stop.empty()) out("the call stopped at %s\n", stop.c_str());
     if (a.commands.empty()) {
         out("no DRAM commands: nothing to check (%s)\n", result.c_str());
+        if (b.ret_known && b.r.ret == 0)
+            if (const std::string why = unsupported_clock(b.r); !why.empty()) out("cause: %s\n", why.c_str());
         print_notes();
         return call_status;
     }

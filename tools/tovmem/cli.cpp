@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 
+#include "meminit/entry/config_table.h"
 #include "meminit/hw/regs.h"
 #include "sim/image/image_runner.h"
 #include "sim/printable.h"
@@ -279,6 +280,27 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
     tov::sim::RunRequest& q = o.req;
     if (!a.config.empty()) q.config_id = parse_u32("--config", a.config);
     if (!a.clock.empty()) q.clock_index = parse_u32("--clock", a.clock);
+    // Slips worth a word: an ID written without its 0x, a clock outside the selectors.
+    const auto listed = [](uint64_t id) {
+        const tov::Family f = tov::classify(static_cast<uint32_t>(id));
+        bool matched = false;
+        if (id > 0xffffffffull || f == tov::Family::none) return false;
+        tov::lookup(tov::family_table(f), static_cast<uint32_t>(id), &matched);
+        return matched;
+    };
+    if (!a.config.empty() && a.config.find_first_not_of("0123456789") == std::string::npos && a.config.size() <= 8 &&
+        !listed(q.config_id) && listed(std::stoull(a.config, nullptr, 16)))
+        o.notes.push_back(strf("--config %s is read as decimal (0x%x), which no table lists; did you mean 0x%s?",
+                               a.config.c_str(), q.config_id, a.config.c_str()));
+    if (!a.clock.empty() && q.clock_index > 13) {
+        const tov::ClockList reserved = tov::reserved_clocks(tov::classify(q.config_id));
+        bool known = false;
+        for (uint32_t i = 0; i < reserved.count; ++i) known |= reserved.values[i] == q.clock_index;
+        if (!known)
+            o.notes.push_back(strf("--clock %s is outside clock_index 0 to 13, the selectors the routines document%s",
+                                   clock_text(q.clock_index).c_str(),
+                                   reserved.count ? ", and is none of the family's reserved values" : ""));
+    }
     if (!power_mode && a.power_modes.size() > 1)
         usage_fail("--power-mode is given more than once (only check --all runs several)");
     if (!power_mode && !a.power_modes.empty()) power_mode = &a.power_modes.front();

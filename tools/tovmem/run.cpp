@@ -189,6 +189,13 @@ void print_text(const Bringup& b) {
             b.opts.req.clock.phase
                 ? strf("first %s ms after the call's start", ms_text(b.opts.req.clock.phase).c_str()).c_str()
                 : "the call starting on one of its moves");
+    if (b.executed)
+        for (const tov::sim::Preemption& pr : b.opts.req.clock.preempt)
+            out("preemption     after clock reading %llu the thread is off the processor for %s ms\n",
+                static_cast<unsigned long long>(pr.after_reads), ms_text(pr.units).c_str());
+    if (b.executed && b.opts.req.chip.cmd_latency_us)
+        out("command time   each DRAM command in flight for %u us of true time (--cmd-latency-us)\n",
+            b.opts.req.chip.cmd_latency_us);
     if (r.from_image)
         out("kernel image   %u stack bytes, %llu %s instructions (%s)\n", r.image.stack_bytes,
             static_cast<unsigned long long>(r.image.instructions), r.image.x64 ? "x64" : "x86",
