@@ -57,12 +57,10 @@ struct LoggedCall {
     bool ended_by_entry = false;    // cut by a new call's record on entry
     bool result_after_gap = false;  // a result line came after the gap
     int32_t ret_after_gap = 0;
-    // What a healthy call's steps show in order: each DRAM command's word is
-    // stored before the command, and its completion is polled right after.
-    bool word_stored = false;    // a command word stored since the last command
-    bool command_seen = false;   // a DRAM command started
-    bool after_command = false;  // the last bus step started a DRAM command
-    bool bus_seen = false;       // a bus step was read
+    // The last bus step as the order of a DRAM command's steps sees it
+    // (none before the first step the capture holds).
+    enum class Last : uint8_t { none, word, read_cmd, command, other };
+    Last last_step = Last::none;
 };
 
 // What a log says of each call, to choose one by.

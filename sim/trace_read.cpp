@@ -297,46 +297,37 @@ bool is_tag(const std::string& t) {
 }
 
 // Whether a step no healthy call makes in this order shows that a line
-// before it was lost: a completion wait with no DRAM command before it, a
-// command with no word stored since the one before, a command whose
-// completion is not polled next. Sets the call's gap.
+// before it was lost. Every routine issues a DRAM command the same way: the
+// command word stored (its old value read first in some), then the command
+// code (DRC_CMD read first in some), then the completion polled or the
+// code returned to idle. So a command word is followed by the command, a
+// command is preceded by its word, and the next word or the result never
+// follows a command directly. Sets the call's gap.
 bool lost_before(const std::string& ev, const json& j, LoggedCall& c) {
-    if (ev == "result" && c.after_command) {
-        c.gap = "a DRAM command whose completion is never polled: the line of its wait is missing";
-        return true;
-    }
-    const bool bus = ev == "store" || ev == "read" || ev == "aux_load" || ev == "wait";
-    if (!bus) return false;
+    using Last = LoggedCall::Last;
     uint64_t off = 0, val = 0;
     if (const auto o = j.find("off"); o != j.end() && o->is_number_unsigned()) off = o->get<uint64_t>();
     if (const auto v = j.find("val"); v != j.end() && v->is_number_unsigned()) val = v->get<uint64_t>();
-    if (val > 0xffffffffull) return false;
+    const bool bus = ev == "store" || ev == "read" || ev == "aux_load" || ev == "wait";
+    if (ev != "result" && !bus) return false;
     // A step that names no register is refused as it stands, not taken for a lost line.
-    if (ev != "aux_load" && (off % 4 != 0 || off >= Simulator::reg_span)) return false;
-    // Before the first step it holds, a capture that starts late may have lost anything.
-    const bool known_before = c.entered || c.bus_seen;
-    if (ev == "wait" && !c.after_command && known_before) {
-        c.gap = "a completion wait on " + std::string(reg::DRC_CMD_STATUS == off ? "DRC_CMD_STATUS" : "a register") +
-                " with no DRAM command before it: a line before it is missing";
+    if (bus && ev != "aux_load" && (off % 4 != 0 || off >= Simulator::reg_span || val > 0xffffffffull)) return false;
+    const bool command = ev == "store" && starts_command(static_cast<uint32_t>(off), static_cast<uint32_t>(val));
+    const bool word = ev == "store" && off == reg::DRC_CMD_WORD;
+    const bool reads_cmd = ev == "read" && off == reg::DRC_CMD;
+    if (c.last_step == Last::word && !command && !reads_cmd) {
+        c.gap = "a command word stored with no DRAM command after it: the line of the command is missing";
         return true;
     }
-    if (c.after_command && !(ev == "wait" || (ev == "read" && off == reg::DRC_CMD_STATUS))) {
+    if (command && c.last_step != Last::word && c.last_step != Last::read_cmd && c.last_step != Last::none) {
+        c.gap = "a DRAM command with no command word stored before it: a line before it is missing";
+        return true;
+    }
+    if (c.last_step == Last::command && (word || ev == "result")) {
         c.gap = "a DRAM command whose completion is never polled: the line of its wait is missing";
         return true;
     }
-    const bool command = ev == "store" && starts_command(static_cast<uint32_t>(off), static_cast<uint32_t>(val));
-    if (command) {
-        if (!c.word_stored && (c.entered || c.command_seen)) {
-            c.gap = "a DRAM command with no command word stored before it: a line before it is missing";
-            return true;
-        }
-        c.word_stored = false;
-        c.command_seen = true;
-    } else if (ev == "store" && off == reg::DRC_CMD_WORD) {
-        c.word_stored = true;
-    }
-    c.after_command = command;
-    c.bus_seen = true;
+    if (bus) c.last_step = word ? Last::word : command ? Last::command : reads_cmd ? Last::read_cmd : Last::other;
     return false;
 }
 
