@@ -118,7 +118,7 @@ LoggedCall* LogReader::pick(const ObjectHead& head, size_t number, std::string& 
     return &c;
 }
 
-bool LogReader::take_object(const std::string& object, size_t number, std::string& out_error) {
+bool LogReader::take_object(const std::string& object, size_t column, size_t number, std::string& out_error) {
     LoggedCall* call = nullptr;
     uint64_t loads_before = 0;
     const CallPicker picker = [&](const ObjectHead& head, std::string& refusal) {
@@ -126,7 +126,7 @@ bool LogReader::take_object(const std::string& object, size_t number, std::strin
         if (call != nullptr) loads_before = call->loads;
         return call;
     };
-    const ObjectError error = read_log_object(object, picker, log_loads_max - loads_);
+    const ObjectError error = read_log_object(object, picker, log_loads_max - loads_, column);
     if (error.not_object) {
         out_error = error.text;
         return false;
@@ -191,7 +191,7 @@ std::string LogReader::take(const std::string& line, size_t number) {
         const size_t end = log_object_end(line, from);
         const std::string object = end == std::string::npos ? trimmed(line, from) : line.substr(from, end - from);
         std::string error;
-        if (!take_object(object, number, error)) {
+        if (!take_object(object, from, number, error)) {
             // Another print's text may hold "tovmem: {" before ours.
             const size_t next = log_object_start(line, from);
             if (next != std::string::npos) {

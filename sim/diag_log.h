@@ -93,7 +93,9 @@ struct ObjectError {
     bool not_object = false;  // not one JSON object: nothing was taken
 };
 using CallPicker = std::function<LoggedCall*(const ObjectHead&, std::string& refusal)>;
-ObjectError read_log_object(const std::string& object, const CallPicker& pick, uint64_t loads_left);
+// `column`: where the object starts on its line, so that a column an error
+// names is the line's.
+ObjectError read_log_object(const std::string& object, const CallPicker& pick, uint64_t loads_left, size_t column = 0);
 // The same for a log of one call.
 std::string read_log_object(const std::string& object, LoggedCall& call, uint64_t loads_left);
 
@@ -120,7 +122,7 @@ private:
     LoggedCall* pick(const ObjectHead& head, size_t number, std::string& refusal);
     // One object of a line; false when it is not a JSON object (nothing
     // taken; `error` says why).
-    bool take_object(const std::string& object, size_t number, std::string& error);
+    bool take_object(const std::string& object, size_t column, size_t number, std::string& error);
     // Ends a call in flight: its summary kept, its steps too if chosen.
     void close(LoggedCall& c);
 

@@ -53,14 +53,15 @@ struct Fields {
 
 // One line as one JSON object, strictly: no control byte, no key twice,
 // nothing after the object.
-std::string parse_object(const std::string& line, json& j) {
+std::string parse_object(const std::string& line, json& j, size_t column_base = 0) {
     // Outside its strings, JSON allows blanks only; a control byte inside a
     // string is escaped. The parser would take a NUL for the end of the input
     // and ignore what follows it.
     for (size_t i = 0; i < line.size(); ++i) {
         const auto c = static_cast<unsigned char>(line[i]);
         if (c < 0x20 && c != '\t' && c != '\r')
-            return "control byte " + printable(std::string(1, char(c))) + " at column " + std::to_string(i + 1);
+            return "control byte " + printable(std::string(1, char(c))) + " at column " +
+                   std::to_string(column_base + i + 1);
     }
     // Each object's keys are unique: with two, which one a reader takes is
     // a guess.
@@ -433,9 +434,9 @@ std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
 
 }  // namespace
 
-ObjectError read_log_object(const std::string& object, const CallPicker& pick, uint64_t loads_left) {
+ObjectError read_log_object(const std::string& object, const CallPicker& pick, uint64_t loads_left, size_t column) {
     json j;
-    if (std::string error = parse_object(object, j); !error.empty()) return {error, false, true};
+    if (std::string error = parse_object(object, j, column); !error.empty()) return {error, false, true};
     ObjectHead head{j["ev"], {}};
     if (const auto t = j.find("call"); t != j.end()) {
         if (!t->is_string() || !is_tag(t->get<std::string>())) return {"\"call\" is not a call's tag"};

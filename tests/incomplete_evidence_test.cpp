@@ -446,6 +446,23 @@ TEST(IncompleteStatus, ATornLastLineIsTheCaptureEndingBeforeIt) {
     }
 }
 
+// A log's torn line names the column of its control byte on the line, as
+// the file holds it (the prefix and another print's text before it counted).
+TEST(IncompleteStatus, ALogsControlByteIsNamedAtItsColumnOnTheLine) {
+    const std::vector<std::string> l = log_lines(healthy());
+    for (const std::string lead : {"", "1\t0.0125\t[4242] ", "driver: tovmem: {x} "}) {
+        for (size_t pos : {size_t(9), size_t(20), l[1].size() - 2}) {
+            std::string last = lead + l[1];
+            last.insert(lead.size() + pos, 1, '\x02');
+            const tovmem::Bringup b = read_text(l[0] + "\n" + last + "\n");
+            const std::string note = "the capture ends early: line 2 is torn (control byte \\x02 at column " +
+                                     std::to_string(lead.size() + pos + 1) + ")";
+            EXPECT_NE(std::find(b.notes.begin(), b.notes.end(), note), b.notes.end())
+                << "lead '" << lead << "', at " << pos << ": " << (b.notes.empty() ? "" : b.notes.back());
+        }
+    }
+}
+
 // A trace's refusal of a control byte names its column, counted from 1.
 TEST(IncompleteStatus, AControlByteIsRefusedAtItsColumn) {
     const std::string line = "{\"ev\":\"store\",\"off\":4,\"val\":1,\"t\":9}";
