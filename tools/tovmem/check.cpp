@@ -420,7 +420,10 @@ int check_all(const RunArgs& args, uint32_t khz_override) {
                         show_mode ? strf(" power_mode %u", o.req.power_mode).c_str() : "");
                     if (a.commands.empty()) {
                         ++silent;
-                        out("no DRAM commands (result %d)\n", r.ret);
+                        const std::string served = served_clocks_text(r);
+                        out("no DRAM commands (result %d%s)\n", r.ret,
+                            served.empty() ? ""
+                                           : ("; the routine does not support this clock, only " + served).c_str());
                         continue;
                     }
                     if (!has_power_up_list(a.commands)) {
