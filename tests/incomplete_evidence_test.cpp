@@ -580,6 +580,9 @@ TEST(HonestSummaries, AnUnservedClockIsNamed) {
     const Outcome c = tool("check --config 0x1000054 --clock 10");
     EXPECT_EQ(c.status, 1);
     EXPECT_TRUE(has(c.out, "cause: " + why)) << c.out;
+    EXPECT_TRUE(has(tool("check --all").out,
+                    "\n0x01000054 clock 10  no DRAM commands (result 0; the routine does "
+                    "not support this clock, only 2 to 6, 11, 12 of clock_index 0 to 13)\n"));
     // A clock it serves: no such cause.
     EXPECT_FALSE(has(tool("run --config 0x1000054 --clock 11").out, "does not support")) << "clock 11";
 }
