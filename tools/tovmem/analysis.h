@@ -86,6 +86,14 @@ std::string command_text(const CommandInfo& c);
 // when the run returned 1.
 std::string cause_of(const tov::sim::RunResult& r, const Analysis& a);
 
+// Why a call returned 0 without touching the chip, when its routine does not
+// serve its clock_index: "routine R does not support clock_index N (it
+// supports 2 to 6, 11, 12 of clock_index 0 to 13)..."; empty otherwise.
+std::string unsupported_clock(const tov::sim::RunResult& r);
+// The same clocks alone ("2 to 6, 11, 12 of clock_index 0 to 13"); empty
+// when the call touched the chip or its routine serves its clock.
+std::string served_clocks_text(const tov::sim::RunResult& r);
+
 // Notes on a bring-up: an ID the table does not list, a power mode the
 // family does not read, an option target given twice, fault options that had
 // no effect on the run.

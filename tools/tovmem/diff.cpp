@@ -74,12 +74,21 @@ std::string summary(const Side& s) {
     const tov::sim::RunResult& r = s.b.r;
     const tov::MemInitParams& p = r.record;
     const uint32_t fill = tov::sim::fill_word;
-    return strf("result %s, clock_index %s, %s, %s, map %s, %.3f ms, %zu bus steps, %zu DRAM commands",
-                s.b.ret_known ? strf("%d", r.ret).c_str() : "unknown", clock_text(p.clock_index).c_str(),
-                p.mem_clock_khz == fill ? "clock not written" : strf("%u kHz", p.mem_clock_khz).c_str(),
-                p.mem_size_out == fill ? "size not written" : size_text(p.mem_size_out).c_str(),
-                p.map_value == fill ? "not written" : strf("%u", p.map_value).c_str(), ms(r.end_time - r.start_time),
-                s.bus.size(), s.a.commands.size());
+    // Without the call's result the capture holds none of the fields it writes.
+    const bool held = s.b.ret_known;
+    return strf("result %s, clock_index %s, %s, %s, map %s, %.3f ms%s, %zu bus steps, %zu DRAM commands",
+                held ? strf("%d", r.ret).c_str() : "unknown", clock_text(p.clock_index).c_str(),
+                !held                     ? "clock not captured"
+                : p.mem_clock_khz == fill ? "clock not written"
+                                          : strf("%u kHz", p.mem_clock_khz).c_str(),
+                !held                    ? "size not captured"
+                : p.mem_size_out == fill ? "size not written"
+                                         : size_text(p.mem_size_out).c_str(),
+                !held                 ? "not captured"
+                : p.map_value == fill ? "not written"
+                                      : strf("%u", p.map_value).c_str(),
+                ms(r.end_time - r.start_time), s.b.times.empty() ? "" : " (rebuilt)", s.bus.size(),
+                s.a.commands.size());
 }
 
 int diff(const Side& x, const Side& y) {
@@ -138,6 +147,8 @@ int diff(const Side& x, const Side& y) {
     }
     out("\nA: %s\nB: %s\n", summary(x).c_str(), summary(y).c_str());
     for (const Side* s : {&x, &y})
+        if (!s->b.times.empty()) out("times of %s: %s\n", s == &x ? "A" : "B", s->b.times.c_str());
+    for (const Side* s : {&x, &y})
         for (const std::string& n : notes_of(s->b, s->a)) out("note %s: %s\n", s == &x ? "A" : "B", n.c_str());
     if (limits.gave_up_a || limits.gave_up_b)
         out("note: the traces differ too widely to align in bounded time: %zu steps of A and %zu of B, where no "
@@ -177,7 +188,34 @@ int diff(const Side& x, const Side& y) {
         out("first difference at bus step %zu: A %s, B %s\n", a_from + k + 1, text(x, a_from + k, a_to).c_str(),
             text(y, b_from + k, b_to).c_str());
     }
-    return same ? exit_ok : exit_failed;
+    if (!same) return exit_failed;
+    return partial ? exit_incomplete : exit_ok;
+}
+
+// The call a capture holds, simulated: the configuration, clock and power
+// mode of its record on entry (or, for a capture that starts late, of the
+// record with its result) on a block at the address its tag names.
+Bringup simulated(const Bringup& a) {
+    if (a.r.record.config_id == 0 && !a.entry && !a.ret_known)
+        usage_fail("diff --sim needs the call's record on entry or its result line: " + a.source + " holds neither");
+    const tov::MemInitParams& rec = a.entry ? *a.entry : a.r.record;
+    RunArgs args;
+    args.config = strf("0x%x", rec.config_id);
+    args.clock = strf("%u", rec.clock_index);
+    args.power_modes = {strf("%u", rec.power_mode)};
+    // The tag is bits 16 to 31 of the call's register block.
+    uint64_t base = 0;
+    if (!a.tag.empty()) base = std::stoull(a.tag, nullptr, 16) << 16;
+    const uint64_t aux = tov::sim::Simulator::aux_base, span = tov::sim::Simulator::reg_span;
+    const bool base_ok = base != 0 && !(aux >= base && aux - base < span);
+    if (base_ok) args.reg_base = strf("0x%llx", static_cast<unsigned long long>(base));
+    Bringup b = run_bringup(resolve(args));
+    b.notes.push_back(
+        strf("B is the simulated call of A's record %s: config 0x%x, clock_index %s, power_mode %u%s",
+             a.entry ? "on entry" : "with its result (A holds no record on entry)", rec.config_id,
+             clock_text(rec.clock_index).c_str(), rec.power_mode,
+             base_ok ? strf(", register block 0x%llx (A's tag)", static_cast<unsigned long long>(base)).c_str() : ""));
+    return b;
 }
 
 }  // namespace
@@ -190,18 +228,20 @@ int diff_bringups(Bringup a, Bringup b) {
 Command add_diff(CLI::App& app) {
     struct State {
         std::vector<std::string> configs, clocks, power, traces, calls;
-        bool no_aux = false;
+        bool no_aux = false, sim = false;
     };
     auto st = std::make_shared<State>();
     CLI::App* cmd = app.add_subcommand("diff", "compare two bring-ups step by step");
     cmd->footer(
-        "Compares two runs (--config A --clock N [--config B --clock M]; a value given once serves both sides)\n"
-        "or two JSON-lines trace files or captured logs. The bus steps (stores, stable reads, aux loads) are aligned "
+        "Compares two runs (--config A --clock N [--config B --clock M]; a value given once serves both sides),\n"
+        "two JSON-lines trace files or captured logs, or, with --sim, one trace or log with the call its record\n"
+        "on entry describes, simulated. The bus steps (stores, stable reads, aux loads) are aligned "
         "by kind and\n"
         "register, so a step inserted on one side does not misalign the rest. Lines: '-' only in A, '+' only\n"
         "in B, '~' the same step with other values (A's line, then B's). A capture that starts late or ends early\n"
         "is compared over the steps both sides have, and its unknown result with nothing. Exit status: 0 when\n"
-        "nothing differs, 1 different, 2 on bad arguments.");
+        "nothing differs, 1 different, 2 on bad arguments, 3 when nothing differs in what both hold but a\n"
+        "side's evidence is incomplete (cut short, started late, a line lost, ended by a new call).");
     cmd->add_option("--config", st->configs, "configuration ID of A, then of B")
         ->type_name("ID")
         ->allow_extra_args(false);
@@ -209,6 +249,9 @@ Command add_diff(CLI::App& app) {
     cmd->add_option("--power-mode", st->power, "power_mode of A, then of B")->type_name("N")->allow_extra_args(false);
     cmd->add_flag("--no-aux", st->no_aux, "the caller maps no aux region: aux_base is 0");
     cmd->add_option("TRACE", st->traces, "two JSON-lines trace files or captured logs (- for standard input)");
+    cmd->add_flag("--sim", st->sim,
+                  "compare one trace or log (A) with the same call on the simulated chip (B): the configuration, "
+                  "clock_index and power_mode of its record on entry, on a register block at its tag's address");
     cmd->add_option("--call", st->calls,
                     "the call of A, then of B, when a log holds several (from 1); given once, it chooses in every "
                     "log of several calls")
@@ -224,6 +267,17 @@ Command add_diff(CLI::App& app) {
                         "files, not both");
                 if (!runs && st->traces.empty())
                     usage_fail("diff needs --config and --clock for two runs, or two trace files");
+                if (runs && st->sim)
+                    usage_fail("diff --sim compares a trace file or log with its simulated call, not runs");
+                if (st->sim) {
+                    if (st->traces.size() != 1) usage_fail("diff --sim takes one trace file or log");
+                    if (st->calls.size() > 1) usage_fail("diff --sim takes --call once");
+                    const CallOption call{st->calls.empty() ? std::string() : st->calls[0]};
+                    Bringup a = read_trace_file(st->traces[0], call.value());
+                    Bringup b = simulated(a);
+                    const Side x = prepare(std::move(a));
+                    return diff(x, prepare(std::move(b)));
+                }
                 if (!runs) {
                     if (st->traces.size() != 2) usage_fail("diff needs two trace files");
                     if (st->traces[0] == "-" && st->traces[1] == "-")

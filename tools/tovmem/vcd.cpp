@@ -123,13 +123,16 @@ Command add_vcd(CLI::App& app) {
     cmd->footer(
         "Reads the JSON lines of 'tovmem run --format jsonl' or a captured log (a file, or - for standard input)\n"
         "and writes the waveform that 'tovmem run --format vcd' writes for a run; notes from the file go into\n"
-        "$comment sections.");
+        "$comment sections. Exit status: 0, 2 on bad arguments or an unreadable file, 3 when the waveform is of\n"
+        "incomplete evidence (a capture cut short, started late, a line lost or ended by a new call).");
     cmd->add_option("TRACE", st->path, "JSON-lines trace file or captured log, or - for standard input")->required();
     add_call_option(*cmd, st->call);
     return {cmd, [st] {
                 const Bringup b = read_trace_file(st->path, st->call.value());
-                print_vcd(b.r, b.source, notes_of(b, analyse(b.r)));
-                return exit_ok;
+                std::vector<std::string> notes = notes_of(b, analyse(b.r));
+                if (!b.times.empty()) notes.push_back("times " + b.times);
+                print_vcd(b.r, b.source, notes);
+                return b.incomplete() ? exit_incomplete : exit_ok;
             }};
 }
 
