@@ -83,8 +83,9 @@ std::string loads_text(uint32_t n);  // "1 load", "6 loads"
 std::string command_text(const CommandInfo& c);
 
 // Why a failed bring-up failed, in one sentence, from its bus events; empty
-// when the run returned 1.
-std::string cause_of(const tov::sim::RunResult& r, const Analysis& a);
+// when the run returned 1. `step`, when given, is set to the step (index in
+// a.steps) that the cause names, or to a.steps.size() when it names none.
+std::string cause_of(const tov::sim::RunResult& r, const Analysis& a, size_t* step = nullptr);
 
 // Notes on a bring-up: an ID the table does not list, a power mode the
 // family does not read, an option target given twice, fault options that had

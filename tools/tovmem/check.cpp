@@ -300,6 +300,28 @@ std::string stopped_at(const Bringup& b, const Analysis& a) {
     return strf("bus step %zu: %s", bus_step[at], why.c_str());
 }
 
+}  // namespace
+
+Judgement judge(const Bringup& b, const Analysis& a, uint32_t khz_override) {
+    Judgement j;
+    j.khz = khz_override ? khz_override : memory_clock(b.r);
+    j.stop = stopped_at(b, a);
+    j.late = !b.starts_late.empty();
+    j.power_up_list = has_power_up_list(a.commands);
+    if (!j.power_up_list) return j;
+    j.rules = check_rules(a.commands, j.khz);
+    // Only the commands the call sent, and the capture holds, are judged.
+    const tov::Family family = tov::classify(b.r.record.config_id);
+    for (RuleResult& r : j.rules) {
+        if (r.verdict == Verdict::fail && ((!j.stop.empty() && r.absent) || (j.late && (r.absent || r.before))))
+            r.verdict = Verdict::not_reached;
+        j.expected.push_back(expected_for_family(r, family, a.commands));
+    }
+    return j;
+}
+
+namespace {
+
 int check_one(const Bringup& b, uint32_t khz_override) {
     const Analysis a = analyse(b.r);
     const uint32_t khz = khz_override ? khz_override : memory_clock(b.r);
@@ -331,12 +353,9 @@ int check_one(const Bringup& b, uint32_t khz_override) {
         khz ? strf("%u kHz", khz).c_str() : "an unknown clock");
     for (const CommandInfo& c : a.commands) out("  %2d  %s\n", c.number, describe(c.cmd).c_str());
     out("\n");
-    auto rs = check_rules(a.commands, khz);
-    // Only the commands the call sent, and the capture holds, are judged.
-    const bool late = !b.starts_late.empty();
-    for (RuleResult& r : rs)
-        if (r.verdict == Verdict::fail && ((!stop.empty() && r.absent) || (late && (r.absent || r.before))))
-            r.verdict = Verdict::not_reached;
+    const Judgement j = judge(b, a, khz_override);
+    const std::vector<RuleResult>& rs = j.rules;
+    const bool late = j.late;
     const tov::Family family = tov::classify(b.r.record.config_id);
     size_t passed = 0, failed = 0, na = 0, expected = 0, unreached = 0;
     for (const RuleResult& r : rs) {
