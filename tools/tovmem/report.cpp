@@ -76,8 +76,7 @@ struct FieldName {
 };
 
 constexpr uint32_t lanes[] = {reg::DRC_LANE0, reg::DRC_LANE1, reg::DRC_LANE2, reg::DRC_LANE3, reg::DRC_880};
-constexpr uint32_t clock_gens[] = {reg::CLKGEN_010, reg::CLKGEN_018, reg::CLKGEN_020, reg::CLKGEN_028,
-                                   reg::CLKGEN_030};
+constexpr uint32_t clock_gens[] = {reg::CLKGEN_010, reg::CLKGEN_018, reg::CLKGEN_020, reg::CLKGEN_028, reg::CLKGEN_030};
 
 std::vector<FieldName> field_names() {
     std::vector<FieldName> f = {
@@ -126,7 +125,8 @@ std::string fields_text(uint32_t off, uint32_t v) {
         const uint32_t shift = static_cast<uint32_t>(__builtin_ctz(f.mask));
         const uint32_t x = (v & f.mask) >> shift;
         const bool one_bit = (f.mask >> shift) == 1;
-        t += strf("%s%s %s", t.empty() ? "\nfields: " : ", ", f.name, one_bit ? strf("%u", x).c_str() : strf("0x%x", x).c_str());
+        t += strf("%s%s %s", t.empty() ? "\nfields: " : ", ", f.name,
+                  one_bit ? strf("%u", x).c_str() : strf("0x%x", x).c_str());
     }
     return t;
 }
@@ -140,16 +140,16 @@ std::string block_of(uint32_t off) {
 
 // ---- geometry ----
 
-constexpr double label_w = 112;      // lane names
-constexpr double plot_w = 1080;      // the plotted area of a strip
+constexpr double label_w = 112;  // lane names
+constexpr double plot_w = 1080;  // the plotted area of a strip
 constexpr double svg_w = label_w + plot_w + 8;
-constexpr double slot = 7;           // one step
-constexpr double px_per_ms = 10;     // time between clock readings
+constexpr double slot = 7;               // one step
+constexpr double px_per_ms = 10;         // time between clock readings
 constexpr uint64_t break_after = 40000;  // 4 ms: a longer idle stretch is broken
 constexpr double break_w = 34;
-constexpr double wait_w = 42;        // the inside of a long done-bit wait
-constexpr size_t wait_kept = 2;      // polls kept at full width at each end of a wait
-constexpr double late_w = 70;        // "not captured" before a capture that starts late
+constexpr double wait_w = 42;    // the inside of a long done-bit wait
+constexpr size_t wait_kept = 2;  // polls kept at full width at each end of a wait
+constexpr double late_w = 70;    // "not captured" before a capture that starts late
 
 enum class Lane { axis, steps, cmd, cke, polls, delays, store, reads, fb, msgs, rules };
 
@@ -163,20 +163,20 @@ struct LaneRow {
 // One bring-up as drawn: its analysis, verdicts and where each step sits.
 struct Side {
     const ReportCall* call = nullptr;
-    std::string id;  // element ids: "s12" or "a-s12", "c2-s12"
+    std::string id;    // element ids: "s12" or "a-s12", "c2-s12"
     std::string name;  // "" or "A", "B"
     Analysis a;
     Judgement j;
-    std::vector<size_t> bus;     // step indices of the bus steps
-    std::vector<size_t> bus_no;  // per step: its bus step number from 1 (0: not a bus step)
+    std::vector<size_t> bus;       // step indices of the bus steps
+    std::vector<size_t> bus_no;    // per step: its bus step number from 1 (0: not a bus step)
     std::vector<double> interior;  // per step: its width inside a long wait, 0 outside one
     std::vector<long> poll_of;     // per step: the command (index) whose wait it polls, or -1
     struct Band {
         size_t from, to, command;
     };
-    std::vector<Band> bands;  // the insides of long waits, drawn compressed
-    std::vector<double> x;         // per step: x inside its strip
-    std::vector<size_t> strip;     // per step
+    std::vector<Band> bands;    // the insides of long waits, drawn compressed
+    std::vector<double> x;      // per step: x inside its strip
+    std::vector<size_t> strip;  // per step
     std::string cause;
     size_t fail_step = 0;  // the step the cause names (steps.size(): none)
     bool failed = false;
@@ -382,9 +382,9 @@ void bar(Canvas& cv, const Side& s, size_t from, size_t to, double y, double h, 
     for (size_t k = s.strip[from]; k <= s.strip[to]; ++k) {
         const double a = k == s.strip[from] ? x0 : 0;
         const double b = k == s.strip[to] ? x1 : plot_w;
-        cv.strips[k] += strf("<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"%s>%s</rect>",
-                             cls.c_str(), X(a), y, std::max(b - a, 1.0), h,
-                             k == s.strip[from] ? attrs_first.c_str() : "", inner.c_str());
+        cv.strips[k] +=
+            strf("<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"%s>%s</rect>", cls.c_str(),
+                 X(a), y, std::max(b - a, 1.0), h, k == s.strip[from] ? attrs_first.c_str() : "", inner.c_str());
     }
 }
 
@@ -468,9 +468,10 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
         if (t != last_t) {
             const std::string lbl = ms_text(t);
             if (cv.axis_shelf[s.strip[i]]->take(s.x[i], text_w(lbl)) >= 0)
-                o += strf("<text class=\"tick\" x=\"%.1f\" y=\"%.1f\">%s</text><rect class=\"tickmark\" x=\"%.1f\" "
-                          "y=\"%.1f\" width=\"1\" height=\"4\"/>",
-                          X(s.x[i]) - 2, axis->y + 10, lbl.c_str(), X(s.x[i]), axis->y + axis->h - 4);
+                o += strf(
+                    "<text class=\"tick\" x=\"%.1f\" y=\"%.1f\">%s</text><rect class=\"tickmark\" x=\"%.1f\" "
+                    "y=\"%.1f\" width=\"1\" height=\"4\"/>",
+                    X(s.x[i]) - 2, axis->y + 10, lbl.c_str(), X(s.x[i]), axis->y + axis->h - 4);
             last_t = t;
         }
         if (s.bus_no[i] && (s.bus_no[i] == 1 || s.bus_no[i] % 10 == 0)) {
@@ -487,13 +488,13 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
         uint32_t count = 0;
         for (size_t k = i; k <= e; ++k) count += s.poll_of[k] >= 0;
         const double x0 = s.x[i] - slot / 2, x1 = s.x[e] + slot / 2;
-        cv.strips[s.strip[i]] +=
-            strf("<g class=\"brk\"><rect class=\"brkband\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>"
-                 "<text class=\"brktext\" x=\"%.1f\" y=\"%.1f\">%s ms</text>%s</g>",
-                 X(x0), axis->y, x1 - x0, s.height, X(x0), axis->y + 24, num(ms(s.t_end(e) - s.t(i))).c_str(),
-                 title(strf("axis compressed: %u polls of DRAM command %d over %.1f ms drawn in %.0f px", count,
-                            s.a.commands[band.command].number, ms(s.t_end(e) - s.t(i)), x1 - x0))
-                     .c_str());
+        cv.strips[s.strip[i]] += strf(
+            "<g class=\"brk\"><rect class=\"brkband\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>"
+            "<text class=\"brktext\" x=\"%.1f\" y=\"%.1f\">%s ms</text>%s</g>",
+            X(x0), axis->y, x1 - x0, s.height, X(x0), axis->y + 24, num(ms(s.t_end(e) - s.t(i))).c_str(),
+            title(strf("axis compressed: %u polls of DRAM command %d over %.1f ms drawn in %.0f px", count,
+                       s.a.commands[band.command].number, ms(s.t_end(e) - s.t(i)), x1 - x0))
+                .c_str());
     }
     for (size_t i = 1; i < n; ++i) {
         const uint64_t dt = s.t(i) > s.t_end(i - 1) ? s.t(i) - s.t_end(i - 1) : 0;
@@ -526,7 +527,8 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
         const CommandInfo& c = s.a.commands[k];
         const size_t end = command_end(s, k);
         const bool bad = c.gave_up() || c.unsettled;
-        const std::string tip = strf("%s\n%s\n%s", when(s, c.step).c_str(), command_text(c).c_str(), wait_text(c).c_str());
+        const std::string tip =
+            strf("%s\n%s\n%s", when(s, c.step).c_str(), command_text(c).c_str(), wait_text(c).c_str());
         bar(cv, s, c.step, end, cmd->y + 15, 8, bad ? "cmd bad" : "cmd", title(tip));
         const std::string lbl = strf("%d %s", c.number, short_name(c.cmd).c_str());
         const int shelf = cv.cmd_shelves[s.strip[c.step]]->take(s.x[c.step], text_w(lbl));
@@ -546,11 +548,38 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
     const LaneRow* reads = s.lane(Lane::reads);
     const LaneRow* fb = s.lane(Lane::fb);
     const LaneRow* msgs = s.lane(Lane::msgs);
+    // The inside of a long wait is one mark, its polls and their events
+    // counted in it: a capture of a fast bus may hold a hundred thousand.
+    for (const Side::Band& band : s.bands) {
+        const CommandInfo& c = s.a.commands[band.command];
+        uint32_t polled = 0, busy = 0, unsettled = 0;
+        size_t s0 = 0, s1 = 0;
+        for (size_t i = band.from; i <= band.to; ++i) {
+            if (s.bus_no[i]) s1 = s.bus_no[i], s0 = s0 ? s0 : s.bus_no[i];
+            if (s.poll_of[i] < 0) continue;
+            ++polled;
+            busy += steps[i].settled && !(steps[i].val & dram::status_done);
+            unsettled += !steps[i].settled;
+        }
+        const std::string tip = strf(
+            "%s to bus step %zu, %.3f to %.3f ms\n%u polls for DRAM command %d, drawn compressed: %u busy, %u "
+            "done, %u never settled",
+            when(s, band.from).c_str(), s1, ms(s.t(band.from)), ms(s.t_end(band.to)), polled, c.number, busy,
+            polled - busy - unsettled, unsettled);
+        bar(cv, s, band.from, band.to, polls->y + 2, polls->h - 4,
+            unsettled ? "poll bad"
+            : busy    ? "poll busy"
+                      : "poll",
+            title(tip),
+            strf(" data-e=\"%zu\" data-n=\"%zu\" data-s0=\"%zu\" data-s1=\"%zu\" id=\"%ss%zu\"", steps[band.from].first,
+                 steps[band.to].last - steps[band.from].first + 1, s0, s1, s.id.c_str(), s0));
+    }
     for (size_t i = 0; i < n; ++i) {
+        if (s.interior[i] > 0) continue;
         const Step& st = steps[i];
         const Event& e = ev[st.first];
         std::string& o = cv.strips[s.strip[i]];
-        const double w = s.interior[i] > 0 ? std::max(s.interior[i], 1.0) : slot - 2;
+        const double w = slot - 2;
         const double x = X(s.x[i]) - w / 2;
         const std::string attrs = step_attrs(s, i);
         auto tick = [&](const LaneRow* row, const char* cls, const std::string& tip) {
@@ -574,7 +603,9 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
                 const CommandInfo& c = s.a.commands[size_t(s.poll_of[i])];
                 const bool busy = st.settled && !(st.val & dram::status_done);
                 tip += strf("\npoll for DRAM command %d: %s", c.number,
-                            !st.settled ? "never settled" : busy ? "busy" : "done");
+                            !st.settled ? "never settled"
+                            : busy      ? "busy"
+                                        : "done");
                 tick(polls, !st.settled ? "poll bad" : busy ? "poll busy" : "poll", tip);
                 break;
             }
@@ -626,37 +657,47 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
             if (r.verdict == Verdict::not_reached) at = long(std::min(s.fail_step, n - 1));
             if (at < 0) at = long(s.a.commands.front().step);
             const size_t i = size_t(at);
-            const char* cls = r.verdict == Verdict::pass  ? "rule ok"
+            const char* cls = r.verdict == Verdict::pass   ? "rule ok"
                               : r.verdict == Verdict::fail ? (s.j.expected[k] ? "rule exp" : "rule bad")
                                                            : "rule nr";
-            std::string lbl = strf("%s %s", r.verdict == Verdict::pass ? "ok" : r.verdict == Verdict::fail ? "FAIL" : "--",
+            std::string lbl = strf("%s %s",
+                                   r.verdict == Verdict::pass   ? "ok"
+                                   : r.verdict == Verdict::fail ? "FAIL"
+                                                                : "--",
                                    r.name);
             if (std::strcmp(r.name, "cke-high-200us") == 0) {
                 const size_t eq = r.finding.find("= ");
-                if (eq != std::string::npos) lbl += " " + r.finding.substr(eq + 2, r.finding.find(' ', eq + 2) - eq - 2) + " us";
+                if (eq != std::string::npos)
+                    lbl += " " + r.finding.substr(eq + 2, r.finding.find(' ', eq + 2) - eq - 2) + " us";
             }
             int shelf = cv.rule_shelves[s.strip[i]]->take(s.x[i], text_w(lbl) + 8);
             const double y = rules->y + 2 + 11 * std::max(shelf, 0);
             const std::string tip = strf("rule %s: %s%s\n%s", r.name, verdict_word(r.verdict),
                                          s.j.expected[k] ? " (expected for this family)" : "", r.finding.c_str());
-            cv.strips[s.strip[i]] += strf(
-                "<g class=\"%s\" data-rule=\"%s\"><rect x=\"%.1f\" y=\"%.1f\" width=\"6\" height=\"9\"/>%s%s</g>", cls,
-                r.name, X(s.x[i]) - 3, y, title(tip).c_str(),
-                shelf >= 0 ? strf("<text x=\"%.1f\" y=\"%.1f\">%s</text>", X(s.x[i]) + 5, y + 8, esc(lbl).c_str()).c_str()
-                           : "");
+            cv.strips[s.strip[i]] +=
+                strf("<g class=\"%s\" data-rule=\"%s\"><rect x=\"%.1f\" y=\"%.1f\" width=\"6\" height=\"9\"/>%s%s</g>",
+                     cls, r.name, X(s.x[i]) - 3, y, title(tip).c_str(),
+                     shelf >= 0
+                         ? strf("<text x=\"%.1f\" y=\"%.1f\">%s</text>", X(s.x[i]) + 5, y + 8, esc(lbl).c_str()).c_str()
+                         : "");
         }
     }
     // Where the call stopped, and what a cut capture does not hold.
-    if (s.failed && n) {
-        const size_t i = std::min(s.fail_step, n - 1);
-        const double x = s.x[i];
+    if (s.failed) {
+        // At the step the cause names, or where the routine returned when it names none.
+        const bool named = s.fail_step < n;
+        const double x = named ? s.x[s.fail_step] : n ? std::min(s.x[n - 1] + slot, plot_w - 2) : slot;
+        const size_t k = named ? s.strip[s.fail_step] : n ? s.strip[n - 1] : 0;
         const bool right = x > plot_w * 0.6;
-        cv.strips[s.strip[i]] += strf(
+        const std::string where =
+            named ? "the call stopped here (" + when(s, s.fail_step) + ")"
+                  : strf("the routine returned %d here (%.3f ms)", s.r().ret, ms(s.r().end_time - s.r().start_time));
+        cv.strips[k] += strf(
             "<g class=\"fail\"><rect class=\"failmark chk\" x=\"%.1f\" y=\"%.1f\" width=\"3\" height=\"%.1f\"/>"
             "<text class=\"failtext\" x=\"%.1f\" y=\"%.1f\" text-anchor=\"%s\">%s</text>%s</g>",
             X(x) - 1.5, s.y0 + 1, s.height - 2, X(x) + (right ? -6 : 6), s.lane(Lane::cmd)->y + 6,
             right ? "end" : "start", esc("stopped: result " + std::to_string(s.r().ret)).c_str(),
-            title("the call stopped here (" + when(s, i) + "): " + s.cause).c_str());
+            title(where + ": " + s.cause).c_str());
     }
     if (!b.ret_known && !compared) {
         const size_t k = n ? s.strip[n - 1] : 0;
@@ -772,14 +813,14 @@ std::string header_table(const Side& s) {
     else if (!s.cause.empty())
         row("cause", s.cause);
     if (!s.j.stop.empty()) row("stopped at", s.j.stop);
-    row("call length", strf("%.3f ms of virtual time, %zu bus steps, %zu DRAM commands, %zu delays, %zu messages",
-                            ms(r.end_time - r.start_time), s.bus.size(), s.a.commands.size(), s.a.delays,
-                            s.a.messages));
+    row("call length",
+        strf("%.3f ms of virtual time, %zu bus steps, %zu DRAM commands, %zu delays, %zu messages",
+             ms(r.end_time - r.start_time), s.bus.size(), s.a.commands.size(), s.a.delays, s.a.messages));
     if (b.ret_known)
-        row("record", "memory clock " + field_or(p.mem_clock_khz, " kHz") + ", size " +
-                          (p.mem_size_out == tov::sim::fill_word ? std::string("not written")
-                                                                 : size_text(p.mem_size_out)) +
-                          ", map value " + field_or(p.map_value));
+        row("record",
+            "memory clock " + field_or(p.mem_clock_khz, " kHz") + ", size " +
+                (p.mem_size_out == tov::sim::fill_word ? std::string("not written") : size_text(p.mem_size_out)) +
+                ", map value " + field_or(p.map_value));
     row("evidence", evidence(*s.call));
     if (r.from_image)
         row("kernel image", strf("%u stack bytes, %llu instructions", r.image.stack_bytes,
@@ -802,23 +843,26 @@ std::string tables(const Side& s) {
     std::string o;
     // The frame-buffer test.
     if (!s.a.readbacks.empty()) {
-        o += "<h3>Frame-buffer test</h3><table><tr><th>bus step</th><th>slot</th><th>expected</th><th>read</th><th>read, "
+        o += "<h3>Frame-buffer test</h3><table><tr><th>bus "
+             "step</th><th>slot</th><th>expected</th><th>read</th><th>read, "
              "bit by bit (differing bits marked)</th></tr>";
         for (const FbReadBack& f : s.a.readbacks)
-            o += strf("<tr><td><a href=\"#%ss%zu\">%zu</a></td><td>%u</td><td class=\"mono\">%s</td><td "
-                      "class=\"mono\">0x%08x</td><td>%s</td></tr>",
-                      s.id.c_str(), s.bus_no[f.step], s.bus_no[f.step], f.slot,
-                      f.written ? strf("0x%08x", f.expected).c_str() : "not written", f.actual,
-                      f.written ? bits_html(f.expected, f.actual).c_str() : "");
+            o += strf(
+                "<tr><td><a href=\"#%ss%zu\">%zu</a></td><td>%u</td><td class=\"mono\">%s</td><td "
+                "class=\"mono\">0x%08x</td><td>%s</td></tr>",
+                s.id.c_str(), s.bus_no[f.step], s.bus_no[f.step], f.slot,
+                f.written ? strf("0x%08x", f.expected).c_str() : "not written", f.actual,
+                f.written ? bits_html(f.expected, f.actual).c_str() : "");
         o += "</table>";
     }
     // The rules.
     if (!s.a.commands.empty() && s.j.rules.empty())
         o += "<p>No power-up list: only the closing command was sent; the rules are not about it.</p>";
     if (!s.j.rules.empty()) {
-        o += strf("<h3>Rules (check), counts read at %s</h3><table><tr><th>rule</th><th>verdict</th><th>at "
-                  "command</th><th>finding</th></tr>",
-                  s.j.khz ? strf("%u kHz", s.j.khz).c_str() : "an unknown clock");
+        o += strf(
+            "<h3>Rules (check), counts read at %s</h3><table><tr><th>rule</th><th>verdict</th><th>at "
+            "command</th><th>finding</th></tr>",
+            s.j.khz ? strf("%u kHz", s.j.khz).c_str() : "an unknown clock");
         for (size_t k = 0; k < s.j.rules.size(); ++k) {
             const RuleResult& r = s.j.rules[k];
             const long c = pinned_command(r);
@@ -835,7 +879,8 @@ std::string tables(const Side& s) {
     }
     // The DRAM commands.
     if (!s.a.commands.empty()) {
-        o += "<h3>DRAM commands</h3><table><tr><th>#</th><th>bus step</th><th>ms</th><th>command</th><th>wait</th></tr>";
+        o +=
+            "<h3>DRAM commands</h3><table><tr><th>#</th><th>bus step</th><th>ms</th><th>command</th><th>wait</th></tr>";
         for (const CommandInfo& c : s.a.commands)
             o += strf("<tr><td>%d</td><td><a href=\"#%ss%zu\">%zu</a></td><td>%.3f</td><td>%s</td><td>%s</td></tr>",
                       c.number, s.id.c_str(), s.bus_no[c.step], s.bus_no[c.step], ms(c.time - s.r().start_time),
@@ -854,7 +899,8 @@ std::string tables(const Side& s) {
 std::string page_head(const std::string& title) {
     const std::string csp = "default-src 'none'; style-src 'sha256-" + sha256_base64(report_style()) +
                             "'; script-src 'sha256-" + sha256_base64(report_script()) + "'";
-    return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<meta http-equiv=\"Content-Security-Policy\" "
+    return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">\n<meta "
+           "http-equiv=\"Content-Security-Policy\" "
            "content=\"" +
            csp + "\">\n<meta name=\"viewport\" content=\"width=device-width\">\n<title>" + esc(title) +
            "</title>\n<style>" + report_style() +
@@ -879,9 +925,10 @@ std::string legend() {
 std::string strips_html(const Canvas& cv, double height, const std::string& label) {
     std::string o;
     for (size_t k = 0; k < cv.strips.size(); ++k)
-        o += strf("<svg class=\"strip chk\" viewBox=\"0 0 %.0f %.0f\" width=\"%.0f\" height=\"%.0f\" role=\"img\" "
-                  "aria-label=\"%s, strip %zu of %zu\">",
-                  svg_w, height, svg_w, height, esc(label).c_str(), k + 1, cv.strips.size()) +
+        o += strf(
+                 "<svg class=\"strip chk\" viewBox=\"0 0 %.0f %.0f\" width=\"%.0f\" height=\"%.0f\" role=\"img\" "
+                 "aria-label=\"%s, strip %zu of %zu\">",
+                 svg_w, height, svg_w, height, esc(label).c_str(), k + 1, cv.strips.size()) +
              cv.strips[k] + "</svg>\n";
     return o;
 }
@@ -925,12 +972,12 @@ std::string page_of(const std::vector<ReportCall>& calls, const std::string& mor
     std::string o = page_head(title);
     o += "<h1>" + esc(title) + "</h1>\n";
     if (several) {
-        o += strf("<p>%s holds %zu calls of tov_mem_init, each in its own section:</p><ul>", esc(calls[0].b.source).c_str(),
-                  calls.size());
+        o += strf("<p>%s holds %zu calls of tov_mem_init, each in its own section:</p><ul>",
+                  esc(calls[0].b.source).c_str(), calls.size());
         for (size_t k = 0; k < calls.size(); ++k)
             o += strf("<li><a href=\"#c%zu-call\">call %zu</a>: config 0x%x, clock_index %s, result %s</li>", k + 1,
-                      calls[k].call, calls[k].b.r.record.config_id,
-                      clock_text(calls[k].b.r.record.clock_index).c_str(), esc(result_text(calls[k].b)).c_str());
+                      calls[k].call, calls[k].b.r.record.config_id, clock_text(calls[k].b.r.record.clock_index).c_str(),
+                      esc(result_text(calls[k].b)).c_str());
         o += "</ul>\n";
     }
     if (!more.empty()) o += "<p>" + esc(more) + "</p>\n";
@@ -1011,13 +1058,17 @@ std::string comparison_page(const ReportCall& ca, const ReportCall& cb) {
                 const double x0 = st == c0.strip ? c0.x - slot / 2 : 0;
                 const double x1 = st == c1.strip ? c1.x + slot / 2 : plot_w;
                 cv.strips[st] += strf(
-                    "<g class=\"nc%s\"><rect class=\"hatch\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>%s%s</g>",
+                    "<g class=\"nc%s\"><rect class=\"hatch\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" "
+                    "height=\"%.1f\"/>%s%s</g>",
                     st == c0.strip ? " chk" : "", X(x0), s.y0, x1 - x0, s.height,
                     x1 - x0 > 80 ? strf("<text class=\"nctext\" x=\"%.1f\" y=\"%.1f\">not captured</text>", X(x0) + 4,
                                         s.y0 + s.height / 2)
                                        .c_str()
                                  : "",
-                    title(s.name + ": not captured (" + (s.call->b.ret_known ? "before the capture starts" : "after the capture ends") + "), not compared").c_str());
+                    title(s.name + ": not captured (" +
+                          (s.call->b.ret_known ? "before the capture starts" : "after the capture ends") +
+                          "), not compared")
+                        .c_str());
             }
             k = last + 1;
         }
@@ -1034,7 +1085,8 @@ std::string comparison_page(const ReportCall& ca, const ReportCall& cb) {
         }
         if (col < 0 && !ax.cols.empty()) col = long(ax.cols.size() - 1);
         auto text = [](const Side& s, long i) {
-            return i >= 0 ? squeeze_text(step_text(s.a.steps[s.bus[size_t(i)]], s.r().events)) : std::string("nothing more");
+            return i >= 0 ? squeeze_text(step_text(s.a.steps[s.bus[size_t(i)]], s.r().events))
+                          : std::string("nothing more");
         };
         first = strf("first difference at bus step %zu: A %s, B %s", cmp.first_difference, text(a, cmp.first_a).c_str(),
                      text(b, cmp.first_b).c_str());
@@ -1052,9 +1104,13 @@ std::string comparison_page(const ReportCall& ca, const ReportCall& cb) {
     std::string o = page_head(title) + "<h1>Comparison of two bring-ups</h1>\n";
     const std::string verdict =
         strf("%s: %zu steps alike, %zu only in A, %zu only in B, %zu stores and %zu reads with other values%s",
-             !cmp.same ? "different" : cmp.partial ? "no difference in the steps both captures hold" : "identical",
+             !cmp.same     ? "different"
+             : cmp.partial ? "no difference in the steps both captures hold"
+                           : "identical",
              cmp.alike, cmp.only_a, cmp.only_b, cmp.stores, cmp.reads,
-             !cmp.same_result ? "; the results differ" : cmp.results_known ? "" : "; a result is unknown, so not compared");
+             !cmp.same_result    ? "; the results differ"
+             : cmp.results_known ? ""
+                                 : "; a result is unknown, so not compared");
     o += "<div class=\"banner diff chk\">" + esc(verdict) + (first.empty() ? "" : "<br>" + esc(first)) + "</div>\n";
     if (cmp.beyond_a || cmp.beyond_b)
         o += "<p>" +
@@ -1153,7 +1209,8 @@ std::string sha256_base64(const std::string& bytes) {
     static constexpr char b64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string o;
     for (size_t i = 0; i < 32; i += 3) {
-        const uint32_t n = uint32_t(d[i]) << 16 | (i + 1 < 32 ? uint32_t(d[i + 1]) << 8 : 0) | (i + 2 < 32 ? d[i + 2] : 0);
+        const uint32_t n =
+            uint32_t(d[i]) << 16 | (i + 1 < 32 ? uint32_t(d[i + 1]) << 8 : 0) | (i + 2 < 32 ? d[i + 2] : 0);
         o += b64[(n >> 18) & 63];
         o += b64[(n >> 12) & 63];
         o += i + 1 < 32 ? b64[(n >> 6) & 63] : '=';
@@ -1191,7 +1248,8 @@ Command add_report(CLI::App& app) {
                     usage_fail("report of a run needs both --config ID and --clock N");
                 const size_t sources = st->traces.size() + (run ? 1 : 0);
                 if (sources == 0) usage_fail("report needs --config ID --clock N, a trace file, or two of them");
-                if (sources > 2) usage_fail("report draws one bring-up or compares two, not " + std::to_string(sources));
+                if (sources > 2)
+                    usage_fail("report draws one bring-up or compares two, not " + std::to_string(sources));
                 if (st->traces.size() == 2 && st->traces[0] == "-" && st->traces[1] == "-")
                     usage_fail("report reads one trace from standard input ('-'), not both");
                 if (st->calls.size() > st->traces.size())
