@@ -136,12 +136,12 @@ TEST(TovmemReport, EveryEventOnceWithTheBusStepsCheckAndDiffNumber) {
 
 TEST(TovmemReport, HeaderSaysWhatTheCallWasAndHowItEnded) {
     const Outcome stuck = run_tovmem("report " + healthy + " --cmd-stuck-at 3");
-    for (const char* s :
-         {"<th>configuration ID</th><td>0x3000099</td>", "<th>clock_index</th><td>10</td>",
-          "<th>power_mode</th><td>0</td>", "res-fail\">0 (failed)</span>",
-          "<th>cause</th><td>DRAM command 3 (precharge all, count 1) not done after 101.0 ms: 202 of 202 polls saw it busy",
-          "<th>call length</th><td>142.500 ms", "<th>evidence</th><td>simulated chip",
-          "<th>tool</th><td>tovmem " TOV_VERSION "</td>", "meminit_varnel_"})
+    for (const char* s : {"<th>configuration ID</th><td>0x3000099</td>", "<th>clock_index</th><td>10</td>",
+                          "<th>power_mode</th><td>0</td>", "res-fail\">0 (failed)</span>",
+                          "<th>cause</th><td>DRAM command 3 (precharge all, count 1) not done after 101.0 ms: 202 of "
+                          "202 polls saw it busy",
+                          "<th>call length</th><td>142.500 ms", "<th>evidence</th><td>simulated chip",
+                          "<th>tool</th><td>tovmem " TOV_VERSION "</td>", "meminit_varnel_"})
         EXPECT_TRUE(has(stuck.out, s)) << s;
     // The wait that gave up: its polls busy, and the inside of the 100 ms wait broken and labelled.
     // Every poll of the wait that gave up busy: the ones drawn alone and the ones inside its compressed mark.
@@ -174,8 +174,9 @@ std::string hostile_log(size_t keep_lines) {
     for (const std::string& l : lines(log)) {
         if (n++ >= keep_lines) break;
         if (has(l, "\"ev\":\"trace\""))
-            out += R"(tovmem: {"ev":"trace","call":"1000","msg":"<script>alert(1)</script></svg><img src=x onerror=alert(2)> & \"'"})"
-                   "\n";
+            out +=
+                R"(tovmem: {"ev":"trace","call":"1000","msg":"<script>alert(1)</script></svg><img src=x onerror=alert(2)> & \"'"})"
+                "\n";
         else
             out += l + "\n";
     }
@@ -189,11 +190,14 @@ TEST(TovmemReport, EverythingFromAFileIsText) {
     std::ofstream(log_path) << hostile_log(60);
     const std::string trace_path = dir + "t<b>.jsonl";
     std::ofstream(trace_path)
-        << R"({"ev":"trace","msg":"</svg></style><script>evil()</script>","t":0})" "\n"
-        << R"({"ev":"store","off":2080,"val":0,"t":0})" "\n"
+        << R"({"ev":"trace","msg":"</svg></style><script>evil()</script>","t":0})"
+           "\n"
+        << R"({"ev":"store","off":2080,"val":0,"t":0})"
+           "\n"
         << R"({"ev":"result","ret":null,"unknown":"<script>evil()</script>","config_id":50331801,"clock_index":10,)"
            R"("mem_size":0,"bus_flag":0,"mode_flag":0,"power_mode":0,"mem_clock_khz":0,"mem_size_out":0,"map_value":0,)"
-           R"("reserved":[0,0,0,0,0],"t":0,"elapsed":0})" "\n";
+           R"("reserved":[0,0,0,0,0],"t":0,"elapsed":0})"
+           "\n";
     for (const std::string& args : {"report '" + log_path + "'", "report '" + trace_path + "'",
                                     "report '" + log_path + "' '" + trace_path + "'"}) {
         const Outcome o = run_tovmem(args);
@@ -210,8 +214,9 @@ TEST(TovmemReport, EverythingFromAFileIsText) {
         EXPECT_TRUE(has(p, "&lt;script&gt;")) << args;
     }
     const Outcome log = run_tovmem("report '" + log_path + "'");
-    EXPECT_TRUE(has(log.out, "&lt;script&gt;alert(1)&lt;/script&gt;&lt;/svg&gt;&lt;img src=x onerror=alert(2)&gt; &amp; "
-                             "&quot;&#39;"))
+    EXPECT_TRUE(has(log.out,
+                    "&lt;script&gt;alert(1)&lt;/script&gt;&lt;/svg&gt;&lt;img src=x onerror=alert(2)&gt; &amp; "
+                    "&quot;&#39;"))
         << "the message, as text";
     EXPECT_TRUE(has(log.out, "cap&lt;i&gt;&amp;&quot;x.log")) << "the file name, as text";
     std::filesystem::remove_all(dir);
@@ -338,13 +343,15 @@ TEST(TovmemReport, LongestCallsMakeSmallPages) {
                     if ((clock > 13 || res.ret == 1) && res.events.size() > l.events) l = {res.events.size(), o};
                 }
     }
-    for (const auto& [what, l] : {std::pair{"longest healthy call", call}, std::pair{"longest reserved path", reserved}}) {
+    for (const auto& [what, l] :
+         {std::pair{"longest healthy call", call}, std::pair{"longest reserved path", reserved}}) {
         ASSERT_GT(l.events, 0u) << what;
         const auto t0 = std::chrono::steady_clock::now();
         const std::string page = tovmem::report_html({{tovmem::run_bringup(l.o), 0}});
         const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        std::printf("report of the %s (config 0x%x, clock_index 0x%x, power_mode %u, %zu events): %zu bytes in %.3f s\n",
-                    what, l.o.req.config_id, l.o.req.clock_index, l.o.req.power_mode, l.events, page.size(), s);
+        std::printf(
+            "report of the %s (config 0x%x, clock_index 0x%x, power_mode %u, %zu events): %zu bytes in %.3f s\n", what,
+            l.o.req.config_id, l.o.req.clock_index, l.o.req.power_mode, l.events, page.size(), s);
         EXPECT_LT(page.size(), 2u << 20) << what;
         expect_every_event_once(page, l.events, what);
     }
@@ -398,8 +405,10 @@ void PrintTo(const Scenario& s, std::ostream* os) { *os << s.name; }
 class ReportInBrowser : public ::testing::TestWithParam<Scenario> {};
 
 TEST_P(ReportInBrowser, SelfCheckPassesWithoutRequestOrError) {
-    if (access(chromium, X_OK) != 0) GTEST_SKIP() << chromium << " is not installed (Debian package chromium): the "
-                                                                    "reports are not opened in a browser";
+    if (access(chromium, X_OK) != 0)
+        GTEST_SKIP() << chromium
+                     << " is not installed (Debian package chromium): the "
+                        "reports are not opened in a browser";
     const Scenario& sc = GetParam();
     const std::string image = TOV_KERNEL_IMAGE;
     TempDir d;
@@ -410,14 +419,16 @@ TEST_P(ReportInBrowser, SelfCheckPassesWithoutRequestOrError) {
     };
     std::string args = sc.args;
     auto subst = [&](const std::string& key, const std::string& value) {
-        for (size_t at = args.find(key); at != std::string::npos; at = args.find(key)) args.replace(at, key.size(), value);
+        for (size_t at = args.find(key); at != std::string::npos; at = args.find(key))
+            args.replace(at, key.size(), value);
     };
     if (has(args, "{log}"))
         subst("{log}", put("two.log", run_tovmem("run " + healthy + " --cmd-stuck-at 3 --format log").out +
                                           run_tovmem("run " + healthy + " --format log").out));
     subst("{image}", !image.empty() && std::filesystem::exists(image) ? "--image " + image : "");
     if (has(args, "{cut}")) subst("{cut}", put("cut.log", hostile_log(60)));
-    if (has(args, "{b}")) subst("{b}", put("b.jsonl", run_tovmem("run --config 0x3000020 --clock 10 --format jsonl").out));
+    if (has(args, "{b}"))
+        subst("{b}", put("b.jsonl", run_tovmem("run --config 0x3000020 --clock 10 --format jsonl").out));
     const Outcome page = run_tovmem("report " + args);
     ASSERT_EQ(page.status, 0) << args << ": " << page.err;
     const std::string html = put("report.html", page.out);

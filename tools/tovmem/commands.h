@@ -30,8 +30,10 @@ Command add_report(CLI::App& app);
 // Renderings shared between commands.
 void print_text(const Bringup& b);
 void print_jsonl(const Bringup& b);
-// `notes` go into $comment sections, where a waveform viewer ignores them.
-void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std::vector<std::string>& notes = {});
+// `notes` go into $comment sections, where a waveform viewer ignores them;
+// `unknown`, when not empty, says why the result is unknown.
+void print_vcd(const tov::sim::RunResult& r, const std::string& title, const std::vector<std::string>& notes = {},
+               const std::string& unknown = "");
 
 // diff's comparison of two bring-ups, printed; exit_ok when identical.
 int diff_bringups(Bringup a, Bringup b);
