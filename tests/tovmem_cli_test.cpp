@@ -225,7 +225,8 @@ TEST_P(HelpCommand, IsTheSameAsDashDashHelp) {
     EXPECT_EQ(help.out, dash.out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tovmem, HelpCommand, ::testing::Values("", "run", "show", "list", "check", "diff", "vcd"));
+INSTANTIATE_TEST_SUITE_P(Tovmem, HelpCommand,
+                         ::testing::Values("", "run", "show", "list", "check", "diff", "vcd", "report"));
 
 // ---- what a run says ----
 

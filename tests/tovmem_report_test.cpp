@@ -18,6 +18,7 @@
 #include <set>
 
 #include "meminit/entry/config_table.h"
+#include "tests/generated_file.h"
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/report.h"
 
@@ -551,6 +552,29 @@ TEST(ReportScreenshot, ShowsThePlotAndTheFailureInItsColour) {
     EXPECT_GT(marked * 50, pixels) << "under 2% of the screenshot is drawn";
     EXPECT_GT(colours.size(), 8u);
     EXPECT_GT(failure, 50u) << "the failure marker is not on the screen";
+}
+
+// The release archive's sample and the picture in docs/tovmem.md are the
+// page of one failing call: the sample as tovmem writes it now, the picture
+// a screenshot of it with the failure on screen.
+const std::string sample_args = healthy + " --cmd-latency 3 --fb-corrupt 0=0x100";
+
+TEST(GeneratedToolDocs, SampleReportIsWhatTovmemWrites) {
+    const Outcome o = run_tovmem("report " + sample_args);
+    ASSERT_EQ(o.status, 0) << o.err;
+    generated::expect_file("docs/tovmem_sample_report.html", o.out);
+    const std::string doc = generated::read_text(generated::source_path("docs/tovmem.md"));
+    EXPECT_TRUE(has(doc, "(`--cmd-latency 3 --fb-corrupt\n0=0x100`)")) << "docs/tovmem.md names the sample's run";
+}
+
+TEST(TovmemReport, DocumentedScreenshotShowsAFailure) {
+    const std::string bytes = generated::read_text(generated::source_path("docs/tovmem_report.png"));
+    const Image img = decode_png(bytes);
+    ASSERT_EQ(img.w, 1240u) << "docs/tovmem_report.png is not the screenshot of a report";
+    size_t failure = 0;
+    for (size_t i = 0; i + 2 < img.px.size(); i += img.channels)
+        failure += img.px[i] > 200 && img.px[i + 1] < 40 && img.px[i + 2] > 200;
+    EXPECT_GT(failure, 50u);
 }
 
 }  // namespace

@@ -250,7 +250,7 @@ void lay_lanes(Side& s, double y0) {
     add(Lane::reads, "reads", 14);
     if (!s.a.readbacks.empty()) add(Lane::fb, "frame-buffer test", 14);
     if (s.a.messages) add(Lane::msgs, "messages", 12);
-    if (!s.j.rules.empty()) add(Lane::rules, "rules", 36);
+    if (!s.j.rules.empty()) add(Lane::rules, "rules", 46);
     double y = y0;
     for (LaneRow& row : s.lanes) {
         row.y = y;
@@ -670,8 +670,9 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
                 if (eq != std::string::npos)
                     lbl += " " + r.finding.substr(eq + 2, r.finding.find(' ', eq + 2) - eq - 2) + " us";
             }
+            // Three rows of labelled marks; a mark without room for its label below them.
             int shelf = cv.rule_shelves[s.strip[i]]->take(s.x[i], text_w(lbl) + 8);
-            const double y = rules->y + 2 + 11 * std::max(shelf, 0);
+            const double y = rules->y + 2 + 11 * (shelf >= 0 ? shelf : 3);
             const std::string tip = strf("rule %s: %s%s\n%s", r.name, verdict_word(r.verdict),
                                          s.j.expected[k] ? " (expected for this family)" : "", r.finding.c_str());
             cv.strips[s.strip[i]] +=
