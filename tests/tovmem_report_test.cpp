@@ -289,6 +289,24 @@ TEST(TovmemReport, ComparisonIsAlignedAsDiffAlignsIt) {
     EXPECT_EQ(count(partial.out, "class=\"failmark"), 0u);
 }
 
+// diff --format html draws what diff compares, two runs included, with diff's status.
+TEST(TovmemReport, DiffDrawsTwoRunsAsItComparesThem) {
+    const std::string runs = "diff --config 0x3000099 --clock 10 --config 0x3000020 --clock 10";
+    const Outcome text = run_tovmem(runs);
+    const Outcome page = run_tovmem(runs + " --format html");
+    EXPECT_EQ(page.status, text.status);
+    EXPECT_EQ(page.status, 1);
+    const size_t first = number_after(text.out, "first difference at bus step ");
+    ASSERT_GT(first, 0u);
+    EXPECT_TRUE(has(page.out, "first difference: bus step " + std::to_string(first) + "</text>"));
+    EXPECT_EQ(count(page.out, "<rect class=\"dchg\""), count(text.out, "\n~ "));
+    const Outcome same = run_tovmem("diff --config 0x3000099 --clock 10 --format html");
+    EXPECT_EQ(same.status, 0);
+    EXPECT_TRUE(has(same.out, "identical: ")) << "the verdict diff prints";
+    EXPECT_EQ(count(same.out, "class=\"firstdiff"), 0u);
+    expect_refused("diff --config 0x3000099 --clock 10 --format pdf", "--format is text or html, not 'pdf'");
+}
+
 TEST(TovmemReport, EachCallOfALogInItsOwnSection) {
     const std::string bad = run_tovmem("run " + healthy + " --cmd-stuck-at 3 --format log").out;
     const std::string good = run_tovmem("run " + healthy + " --format log").out;

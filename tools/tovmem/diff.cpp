@@ -8,6 +8,7 @@
 #include "tools/tovmem/align.h"
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"
+#include "tools/tovmem/report.h"
 
 namespace tovmem {
 
@@ -219,6 +220,7 @@ Command add_diff(CLI::App& app) {
     struct State {
         std::vector<std::string> configs, clocks, power, traces, calls;
         bool no_aux = false;
+        std::string format = "text";
     };
     auto st = std::make_shared<State>();
     CLI::App* cmd = app.add_subcommand("diff", "compare two bring-ups step by step");
@@ -228,8 +230,9 @@ Command add_diff(CLI::App& app) {
         "by kind and\n"
         "register, so a step inserted on one side does not misalign the rest. Lines: '-' only in A, '+' only\n"
         "in B, '~' the same step with other values (A's line, then B's). A capture that starts late or ends early\n"
-        "is compared over the steps both sides have, and its unknown result with nothing. Exit status: 0 when\n"
-        "nothing differs, 1 different, 2 on bad arguments.");
+        "is compared over the steps both sides have, and its unknown result with nothing. --format html writes\n"
+        "the two as one page, one above the other (see 'tovmem report'). Exit status: 0 when nothing differs,\n"
+        "1 different, 2 on bad arguments.");
     cmd->add_option("--config", st->configs, "configuration ID of A, then of B")
         ->type_name("ID")
         ->allow_extra_args(false);
@@ -242,7 +245,17 @@ Command add_diff(CLI::App& app) {
                     "log of several calls")
         ->type_name("N")
         ->allow_extra_args(false);
+    cmd->add_option("--format", st->format, "text (the steps that differ) or html (the two drawn aligned, as a page)")
+        ->type_name("text|html");
     return {cmd, [st] {
+                if (st->format != "text" && st->format != "html")
+                    usage_fail("--format is text or html, not '" + st->format + "'");
+                // The comparison printed, or drawn; the status the same.
+                auto show = [&](const Side& x, const Side& y, size_t call_a, size_t call_b) {
+                    if (st->format == "text") return diff(x, y);
+                    out("%s", comparison_html({x.b, call_a}, {y.b, call_b}).c_str());
+                    return compare(x, y).same ? exit_ok : exit_failed;
+                };
                 const bool runs = !st->configs.empty() || !st->clocks.empty() || !st->power.empty() || st->no_aux;
                 if (runs && !st->calls.empty())
                     usage_fail("--call chooses a call of a trace file or log, not of a run");
@@ -264,7 +277,9 @@ Command add_diff(CLI::App& app) {
                         return read_trace_file(st->traces[side], call.value(), st->calls.size() == 1);
                     };
                     const Side x = prepare(read(0));  // A first: its errors come first
-                    return diff(x, prepare(read(1)));
+                    const size_t both = st->calls.size() == 2;
+                    return show(x, prepare(read(1)), both ? CallOption{st->calls[0]}.value() : 0,
+                                both ? CallOption{st->calls[1]}.value() : 0);
                 }
                 auto pick = [](const std::vector<std::string>& v, const char* what, bool need) {
                     if (v.size() > 2) usage_fail(std::string(what) + " is given once or twice");
@@ -284,7 +299,7 @@ Command add_diff(CLI::App& app) {
                 };
                 const Side x = side(ca, ka, pa);
                 const Side y = side(cb, kb, pb);
-                return diff(x, y);
+                return show(x, y, 0, 0);
             }};
 }
 
