@@ -159,6 +159,8 @@ TEST(TovmemReport, HeaderSaysWhatTheCallWasAndHowItEnded) {
     const Outcome unstable = run_tovmem("report --config 0x3000002 --clock 0 --unstable 0x43c");
     EXPECT_TRUE(has(unstable.out, "class=\"rd bad\"")) << "the read that never settled";
     EXPECT_TRUE(has(unstable.out, "res-fail\">-1 (register access failed)"));
+    // The simulated chip reads back what was written (the test client's slot aside).
+    EXPECT_EQ(count(fb.out, "class=\"rd odd\""), 0u);
     // Rules pinned to their commands: the CKE-high NOP with its measured length.
     const Outcome ok = run_tovmem("report " + healthy);
     EXPECT_TRUE(has(ok.out, "data-rule=\"cke-high-200us\"")) << "the rule marked in the plot";
@@ -182,6 +184,26 @@ std::string hostile_log(size_t keep_lines) {
             out += l + "\n";
     }
     return out;
+}
+
+// A register that reads back other than it was written, as a board's may: marked, with both values.
+TEST(TovmemReport, AReadOfOtherThanWasWrittenIsMarked) {
+    const std::string result =
+        R"({"ev":"result","ret":1,"config_id":50331801,"clock_index":10,"mem_size":0,"bus_flag":0,"mode_flag":0,)"
+        R"("power_mode":0,"mem_clock_khz":0,"mem_size_out":0,"map_value":0,"reserved":[0,0,0,0,0],"t":0,"elapsed":0})";
+    std::string trace = R"({"ev":"store","off":2064,"val":5,"t":0})"
+                        "\n";
+    for (int k = 0; k < 3; ++k)
+        trace += R"({"ev":"load","off":2064,"val":7,"t":0})"
+                 "\n";
+    for (int k = 0; k < 3; ++k)
+        trace += R"({"ev":"load","off":2064,"val":5,"t":0})"
+                 "\n";
+    const TempFile f(trace + result + "\n");
+    const Outcome o = run_tovmem("report " + f.path);
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(count(o.out, "class=\"rd odd\""), 1u) << "the first read, 7; the second, 5, is as written";
+    EXPECT_TRUE(has(o.out, "unexpected: the value last written was 0x00000005 (bits 0x2 differ)"));
 }
 
 TEST(TovmemReport, EverythingFromAFileIsText) {

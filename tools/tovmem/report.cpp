@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string_view>
 
@@ -574,6 +575,7 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
             strf(" data-e=\"%zu\" data-n=\"%zu\" data-s0=\"%zu\" data-s1=\"%zu\" id=\"%ss%zu\"", steps[band.from].first,
                  steps[band.to].last - steps[band.from].first + 1, s0, s1, s.id.c_str(), s0));
     }
+    std::map<uint32_t, uint32_t> written;  // the value last stored to each register
     for (size_t i = 0; i < n; ++i) {
         if (s.interior[i] > 0) continue;
         const Step& st = steps[i];
@@ -593,6 +595,7 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
             std::string tip = head + squeeze_text(step_text(st, ev)) + fields_text(st.off, st.val);
             if (c) tip += "\n" + command_text(*c);
             tick(s.lane(Lane::store, block_of(st.off)), c ? "st cmdst" : "st", tip);
+            written[st.off] = st.val;
             break;
         }
         case StepKind::read:
@@ -622,7 +625,14 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
                 break;
             }
             if (!st.settled) tip += "\nnever settled: no three loads agreed";
-            tick(reads, !st.settled ? "rd bad" : st.kind == StepKind::aux_read ? "rd aux" : "rd", tip);
+            // A register that reads back other than it was last written: its
+            // read-only or self-clearing bits, or a bus that does not hold it.
+            const auto w = written.find(st.off);
+            const bool odd = st.kind == StepKind::read && st.settled && w != written.end() && w->second != st.val;
+            if (odd)
+                tip += strf("\nunexpected: the value last written was 0x%08x (bits 0x%x differ)", w->second,
+                            w->second ^ st.val);
+            tick(reads, !st.settled ? "rd bad" : odd ? "rd odd" : st.kind == StepKind::aux_read ? "rd aux" : "rd", tip);
             break;
         }
         case StepKind::other: {
@@ -730,7 +740,7 @@ svg text{font-family:sans-serif;font-size:9px;fill:#333}
 .brkband{fill:#000;fill-opacity:.05}.brkline{stroke:#555;fill:none}.brktext{fill:#555;font-style:italic}
 .cmd{fill:#bcd3f0;stroke:#36a}.cmd.bad{fill:#f99;stroke:#d00}.cmdname{fill:#124}
 .cke0,.cke1{fill:#147}
-.st{fill:#37a}.st.cmdst{fill:#135}.rd{fill:#3a6}.rd.aux{fill:#8a3}.rd.bad{fill:#e00}
+.st{fill:#37a}.st.cmdst{fill:#135}.rd{fill:#3a6}.rd.aux{fill:#8a3}.rd.bad{fill:#e00}.rd.odd{fill:#f90}
 .poll{fill:#6b6}.poll.busy{fill:#f90}.poll.bad{fill:#e00}
 .fbt{fill:#3a6}.fbt.bad{fill:#e00}.msg{fill:#999}
 .dl{fill:#e4dcf4;stroke:#86b}.dl.bad{fill:#f99}.dlmin{fill:#639}
@@ -1026,8 +1036,10 @@ std::string comparison_page(const ReportCall& ca, const ReportCall& cb) {
     while (kinds.size() < cols.size()) kinds.push_back(ComparedStep::alike);
     const Axis ax = place(cols, {&a, &b}, !ca.b.starts_late.empty() || !cb.b.starts_late.empty());
     Canvas cv(ax.strips);
-    // Differences first, under the marks: a changed step shaded yellow, a
-    // step only one side has red, what a partial capture does not hold hatched.
+    draw_side(cv, a, ax.strips, true);
+    draw_side(cv, b, ax.strips, true);
+    // Differences over the lanes, the marks showing through: a changed step
+    // shaded yellow, a step only one side has red, what a partial capture does not hold hatched.
     const double top = a.y0, bottom = b.y0 + b.height;
     for (size_t k = 0; k < ax.cols.size(); ++k) {
         const Column& c = ax.cols[k];
@@ -1038,8 +1050,6 @@ std::string comparison_page(const ReportCall& ca, const ReportCall& cb) {
             o += strf("<rect class=\"%s\" x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\"/>",
                       kind == ComparedStep::changed ? "dchg" : "donly", x, top, slot, bottom - top);
     }
-    draw_side(cv, a, ax.strips, true);
-    draw_side(cv, b, ax.strips, true);
     // What one side's capture does not hold: runs of the other side's steps
     // outside it, hatched from the first to the last, strip by strip.
     for (size_t side = 0; side < 2; ++side) {
