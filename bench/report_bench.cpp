@@ -39,10 +39,11 @@ tovmem::Bringup long_trace(size_t lines) {
             s += std::string("{\"ev\":\"") + (store ? "store" : "load") + "\",\"off\":" + std::to_string(off) +
                  ",\"val\":" + std::to_string(val) + ",\"t\":" + std::to_string(t) + "}\n";
     }
-    s += "{\"ev\":\"result\",\"ret\":1,\"config_id\":50331801,\"clock_index\":10,\"mem_size\":0,\"bus_flag\":0,"
-         "\"mode_flag\":0,\"power_mode\":0,\"mem_clock_khz\":0,\"mem_size_out\":0,\"map_value\":0,\"reserved\":[0,0,0,0,"
-         "0],\"t\":" +
-         std::to_string(t) + ",\"elapsed\":0}\n";
+    s +=
+        "{\"ev\":\"result\",\"ret\":1,\"config_id\":50331801,\"clock_index\":10,\"mem_size\":0,\"bus_flag\":0,"
+        "\"mode_flag\":0,\"power_mode\":0,\"mem_clock_khz\":0,\"mem_size_out\":0,\"map_value\":0,\"reserved\":[0,0,0,0,"
+        "0],\"t\":" +
+        std::to_string(t) + ",\"elapsed\":0}\n";
     std::istringstream in(s);
     return tovmem::read_trace(in, "bench");
 }

@@ -186,6 +186,22 @@ std::string hostile_log(size_t keep_lines) {
     return out;
 }
 
+// A capture that starts late and ends early holds no record: the configuration is unknown, never 0.
+TEST(TovmemReport, ACaptureWithoutItsRecordHasNoConfiguration) {
+    const std::vector<std::string> log = lines(run_tovmem("run " + healthy + " --format log").out);
+    std::string middle;
+    for (size_t k = 40; k < 80; ++k) middle += log[k] + "\n";
+    const TempFile f(middle);
+    const Outcome o = run_tovmem("report " + f.path);
+    ASSERT_EQ(o.status, 0) << o.err;
+    EXPECT_TRUE(has(o.out, "<h2>configuration unknown</h2>"));
+    EXPECT_TRUE(has(o.out, "<th>configuration ID</th><td>unknown: "));
+    EXPECT_FALSE(has(o.out, "<th>configuration ID</th><td>0x0</td>"));
+    EXPECT_TRUE(has(o.out, "res-unknown\">unknown</span>"));
+    EXPECT_EQ(count(o.out, "class=\"nc chk\""), 2u) << "not captured before and after";
+    EXPECT_EQ(count(o.out, "class=\"failmark"), 0u);
+}
+
 // A register that reads back other than it was written, as a board's may: marked, with both values.
 TEST(TovmemReport, AReadOfOtherThanWasWrittenIsMarked) {
     const std::string result =

@@ -802,6 +802,15 @@ std::string field_or(uint32_t v, const char* unit = "") {
     return v == tov::sim::fill_word ? std::string("not written") : strf("%u%s", v, unit);
 }
 
+// The record is known from the call's entry or its result line; a capture
+// that starts late and ends early holds neither.
+bool record_known(const Bringup& b) { return b.ret_known || b.starts_late.empty(); }
+
+std::string call_title(const Bringup& b) {
+    if (!record_known(b)) return "configuration unknown";
+    return strf("config 0x%x, clock_index %s", b.r.record.config_id, clock_text(b.r.record.clock_index).c_str());
+}
+
 std::string header_table(const Side& s) {
     const Bringup& b = s.call->b;
     const tov::sim::RunResult& r = b.r;
@@ -810,13 +819,18 @@ std::string header_table(const Side& s) {
     auto row = [&](const char* k, const std::string& v, bool raw = false) {
         o += strf("<tr><th>%s</th><td>%s</td></tr>", k, raw ? v.c_str() : esc(v).c_str());
     };
-    row("configuration ID", strf("0x%x", p.config_id));
-    row("routine", routine_of(p.config_id));
-    std::string clock = clock_text(p.clock_index);
-    if (b.executed && b.opts.req.clock_index != p.clock_index)
-        clock = clock_text(b.opts.req.clock_index) + " given, " + clock + " after dispatch";
-    row("clock_index", clock);
-    row("power_mode", strf("%u", p.power_mode));
+    if (record_known(b)) {
+        row("configuration ID", strf("0x%x", p.config_id));
+        row("routine", routine_of(p.config_id));
+        std::string clock = clock_text(p.clock_index);
+        if (b.executed && b.opts.req.clock_index != p.clock_index)
+            clock = clock_text(b.opts.req.clock_index) + " given, " + clock + " after dispatch";
+        row("clock_index", clock);
+        row("power_mode", strf("%u", p.power_mode));
+    } else {
+        for (const char* k : {"configuration ID", "routine", "clock_index", "power_mode"})
+            row(k, "unknown: the capture holds neither the record on entry nor the result");
+    }
     const char* cls = !b.ret_known ? "res-unknown" : r.ret == 1 ? "res-ok" : "res-fail";
     row("result", strf("<span class=\"res %s\">%s</span>", cls, esc(result_text(b)).c_str()), true);
     if (!b.ret_known)
@@ -965,8 +979,7 @@ std::string section(const ReportCall& c, size_t index, bool several) {
     const Axis ax = place(std::move(cols), {&s}, !c.b.starts_late.empty());
     Canvas cv(ax.strips);
     draw_side(cv, s, ax.strips);
-    const std::string title =
-        strf("config 0x%x, clock_index %s", c.b.r.record.config_id, clock_text(c.b.r.record.clock_index).c_str());
+    const std::string title = call_title(c.b);
     std::string o = strf("<section class=\"call\" id=\"%scall\"><h2>%s%s</h2>\n", id.c_str(),
                          several ? strf("Call %zu: ", c.call).c_str() : "", esc(title).c_str());
     o += header_table(s) + "\n" + banner(s) + legend();
@@ -977,18 +990,15 @@ std::string section(const ReportCall& c, size_t index, bool several) {
 std::string page_of(const std::vector<ReportCall>& calls, const std::string& more) {
     const bool several = calls.size() > 1;
     std::string title = "tovmem report";
-    if (calls.size() == 1)
-        title += strf(": config 0x%x, clock_index %s", calls[0].b.r.record.config_id,
-                      clock_text(calls[0].b.r.record.clock_index).c_str());
+    if (calls.size() == 1) title += ": " + call_title(calls[0].b);
     std::string o = page_head(title);
     o += "<h1>" + esc(title) + "</h1>\n";
     if (several) {
         o += strf("<p>%s holds %zu calls of tov_mem_init, each in its own section:</p><ul>",
                   esc(calls[0].b.source).c_str(), calls.size());
         for (size_t k = 0; k < calls.size(); ++k)
-            o += strf("<li><a href=\"#c%zu-call\">call %zu</a>: config 0x%x, clock_index %s, result %s</li>", k + 1,
-                      calls[k].call, calls[k].b.r.record.config_id, clock_text(calls[k].b.r.record.clock_index).c_str(),
-                      esc(result_text(calls[k].b)).c_str());
+            o += strf("<li><a href=\"#c%zu-call\">call %zu</a>: %s, result %s</li>", k + 1, calls[k].call,
+                      esc(call_title(calls[k].b)).c_str(), esc(result_text(calls[k].b)).c_str());
         o += "</ul>\n";
     }
     if (!more.empty()) o += "<p>" + esc(more) + "</p>\n";
