@@ -242,15 +242,15 @@ void lay_lanes(Side& s, double y0) {
     };
     const std::string p = s.name.empty() ? "" : s.name + ": ";
     add(Lane::axis, p + "time ms", 16);
-    add(Lane::steps, p + "bus step", 12);
-    add(Lane::cmd, "DRAM command", 26);
+    add(Lane::steps, p + "bus step", 14);
+    add(Lane::cmd, "DRAM command", 32);
     add(Lane::cke, "CKE", 14);
     add(Lane::polls, "done-bit polls", 14);
     add(Lane::delays, "delays", 16);
-    for (const std::string& b : blocks) add(Lane::store, "stores " + b, 13, b);
+    for (const std::string& b : blocks) add(Lane::store, "stores " + b, 14, b);
     add(Lane::reads, "reads", 14);
     if (!s.a.readbacks.empty()) add(Lane::fb, "frame-buffer test", 14);
-    if (s.a.messages) add(Lane::msgs, "messages", 12);
+    if (s.a.messages) add(Lane::msgs, "messages", 14);
     if (!s.j.rules.empty()) add(Lane::rules, "rules", 46);
     double y = y0;
     for (LaneRow& row : s.lanes) {
@@ -335,7 +335,7 @@ struct Shelves {
         return -1;
     }
 };
-double text_w(const std::string& s) { return 5.6 * double(s.size()); }
+double text_w(const std::string& s) { return 6.0 * double(s.size()); }
 
 // A step's text with its column padding folded to single blanks.
 std::string squeeze_text(const std::string& s) {
@@ -530,12 +530,12 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
         const bool bad = c.gave_up() || c.unsettled;
         const std::string tip =
             strf("%s\n%s\n%s", when(s, c.step).c_str(), command_text(c).c_str(), wait_text(c).c_str());
-        bar(cv, s, c.step, end, cmd->y + 15, 8, bad ? "cmd bad" : "cmd", title(tip));
+        bar(cv, s, c.step, end, cmd->y + 23, 7, bad ? "cmd bad" : "cmd", title(tip));
         const std::string lbl = strf("%d %s", c.number, short_name(c.cmd).c_str());
         const int shelf = cv.cmd_shelves[s.strip[c.step]]->take(s.x[c.step], text_w(lbl));
         if (shelf >= 0)
             cv.strips[s.strip[c.step]] += strf("<text class=\"cmdname\" x=\"%.1f\" y=\"%.1f\">%s</text>",
-                                               X(s.x[c.step]) - slot / 2, cmd->y + 7 + 7 * shelf, esc(lbl).c_str());
+                                               X(s.x[c.step]) - slot / 2, cmd->y + 10 + 10 * shelf, esc(lbl).c_str());
         if (c.cmd.op != tov::sim::DramOp::closing && int(c.cmd.cke) != level) {
             cke_run(c.step, false);
             level = c.cmd.cke;
@@ -734,7 +734,7 @@ th{background:#f0f0f0;font-weight:600}.mono{font-family:monospace}
 .banner{border:2px solid #d00;background:#fee;padding:4px 8px;margin:6px 0;font-weight:600}
 .banner.unknown{border-color:#888;background:#eee}.banner.diff{border-color:#b0b;background:#fdf}
 svg.strip{display:block;width:100%;height:auto;margin:2px 0 8px}
-svg text{font-family:sans-serif;font-size:9px;fill:#333}
+svg text{font-family:sans-serif;font-size:10px;fill:#333}
 .ln{fill:#f6f6f6}.ln2{fill:#fff}.plotarea{fill:none;stroke:#bbb}.lname{font-weight:600;fill:#444}
 .tick{fill:#555}.tickmark{fill:#888}.stepno{fill:#777}
 .brkband{fill:#000;fill-opacity:.05}.brkline{stroke:#555;fill:none}.brktext{fill:#555;font-style:italic}
@@ -754,6 +754,7 @@ svg text{font-family:sans-serif;font-size:9px;fill:#333}
 .bits span{font-family:monospace}.bits .x{background:#e00;color:#fff}
 #selfcheck{white-space:pre;font-family:monospace}
 footer{margin-top:16px;color:#666;font-size:11px}
+@page{size:A4 landscape;margin:8mm}
 @media print{body{margin:0;max-width:none;font-size:10px}svg.strip{break-inside:avoid}
 section.call{break-before:page}section.call:first-of-type{break-before:auto}.noprint{display:none}})";
 
