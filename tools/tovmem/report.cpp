@@ -16,6 +16,7 @@
 #include <memory>
 #include <string_view>
 
+#include "meminit/hw/access.h"
 #include "meminit/hw/dram.h"
 #include "meminit/hw/regs.h"
 #include "sim/command_decode.h"
