@@ -515,6 +515,31 @@ INSTANTIATE_TEST_SUITE_P(
                       Scenario{"cut_capture_against_the_run", "{cut} --config 0x3000099 --clock 10", 0}),
     [](const ::testing::TestParamInfo<Scenario>& i) { return std::string(i.param.name); });
 
+// The self-check fails a page whose marked element has no size, whose
+// failure marker lies outside the plot, or that asks for a resource.
+TEST(ReportSelfCheck, FailsAPageLaidOutWrongly) {
+    if (access(chromium, X_OK) != 0) GTEST_SKIP() << chromium << " is not installed (Debian package chromium)";
+    TempDir d;
+    ASSERT_FALSE(d.path.empty());
+    std::string page = run_tovmem("report " + healthy + " --cmd-stuck-at 3").out;
+    const std::string mark = "<rect class=\"failmark chk\" x=\"";
+    const size_t at = page.find(mark);
+    ASSERT_NE(at, std::string::npos);
+    page.replace(at + mark.size(), page.find('"', at + mark.size()) - at - mark.size(), "-900");
+    page.replace(page.find("<p id=\"selfcheck\""), 0, "<p class=\"chk\"></p><img src=\"x.png\" alt=\"\">");
+    const std::string html = d.path + "/wrong.html";
+    std::ofstream(html) << page;
+    const Outcome dom = run_shell(browser(d, "--dump-dom 'file://" + html + "#selfcheck'"));
+    ASSERT_EQ(dom.status, 0) << dom.err;
+    const size_t p = dom.out.find("<p id=\"selfcheck\"");
+    ASSERT_NE(p, std::string::npos);
+    const std::string result = dom.out.substr(p, dom.out.find("</p>", p) - p);
+    EXPECT_TRUE(has(result, "data-ok=\"0\"")) << result;
+    EXPECT_TRUE(has(result, "zero size: P.chk")) << result;
+    EXPECT_TRUE(has(result, "failure markers 1, inside 0")) << result;
+    EXPECT_FALSE(page_errors(dom.err).empty()) << "the blocked image is in the browser's log";
+}
+
 // The pixels of a PNG as Chromium writes a screenshot (8-bit RGB or RGBA, not
 // interlaced), or empty when it is not one.
 struct Image {
