@@ -154,6 +154,7 @@ TEST(TovmemReport, HeaderSaysWhatTheCallWasAndHowItEnded) {
     const Outcome fb = run_tovmem("report " + healthy + " --fb-corrupt 0=0x100");
     EXPECT_TRUE(has(fb.out, "class=\"fbt bad\"")) << "the read-back that differs";
     EXPECT_TRUE(has(fb.out, "bits 0x100 differ"));
+    EXPECT_TRUE(has(fb.out, "; with --fb-corrupt 0=0x100</td>")) << "the fault the chip was given";
     EXPECT_EQ(count(fb.out, "<span class=\"x\">"), 1u) << "one differing bit marked";
     // A register that never settled.
     const Outcome unstable = run_tovmem("report --config 0x3000002 --clock 0 --unstable 0x43c");

@@ -786,6 +786,29 @@ std::string result_text(const Bringup& b) {
     return strf("%d (%s)", b.r.ret, b.r.ret == 1 ? "memory up" : b.r.ret == 0 ? "failed" : "register access failed");
 }
 
+// The simulated chip's faults and the clock of a run, as its options say them.
+std::string conditions(const RunOptions& o) {
+    const tov::sim::ChipConfig& c = o.req.chip;
+    std::string t;
+    auto add = [&](const std::string& s) { t += (t.empty() ? "" : " ") + s; };
+    for (const auto& [off, v] : c.presets) add(strf("--reg 0x%x=0x%x", off, v));
+    if (c.cmd_latency) add(strf("--cmd-latency %u", c.cmd_latency));
+    if (c.cmd_latency_us) add(strf("--cmd-latency-us %u", c.cmd_latency_us));
+    if (c.cmd_stuck_at) add(strf("--cmd-stuck-at %u", c.cmd_stuck_at));
+    for (uint32_t slot = 0; slot < 2; ++slot)
+        if (c.fb_corrupt[slot]) add(strf("--fb-corrupt %u=0x%x", slot, c.fb_corrupt[slot]));
+    for (uint32_t off : c.unstable) add(strf("--unstable 0x%x", off));
+    if (o.aux_value_given) add(strf("--aux-value 0x%x", c.aux_value));
+    if (o.req.no_aux) add("--no-aux");
+    if (o.req.clock.period)
+        add("--clock-period " + ms_text(o.req.clock.period) + " --clock-phase " + ms_text(o.req.clock.phase));
+    for (const tov::sim::Preemption& p : o.req.clock.preempt)
+        add(strf("--preempt %llu:%s", static_cast<unsigned long long>(p.after_reads), ms_text(p.units).c_str()));
+    if (o.req.reg_base != tov::sim::Simulator::reg_base)
+        add(strf("--reg-base 0x%llx", static_cast<unsigned long long>(o.req.reg_base)));
+    return t;
+}
+
 std::string evidence(const ReportCall& c) {
     const Bringup& b = c.b;
     if (b.executed) {
@@ -793,7 +816,8 @@ std::string evidence(const ReportCall& c) {
                                              (b.r.image.x64 ? "x64" : "x86") + ")"
                                        : std::string("simulated chip, host build of the library");
         if (!b.opts.caller.empty()) s += ", through the capture driver " + b.opts.caller;
-        return s + "; " + b.source;
+        const std::string faults = conditions(b.opts);
+        return s + "; " + b.source + (faults.empty() ? "" : "; with " + faults);
     }
     std::string s = (b.from_log ? "captured log " : "JSON-lines trace ") + b.source;
     if (c.call) s += strf(", call %zu", c.call);
