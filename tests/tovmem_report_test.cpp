@@ -487,8 +487,10 @@ TEST_P(ReportInBrowser, SelfCheckPassesWithoutRequestOrError) {
     if (has(args, "{cut}")) subst("{cut}", put("cut.log", hostile_log(60)));
     if (has(args, "{b}"))
         subst("{b}", put("b.jsonl", run_tovmem("run --config 0x3000020 --clock 10 --format jsonl").out));
-    const Outcome page = run_tovmem("report " + args);
-    ASSERT_EQ(page.status, 0) << args << ": " << page.err;
+    // A report, or diff's page (status 1: the two differ).
+    const bool diff = args.rfind("diff ", 0) == 0;
+    const Outcome page = run_tovmem(diff ? args : "report " + args);
+    ASSERT_EQ(page.status, diff ? 1 : 0) << args << ": " << page.err;
     const std::string html = put("report.html", page.out);
     const size_t steps = attr_values(page.out, "data-s").size();
     const Outcome dom = run_shell(browser(d, "--dump-dom 'file://" + html + "#selfcheck'"));
@@ -506,14 +508,17 @@ TEST_P(ReportInBrowser, SelfCheckPassesWithoutRequestOrError) {
 
 // A healthy call (of the shipped image, when built), a stuck command in a
 // log of two calls, a wrong read-back, a capture cut short (its messages
-// markup), and that capture against the run of the same call.
+// markup), that capture against the run of the same call, and two runs
+// compared (their first difference marked).
 INSTANTIATE_TEST_SUITE_P(
     Pages, ReportInBrowser,
     ::testing::Values(Scenario{"healthy_call", "{image} --config 0x3000099 --clock 10", 0},
                       Scenario{"stuck_command_in_a_log_of_two_calls", "{log}", 1},
                       Scenario{"wrong_read_back", "--config 0x3000099 --clock 10 --fb-corrupt 0=0x100", 1},
                       Scenario{"cut_capture", "{cut}", 0},
-                      Scenario{"cut_capture_against_the_run", "{cut} --config 0x3000099 --clock 10", 0}),
+                      Scenario{"cut_capture_against_the_run", "{cut} --config 0x3000099 --clock 10", 0},
+                      Scenario{"two_runs_compared",
+                               "diff --format html --config 0x3000099 --clock 10 --config 0x3000020 --clock 10", 0}),
     [](const ::testing::TestParamInfo<Scenario>& i) { return std::string(i.param.name); });
 
 // The self-check fails a page whose marked element has no size, whose
