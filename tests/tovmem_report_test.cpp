@@ -167,6 +167,17 @@ TEST(TovmemReport, HeaderSaysWhatTheCallWasAndHowItEnded) {
     EXPECT_TRUE(has(ok.out, "data-rule=\"cke-high-200us\"")) << "the rule marked in the plot";
     EXPECT_TRUE(has(ok.out, "ok cke-high-200us 214.8 us")) << "its measured length";
     EXPECT_TRUE(has(ok.out, "res-ok\">1 (memory up)"));
+    // The shipped image through its capture driver: where the evidence came from, and the driver's status.
+    const std::string image = TOV_KERNEL_IMAGE, caller = TOV_CAPTURE_IMAGE;
+    if (!image.empty() && std::filesystem::exists(caller)) {
+        const Outcome through = run_tovmem("report --image " + image + " --caller " + caller + " " + healthy);
+        EXPECT_TRUE(has(through.out, "<th>evidence</th><td>kernel image " + image +
+                                         " in the emulator (x86), through "
+                                         "the capture driver " +
+                                         caller + "; "))
+            << through.err;
+        EXPECT_TRUE(has(through.out, "; capture driver status 0x00000000</td>"));
+    }
     EXPECT_EQ(count(ok.out, "class=\"failmark"), 0u);
 }
 

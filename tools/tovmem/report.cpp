@@ -874,8 +874,10 @@ std::string header_table(const Side& s) {
                 ", map value " + field_or(p.map_value));
     row("evidence", evidence(*s.call));
     if (r.from_image)
-        row("kernel image", strf("%u stack bytes, %llu instructions", r.image.stack_bytes,
-                                 static_cast<unsigned long long>(r.image.instructions)));
+        row("kernel image",
+            strf("%u stack bytes, %llu %s instructions", r.image.stack_bytes,
+                 static_cast<unsigned long long>(r.image.instructions), r.image.x64 ? "x64" : "x86") +
+                (r.image.through_caller ? strf("; capture driver status 0x%08x", r.image.caller_status) : ""));
     row("tool", "tovmem " TOVMEM_VERSION_STRING);
     return o + "</table>";
 }
