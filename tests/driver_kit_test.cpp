@@ -357,7 +357,8 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                                             "tools/pe_checksum/pe_checksum.h",
                                             "tools/pe_checksum/CMakeLists.txt",
                                             "docs/configurations.md",
-                                            "docs/troubleshooting.md"}));
+                                            "docs/troubleshooting.md",
+                                            "docs/tovmem_sample_report.html"}));
     // Apache-2.0 asks that recipients get a copy of the license: the
     // project's own, at the kit's root.
     EXPECT_TRUE(sim::image::read_file((kit / "LICENSE").string()) ==

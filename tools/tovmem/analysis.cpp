@@ -232,7 +232,8 @@ std::string unsupported_clock(const tov::sim::RunResult& r) {
                 routine_of(r.record.config_id).c_str(), clock_text(r.record.clock_index).c_str(), served.c_str());
 }
 
-std::string cause_of(const tov::sim::RunResult& r, const Analysis& a) {
+std::string cause_of(const tov::sim::RunResult& r, const Analysis& a, size_t* step) {
+    if (step) *step = a.steps.size();
     if (r.ret == 1) return {};
     // The last thing that went wrong on the bus is what ended the routine.
     size_t best_step = 0;
@@ -258,7 +259,10 @@ std::string cause_of(const tov::sim::RunResult& r, const Analysis& a) {
         consider(f.step, strf("frame-buffer check: test slot %u read back 0x%08x, expected 0x%08x (bits 0x%x differ)",
                               f.slot, f.actual, f.expected, f.actual ^ f.expected));
     }
-    if (!best.empty()) return best;
+    if (!best.empty()) {
+        if (step) *step = best_step;
+        return best;
+    }
     if (r.events.empty() && tov::classify(r.record.config_id) == tov::Family::none)
         return strf("ID 0x%x is outside the three families: nothing was touched (%s)", r.record.config_id,
                     family_bits_text(r.record.config_id).c_str());

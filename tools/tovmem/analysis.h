@@ -83,8 +83,9 @@ std::string loads_text(uint32_t n);  // "1 load", "6 loads"
 std::string command_text(const CommandInfo& c);
 
 // Why a failed bring-up failed, in one sentence, from its bus events; empty
-// when the run returned 1.
-std::string cause_of(const tov::sim::RunResult& r, const Analysis& a);
+// when the run returned 1. `step`, when given, is set to the step (index in
+// a.steps) that the cause names, or to a.steps.size() when it names none.
+std::string cause_of(const tov::sim::RunResult& r, const Analysis& a, size_t* step = nullptr);
 
 // Why a call returned 0 without touching the chip, when its routine does not
 // serve its clock_index: "routine R does not support clock_index N (it

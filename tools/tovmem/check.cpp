@@ -313,11 +313,44 @@ uint32_t entry_clock(const Bringup& b) {
     return memory_clock(tov::sim::run_bring_up(q).record);
 }
 
+// The clock a call's command counts are read at: the one asked for, else
+// the one the capture reports, else (nothing captured) the one the library
+// sets for the record on entry. `from_entry` says it is the last.
+uint32_t judged_clock(const Bringup& b, uint32_t khz_override, bool* from_entry = nullptr) {
+    if (from_entry) *from_entry = false;
+    if (khz_override) return khz_override;
+    if (const uint32_t captured = b.ret_known ? memory_clock(b.r.record) : 0) return captured;
+    const uint32_t entry = entry_clock(b);
+    if (from_entry) *from_entry = entry != 0;
+    return entry;
+}
+
+}  // namespace
+
+Judgement judge(const Bringup& b, const Analysis& a, uint32_t khz_override) {
+    Judgement j;
+    j.khz = judged_clock(b, khz_override);
+    j.stop = stopped_at(b, a);
+    j.late = !b.starts_late.empty();
+    j.power_up_list = has_power_up_list(a.commands);
+    if (!j.power_up_list) return j;
+    j.rules = check_rules(a.commands, j.khz);
+    // Only the commands the call sent, and the capture holds, are judged.
+    const tov::Family family = tov::classify(b.r.record.config_id);
+    for (RuleResult& r : j.rules) {
+        if (r.verdict == Verdict::fail && ((!j.stop.empty() && r.absent) || (j.late && (r.absent || r.before))))
+            r.verdict = Verdict::not_reached;
+        j.expected.push_back(expected_for_family(r, family, a.commands));
+    }
+    return j;
+}
+
+namespace {
+
 int check_one(const Bringup& b, uint32_t khz_override) {
     const Analysis a = analyse(b.r);
-    const uint32_t captured = b.ret_known ? memory_clock(b.r.record) : 0;
-    const uint32_t from_entry = khz_override || captured ? 0 : entry_clock(b);
-    const uint32_t khz = khz_override ? khz_override : captured ? captured : from_entry;
+    bool from_entry = false;
+    const uint32_t khz = judged_clock(b, khz_override, &from_entry);
     const std::vector<std::string> notes = notes_of(b, a);
     const std::string result = b.ret_known ? strf("result %d", b.r.ret) : std::string("result unknown");
     const std::string stop = stopped_at(b, a);
@@ -355,12 +388,9 @@ int check_one(const Bringup& b, uint32_t khz_override) {
         khz ? strf("%u kHz", khz).c_str() : "an unknown clock");
     for (const CommandInfo& c : a.commands) out("  %2d  %s\n", c.number, describe(c.cmd).c_str());
     out("\n");
-    auto rs = check_rules(a.commands, khz);
-    // Only the commands the call sent, and the capture holds, are judged.
-    const bool late = !b.starts_late.empty();
-    for (RuleResult& r : rs)
-        if (r.verdict == Verdict::fail && ((!stop.empty() && r.absent) || (late && (r.absent || r.before))))
-            r.verdict = Verdict::not_reached;
+    const Judgement j = judge(b, a, khz_override);
+    const std::vector<RuleResult>& rs = j.rules;
+    const bool late = j.late;
     const tov::Family family = tov::classify(b.r.record.config_id);
     size_t passed = 0, failed = 0, na = 0, expected = 0, unreached = 0;
     for (const RuleResult& r : rs) {
