@@ -360,6 +360,7 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                                             "tools/pe_checksum/pe_checksum.c",
                                             "tools/pe_checksum/pe_checksum.h",
                                             "tools/pe_checksum/CMakeLists.txt",
+                                            "tools/tovmem.exe",
                                             "docs/configurations.md",
                                             "docs/troubleshooting.md",
                                             "docs/call-times.md"}));
@@ -376,6 +377,14 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
         EXPECT_TRUE(sim::image::read_file((kit / f).string()) ==
                     sim::image::read_file(std::string(TOV_SOURCE_DIR) + "/" + f))
             << f;
+    // tovmem.exe: the Windows tool built here, for x64, needing no DLL that
+    // a stock Windows lacks (its C runtime and libstdc++ linked in).
+    EXPECT_TRUE(sim::image::read_file((kit / "tools/tovmem.exe").string()) == file_bytes(TOV_WINDOWS_TOOL));
+    const Outcome tool_imports =
+        run_shell("llvm-readobj-14 --file-headers --coff-imports '" + (kit / "tools/tovmem.exe").string() +
+                  "' | grep -E '^ *(Name|Machine):' | tr -s ' \\n' ' '");
+    EXPECT_EQ(tool_imports.out, " Machine: IMAGE_FILE_MACHINE_AMD64 (0x8664) Name: KERNEL32.dll Name: msvcrt.dll ")
+        << "tools/tovmem.exe";
     // The sample builds from the unpacked kit alone, with the kit's build
     // file and toolchain files, for both architectures, by the lines the
     // kit README gives, run as written from the kit's root; Release unless
