@@ -85,8 +85,8 @@ bool have_wine() { return run_shell("command -v wine >/dev/null").status == 0; }
 TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
     TOV_REQUIRE_BUILD(TOV_WINDOWS_TOOL);
     if (!have_wine()) GTEST_SKIP() << "wine is not installed: tovmem.exe not run (bash scripts/deps.sh wine64)";
-    ASSERT_TRUE(fs::exists(TOV_WINDOWS_TOOL)) << "not built: " << TOV_WINDOWS_TOOL
-                                              << "; build the kernel preset (cmake --build --preset kernel)";
+    ASSERT_TRUE(fs::exists(TOV_WINDOWS_TOOL))
+        << "not built: " << TOV_WINDOWS_TOOL << "; build the kernel preset (cmake --build --preset kernel)";
     const fs::path dir = fs::path(::testing::TempDir()) / ("tovmem_windows_" + std::to_string(getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir / "out");
@@ -111,20 +111,19 @@ TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
         cases.push_back({run + " --format " + format, ""});
         cases.push_back({stuck + " --format " + format, ""});
     }
-    for (const char* c : {"run --config 0x24 --clock 1 --power-mode 2 --no-aux --clock-period 15.625 --clock-phase 3.2",
-                          "show 0x3000099", "list", "check --all", "check --config 0x24 --clock 1",
-                          "import healthy.log", "import healthy.log --format text", "import failing_u.log",
-                          "import failing_u.log --format text", "check healthy.log", "check failing_u.log",
-                          "import two.log", "import two.log --call 2", "import two_u.log --call 1 --format text",
-                          "check two_u.log --call 2", "check debugview.log --call 1", "import debugview.log --call 2",
-                          "diff two.log debugview.log --call 1 --call 2", "diff --call 2 two_u.log healthy.log",
-                          "vcd debugview.log --call 1", "check two.log",
-                          // a path with a space, given with a backslash
-                          "import \"with space\\healthy copy.log\" --format text",
-                          "check \"with space\\healthy copy.log\"",
-                          // bad arguments
-                          "", "bogus", "run", "run --config zz --clock 1", "run --config 0x24 --clock 1 --format xml",
-                          "import missing.log", "check out", "diff two.log", "show 0x7"})
+    for (const char* c :
+         {"run --config 0x24 --clock 1 --power-mode 2 --no-aux --clock-period 15.625 --clock-phase 3.2",
+          "show 0x3000099", "list", "check --all", "check --config 0x24 --clock 1", "import healthy.log",
+          "import healthy.log --format text", "import failing_u.log", "import failing_u.log --format text",
+          "check healthy.log", "check failing_u.log", "import two.log", "import two.log --call 2",
+          "import two_u.log --call 1 --format text", "check two_u.log --call 2", "check debugview.log --call 1",
+          "import debugview.log --call 2", "diff two.log debugview.log --call 1 --call 2",
+          "diff --call 2 two_u.log healthy.log", "vcd debugview.log --call 1", "check two.log",
+          // a path with a space, given with a backslash
+          "import \"with space\\healthy copy.log\" --format text", "check \"with space\\healthy copy.log\"",
+          // bad arguments
+          "", "bogus", "run", "run --config zz --clock 1", "run --config 0x24 --clock 1 --format xml",
+          "import missing.log", "check out", "diff two.log", "show 0x7"})
         cases.push_back({c, ""});
     for (Case& c : cases)
         if (c.posix.empty()) {
@@ -150,7 +149,8 @@ TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
     write(dir / "run.bat", batch);
 
     const std::string d = "'" + dir.string() + "'";
-    const std::string wine = "cd " + d + " && WINEPREFIX=" + d + "/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' ";
+    const std::string wine =
+        "cd " + d + " && WINEPREFIX=" + d + "/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' ";
     const auto started = std::chrono::steady_clock::now();
     const Outcome batched = run_shell(wine + "wine cmd /c run.bat");
     ASSERT_TRUE(fs::exists(dir / "out" / "caller.rc")) << "the batch file did not run: " << batched.out << batched.err;
@@ -173,8 +173,8 @@ TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
         const int status = std::atoi(rc.c_str());
         EXPECT_EQ(status, on_linux.status) << cases[i].windows;
         EXPECT_TRUE(out == on_linux.out) << cases[i].windows << ": standard output differs\n--- Windows:\n"
-                                      << out.substr(0, 2000) << "\n--- Linux:\n"
-                                      << on_linux.out.substr(0, 2000);
+                                         << out.substr(0, 2000) << "\n--- Linux:\n"
+                                         << on_linux.out.substr(0, 2000);
         EXPECT_EQ(err, on_linux.err) << cases[i].windows;
         same += status == on_linux.status && out == on_linux.out && err == on_linux.err;
     }
@@ -182,8 +182,8 @@ TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
     EXPECT_EQ(direct.status, linux_named.status) << named;
     EXPECT_TRUE(direct.out == linux_named.out) << named << "\n--- Windows:\n" << direct.out.substr(0, 2000);
     EXPECT_EQ(direct.err, linux_named.err) << named;
-    EXPECT_NE(linux_named.out.find("bring-up of config 0x3000099"), std::string::npos) << "the capture was not read: "
-                                                                       << linux_named.out.substr(0, 400);
+    EXPECT_NE(linux_named.out.find("bring-up of config 0x3000099"), std::string::npos)
+        << "the capture was not read: " << linux_named.out.substr(0, 400);
 
     std::string refusal;
     for (const std::string r : refused) {
@@ -194,9 +194,10 @@ TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
         EXPECT_NE(refusal.find("Linux build"), std::string::npos) << r << ": " << refusal;
     }
 
-    std::printf("tovmem.exe under Wine: %zu of %zu commands as the Linux build, the non-ASCII path too; "
-                "--image and --caller refused: %s; %.1f s in Wine (its prefix made too)\n",
-                same, cases.size(), refusal.substr(0, refusal.find('\n')).c_str(), seconds);
+    std::printf(
+        "tovmem.exe under Wine: %zu of %zu commands as the Linux build, the non-ASCII path too; "
+        "--image and --caller refused: %s; %.1f s in Wine (its prefix made too)\n",
+        same, cases.size(), refusal.substr(0, refusal.find('\n')).c_str(), seconds);
     fs::remove_all(dir);
 }
 
