@@ -78,6 +78,8 @@ std::string debugview(const std::vector<std::vector<std::string>>& calls) {
 struct Case {
     std::string windows;  // the arguments as cmd.exe takes them
     std::string posix;    // the same for sh; "" when the same with '/' for '\'
+    // Names the output echoes as given: the Linux name, the Windows one.
+    std::vector<std::pair<std::string, std::string>> echoed = {};
 };
 
 bool have_wine() { return run_shell("command -v wine >/dev/null").status == 0; }
@@ -125,6 +127,14 @@ TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
           "", "bogus", "run", "run --config zz --clock 1", "run --config 0x24 --clock 1 --format xml",
           "import missing.log", "check out", "diff two.log", "show 0x7"})
         cases.push_back({c, ""});
+    // A drive letter: Wine's Z: is the root of the Linux file system.
+    std::string drive = "Z:" + dir.string();
+    std::replace(drive.begin(), drive.end(), '/', '\\');
+    cases.push_back({"import " + drive + "\\two_u.log --call 2", "import two_u.log --call 2"});
+    cases.push_back({"diff " + drive + "\\healthy.log \"" + drive + "\\with space\\healthy copy.log\"",
+                     "diff healthy.log 'with space/healthy copy.log'",
+                     {{"A: healthy.log", "A: " + drive + "\\healthy.log"},
+                      {"B: with space\\healthy copy.log", "B: " + drive + "\\with space\\healthy copy.log"}}});
     for (Case& c : cases)
         if (c.posix.empty()) {
             c.posix = c.windows;
@@ -167,6 +177,10 @@ TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
         // A path echoed as given: with the backslash it was given with.
         for (std::string* text : {&on_linux.out, &on_linux.err})
             for (size_t at; (at = text->find("with space/")) != std::string::npos;) (*text)[at + 10] = '\\';
+        for (const auto& [posix, windows] : cases[i].echoed)
+            for (std::string* text : {&on_linux.out, &on_linux.err})
+                for (size_t at = 0; (at = text->find(posix, at)) != std::string::npos; at += windows.size())
+                    text->replace(at, posix.size(), windows);
         const std::string out = slurp(dir / "out" / (n + ".out")), err = slurp(dir / "out" / (n + ".err"));
         const std::string rc = slurp(dir / "out" / (n + ".rc"));
         ASSERT_FALSE(rc.empty()) << cases[i].windows << ": no exit status";
