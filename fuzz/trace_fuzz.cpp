@@ -2,7 +2,7 @@
 // libFuzzer target over the trace and log readers: the input is read as a
 // JSON-lines trace or a captured log and, when it is taken, checked against
 // the power-up rules and compared with a real bring-up's trace by diff's
-// alignment (output thrown away). A refusal (UsageError) is the expected end
+// alignment and drawn as a report (output thrown away). A refusal (UsageError) is the expected end
 // for most inputs. Inputs that start with "#F" give two more bytes: the
 // framing a capture tool may put the rest in (UTF-16 of either byte order,
 // glued to another print, its lines interleaved in two halves, DebugView's
@@ -15,6 +15,7 @@
 
 #include "tools/tovmem/check.h"
 #include "tools/tovmem/commands.h"
+#include "tools/tovmem/report.h"
 
 namespace {
 
@@ -88,6 +89,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tovmem::Bringup b = tovmem::read_trace(in, "fuzz", call);
         const tovmem::Analysis a = tovmem::analyse(b.r);
         (void)tovmem::check_rules(a.commands, b.r.record.mem_clock_khz);
+        // The report of it, alone and beside the real one: whatever the
+        // input holds, the page's only script is its own.
+        for (const std::string& page : {tovmem::report_html({{b, 0}}), tovmem::comparison_html({b, 0}, {fixed, 0})}) {
+            size_t scripts = 0;
+            for (size_t at = page.find("<script"); at != std::string::npos; at = page.find("<script", at + 1))
+                ++scripts;
+            if (scripts != 1) __builtin_trap();
+        }
         tovmem::diff_bringups(std::move(b), fixed);
     } catch (const tovmem::UsageError&) {}
     return 0;

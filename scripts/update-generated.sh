@@ -4,8 +4,8 @@
 # meant to move them: the golden digests and reference traces (tests/golden/),
 # docs/configurations.md, docs/call-times.md's table, the README's count of
 # init routines (all through the library tests, which build in seconds after
-# a library edit), then docs/tovmem.md's table of check's rules (through
-# tov_tests). It runs the tests that compare these files with
+# a library edit), then docs/tovmem.md's table of check's rules and the
+# sample report docs/tovmem_sample_report.html (through tov_tests). It runs the tests that compare these files with
 # TOV_GOLDEN_UPDATE=1, then again without it, and lists what changed: read
 # `git diff` before committing.
 #

@@ -9,7 +9,18 @@ namespace tov::sim {
 
 std::string json_escape(const std::string& s) {
     std::string out;
-    for (unsigned char c : s) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        // DEL and the C1 controls (U+0080 to U+009F, two bytes in UTF-8; CSI
+        // among them) act on a terminal as the C0 ones do: escaped as well.
+        const auto next = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0u;
+        if (c == 0x7f || (c == 0xc2 && next >= 0x80 && next <= 0x9f)) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c == 0x7f ? 0x7fu : next);
+            out += buf;
+            i += c == 0xc2;
+            continue;
+        }
         switch (c) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;

@@ -11,6 +11,8 @@
 
 #include "meminit/hw/access.h"
 #include "meminit/hw/dram.h"
+#include "meminit/hw/regs.h"
+#include "sim/command_decode.h"
 #include "sim/diag_log.h"
 #include "sim/printable.h"
 
@@ -51,14 +53,15 @@ struct Fields {
 
 // One line as one JSON object, strictly: no control byte, no key twice,
 // nothing after the object.
-std::string parse_object(const std::string& line, json& j) {
+std::string parse_object(const std::string& line, json& j, size_t column_base = 0) {
     // Outside its strings, JSON allows blanks only; a control byte inside a
     // string is escaped. The parser would take a NUL for the end of the input
     // and ignore what follows it.
     for (size_t i = 0; i < line.size(); ++i) {
         const auto c = static_cast<unsigned char>(line[i]);
         if (c < 0x20 && c != '\t' && c != '\r')
-            return "control byte " + printable(std::string(1, char(c))) + " at column " + std::to_string(i + 1);
+            return "control byte " + printable(std::string(1, char(c))) + " at column " +
+                   std::to_string(column_base + i + 1);
     }
     // Each object's keys are unique: with two, which one a reader takes is
     // a guess.
@@ -105,8 +108,8 @@ std::string read_jsonl_line(const std::string& line, RunResult& r, TraceLine& t)
         return true;
     };
     if (ev == "result") {
-        if (!text("unknown", t.unknown) || !text("starts_late", t.starts_late))
-            return "\"unknown\" or \"starts_late\" is not a string";
+        if (!text("unknown", t.unknown) || !text("starts_late", t.starts_late) || !text("times", t.times))
+            return "\"unknown\", \"starts_late\" or \"times\" is not a string";
         const auto ret = j.find("ret");
         // A result the capture did not hold is null, with why.
         const bool unknown = ret != j.end() && ret->is_null();
@@ -294,8 +297,58 @@ bool is_tag(const std::string& t) {
     return true;
 }
 
+// Whether a step no healthy call makes in this order shows that a line
+// before it was lost. Every routine issues a DRAM command the same way: the
+// command word stored (its old value read first in some), then the command
+// code (DRC_CMD read first in some), then the completion polled or the
+// code returned to idle. So a command word is followed by the command, a
+// command is preceded by its word, and the next word or the result never
+// follows a command directly. Sets the call's gap.
+bool lost_before(const std::string& ev, const json& j, LoggedCall& c) {
+    using Last = LoggedCall::Last;
+    uint64_t off = 0, val = 0;
+    if (const auto o = j.find("off"); o != j.end() && o->is_number_unsigned()) off = o->get<uint64_t>();
+    if (const auto v = j.find("val"); v != j.end() && v->is_number_unsigned()) val = v->get<uint64_t>();
+    const bool bus = ev == "store" || ev == "read" || ev == "aux_load" || ev == "wait";
+    if (ev != "result" && !bus) return false;
+    // A step that names no register is refused as it stands, not taken for a lost line.
+    if (bus && ev != "aux_load" && (off % 4 != 0 || off >= Simulator::reg_span || val > 0xffffffffull)) return false;
+    const bool command = ev == "store" && starts_command(static_cast<uint32_t>(off), static_cast<uint32_t>(val));
+    const bool word = ev == "store" && off == reg::DRC_CMD_WORD;
+    const bool reads_cmd = ev == "read" && off == reg::DRC_CMD;
+    if (c.last_step == Last::word && !command && !reads_cmd) {
+        c.gap = "a command word stored with no DRAM command after it: the line of the command is missing";
+        return true;
+    }
+    if (command && c.last_step != Last::word && c.last_step != Last::read_cmd && c.last_step != Last::none) {
+        c.gap = "a DRAM command with no command word stored before it: a line before it is missing";
+        return true;
+    }
+    if (c.last_step == Last::command && (word || ev == "result")) {
+        c.gap = "a DRAM command whose completion is never polled: the line of its wait is missing";
+        return true;
+    }
+    if (bus) c.last_step = word ? Last::word : command ? Last::command : reads_cmd ? Last::read_cmd : Last::other;
+    return false;
+}
+
 std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
     const std::string ev = j["ev"];
+    // Past a lost line the evidence is incomplete: only the result the call
+    // ends with is noted.
+    if (c.gap.empty() && !c.returned) lost_before(ev, j, c);
+    if (!c.gap.empty() && !c.returned) {
+        if (ev == "result") {
+            const auto ret = j.find("ret");
+            if (ret == j.end() || !ret->is_number_integer()) return "\"ret\" missing";
+            const int64_t v = ret->get<int64_t>();
+            if (v < INT32_MIN || v > INT32_MAX) return "\"ret\" is not a 32-bit value";
+            c.returned = true;
+            c.result_after_gap = true;
+            c.ret_after_gap = static_cast<int32_t>(v);
+        }
+        return {};
+    }
     Fields f{j, {}};
     MemInitParams& p = c.r.record;
     auto record = [&] {
@@ -323,6 +376,7 @@ std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
         record();
         if (!f.error.empty()) return f.error;
         c.entered = true;
+        c.entry = p;
         return {};
     }
     if (ev == "result") {
@@ -380,13 +434,19 @@ std::string read_log_step(const json& j, LoggedCall& c, uint64_t loads_left) {
 
 }  // namespace
 
-ObjectError read_log_object(const std::string& object, const CallPicker& pick, uint64_t loads_left) {
+ObjectError read_log_object(const std::string& object, const CallPicker& pick, uint64_t loads_left, size_t column) {
     json j;
-    if (std::string error = parse_object(object, j); !error.empty()) return {error, false, true};
+    if (std::string error = parse_object(object, j, column); !error.empty()) return {error, false, true};
     ObjectHead head{j["ev"], {}};
     if (const auto t = j.find("call"); t != j.end()) {
         if (!t->is_string() || !is_tag(t->get<std::string>())) return {"\"call\" is not a call's tag"};
         head.tag = t->get<std::string>();
+    }
+    if (j.contains("seq")) {
+        const Field seq = field(j, "seq", 0xffffffffull);
+        if (!seq.error.empty() || seq.value == 0) return {"\"seq\" is not a line number of the call (from 1)"};
+        head.numbered = true;
+        head.seq = seq.value;
     }
     std::string refusal;
     LoggedCall* c = pick(head, refusal);

@@ -17,13 +17,14 @@ namespace tov::sim {
 std::string read_jsonl_line(const std::string& line, RunResult& r, bool& is_result);
 
 // What a result line says beyond the run: a result the capture did not hold
-// (import writes "ret": null and why in "unknown") and a capture that
-// started late ("starts_late", why).
+// (import writes "ret": null and why in "unknown"), a capture that started
+// late ("starts_late", why) and times rebuilt from a capture ("times", how).
 struct TraceLine {
     bool is_result = false;
     bool ret_known = true;
     std::string unknown;
     std::string starts_late;
+    std::string times;  // how its times were made, when not the call's own ("times")
 };
 std::string read_jsonl_line(const std::string& line, RunResult& r, TraceLine& t);
 

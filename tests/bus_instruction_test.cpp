@@ -203,17 +203,22 @@ INSTANTIATE_TEST_SUITE_P(Classes, BusInstruction, ::testing::ValuesIn(cases()),
 // An instruction ran earlier in the block with its base register pointing
 // elsewhere; by the registers of the later plain load its operand lies in
 // the register block too. The plain load is the one that reaches the chip,
-// and it does, once, on both architectures.
+// and it does, once, on both architectures. Before it the code adds one to
+// the record's mem_clock_khz: a call that runs again to tie the access to
+// its instruction starts from the record as the caller left it.
 TEST(BusAttribution, AnEarlierOperandOverTheRegisterBlockDoesNotTakeTheBlame) {
     TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
     TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE_X64);
-    // x86: movzx ecx, byte [eax+8] on the record; then reg_base into EAX;
-    // mov edx, [eax+8] on the chip.
-    const Bytes x86 = Bytes{0x8b, 0x44, 0x24, 0x04, 0x0f, 0xb6, 0x48, 0x08, 0x8b, 0x00, 0x8b, 0x00} +
+    // x86: inc dword [record+0x30]; movzx ecx, byte [eax+8] on the record;
+    // then reg_base into EAX; mov edx, [eax+8] on the chip.
+    const Bytes x86 = Bytes{0x8b, 0x4c, 0x24, 0x04, 0xff, 0x41, 0x30} +
+                      Bytes{0x8b, 0x44, 0x24, 0x04, 0x0f, 0xb6, 0x48, 0x08, 0x8b, 0x00, 0x8b, 0x00} +
                       Bytes{0x8b, 0x50, 0x08, 0xc2, 0x04, 0x00};
-    // x64: mov rax, [rax] loads reg_base (8 bytes over the register block by
-    // the registers after it); mov ecx, [rax+4] on the chip.
-    const Bytes x64 = x64_reg_base + Bytes{0x8b, 0x48, 0x04, 0xc3};
+    // x64: inc dword [record+0x34]; mov rax, [rax] loads reg_base (8 bytes
+    // over the register block by the registers after it); mov ecx, [rax+4]
+    // on the chip.
+    const Bytes x64 = Bytes{0xff, 0x41, 0x34} + x64_reg_base + Bytes{0x8b, 0x48, 0x04, 0xc3};
+    const uint32_t clock_khz = initial_record(0x3000099, 10, 0).mem_clock_khz;
     for (const auto& [arch, image, code, reg] :
          {std::tuple{"x86", TOV_KERNEL_IMAGE, x86, 8u}, std::tuple{"x64", TOV_KERNEL_IMAGE_X64, x64, 4u}}) {
         SCOPED_TRACE(arch);
@@ -222,6 +227,7 @@ TEST(BusAttribution, AnEarlierOperandOverTheRegisterBlockDoesNotTakeTheBlame) {
         ASSERT_EQ(o.r.events.size(), 1u);
         EXPECT_EQ(o.r.events[0].kind, EventKind::load);
         EXPECT_EQ(o.r.events[0].off, reg);
+        EXPECT_EQ(o.r.record.mem_clock_khz, clock_khz + 1);
     }
 }
 

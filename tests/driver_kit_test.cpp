@@ -363,7 +363,8 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                                             "tools/tovmem.exe",
                                             "docs/configurations.md",
                                             "docs/troubleshooting.md",
-                                            "docs/call-times.md"}));
+                                            "docs/call-times.md",
+                                            "docs/tovmem_sample_report.html"}));
     // Apache-2.0 asks that recipients get a copy of the license: the
     // project's own, at the kit's root.
     EXPECT_TRUE(sim::image::read_file((kit / "LICENSE").string()) ==

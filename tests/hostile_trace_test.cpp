@@ -90,7 +90,7 @@ TEST(HostileFiles, EveryRefusalIsOnePrintableLine) {
     using namespace tov::test;
     const TempFile trace("{\"ev\":\"\\u001b]0;owned\\u0007\",\"t\":0}\n" + real_trace());
     std::vector<std::string> commands = {"check " + trace.path, "vcd " + trace.path,
-                                         "diff " + trace.path + " " + trace.path};
+                                         "diff " + trace.path + " " + trace.path, "report " + trace.path};
     std::unique_ptr<TempFile> image;
     if (!std::string(TOV_KERNEL_IMAGE).empty()) {
         tov::sim::image::Patched p;

@@ -225,7 +225,8 @@ TEST_P(HelpCommand, IsTheSameAsDashDashHelp) {
     EXPECT_EQ(help.out, dash.out);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tovmem, HelpCommand, ::testing::Values("", "run", "show", "list", "check", "diff", "vcd"));
+INSTANTIATE_TEST_SUITE_P(Tovmem, HelpCommand,
+                         ::testing::Values("", "run", "show", "list", "check", "diff", "vcd", "report"));
 
 // ---- what a run says ----
 
@@ -696,18 +697,24 @@ TEST(TovmemCli, DiffOfAStuckRunListsTheStepsItNeverReached) {
 
 // ---- waveform ----
 
-// name -> (time, value) changes of a VCD, with the $dumpvars values at time 0.
+// name -> (time, value) changes of a VCD, with the $dumpvars values at time 0;
+// the signals of the registers read are named "reads.DRC_TEST_DATA", apart
+// from those written. A viewer's converter may give two signals of the same
+// changes one identifier: each name gets them.
 std::map<std::string, std::vector<std::pair<long, std::string>>> vcd_changes(const std::string& vcd) {
-    std::map<std::string, std::string> names;
+    std::map<std::string, std::vector<std::string>> names;
     std::map<std::string, std::vector<std::pair<long, std::string>>> out;
     std::istringstream in(vcd);
-    std::string tok;
+    std::string tok, scope;
     long now = 0;
     while (in >> tok) {
-        if (tok == "$var") {
+        if (tok == "$scope") {
+            std::string kind;
+            in >> kind >> scope;
+        } else if (tok == "$var") {
             std::string type, width, id, name;
             in >> type >> width >> id >> name;
-            names[id] = name;
+            names[id].push_back(scope == "reads" ? "reads." + name : name);
         } else if (tok[0] == '#') {
             now = std::stol(tok.substr(1));
         } else if (tok[0] == 'b' || tok[0] == 's') {
@@ -718,9 +725,9 @@ std::map<std::string, std::vector<std::pair<long, std::string>>> vcd_changes(con
                 v.erase(0, std::min(v.find_first_not_of('0'), v.size() - 1));
                 if (v.find_first_not_of('x') == std::string::npos) v = "x";
             }
-            out[names[id]].push_back({now, v});
+            for (const std::string& name : names[id]) out[name].push_back({now, v});
         } else if ((tok[0] == '0' || tok[0] == '1' || tok[0] == 'x') && tok.size() > 1 && names.count(tok.substr(1))) {
-            out[names[tok.substr(1)]].push_back({now, tok.substr(0, 1)});
+            for (const std::string& name : names[tok.substr(1)]) out[name].push_back({now, tok.substr(0, 1)});
         }
     }
     return out;
@@ -772,6 +779,55 @@ TEST(TovmemCli, VcdOfABusOnlyTraceMatchesTheRun) {
     EXPECT_EQ(o.status, 0);
     auto body = [](const std::string& s) { return s.substr(s.find('\n')); };  // past the $comment line
     EXPECT_EQ(body(o.out), body(run));
+}
+
+// Each register read is a signal of the values its loads returned, so a
+// wrong read-back shows; every run ends with its result and cause.
+TEST(TovmemCli, VcdShowsReadsAndHowTheCallEnded) {
+    const std::string fb = "run --config 0x3000099 --clock 10 --fb-corrupt 0=0x100";
+    const auto changes = vcd_changes(run_tovmem(fb + " --format vcd").out);
+    // The last load of DRC_TEST_DATA (0x874) as the trace holds it.
+    uint32_t read_back = 0;
+    for (const std::string& l : lines(run_tovmem(fb + " --format jsonl").out)) {
+        const nlohmann::json j = nlohmann::json::parse(l);
+        if (j["ev"] == "load" && j["off"] == 0x874) read_back = j["val"].get<uint32_t>();
+    }
+    ASSERT_NE(read_back, 0u);
+    std::string b;
+    for (uint32_t v = read_back; v; v >>= 1) b.insert(b.begin(), char('0' + (v & 1)));
+    ASSERT_TRUE(changes.count("reads.DRC_TEST_DATA")) << "no signal of the register read";
+    bool seen = false;
+    for (const auto& [t, v] : changes.at("reads.DRC_TEST_DATA")) seen |= v == b;
+    EXPECT_TRUE(seen) << "the value read back, " << read_back << ", is not in the waveform";
+    EXPECT_EQ(changes.at("result").back().second, "0");
+    EXPECT_NE(changes.at("cause").back().second.find("frame-buffer_check"), std::string::npos);
+    // The result of every run, failed or not, and a run that stops before any store still has signals.
+    const std::pair<const char*, const char*> runs[] = {
+        {"--config 0x3000099 --clock 10", "1"},
+        {"--config 0x3000099 --clock 10 --cmd-stuck-at 3", "0"},
+        {"--config 0x3000002 --clock 0 --unstable 0x43c", "-1"},
+        {"--config 0x1000054 --clock 10", "0"},
+        {"--config 0 --clock 1 --power-mode 2", "1"},
+    };
+    for (const auto& [args, result] : runs) {
+        const Outcome o = run_tovmem(std::string("run ") + args + " --format vcd");
+        const auto c = vcd_changes(o.out);
+        ASSERT_TRUE(c.count("result")) << args;
+        EXPECT_EQ(c.at("result").front().second, "running") << args;
+        EXPECT_EQ(c.at("result").back().second, result) << args;
+        EXPECT_EQ(c.at("cause").back().second == "none", std::string(result) == "1") << args;
+        EXPECT_TRUE(has(o.out, std::string("$comment result: ") + result)) << args;
+    }
+    const auto unstable = vcd_changes(run_tovmem("run --config 0x3000002 --clock 0 --unstable 0x43c --format vcd").out);
+    ASSERT_TRUE(unstable.count("reads.BLK_43C"));
+    EXPECT_GT(unstable.at("reads.BLK_43C").size(), 3u) << "the loads that never agreed";
+    // A capture cut short: the result unknown, never 0.
+    std::string cut;
+    const std::vector<std::string> log = lines(run_tovmem("run --config 0x3000099 --clock 10 --format log").out);
+    for (size_t k = 0; k < 60; ++k) cut += log[k] + "\n";
+    const TempFile capture(cut);
+    const auto partial = vcd_changes(run_tovmem("vcd " + capture.path).out);
+    EXPECT_EQ(partial.at("result").back().second, "unknown");
 }
 
 // The GTKWave save file of the README picture names signals of the VCD that

@@ -32,8 +32,8 @@ TEST(WorstOptions, EveryShippedImageGivesTheHostResult) {
     size_t loads = 0;
     for (const Event& e : host.events) loads += e.kind == EventKind::load;
     EXPECT_GT(loads, 500000u) << "no longer the longest bring-up";
-    for (const char* image : {TOV_KERNEL_IMAGE, TOV_KERNEL_IMAGE_X64, TOV_KERNEL_IMAGE_GCC, TOV_DIAG_IMAGE,
-                              TOV_DIAG_IMAGE_X64}) {
+    for (const char* image :
+         {TOV_KERNEL_IMAGE, TOV_KERNEL_IMAGE_X64, TOV_KERNEL_IMAGE_GCC, TOV_DIAG_IMAGE, TOV_DIAG_IMAGE_X64}) {
         if (std::string(image).empty()) continue;  // a build configured without it
         SCOPED_TRACE(image);
         ImageRunner runner(test::file_bytes(image));

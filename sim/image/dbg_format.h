@@ -26,7 +26,7 @@ constexpr size_t dbg_format_max = 512;
 // reads it to its NUL, as the kernel's formatter does, and refuses one whose
 // NUL is not there (unmapped memory first, or more than this many
 // characters), where the kernel would fault or read on unbounded.
-constexpr size_t dbg_string_max = 64 * 1024;
+constexpr size_t dbg_string_max = size_t{64} << 10;
 
 struct DbgPrintCall {
     bool x64 = false;

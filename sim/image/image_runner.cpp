@@ -323,9 +323,10 @@ struct ImageRunner::Impl {
             decode(b);
             b.count = std::max<uint32_t>(1, uint32_t(b.insns.size()));
         }
+        // Watched only where a hook covers all of it.
         b.watched = false;
         for (const auto& [lo, hi] : watch_ranges)
-            if (lo == address) b.watched = true;
+            if (lo <= address && size > 0 && address + size - 1 <= hi) b.watched = true;
         return b;
     }
 
@@ -443,7 +444,7 @@ struct ImageRunner::Impl {
                 }
             }
         };
-        if (watched_now) {
+        if (watched_now && block && block->watched) {
             consider(*watched_now, false);
             if (!a.other && !a.mov && !watched_now->plain_mov32) {
                 // It made the access, wherever its operand lies.
@@ -461,7 +462,7 @@ struct ImageRunner::Impl {
     // The first instruction of the running block that uses the stack
     // implicitly (push, pop, call, ret...), for naming a stack in the chip.
     const Insn* stack_user() const {
-        if (watched_now) return watched_now;
+        if (watched_now && block && block->watched) return watched_now;
         if (!block) return nullptr;
         for (const Insn& in : block->insns)
             for (const MemRef& ref : in.refs)
@@ -847,6 +848,7 @@ struct ImageRunner::Impl {
         rerun = false;
         std::optional<Simulator::State> start_state;
         if (target) start_state = target->state();
+        const std::vector<uint8_t> caller_at_start = caller;  // the record and the device as the caller left them
         fault.reset();
         fault_without_message = false;
         const uint64_t sp_after = x64 ? enter_x64(args) : enter_x86(args);
@@ -867,6 +869,7 @@ struct ImageRunner::Impl {
             to_watch.clear();
             rerun = false;
             if (target) target->restore(*start_state);
+            std::copy(caller_at_start.begin(), caller_at_start.end(), caller.begin());
             restore_writable();
             std::fill(stack.begin(), stack.end(), stack_fill);
             instructions = 0;

@@ -176,7 +176,64 @@ std::string routine_of(uint32_t config_id) {
                 matched ? "" : ", default");
 }
 
-std::string cause_of(const tov::sim::RunResult& r, const Analysis& a) {
+namespace {
+
+bool touches_bus(const tov::sim::RunResult& x) {
+    for (const Event& e : x.events)
+        if (e.kind == EventKind::store || e.kind == EventKind::load || e.kind == EventKind::aux_load) return true;
+    return false;
+}
+
+// The clocks an ID's routine serves, as the library itself answers for
+// clock_index 0 to 13 (after dispatch, as the routine sees them). Kept per
+// ID and power mode: check --all asks for each clock of an ID.
+const std::vector<uint32_t>& served_clocks(uint32_t id, uint32_t power_mode) {
+    static std::map<std::pair<uint32_t, uint32_t>, std::vector<uint32_t>> known;
+    const auto it = known.find({id, power_mode});
+    if (it != known.end()) return it->second;
+    std::vector<uint32_t> served;
+    for (uint32_t c = 0; c <= 13; ++c) {
+        tov::sim::RunRequest q;
+        q.config_id = id;
+        q.clock_index = c;
+        q.power_mode = power_mode;
+        const tov::sim::RunResult x = tov::sim::run_bring_up(q);
+        if (touches_bus(x) && std::find(served.begin(), served.end(), x.record.clock_index) == served.end())
+            served.push_back(x.record.clock_index);
+    }
+    std::sort(served.begin(), served.end());
+    return known[{id, power_mode}] = served;
+}
+
+}  // namespace
+
+std::string served_clocks_text(const tov::sim::RunResult& r) {
+    const uint32_t id = r.record.config_id, clock = r.record.clock_index;
+    if (r.ret != 0 || touches_bus(r) || tov::classify(id) == tov::Family::none) return {};
+    const std::vector<uint32_t>& served = served_clocks(id, r.record.power_mode);
+    if (std::find(served.begin(), served.end(), clock) != served.end()) return {};
+    if (served.empty()) return "none of clock_index 0 to 13";
+    std::string list;
+    for (size_t i = 0; i < served.size();) {
+        size_t j = i;
+        while (j + 1 < served.size() && served[j + 1] == served[j] + 1) ++j;
+        list += list.empty() ? "" : ", ";
+        list += j >= i + 2 ? strf("%u to %u", served[i], served[j]) : strf("%u", served[i]);
+        if (j == i + 1) list += strf(", %u", served[j]);
+        i = j + 1;
+    }
+    return list + " of clock_index 0 to 13";
+}
+
+std::string unsupported_clock(const tov::sim::RunResult& r) {
+    const std::string served = served_clocks_text(r);
+    if (served.empty()) return {};
+    return strf("routine %s does not support clock_index %s (it supports %s): it returns 0 before touching the chip",
+                routine_of(r.record.config_id).c_str(), clock_text(r.record.clock_index).c_str(), served.c_str());
+}
+
+std::string cause_of(const tov::sim::RunResult& r, const Analysis& a, size_t* step) {
+    if (step) *step = a.steps.size();
     if (r.ret == 1) return {};
     // The last thing that went wrong on the bus is what ended the routine.
     size_t best_step = 0;
@@ -202,10 +259,15 @@ std::string cause_of(const tov::sim::RunResult& r, const Analysis& a) {
         consider(f.step, strf("frame-buffer check: test slot %u read back 0x%08x, expected 0x%08x (bits 0x%x differ)",
                               f.slot, f.actual, f.expected, f.actual ^ f.expected));
     }
-    if (!best.empty()) return best;
+    if (!best.empty()) {
+        if (step) *step = best_step;
+        return best;
+    }
     if (r.events.empty() && tov::classify(r.record.config_id) == tov::Family::none)
         return strf("ID 0x%x is outside the three families: nothing was touched (%s)", r.record.config_id,
                     family_bits_text(r.record.config_id).c_str());
+    const std::string unsupported = unsupported_clock(r);
+    if (!unsupported.empty()) return unsupported;
     return strf("the routine returned %d without a failure visible on the bus", r.ret);
 }
 

@@ -83,8 +83,17 @@ std::string loads_text(uint32_t n);  // "1 load", "6 loads"
 std::string command_text(const CommandInfo& c);
 
 // Why a failed bring-up failed, in one sentence, from its bus events; empty
-// when the run returned 1.
-std::string cause_of(const tov::sim::RunResult& r, const Analysis& a);
+// when the run returned 1. `step`, when given, is set to the step (index in
+// a.steps) that the cause names, or to a.steps.size() when it names none.
+std::string cause_of(const tov::sim::RunResult& r, const Analysis& a, size_t* step = nullptr);
+
+// Why a call returned 0 without touching the chip, when its routine does not
+// serve its clock_index: "routine R does not support clock_index N (it
+// supports 2 to 6, 11, 12 of clock_index 0 to 13)..."; empty otherwise.
+std::string unsupported_clock(const tov::sim::RunResult& r);
+// The same clocks alone ("2 to 6, 11, 12 of clock_index 0 to 13"); empty
+// when the call touched the chip or its routine serves its clock.
+std::string served_clocks_text(const tov::sim::RunResult& r);
 
 // Notes on a bring-up: an ID the table does not list, a power mode the
 // family does not read, an option target given twice, fault options that had

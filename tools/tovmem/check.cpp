@@ -234,8 +234,8 @@ std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& cmds, uint32
 
 namespace {
 
-uint32_t memory_clock(const tov::sim::RunResult& r) {
-    const uint32_t k = r.record.mem_clock_khz;
+uint32_t memory_clock(const tov::MemInitParams& p) {
+    const uint32_t k = p.mem_clock_khz;
     return k == tov::sim::fill_word ? 0 : k;
 }
 
@@ -278,7 +278,9 @@ std::string stopped_at(const Bringup& b, const Analysis& a) {
         n += a.steps[i].kind != StepKind::other;
         bus_step[i] = n;
     }
-    if (!b.ret_known) return strf("the capture's end, after bus step %zu: the rest of the call is unknown", n);
+    if (!b.ret_known)
+        return strf("%s, after bus step %zu: the rest of the call is unknown",
+                    b.cut_at.empty() ? "the capture's end" : b.cut_at.c_str(), n);
     if (b.r.ret == 1) return {};
     size_t at = 0;
     std::string why;
@@ -300,9 +302,55 @@ std::string stopped_at(const Bringup& b, const Analysis& a) {
     return strf("bus step %zu: %s", bus_step[at], why.c_str());
 }
 
+// The memory clock the library sets for a captured call's record on entry,
+// when the capture holds no record with the result: the same call simulated.
+uint32_t entry_clock(const Bringup& b) {
+    if (!b.entry) return 0;
+    tov::sim::RunRequest q;
+    q.config_id = b.entry->config_id;
+    q.clock_index = b.entry->clock_index;
+    q.power_mode = b.entry->power_mode;
+    return memory_clock(tov::sim::run_bring_up(q).record);
+}
+
+// The clock a call's command counts are read at: the one asked for, else
+// the one the capture reports, else (nothing captured) the one the library
+// sets for the record on entry. `from_entry` says it is the last.
+uint32_t judged_clock(const Bringup& b, uint32_t khz_override, bool* from_entry = nullptr) {
+    if (from_entry) *from_entry = false;
+    if (khz_override) return khz_override;
+    if (const uint32_t captured = b.ret_known ? memory_clock(b.r.record) : 0) return captured;
+    const uint32_t entry = entry_clock(b);
+    if (from_entry) *from_entry = entry != 0;
+    return entry;
+}
+
+}  // namespace
+
+Judgement judge(const Bringup& b, const Analysis& a, uint32_t khz_override) {
+    Judgement j;
+    j.khz = judged_clock(b, khz_override);
+    j.stop = stopped_at(b, a);
+    j.late = !b.starts_late.empty();
+    j.power_up_list = has_power_up_list(a.commands);
+    if (!j.power_up_list) return j;
+    j.rules = check_rules(a.commands, j.khz);
+    // Only the commands the call sent, and the capture holds, are judged.
+    const tov::Family family = tov::classify(b.r.record.config_id);
+    for (RuleResult& r : j.rules) {
+        if (r.verdict == Verdict::fail && ((!j.stop.empty() && r.absent) || (j.late && (r.absent || r.before))))
+            r.verdict = Verdict::not_reached;
+        j.expected.push_back(expected_for_family(r, family, a.commands));
+    }
+    return j;
+}
+
+namespace {
+
 int check_one(const Bringup& b, uint32_t khz_override) {
     const Analysis a = analyse(b.r);
-    const uint32_t khz = khz_override ? khz_override : memory_clock(b.r);
+    bool from_entry = false;
+    const uint32_t khz = judged_clock(b, khz_override, &from_entry);
     const std::vector<std::string> notes = notes_of(b, a);
     const std::string result = b.ret_known ? strf("result %d", b.r.ret) : std::string("result unknown");
     const std::string stop = stopped_at(b, a);
@@ -310,13 +358,22 @@ int check_one(const Bringup& b, uint32_t khz_override) {
         if (!stop.empty() && b.ret_known) out("%s: the call failed\n", result.c_str());
         for (const std::string& n : notes) out("note  %s\n", n.c_str());
     };
-    // The call failed: whatever the rules say of the commands it sent.
-    const int call_status = b.ret_known && b.r.ret != 1 ? exit_failed : exit_ok;
+    // The call failed: whatever the rules say of the commands it sent. A
+    // pass needs the whole call: a cut or a late start leaves it open.
+    const int call_status = b.ret_known && b.r.ret != 1 ? exit_failed : b.incomplete() ? exit_incomplete : exit_ok;
     out("check of %s: %zu DRAM commands, memory clock %s\n", b.source.c_str(), a.commands.size(),
-        khz ? strf("%u kHz", khz).c_str() : "not reported");
+        from_entry ? strf("%u kHz (not captured: the clock the library sets for the record on entry, config 0x%x, "
+                          "clock_index %s)",
+                          khz, b.entry->config_id, clock_text(b.entry->clock_index).c_str())
+                         .c_str()
+        : khz         ? strf("%u kHz", khz).c_str()
+        : b.ret_known ? "not reported"
+                      : "not captured");
     if (!stop.empty()) out("the call stopped at %s\n", stop.c_str());
     if (a.commands.empty()) {
         out("no DRAM commands: nothing to check (%s)\n", result.c_str());
+        if (b.ret_known && b.r.ret == 0)
+            if (const std::string why = unsupported_clock(b.r); !why.empty()) out("cause: %s\n", why.c_str());
         print_notes();
         return call_status;
     }
@@ -331,12 +388,9 @@ int check_one(const Bringup& b, uint32_t khz_override) {
         khz ? strf("%u kHz", khz).c_str() : "an unknown clock");
     for (const CommandInfo& c : a.commands) out("  %2d  %s\n", c.number, describe(c.cmd).c_str());
     out("\n");
-    auto rs = check_rules(a.commands, khz);
-    // Only the commands the call sent, and the capture holds, are judged.
-    const bool late = !b.starts_late.empty();
-    for (RuleResult& r : rs)
-        if (r.verdict == Verdict::fail && ((!stop.empty() && r.absent) || (late && (r.absent || r.before))))
-            r.verdict = Verdict::not_reached;
+    const Judgement j = judge(b, a, khz_override);
+    const std::vector<RuleResult>& rs = j.rules;
+    const bool late = j.late;
     const tov::Family family = tov::classify(b.r.record.config_id);
     size_t passed = 0, failed = 0, na = 0, expected = 0, unreached = 0;
     for (const RuleResult& r : rs) {
@@ -396,7 +450,10 @@ int check_all(const RunArgs& args, uint32_t khz_override) {
                         show_mode ? strf(" power_mode %u", o.req.power_mode).c_str() : "");
                     if (a.commands.empty()) {
                         ++silent;
-                        out("no DRAM commands (result %d)\n", r.ret);
+                        const std::string served = served_clocks_text(r);
+                        out("no DRAM commands (result %d%s)\n", r.ret,
+                            served.empty() ? ""
+                                           : ("; the routine does not support this clock, only " + served).c_str());
                         continue;
                     }
                     if (!has_power_up_list(a.commands)) {
@@ -404,7 +461,7 @@ int check_all(const RunArgs& args, uint32_t khz_override) {
                         out("no power-up list: only the closing command (result %d)\n", r.ret);
                         continue;
                     }
-                    const uint32_t khz = khz_override ? khz_override : memory_clock(r);
+                    const uint32_t khz = khz_override ? khz_override : memory_clock(r.record);
                     const auto rs = check_rules(a.commands, khz);
                     std::string real, expected;
                     for (size_t i = 0; i < rs.size(); ++i) {
@@ -476,8 +533,10 @@ Command add_check(CLI::App& app) {
         "Checks a run (--config, --clock and the run options), a JSON-lines trace (TRACE, - for standard input)\n"
         "or, with --all, every table ID at clock_index 0 to 13 with the run options given (--power-mode may be\n"
         "repeated: each mode is run). A finding the family's controller explains is marked 'expected for this\n"
-        "family' and still counted. Exit status: 0 when no rule fails, 1 when one does, 2 on bad arguments or an\n"
-        "unreadable trace. The rules, in power-up order:\n" +
+        "family' and still counted. Exit status: 0 when the call returned 1 and no rule fails, 1 when one fails\n"
+        "or the call failed, 2 on bad arguments or an unreadable trace, 3 when nothing failed but the evidence\n"
+        "is incomplete (a capture cut short, started late, with a line lost or ended by a new call): the\n"
+        "result or some rules are unknown. The rules, in power-up order:\n" +
         rule_list);
     add_run_options(*cmd, st->args, false);
     cmd->add_option("TRACE", st->trace, "JSON-lines trace file or captured log, or - for standard input");

@@ -28,6 +28,19 @@ struct RuleResult {
 // count is read as memory-clock cycles at that clock.
 std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& commands, uint32_t khz);
 
+// check's verdicts on one bring-up, as it prints them: the rules (none
+// without a power-up list), those about commands a stopped call or a partial
+// capture never reached marked not_reached, and where the call stopped.
+struct Judgement {
+    uint32_t khz = 0;  // the clock the counts are read at, 0 when unknown
+    bool power_up_list = false;
+    bool late = false;  // the capture starts late
+    std::string stop;   // "bus step 12: ..." where the call stopped before its end; empty otherwise
+    std::vector<RuleResult> rules;
+    std::vector<bool> expected;  // per rule: a finding the family's controller explains
+};
+Judgement judge(const Bringup& b, const Analysis& a, uint32_t khz_override = 0);
+
 // The rules' names, in the same order.
 std::vector<std::string> rule_names();
 

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 
+#include "meminit/entry/config_table.h"
 #include "meminit/hw/regs.h"
 #ifndef TOV_NO_IMAGE_RUNNER
 #include "sim/image/image_runner.h"
@@ -41,7 +42,9 @@ uint64_t parse_unsigned(const std::string& what, const std::string& s, uint64_t 
     const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
     const size_t from = hex ? 2 : 0;
     uint64_t v = 0;
-    bool ok = s.size() > from && s.size() - from <= 16;
+    // 16 hex digits or 20 decimal ones hold 2^64 - 1; a decimal step is
+    // checked for overflow below.
+    bool ok = s.size() > from && s.size() - from <= (hex ? 16u : 20u);
     for (size_t i = from; ok && i < s.size(); ++i) {
         const char c = s[i];
         uint32_t d;
@@ -55,7 +58,12 @@ uint64_t parse_unsigned(const std::string& what, const std::string& s, uint64_t 
             ok = false;
             break;
         }
-        v = v * (hex ? 16 : 10) + d;  // at most 16 digits: no overflow
+        const uint64_t base = hex ? 16 : 10;
+        if (v > (~uint64_t(0) - d) / base) {
+            ok = false;
+            break;
+        }
+        v = v * base + d;
         ok = v <= max;
     }
     if (!ok) usage_fail(what + " expects a " + bits + " number (decimal or 0x-hex), not '" + s + "'");
@@ -275,6 +283,27 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
     tov::sim::RunRequest& q = o.req;
     if (!a.config.empty()) q.config_id = parse_u32("--config", a.config);
     if (!a.clock.empty()) q.clock_index = parse_u32("--clock", a.clock);
+    // Slips worth a word: an ID written without its 0x, a clock outside the selectors.
+    const auto listed = [](uint64_t id) {
+        const tov::Family f = tov::classify(static_cast<uint32_t>(id));
+        bool matched = false;
+        if (id > 0xffffffffull || f == tov::Family::none) return false;
+        tov::lookup(tov::family_table(f), static_cast<uint32_t>(id), &matched);
+        return matched;
+    };
+    if (!a.config.empty() && a.config.find_first_not_of("0123456789") == std::string::npos && a.config.size() <= 8 &&
+        !listed(q.config_id) && listed(std::stoull(a.config, nullptr, 16)))
+        o.notes.push_back(strf("--config %s is read as decimal (0x%x), which no table lists; did you mean 0x%s?",
+                               a.config.c_str(), q.config_id, a.config.c_str()));
+    if (!a.clock.empty() && q.clock_index > 13) {
+        const tov::ClockList reserved = tov::reserved_clocks(tov::classify(q.config_id));
+        bool known = false;
+        for (uint32_t i = 0; i < reserved.count; ++i) known |= reserved.values[i] == q.clock_index;
+        if (!known)
+            o.notes.push_back(strf("--clock %s is outside clock_index 0 to 13, the selectors the routines document%s",
+                                   clock_text(q.clock_index).c_str(),
+                                   reserved.count ? ", and is none of the family's reserved values" : ""));
+    }
     if (!power_mode && a.power_modes.size() > 1)
         usage_fail("--power-mode is given more than once (only check --all runs several)");
     if (!power_mode && !a.power_modes.empty()) power_mode = &a.power_modes.front();

@@ -22,6 +22,9 @@ namespace tovmem {
 constexpr int exit_ok = 0;
 constexpr int exit_failed = 1;
 constexpr int exit_usage = 2;
+// The evidence is incomplete: a verdict would rest on what the capture does
+// not hold (a cut, a lost line, a late start, an unknown result).
+constexpr int exit_incomplete = 3;
 
 // A bad argument or input: main prints it as one line and exits 2.
 struct UsageError {
@@ -115,6 +118,18 @@ struct Bringup {
     bool ret_known = true;
     std::string unknown;
     std::string starts_late;
+    // How the times were made when they are not the call's own (a log's
+    // are rebuilt from its clock readings); "" for a run.
+    std::string times;
+    // A captured call's record on entry (the configuration, clock and
+    // power mode the caller passed) and the tag of its register block.
+    std::optional<tov::MemInitParams> entry;
+    std::string tag;
+    // Where the evidence of the call stops, when not at the capture's end
+    // (a lost line, a new call entering): "line 84, where ...".
+    std::string cut_at;
+    // Whether any verdict on the call rests on evidence the capture does not hold.
+    bool incomplete() const { return !ret_known || !starts_late.empty(); }
 };
 
 Bringup run_bringup(const RunOptions& o);

@@ -24,7 +24,9 @@ Command add_import(CLI::App& app) {
         "steps between two delays carry the clock reading of the delay before. A capture that ends before the\n"
         "call's result line gives \"ret\": null and why in \"unknown\"; one that starts late says so in\n"
         "\"starts_late\"; both are also said on standard error. A log of several calls (a retry, two chips)\n"
-        "is refused with a list of them unless --call chooses one. check, diff and vcd read such a log directly.");
+        "is refused with a list of them unless --call chooses one. check, diff and vcd read such a log directly.\n"
+        "Exit status: 0 for a whole call, 2 on bad arguments or an unreadable log, 3 when the evidence is\n"
+        "incomplete (cut short, started late, a line lost, or ended by a new call on the same register block).");
     cmd->add_option("LOG", st->path, "captured log, or - for standard input")->required();
     cmd->add_option("--format", st->format, "jsonl (as run writes a run) or text (annotated, as run prints it)")
         ->type_name("jsonl|text");
@@ -34,16 +36,18 @@ Command add_import(CLI::App& app) {
                     usage_fail("--format is jsonl or text, not '" + st->format + "'");
                 const Bringup b = read_trace_file(st->path, st->call.value());
                 if (!b.from_log) usage_fail(st->path + " is a JSON-lines trace already, not a log");
+                const int status = b.incomplete() ? exit_incomplete : exit_ok;
                 if (st->format == "text") {
                     print_text(b);
-                    return exit_ok;
+                    return status;
                 }
                 std::vector<std::string> notes = b.notes;
                 if (!b.starts_late.empty()) notes.insert(notes.begin(), b.starts_late);
                 if (!b.unknown.empty()) notes.insert(notes.begin(), b.unknown);
+                if (!b.times.empty()) notes.push_back("times " + b.times);
                 for (const std::string& n : notes) std::fprintf(stderr, "note: %s\n", n.c_str());
                 print_jsonl(b);
-                return exit_ok;
+                return status;
             }};
 }
 

@@ -70,7 +70,8 @@ void print_text(const Bringup& b) {
     const auto& ev = r.events;
     const tov::MemInitParams& p = r.record;
     out("bring-up of config 0x%x: %s\n", p.config_id, routine_of(p.config_id).c_str());
-    out("%10s  %s\n", "time ms", "event");
+    // A log's times are rebuilt from its clock readings (the notes say how).
+    out("%10s  %s\n", b.times.empty() ? "time ms" : "rebuilt ms", "event");
     auto stamp = [&](size_t event) { out("%10.3f  ", ms(ev[event].time - r.start_time)); };
     const auto& steps = a.steps;
     for (size_t i = 0; i < steps.size(); ++i) {
@@ -163,24 +164,38 @@ void print_text(const Bringup& b) {
     else
         out("clock_index    %s%s\n", clock_text(p.clock_index).c_str(),
             b.executed ? " given, unchanged by dispatch" : "");
-    out("memory clock   %s\n", field_text(p.mem_clock_khz, " kHz").c_str());
-    if (p.mem_size_out == tov::sim::fill_word)
+    // A capture without the call's result holds no field the call wrote.
+    const char* not_captured = "not captured (the capture holds no record with the result)";
+    out("memory clock   %s\n", b.ret_known ? field_text(p.mem_clock_khz, " kHz").c_str() : not_captured);
+    if (!b.ret_known)
+        out("memory size    %s\n", not_captured);
+    else if (p.mem_size_out == tov::sim::fill_word)
         out("memory size    %s\n", field_text(tov::sim::fill_word).c_str());
     else
         out("memory size    %s (0x%x)\n", size_text(p.mem_size_out).c_str(), p.mem_size_out);
-    out("map value      %s\n", field_text(p.map_value).c_str());
-    if (p.mem_size == tov::sim::fill_word)
+    out("map value      %s\n", b.ret_known ? field_text(p.map_value).c_str() : not_captured);
+    if (!b.ret_known)
+        out("record         mem_size, bus_flag and mode_flag not captured\n");
+    else if (p.mem_size == tov::sim::fill_word)
         out("record         mem_size, bus_flag and mode_flag not written\n");
     else
         out("record         mem_size 0x%x, bus_flag %u, mode_flag %u\n", p.mem_size, p.bus_flag, p.mode_flag);
     out("bus            %zu loads, %zu stores, %zu DRAM command%s, %zu delays, %zu messages\n", a.loads, a.stores,
         a.commands.size(), a.commands.size() == 1 ? "" : "s", a.delays, a.messages);
     out("virtual time   %.3f ms\n", ms(r.end_time - r.start_time));
+    if (!b.times.empty()) out("times          %s\n", b.times.c_str());
     if (b.executed && b.opts.req.clock.period)
         out("clock          moves every %s ms, %s\n", ms_text(b.opts.req.clock.period).c_str(),
             b.opts.req.clock.phase
                 ? strf("first %s ms after the call's start", ms_text(b.opts.req.clock.phase).c_str()).c_str()
                 : "the call starting on one of its moves");
+    if (b.executed)
+        for (const tov::sim::Preemption& pr : b.opts.req.clock.preempt)
+            out("preemption     after clock reading %llu the thread is off the processor for %s ms\n",
+                static_cast<unsigned long long>(pr.after_reads), ms_text(pr.units).c_str());
+    if (b.executed && b.opts.req.chip.cmd_latency_us)
+        out("command time   each DRAM command in flight for %u us of true time (--cmd-latency-us)\n",
+            b.opts.req.chip.cmd_latency_us);
     if (r.from_image)
         out("kernel image   %u stack bytes, %llu %s instructions (%s)\n", r.image.stack_bytes,
             static_cast<unsigned long long>(r.image.instructions), r.image.x64 ? "x64" : "x86",
@@ -205,10 +220,13 @@ std::string result_line(const Bringup& b) {
     }
     line.pop_back();
     line += strf(",\"config_id_hex\":\"0x%x\"", b.r.record.config_id);
-    if (!cause.empty()) line += ",\"cause\":" + nlohmann::json(cause).dump();
-    if (!b.ret_known) line += ",\"unknown\":" + nlohmann::json(b.unknown).dump();
-    if (!b.starts_late.empty()) line += ",\"starts_late\":" + nlohmann::json(b.starts_late).dump();
-    if (!notes.empty()) line += ",\"note\":" + nlohmann::json(notes).dump();
+    // Text that may quote a file, in ASCII: no control character of any kind reaches a terminal raw.
+    const auto ascii = [](const nlohmann::json& j) { return j.dump(-1, ' ', true); };
+    if (!cause.empty()) line += ",\"cause\":" + ascii(cause);
+    if (!b.ret_known) line += ",\"unknown\":" + ascii(b.unknown);
+    if (!b.starts_late.empty()) line += ",\"starts_late\":" + ascii(b.starts_late);
+    if (!b.times.empty()) line += ",\"times\":" + ascii(b.times);
+    if (!notes.empty()) line += ",\"note\":" + ascii(notes);
     return line + "}";
 }
 

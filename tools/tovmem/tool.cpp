@@ -60,7 +60,7 @@ std::string parse_message(const CLI::ParseError& e, const CLI::App& app) {
         return opt + " needs a value";
     }
     if (dynamic_cast<const CLI::RequiredError*>(&e) && app.get_subcommands().empty())
-        return "missing command: run, show, list, check, diff, vcd or import";
+        return "missing command: run, show, list, check, diff, vcd, import or report";
     return what;
 }
 
@@ -81,8 +81,8 @@ int tovmem::tool_main(int argc, char** argv) {
     app.get_formatter()->label("Usage", "usage");
     app.require_subcommand(1);
     app.fallthrough(false);
-    std::vector<Command> commands = {add_run(app),  add_show(app), add_list(app),  add_check(app),
-                                     add_diff(app), add_vcd(app),  add_import(app)};
+    std::vector<Command> commands = {add_run(app),  add_show(app), add_list(app),   add_check(app),
+                                     add_diff(app), add_vcd(app),  add_import(app), add_report(app)};
     app.footer("'tovmem <command> --help' describes a command; 'tovmem --version' prints the version.");
     // The version of the library it runs, from the project version.
     if (argc > 2 && std::strcmp(argv[1], "--version") == 0)
