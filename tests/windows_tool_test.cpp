@@ -121,6 +121,9 @@ TEST(WindowsTool, GivesTheLinuxBuildsOutputAndStatusUnderWine) {
           "import two_u.log --call 1 --format text", "check two_u.log --call 2", "check debugview.log --call 1",
           "import debugview.log --call 2", "diff two.log debugview.log --call 1 --call 2",
           "diff --call 2 two_u.log healthy.log", "vcd debugview.log --call 1", "check two.log",
+          // the HTML report
+          "report --config 0x3000099 --clock 10 --cmd-stuck-at 3", "report failing_u.log",
+          "report two.log --call 2 --config 0x3000099 --clock 10",
           // a path with a space, given with a backslash
           "import \"with space\\healthy copy.log\" --format text", "check \"with space\\healthy copy.log\"",
           // bad arguments
