@@ -9,6 +9,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 \
+  g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine64 \
   libcli11-dev nlohmann-json3-dev gtkwave libunicorn-dev libcapstone-dev \
   clang-14 clang-tools-14 clang-format-14 lld-14 libclang-rt-14-dev llvm-14 osslsigncode openssl zip \
   chromium zlib1g-dev
@@ -19,7 +20,7 @@ step() { echo; echo "=== $* (at ${SECONDS} s)"; }
 step "source format (.clang-format)"
 bash scripts/format.sh --check
 
-step "kernel images as shipped (clang-cl, lld-link; x86 and x64), the kit and release archive"
+step "kernel images as shipped (clang-cl, lld-link; x86 and x64), tovmem.exe (mingw-w64), the kit and release archive"
 cmake --preset kernel
 cmake --build --preset kernel
 (cd build/kernel && cpack)
@@ -69,7 +70,7 @@ asan_build=$!
 step "host tests"
 # The image and caller sweeps and the kit checks run below, where their
 # counts show.
-ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.|Clocks/Preemption\.|FaultMatrixSize\.)'
+ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.|Clocks/Preemption\.|FaultMatrixSize\.|WindowsTool\.)'
 build/host/tov_tests --gtest_filter='FaultMatrixSize.*' | grep '^fault matrix:'
 
 step "preempted waits: every routine form, preempted 1 to 500 ms at each clock reading of its first wait"
@@ -87,6 +88,10 @@ build/host/tov_tests --gtest_filter='Sweeps/*:-Sweeps/DiagnosticImageAgainstHost
 
 step "the driver kit: PDBs, import libraries, sample capture drivers through their imports"
 build/host/tov_tests --gtest_filter='Arch/ShippedImage.*:ReleaseArchive.*:X64Image.*:Arch/KitCaller.*:ImportLibraries.*:Callers/*:CallerRefusals.*' --gtest_brief=1
+
+step "tovmem.exe under Wine against the Linux build: every format, the tables, WinDbg and DebugView captures"
+# One Wine prefix, made in the test's temporary folder, and two launches.
+build/host/tov_tests --gtest_filter='WindowsTool.*' --gtest_brief=1
 
 step "the diagnostic images against the host build, every scenario"
 build/host/tov_tests --gtest_filter='Sweeps/DiagnosticImageAgainstHost.*' --gtest_brief=1

@@ -10,8 +10,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "include/tovmem.h"
@@ -350,35 +352,64 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                                             "examples/capture_driver/capture.def",
                                             "examples/capture_driver/capture.inf",
                                             "examples/capture_driver/CMakeLists.txt",
+                                            "examples/capture_driver/cmake/clang-cl-i686.cmake",
+                                            "examples/capture_driver/cmake/clang-cl-x86_64.cmake",
                                             "cmake/clang-cl.cmake",
                                             "cmake/clang-cl-i686.cmake",
                                             "cmake/clang-cl-x86_64.cmake",
                                             "tools/pe_checksum/pe_checksum.c",
                                             "tools/pe_checksum/pe_checksum.h",
                                             "tools/pe_checksum/CMakeLists.txt",
+                                            "tools/tovmem.exe",
                                             "docs/configurations.md",
                                             "docs/troubleshooting.md",
+                                            "docs/call-times.md",
                                             "docs/tovmem_sample_report.html"}));
     // Apache-2.0 asks that recipients get a copy of the license: the
     // project's own, at the kit's root.
     EXPECT_TRUE(sim::image::read_file((kit / "LICENSE").string()) ==
                 sim::image::read_file(std::string(TOV_SOURCE_DIR) + "/LICENSE"));
+    // (The INF as the build stamped it: its own test compares it with the repository's.)
+    EXPECT_TRUE(
+        sim::image::read_file((kit / "examples/capture_driver/capture.inf").string()) ==
+        sim::image::read_file((std::filesystem::path(TOV_KERNEL_IMAGE).parent_path() / "capture.inf").string()));
     for (const char* f :
-         {"examples/capture_driver/capture.inf", "cmake/clang-cl.cmake", "tools/pe_checksum/pe_checksum.c"})
+         {"cmake/clang-cl.cmake", "tools/pe_checksum/pe_checksum.c", "docs/call-times.md", "docs/troubleshooting.md"})
         EXPECT_TRUE(sim::image::read_file((kit / f).string()) ==
                     sim::image::read_file(std::string(TOV_SOURCE_DIR) + "/" + f))
             << f;
+    // tovmem.exe: the Windows tool built here, for x64, needing no DLL that
+    // a stock Windows lacks (its C runtime and libstdc++ linked in).
+    EXPECT_TRUE(sim::image::read_file((kit / "tools/tovmem.exe").string()) == file_bytes(TOV_WINDOWS_TOOL));
+    const Outcome tool_imports =
+        run_shell("llvm-readobj-14 --file-headers --coff-imports '" + (kit / "tools/tovmem.exe").string() +
+                  "' | grep -E '^ *(Name|Machine):' | tr -s ' \\n' ' '");
+    EXPECT_EQ(tool_imports.out, " Machine: IMAGE_FILE_MACHINE_AMD64 (0x8664) Name: KERNEL32.dll Name: msvcrt.dll ")
+        << "tools/tovmem.exe";
     // The sample builds from the unpacked kit alone, with the kit's build
-    // file and toolchain files, for both architectures; the kit's host
-    // program gives it a valid checksum, as the loader needs.
-    const std::string sample = (kit / "examples" / "capture_driver").string();
-    for (const auto& [arch, toolchain] : {std::pair<std::string, std::string>{"x86", "clang-cl-i686.cmake"},
-                                          std::pair<std::string, std::string>{"x64", "clang-cl-x86_64.cmake"}}) {
-        const std::string out = (tmp / ("sample_" + arch)).string();
-        const Outcome built =
-            run_shell("cmake -S '" + sample + "' -B '" + out + "' -DCMAKE_TOOLCHAIN_FILE='" +
-                      (kit / "cmake" / toolchain).string() + "' >/dev/null && cmake --build '" + out + "' >/dev/null");
-        ASSERT_EQ(built.status, 0) << arch << ": " << built.out << built.err;
+    // file and toolchain files, for both architectures, by the lines the
+    // kit README gives, run as written from the kit's root; Release unless
+    // told otherwise; the kit's host program gives it a valid checksum, as
+    // the loader needs.
+    const std::string readme_text = run_shell("cat '" + (kit / "README.txt").string() + "'").out;
+    std::map<std::string, std::string> build_lines;
+    {
+        std::istringstream in(readme_text);
+        std::string line;
+        const std::regex sample_line(R"(^\s+(cmake -S examples/capture_driver -B (build-(x64|x86)) .*\S)\s*$)");
+        std::smatch m;
+        while (std::getline(in, line))
+            if (std::regex_match(line, m, sample_line)) build_lines[m[3]] = m[1];
+    }
+    ASSERT_EQ(build_lines.size(), 2u) << "the README's two sample build lines";
+    for (const auto& [arch, line] : build_lines) {
+        const std::string out = (kit / ("build-" + arch)).string();
+        const Outcome built = run_shell("cd '" + kit.string() + "' && " + line +
+                                        " >/dev/null && cmake --build 'build-" + arch + "' >/dev/null");
+        ASSERT_EQ(built.status, 0) << arch << ": " << line << ": " << built.out << built.err;
+        EXPECT_EQ(run_shell("grep '^CMAKE_BUILD_TYPE:' '" + out + "/CMakeCache.txt'").out,
+                  "CMAKE_BUILD_TYPE:STRING=Release\n")
+            << arch;
         const std::string capture = out + "/capture.sys";
         const Outcome imports =
             run_shell("llvm-readobj-14 --coff-imports '" + capture + "' | grep -E 'Name:|Symbol:' | tr -s ' \\n' ' '");
@@ -407,6 +438,12 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
         std::vector<uint8_t> far = image;
         far[0x3c + 3] = 0x7f;  // e_lfanew far beyond the end
         hostile.emplace_back("header outside", far);
+        // SizeOfOptionalHeader 64: CheckSum (at 64) would fall on the
+        // first section's name.
+        std::vector<uint8_t> short_header = image;
+        short_header[u32(image, 0x3c) + 20] = 64;
+        short_header[u32(image, 0x3c) + 21] = 0;
+        hostile.emplace_back("optional header of 64 bytes", short_header);
         for (const auto& [what, bytes] : hostile) {
             const std::string path = (tmp / "hostile.sys").string();
             std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -419,6 +456,14 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
             EXPECT_EQ(r.err.rfind("pe_checksum: ", 0), 0u) << what << ": " << r.err;
             EXPECT_TRUE(sim::image::read_file(path) == bytes) << what << ": the file was changed";
         }
+        // A file name with control bytes is printed escaped, on one line.
+        const std::string odd = (tmp / "odd\nname\x1b[2J.sys").string();
+        std::filesystem::copy_file(tmp / "hostile.sys", odd);
+        const Outcome r = run_shell("'" + tool + "' \"$(printf '" + tmp.string() + "/odd\\nname\\033[2J.sys')\"");
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.err, "pe_checksum: " + tmp.string() +
+                             "/odd\\x0aname\\x1b[2J.sys: not a PE image this can fix: its optional header is too "
+                             "short to hold CheckSum\n");
     }
 
     const Outcome sums = run_shell("cd '" + kit.string() + "' && sha256sum --strict -c SHA256SUMS");
@@ -458,7 +503,7 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
         std::printf("release archive %s/diag/tovmem.sys imports %s(PDB %s)\n", arch.c_str(), joined.c_str(),
                     pe_facts(image).pdb_guid.c_str());
     }
-    const std::string readme = run_shell("cat '" + (kit / "README.txt").string() + "'").out;
+    const std::string& readme = readme_text;
     for (const char* topic : {"System32\\drivers",
                               "DllInitialize",
                               "IRQL",
@@ -484,7 +529,14 @@ TEST(ReleaseArchive, HoldsTheKitOfBothArchitectures) {
                               "DIRID 12",
                               "cmake/clang-cl-x86_64.cmake",
                               "TOV_BUILD_NUMBER",
-                              "SpecialBuild"})
+                              "SpecialBuild",
+                              "BA2004",
+                              "BA2008",
+                              "AddInterface",
+                              "Memory Integrity",
+                              "docs/call-times.md",
+                              "tools\\tovmem.exe",
+                              "Linux build"})
         EXPECT_NE(readme.find(topic), std::string::npos) << topic;
     std::filesystem::remove_all(tmp);
 }

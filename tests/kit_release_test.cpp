@@ -146,6 +146,45 @@ TEST(CaptureDriver, X64SampleIsMarkedCetCompatible) {
     EXPECT_FALSE(cet_compatible(file_bytes(TOV_KERNEL_IMAGE)));
 }
 
+// Every export by name, and its RVA, read from the export directory.
+std::map<std::string, uint32_t> exports_of(const std::vector<uint8_t>& f) {
+    const Pe pe{f};
+    std::map<std::string, uint32_t> out;
+    const uint32_t dir = pe.offset_of(pe.directory(0, 0));
+    if (!dir) return out;
+    const uint32_t names = le(f, dir + 24, 4), functions = pe.offset_of(le(f, dir + 28, 4)),
+                   name_rvas = pe.offset_of(le(f, dir + 32, 4)), ordinals = pe.offset_of(le(f, dir + 36, 4));
+    for (uint32_t i = 0; i < names && i < 64; ++i) {
+        const uint32_t at = pe.offset_of(le(f, name_rvas + 4 * i, 4));
+        if (!at || at >= f.size()) continue;
+        const std::string name(reinterpret_cast<const char*>(&f[at]),
+                               strnlen(reinterpret_cast<const char*>(&f[at]), std::min<size_t>(64, f.size() - at)));
+        out[name] = le(f, functions + 4 * le(f, ordinals + 2 * i, 2), 4);
+    }
+    return out;
+}
+
+// A debugger's breakpoint on one entry point stops there alone: the entry
+// point and the three exports at four addresses, in every image.
+TEST_P(ImageRelease, EntryPointsHaveDistinctAddresses) {
+    const std::vector<uint8_t>& f = file();
+    std::map<std::string, uint32_t> at = exports_of(f);
+    ASSERT_EQ(at.size(), 3u) << GetParam().name;
+    at["(entry point)"] = le(f, Pe{f}.optional() + 16, 4);
+    std::set<uint32_t> distinct;
+    std::string listed;
+    for (const auto& [name, rva] : at) {
+        EXPECT_NE(rva, 0u) << name;
+        distinct.insert(rva);
+        char line[96];
+        std::snprintf(line, sizeof line, " %s %#x", name.c_str(), rva);
+        listed += line;
+    }
+    EXPECT_EQ(distinct.size(), 4u) << GetParam().name << ":" << listed;
+    for (const char* e : {"DllInitialize", "DllUnload", "tov_mem_init"}) EXPECT_EQ(at.count(e), 1u) << e;
+    std::printf("%s:%s\n", GetParam().name, listed.c_str());
+}
+
 // A UTF-16 string of the resource data as a std::string (ASCII), from `at`
 // to its terminating NUL.
 std::string utf16_at(const std::vector<uint8_t>& r, size_t at) {
@@ -375,6 +414,82 @@ TEST(SampleInf, InstallsBothDriversOnEveryWindowsTheKitClaims) {
     for (const auto& [section, lines] : inf)
         for (const auto& [k, v] : lines)
             if (k == "addservice") EXPECT_EQ(lower(fields(v).at(0)), "capture") << section;
+}
+
+// The file version in an image's VS_FIXEDFILEINFO, "a.b.c.d", or "".
+std::string file_version(const std::vector<uint8_t>& f) {
+    const uint8_t signature[] = {0xbd, 0x04, 0xef, 0xfe};
+    const auto fixed = std::search(f.begin(), f.end(), std::begin(signature), std::end(signature));
+    if (fixed == f.end()) return "";
+    const size_t at = size_t(fixed - f.begin());
+    const uint32_t ms = le(f, at + 8, 4), ls = le(f, at + 12, 4);
+    return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xffff) + "." + std::to_string(ls >> 16) + "." +
+           std::to_string(ls & 0xffff);
+}
+
+// The INF the kit ships says which driver version it installs: DriverVer
+// is the images' own file version and date, and one package carries both
+// architectures' files, each from its own folder.
+TEST(SampleInf, ShippedCopyIsStampedWithTheImagesVersion) {
+    TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
+    const std::string shipped = (std::filesystem::path(TOV_KERNEL_IMAGE).parent_path() / "capture.inf").string();
+    ASSERT_TRUE(std::filesystem::exists(shipped)) << shipped;
+    const Inf inf = read_inf(shipped);
+    const std::vector<std::string> driver_ver = fields(value_of(inf, "Version", "DriverVer"));
+    ASSERT_EQ(driver_ver.size(), 2u) << value_of(inf, "Version", "DriverVer");
+    for (const Image& i : images) {
+        if (!std::filesystem::exists(i.path)) continue;
+        const std::vector<uint8_t>& f = file_bytes(i.path);
+        EXPECT_EQ(driver_ver[1], file_version(f)) << i.name << ": DriverVer against FILEVERSION";
+        const std::time_t stamp = std::time_t(Pe{f}.time_stamp());
+        std::tm t{};
+        gmtime_r(&stamp, &t);
+        char date[16];
+        std::strftime(date, sizeof date, "%m/%d/%Y", &t);
+        EXPECT_EQ(driver_ver[0], date) << i.name << ": DriverVer's date against the time stamp";
+    }
+    // The rest is the repository's INF, line for line.
+    std::ifstream a(shipped), b(std::string(TOV_SOURCE_DIR) + "/examples/capture_driver/capture.inf");
+    std::string la, lb;
+    int differing = 0, lines = 0;
+    while (std::getline(b, lb)) {
+        ASSERT_TRUE(std::getline(a, la)) << "the shipped INF ends early";
+        ++lines;
+        if (la != lb) {
+            ++differing;
+            EXPECT_EQ(la.rfind("DriverVer", 0), 0u) << la;
+        }
+    }
+    EXPECT_FALSE(std::getline(a, la)) << "the shipped INF is longer: " << la;
+    EXPECT_LE(differing, 1);
+    EXPECT_GT(lines, 50);
+    std::printf("shipped capture.inf: DriverVer %s,%s\n", driver_ver[0].c_str(), driver_ver[1].c_str());
+}
+
+TEST(SampleInf, OnePackageCarriesBothArchitectures) {
+    const Inf inf = read_inf(std::string(TOV_SOURCE_DIR) + "/examples/capture_driver/capture.inf");
+    EXPECT_EQ(inf.count("sourcedisksfiles"), 0u) << "an undecorated [SourceDisksFiles] serves one architecture";
+    const std::set<std::string> disks = [&] {
+        std::set<std::string> d;
+        for (const auto& [k, v] : inf.at("sourcedisksnames")) d.insert(k);
+        return d;
+    }();
+    std::set<std::string> folders;
+    for (const auto& [arch, folder] : {std::pair<std::string, std::string>{"x86", "x86"}, {"amd64", "x64"}}) {
+        const auto s = inf.find("sourcedisksfiles." + arch);
+        ASSERT_NE(s, inf.end()) << "no [SourceDisksFiles." << arch << "]";
+        std::set<std::string> files;
+        for (const auto& [k, v] : s->second) {
+            files.insert(k);
+            const std::vector<std::string> f = fields(v);
+            ASSERT_GE(f.size(), 2u) << k << " = " << v;
+            EXPECT_EQ(disks.count(f[0]), 1u) << k << ": disk " << f[0];
+            EXPECT_EQ(f[1], folder) << arch << ": " << k;
+            folders.insert(f[1]);
+        }
+        EXPECT_EQ(files, (std::set<std::string>{"capture.sys", "tovmem.sys"})) << arch;
+    }
+    EXPECT_EQ(folders.size(), 2u);
 }
 
 // The build number: counted by git in a full clone, given through the

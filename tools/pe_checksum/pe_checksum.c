@@ -28,6 +28,11 @@ const char* pe_checksum_of(const unsigned char* file, unsigned long size, unsign
     if (memcmp(file + nt, "PE\0\0", 4) != 0) return "not a PE image: no PE signature";
     magic = (unsigned long)file[nt + 24] | (unsigned long)file[nt + 25] << 8;
     if (magic != 0x10b && magic != 0x20b) return "not a PE32 or PE32+ image: unknown optional header magic";
+    /* SizeOfOptionalHeader: a header too short to hold CheckSum leaves its
+     * offset to whatever follows (the section table), which is not ours to
+     * overwrite. */
+    if (((unsigned long)file[nt + 20] | (unsigned long)file[nt + 21] << 8) < 68)
+        return "not a PE image this can fix: its optional header is too short to hold CheckSum";
     at = nt + 24 + 64; /* CheckSum, at the same offset in PE32 and PE32+ */
     /* The 16-bit little-endian words of the file, the last one padded with
      * a zero byte, CheckSum's own bytes counted as zero; the carry folded
@@ -46,8 +51,22 @@ const char* pe_checksum_of(const unsigned char* file, unsigned long size, unsign
 }
 
 #ifndef PE_CHECKSUM_NO_MAIN
+/* The file's name as given, its control bytes escaped (\xNN), so that the
+ * refusal stays one printable line whatever the name holds. */
+static void print_name(const char* path) {
+    const unsigned char* p;
+    for (p = (const unsigned char*)path; *p; ++p) {
+        if (*p < 0x20 || *p == 0x7f)
+            fprintf(stderr, "\\x%02x", (unsigned)*p);
+        else
+            fputc(*p, stderr);
+    }
+}
+
 static int refuse(const char* path, const char* why) {
-    fprintf(stderr, "pe_checksum: %s: %s\n", path, why);
+    fputs("pe_checksum: ", stderr);
+    print_name(path);
+    fprintf(stderr, ": %s\n", why);
     return 1;
 }
 

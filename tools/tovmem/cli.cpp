@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -14,7 +15,9 @@
 
 #include "meminit/entry/config_table.h"
 #include "meminit/hw/regs.h"
+#ifndef TOV_NO_IMAGE_RUNNER
 #include "sim/image/image_runner.h"
+#endif
 #include "sim/printable.h"
 #include "tools/tovmem/analysis.h"
 
@@ -396,15 +399,26 @@ RunOptions resolve(const RunArgs& a, const std::string* power_mode) {
 
 std::ifstream open_input(const std::string& what, const std::string& path) {
     auto fail = [&](int err) { usage_fail("cannot read " + what + " '" + path + "': " + std::strerror(err)); };
+#ifdef _WIN32
+    // The path is UTF-8 (main converts the arguments): opened by its wide
+    // name, whatever the code page.
+    const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+    struct _stat64 st;
+    if (::_wstat64(name.c_str(), &st) != 0) fail(errno);
+    if ((st.st_mode & _S_IFMT) == _S_IFDIR) fail(EISDIR);
+#else
+    const std::string& name = path;
     struct stat st;
     if (::stat(path.c_str(), &st) != 0) fail(errno);
     if (S_ISDIR(st.st_mode)) fail(EISDIR);
+#endif
     errno = 0;
-    std::ifstream f(path, std::ios::binary);
+    std::ifstream f(name, std::ios::binary);
     if (!f) fail(errno ? errno : EIO);
     return f;
 }
 
+#ifndef TOV_NO_IMAGE_RUNNER
 namespace {
 
 namespace image = tov::sim::image;
@@ -452,15 +466,20 @@ image::ImageRunner& image_runner(const RunOptions& o) {
 }
 
 }  // namespace
+#endif
 
 tov::sim::RunResult execute(const RunOptions& o) {
     if (o.image.empty()) return tov::sim::run_bring_up(o.req);
+#ifdef TOV_NO_IMAGE_RUNNER
+    usage_fail("this build runs no kernel image: use the Linux build of tovmem");
+#else
     image::ImageRunner& runner = image_runner(o);
     try {
         return runner.run(o.req);
     } catch (const image::ImageError& e) {
         usage_fail((o.caller.empty() ? o.image : o.image + " with " + o.caller) + ": " + e.what());
     }
+#endif
 }
 
 Bringup run_bringup(const RunOptions& o) {

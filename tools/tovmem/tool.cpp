@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 
+#ifndef TOV_NO_IMAGE_RUNNER
 #include "sim/image/contain.h"
+#endif
 #include "sim/printable.h"
 #include "tools/tovmem/commands.h"
 #include "tools/tovmem/tool.h"
@@ -115,10 +117,19 @@ int tovmem::tool_main(int argc, char** argv) {
                 // code generator can) ends in one line, not in the tool's
                 // own death. The parsed option decides, however spelt.
                 const CLI::Option* image = c.app->get_option_no_throw("--image");
+#ifdef TOV_NO_IMAGE_RUNNER
+                // No emulator here, and no process containment for one.
+                const CLI::Option* caller = c.app->get_option_no_throw("--caller");
+                if ((image && image->count()) || (caller && caller->count()))
+                    return usage_exit(
+                        "--image and --caller run a kernel image in an emulator, which this Windows build does not "
+                        "have: use the Linux build of tovmem for them");
+#endif
                 if (!image || image->count() == 0) {
                     status = c.run();
                     continue;
                 }
+#ifndef TOV_NO_IMAGE_RUNNER
                 const tov::sim::image::Contained k = tov::sim::image::contained([&] {
                     try {
                         const int s = c.run();
@@ -135,6 +146,7 @@ int tovmem::tool_main(int argc, char** argv) {
                 if (!k.finished) return usage_exit("the kernel image could not be run: " + k.why);
                 std::fputs(k.stderr_text.c_str(), stderr);
                 status = k.status;
+#endif
             }
     } catch (const CLI::CallForHelp& e) {
         status = app.exit(e);
