@@ -191,7 +191,9 @@ struct ImageRunner::Impl {
     // from its start with the block hooked, the same way each time.
     std::unordered_map<uint64_t, Insn> watched;
     const Insn* watched_now = nullptr;
-    bool rerun = false;                                       // the call in progress starts again
+    bool rerun = false;   // the call in progress starts again
+    bool in_run = false;  // the call is part of run(), which starts the whole bring-up again instead
+    struct RunAgain {};
     std::vector<std::pair<uint64_t, uint64_t>> to_watch;      // blocks to hook before it does
     std::vector<std::pair<uint64_t, uint64_t>> watch_ranges;  // the blocks hooked
 
@@ -846,8 +848,11 @@ struct ImageRunner::Impl {
         log_bytes = 0;
         deadline = std::chrono::steady_clock::now() + opts.max_wall;
         rerun = false;
+        // Inside run() the whole bring-up starts again on a fresh chip; a
+        // call on a chip of the caller's keeps the chip's state to start
+        // from again (a copy of every register: not for every sweep call).
         std::optional<Simulator::State> start_state;
-        if (target) start_state = target->state();
+        if (target && !in_run) start_state = target->state();
         const std::vector<uint8_t> caller_at_start = caller;  // the record and the device as the caller left them
         fault.reset();
         fault_without_message = false;
@@ -868,6 +873,7 @@ struct ImageRunner::Impl {
             }
             to_watch.clear();
             rerun = false;
+            if (target && in_run) throw RunAgain{};
             if (target) target->restore(*start_state);
             std::copy(caller_at_start.begin(), caller_at_start.end(), caller.begin());
             restore_writable();
@@ -1145,6 +1151,22 @@ CallOutcome ImageRunner::call(Entry e, const std::vector<uint64_t>& args, Simula
 }
 
 RunResult ImageRunner::run(const RunRequest& req) {
+    // An access the registers could not tie to one instruction hooks its
+    // block and starts the bring-up again, from DriverEntry on a fresh chip:
+    // once per such block, so a few times at most.
+    struct InRun {
+        bool& flag;
+        explicit InRun(bool& f) : flag(f) { flag = true; }
+        ~InRun() { flag = false; }
+    } in_run(impl_->in_run);
+    for (;;) {
+        try {
+            return run_once(req);
+        } catch (const Impl::RunAgain&) {}
+    }
+}
+
+RunResult ImageRunner::run_once(const RunRequest& req) {
     Impl& s = *impl_;
     const Places& at = s.at;
     auto must_return_zero = [](const CallOutcome& o, const std::string& name) {

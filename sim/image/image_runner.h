@@ -136,6 +136,7 @@ public:
 
 private:
     void load(const std::vector<uint8_t>& file, const std::vector<uint8_t>* caller, const RunnerOptions& opts);
+    RunResult run_once(const RunRequest& req);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
