@@ -17,6 +17,7 @@
 
 #include "sim/image/sweep.h"
 #include "sim/trace_format.h"
+#include "tests/captured_calls.h"
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/check.h"
@@ -61,22 +62,6 @@ Outcome tool(const std::string& args) {
     for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, err)) > 0;) o.err.append(chunk, n);
     std::fclose(err);
     return o;
-}
-
-sim::RunRequest healthy() { return sim::image::request(0x3000099, 10); }
-sim::RunRequest failing() {
-    sim::RunRequest q = sim::image::request(0x3000099, 10);
-    q.chip.cmd_stuck_at = 3;
-    return q;
-}
-
-std::vector<std::string> log_lines(const sim::RunRequest& q) {
-    std::vector<std::string> out;
-    for (std::string l : sim::run_bring_up(q).log) {
-        l.pop_back();
-        out.push_back(l);
-    }
-    return out;
 }
 
 std::string text_of(const std::vector<std::string>& lines) {
@@ -128,7 +113,7 @@ bool loss_shows(const std::vector<std::string>& l, size_t i) {
 // (status 3); the loss of any other line of a log without numbers cannot be
 // seen, and the call still passes.
 TEST(LostLines, NoDroppedLineOfAGoodLogFails) {
-    const std::vector<std::string> l = log_lines(healthy());
+    const std::vector<std::string> l = log_lines(healthy_call());
     ASSERT_GT(l.size(), 150u);
     size_t incomplete = 0;
     for (size_t drop = 0; drop < l.size(); ++drop) {
@@ -158,7 +143,7 @@ TEST(LostLines, NoDroppedLineOfAGoodLogFails) {
 
 // The failing call: whatever line is lost, no rule fails on the steps held.
 TEST(LostLines, NoDroppedLineOfAFailingLogGivesARuleFailure) {
-    const std::vector<std::string> l = log_lines(failing());
+    const std::vector<std::string> l = log_lines(stuck_call());
     for (size_t drop = 0; drop < l.size(); ++drop) {
         std::vector<std::string> kept = l;
         kept.erase(kept.begin() + long(drop));
@@ -174,7 +159,7 @@ TEST(LostLines, NoDroppedLineOfAFailingLogGivesARuleFailure) {
 // The NOP that raises CKE lost: not "never completed", not "no NOP with CKE
 // high", but where the evidence stops.
 TEST(LostLines, TheCommandBeforeAWaitLostIsNamed) {
-    std::vector<std::string> l = log_lines(healthy());
+    std::vector<std::string> l = log_lines(healthy_call());
     size_t second = 0, commands = 0;
     for (size_t i = 0; i < l.size() && second == 0; ++i)
         if (has(l[i], "\"off\":2080,") && ++commands == 2) second = i;
@@ -198,7 +183,7 @@ TEST(LostLines, TheCommandBeforeAWaitLostIsNamed) {
     EXPECT_TRUE(has(imp.out, "\"ret\":null")) << imp.out.substr(imp.out.size() - 600);
     // The steps before the lost line, and none after it.
     const std::string held = events_of(read_text(text_of(l)));
-    const std::string whole = events_of(read_text(text_of(log_lines(healthy()))));
+    const std::string whole = events_of(read_text(text_of(log_lines(healthy_call()))));
     EXPECT_EQ(whole.rfind(held, 0), 0u);
     EXPECT_EQ(read_text(text_of(l)).r.commands, 1u);
 }
@@ -206,7 +191,7 @@ TEST(LostLines, TheCommandBeforeAWaitLostIsNamed) {
 // With the lines numbered, every lost line shows, and is named by its
 // number in the call; diff against the run says the same.
 TEST(LostLines, NumberedLinesNameEachGap) {
-    const std::vector<std::string> l = numbered(log_lines(healthy()));
+    const std::vector<std::string> l = numbered(log_lines(healthy_call()));
     const TempFile trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
     const Outcome whole = tool("diff " + TempFile(text_of(l)).path + " " + trace.path);
     EXPECT_EQ(whole.status, 0) << whole.out;
@@ -243,7 +228,7 @@ TEST(LostLines, NumberedLinesNameEachGap) {
 // DebugView saves lines: both objects read, the trace the same as the
 // whole log's, and the call still passes, with a note on the line.
 TEST(LostNewlines, TwoObjectsOnALineAreReadAsTwo) {
-    const std::vector<std::string> l = log_lines(healthy());
+    const std::vector<std::string> l = log_lines(healthy_call());
     const std::string expected = events_of(read_text(text_of(l)));
     for (const bool debugview : {false, true}) {
         std::vector<std::string> framed;
@@ -279,7 +264,7 @@ TEST(LostNewlines, TwoObjectsOnALineAreReadAsTwo) {
 // call retried: the first call's result is unknown (status 3, never a
 // failure), the retry checks as the healthy call it is.
 TEST(Reboots, ACutCallThenItsRetry) {
-    const std::vector<std::string> bad = log_lines(failing()), good = log_lines(healthy());
+    const std::vector<std::string> bad = log_lines(stuck_call()), good = log_lines(healthy_call());
     const TempFile good_trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
     const TempFile bad_trace(tool("run --config 0x3000099 --clock 10 --cmd-stuck-at 3 --format jsonl").out);
     const std::string good_events = events_of(read_text(text_of(good)));
@@ -323,7 +308,7 @@ TEST(Reboots, ACutCallThenItsRetry) {
 // Numbered lines that go on for the first call after the second entered:
 // two calls truly in flight on one block, refused as such.
 TEST(Reboots, TwoCallsInFlightOnOneBlockAreRefused) {
-    const std::vector<std::string> a = numbered(log_lines(failing())), b = numbered(log_lines(healthy()));
+    const std::vector<std::string> a = numbered(log_lines(stuck_call())), b = numbered(log_lines(healthy_call()));
     std::string text;
     for (size_t k = 0; k < 6; ++k) text += a[k] + "\n" + b[k] + "\n";
     const Outcome o = tool("import " + TempFile(text).path);
@@ -355,7 +340,7 @@ const char* enc_name(Enc e) { return e == Enc::utf8 ? "UTF-8" : e == Enc::utf16l
 // a byte-order mark: both calls found, each read whole, the change noted
 // at the line where it happens.
 TEST(MixedEncodings, EachPieceIsReadInItsOwn) {
-    const std::vector<std::string> good = log_lines(healthy()), bad = log_lines(failing());
+    const std::vector<std::string> good = log_lines(healthy_call()), bad = log_lines(stuck_call());
     const std::string good_events = events_of(read_text(text_of(good)));
     const std::string bad_events = events_of(read_text(text_of(bad)));
     size_t pairs = 0;
@@ -397,7 +382,7 @@ TEST(MixedEncodings, EachPieceIsReadInItsOwn) {
 // A capture cut before its end: check, diff, import and vcd each exit 3; the
 // same capture whole exits 0.
 TEST(IncompleteStatus, IsTheSameForEveryReader) {
-    const std::vector<std::string> l = log_lines(healthy());
+    const std::vector<std::string> l = log_lines(healthy_call());
     const TempFile trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
     for (const size_t keep : {size_t(1), size_t(3), size_t(90), l.size() - 1, l.size()}) {
         const std::vector<std::string> head(l.begin(), l.begin() + long(keep));
@@ -421,7 +406,7 @@ TEST(IncompleteStatus, IsTheSameForEveryReader) {
 // that ends before that line: check and diff print the same, but for the
 // note on the torn line.
 TEST(IncompleteStatus, ATornLastLineIsTheCaptureEndingBeforeIt) {
-    const std::vector<std::string> l = log_lines(healthy());
+    const std::vector<std::string> l = log_lines(healthy_call());
     const TempFile trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
     for (const size_t at : {size_t(2), size_t(47), size_t(83), size_t(120), l.size() - 1}) {
         const std::string clean = text_of(std::vector<std::string>(l.begin(), l.begin() + long(at)));
@@ -457,7 +442,7 @@ TEST(IncompleteStatus, ATornLastLineIsTheCaptureEndingBeforeIt) {
 // A log's torn line names the column of its control byte on the line, as
 // the file holds it (the prefix and another print's text before it counted).
 TEST(IncompleteStatus, ALogsControlByteIsNamedAtItsColumnOnTheLine) {
-    const std::vector<std::string> l = log_lines(healthy());
+    const std::vector<std::string> l = log_lines(healthy_call());
     for (const std::string lead : {"", "1\t0.0125\t[4242] ", "driver: tovmem: {x} "}) {
         for (size_t pos : {size_t(9), size_t(20), l[1].size() - 2}) {
             std::string last = lead + l[1];
@@ -504,7 +489,7 @@ namespace tov::test::incomplete_evidence_test {
 // describes names the first step where the board parts from the library;
 // the healthy one is identical; a cut one is incomplete.
 TEST(DiffAgainstTheSimulation, NamesTheFirstDifference) {
-    const TempFile bad(text_of(log_lines(failing()))), good(text_of(log_lines(healthy())));
+    const TempFile bad(text_of(log_lines(stuck_call()))), good(text_of(log_lines(healthy_call())));
     const Outcome d = tool("diff --sim " + bad.path);
     EXPECT_EQ(d.status, 1) << d.out << d.err;
     EXPECT_TRUE(has(d.out,
@@ -516,7 +501,7 @@ TEST(DiffAgainstTheSimulation, NamesTheFirstDifference) {
                     "power_mode 0, register block 0x10000000 (A's tag)"))
         << d.out;
     EXPECT_EQ(tool("diff --sim " + good.path).status, 0);
-    std::vector<std::string> l = log_lines(healthy());
+    std::vector<std::string> l = log_lines(healthy_call());
     l.resize(50);
     EXPECT_EQ(tool("diff --sim " + TempFile(text_of(l)).path).status, 3);
     // The register block the tag names: a block elsewhere is simulated there.
@@ -531,7 +516,7 @@ TEST(DiffAgainstTheSimulation, NamesTheFirstDifference) {
 // "not captured", never the fill word; check takes the memory clock the
 // library sets for the record on entry, and says so.
 TEST(HonestSummaries, FieldsACaptureDoesNotHold) {
-    std::vector<std::string> l = log_lines(healthy());
+    std::vector<std::string> l = log_lines(healthy_call());
     l.resize(l.size() - 1);
     const TempFile cut(text_of(l));
     const Outcome t = tool("import --format text " + cut.path);
@@ -563,7 +548,7 @@ TEST(HonestSummaries, FieldsACaptureDoesNotHold) {
     EXPECT_TRUE(has(d.out, " ms (rebuilt), ")) << d.out;
     EXPECT_TRUE(has(d.out, "\ntimes of A: rebuilt from the capture's clock readings")) << d.out;
     // The JSON lines import writes say how their times were made, and every reader repeats it.
-    const TempFile jsonl(tool("import " + TempFile(text_of(log_lines(healthy()))).path).out);
+    const TempFile jsonl(tool("import " + TempFile(text_of(log_lines(healthy_call()))).path).out);
     EXPECT_TRUE(has(jsonl.read(), "\"times\":\"rebuilt from the capture's clock readings")) << jsonl.read();
     EXPECT_TRUE(has(tool("import --format text " + jsonl.path).err, "is a JSON-lines trace already"));
     EXPECT_TRUE(has(tool("run --config 0x3000099 --clock 10").out, "   time ms  event"));

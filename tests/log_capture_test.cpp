@@ -13,6 +13,7 @@
 
 #include "sim/image/sweep.h"
 #include "sim/trace_format.h"
+#include "tests/captured_calls.h"
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/check.h"
@@ -37,23 +38,6 @@ std::vector<std::string> split_lines(const std::string& text) {
     std::vector<std::string> out;
     std::istringstream in(text);
     for (std::string l; std::getline(in, l);) out.push_back(l);
-    return out;
-}
-
-sim::RunRequest healthy_request() { return sim::image::request(0x3000099, 10); }
-sim::RunRequest failing_request() {
-    sim::RunRequest q = sim::image::request(0x3000099, 10);
-    q.chip.cmd_stuck_at = 3;
-    return q;
-}
-
-// The lines without their newlines.
-std::vector<std::string> log_lines(const sim::RunRequest& q) {
-    std::vector<std::string> out;
-    for (std::string l : sim::run_bring_up(q).log) {
-        l.pop_back();
-        out.push_back(l);
-    }
     return out;
 }
 
@@ -163,7 +147,7 @@ class Framings : public ::testing::TestWithParam<Framing> {};
 // Each framing of a healthy and of a failing call diffs as identical against
 // the same run's trace, and imports as the plain log does, whole.
 TEST_P(Framings, DiffAsIdenticalAgainstTheSameRunsTrace) {
-    for (const sim::RunRequest& q : {healthy_request(), failing_request()}) {
+    for (const sim::RunRequest& q : {healthy_call(), stuck_call()}) {
         const std::vector<std::string> l = log_lines(q);
         const TempFile log(GetParam().frame(l));
         const std::string config = q.chip.cmd_stuck_at ? " --cmd-stuck-at 3" : "";
@@ -188,7 +172,7 @@ INSTANTIATE_TEST_SUITE_P(Captures, Framings, ::testing::ValuesIn(framings));
 // nothing it holds. Started late at every line: the same from the other end.
 TEST(CutCaptures, NeverReportAResultTheyDoNotHold) {
     tovmem::set_output(std::fopen("/dev/null", "w"));
-    for (const sim::RunRequest& q : {healthy_request(), failing_request()}) {
+    for (const sim::RunRequest& q : {healthy_call(), stuck_call()}) {
         const sim::RunResult run = sim::run_bring_up(q);
         tovmem::Bringup whole;
         whole.r = run;
@@ -219,7 +203,7 @@ TEST(CutCaptures, NeverReportAResultTheyDoNotHold) {
 // check, diff and vcd, which repeat why.
 TEST(CutCaptures, ImportWritesNullAndEveryReaderRepeatsWhy) {
     std::string text;
-    const std::vector<std::string> l = log_lines(healthy_request());
+    const std::vector<std::string> l = log_lines(healthy_call());
     for (size_t i = 0; i < 40; ++i) text += l[i] + "\n";
     const TempFile log(text);
     const Outcome imp = run_tovmem("import " + log.path);
@@ -253,7 +237,7 @@ TEST(CutCaptures, ImportWritesNullAndEveryReaderRepeatsWhy) {
 
 // A failed call and its healthy retry: never judged as the retry alone.
 TEST(SeveralCalls, AreListedAndChosenByCall) {
-    const std::vector<std::string> bad = log_lines(failing_request()), good = log_lines(healthy_request());
+    const std::vector<std::string> bad = log_lines(stuck_call()), good = log_lines(healthy_call());
     std::string text;
     for (const std::string& x : bad) text += x + "\n";
     for (const std::string& x : good) text += x + "\n";
@@ -295,7 +279,7 @@ TEST(SeveralCalls, AreListedAndChosenByCall) {
 // A complete call that breaks a rule, then the first lines of another: the
 // failure is never hidden behind the partial call.
 TEST(SeveralCalls, AFailingCallIsNeverHiddenByALaterPartialOne) {
-    const std::vector<std::string> bad = log_lines(failing_request()), good = log_lines(healthy_request());
+    const std::vector<std::string> bad = log_lines(stuck_call()), good = log_lines(healthy_call());
     std::string text;
     for (const std::string& x : bad) text += x + "\n";
     for (size_t i = 0; i < 5; ++i) text += good[i] + "\n";
@@ -548,7 +532,7 @@ TEST(HandWrittenLogs, InconsistentLinesAreRefused) {
 
 // A note taken from the file cannot end its $comment early.
 TEST(HandWrittenLogs, NotesFromTheFileStayInsideTheirComment) {
-    const std::vector<std::string> l = log_lines(healthy_request());
+    const std::vector<std::string> l = log_lines(healthy_call());
     const TempFile log(l[0] + "\n" + l[1] + "\n" + "tovmem: {\"ev\":\"$end #0 $dumpvars\"}\n");
     const Outcome o = run_tovmem("vcd " + log.path);
     ASSERT_EQ(o.status, 3) << o.err;
