@@ -20,8 +20,8 @@ constexpr char prefix[] = TOV_DIAG_PREFIX;
 
 // A trace message's line, formatted on the stack where the library traces:
 // room for the longest the library prints (84 characters of text, a
-// 131-byte line with its newline) with room to spare, and the NUL. A longer
-// message is cut, its JSON kept whole.
+// 148-byte line with its newline and a ten-digit line number) with room to
+// spare, and the NUL. A longer message is cut, its JSON kept whole.
 constexpr size_t line_max = 160;
 
 struct Line {
@@ -34,7 +34,34 @@ struct Line {
 struct Decimal {
     char text[21];
 };
-Decimal decimal(uint64_t v);
+
+// v /= 10, returning the remainder, in 16-bit steps: the x86 kernel image
+// has no helper for 64-bit division (each step's dividend stays below 2^20).
+[[gnu::always_inline]] inline uint32_t divide_by_10(uint64_t& v) {
+    uint64_t q = 0;
+    uint32_t rem = 0;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        const uint32_t cur = (rem << 16) | static_cast<uint32_t>((v >> shift) & 0xffff);
+        q |= static_cast<uint64_t>(cur / 10) << shift;
+        rem = cur % 10;
+    }
+    v = q;
+    return rem;
+}
+
+// Inlined where a line is printed: no frame of its own beneath the print.
+[[gnu::always_inline]] inline Decimal decimal(uint64_t v) {
+    Decimal out{};
+    int n = 0;
+    do out.text[n++] = static_cast<char>('0' + divide_by_10(v));
+    while (v != 0);
+    for (int i = 0; i < n / 2; ++i) {
+        const char c = out.text[i];
+        out.text[i] = out.text[n - 1 - i];
+        out.text[n - 1 - i] = c;
+    }
+    return out;
+}
 
 inline const char* boolean(bool v) { return v ? "true" : "false"; }
 
@@ -61,67 +88,84 @@ void print_record(Print& print, const char* format, const MemInitParams& p, Lead
 }
 
 // DbgPrintEx sends at most 512 bytes a call; the longest step line (a record
-// with every word at 4294967295) is 330 with its newline.
+// with every word and its line number at 4294967295) is 347 with its newline.
 constexpr size_t step_line_max = 512;
 
-// The record's lines and the timed steps' (many arguments, two Decimals)
-// are printed out of line, so that a store or a read, noted deepest in the
-// sequence, takes only a small frame.
+// Each kind of line is printed out of line with only its own arguments
+// (the record's and the timed steps' are many, with two Decimals), so that
+// the call of a line noted deep in the sequence takes only its own frame.
 template <class Print>
 [[gnu::noinline]] void print_record_step(const StepNote& n, Print& print) {
     const uint32_t t = tag(n.reg_base);
     if (n.kind == Step::enter)
-        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"enter\",\"call\":\"%x\"" TOV_DIAG_RECORD, *n.record, t);
+        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"enter\",\"call\":\"%x\",\"seq\":%u" TOV_DIAG_RECORD, *n.record,
+                     t, n.seq);
     else
-        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"result\",\"call\":\"%x\",\"ret\":%d" TOV_DIAG_RECORD, *n.record,
-                     t, n.result);
+        print_record(print, TOV_DIAG_PREFIX "{\"ev\":\"result\",\"call\":\"%x\",\"seq\":%u,\"ret\":%d" TOV_DIAG_RECORD,
+                     *n.record, t, n.seq, n.result);
 }
 
+// A done-bit wait: the most numbers of any step, so the largest call.
 template <class Print>
-[[gnu::noinline]] void print_timed_step(const StepNote& n, Print& print) {
+[[gnu::noinline]] void print_wait_step(const StepNote& n, Print& print) {
     const Decimal first = decimal(n.first), last = decimal(n.last);
+    print(TOV_DIAG_PREFIX
+          "{\"ev\":\"wait\",\"call\":\"%x\",\"seq\":%u,\"off\":%u,\"polls\":%u,\"busy\":%u,\"loads\":%u,\"val\":%u,"
+          "\"busy_"
+          "val\":%u,"
+          "\"settled\":%s,\"done\":%s,\"t\":%s,\"t_end\":%s}\n",
+          tag(n.reg_base), n.seq, n.off, n.count, n.busy, n.loads, n.val, n.busy_val, boolean(n.settled),
+          boolean(n.done), first.text, last.text);
+}
+
+// A delay: noted deepest of the timed steps (a clock generator's release
+// waits a tick inside a register block's sequence), so a smaller call than
+// the wait's.
+template <class Print>
+[[gnu::noinline]] void print_delay_step(const StepNote& n, Print& print) {
+    const Decimal first = decimal(n.first), last = decimal(n.last);
+    print(TOV_DIAG_PREFIX "{\"ev\":\"%s\",\"call\":\"%x\",\"seq\":%u,\"n\":%u,\"t\":%s,\"t_end\":%s}\n",
+          n.kind == Step::delay_ticks ? "delay_ticks" : "delay_ms", tag(n.reg_base), n.seq, n.count, first.text,
+          last.text);
+}
+
+// A store, a read or the aux load: the steps noted deepest in the sequence.
+template <class Print>
+[[gnu::noinline]] void print_bus_step(const StepNote& n, Print& print) {
     const uint32_t t = tag(n.reg_base);
-    if (n.kind == Step::wait)
+    if (n.kind == Step::store)
+        print(TOV_DIAG_PREFIX "{\"ev\":\"store\",\"call\":\"%x\",\"seq\":%u,\"off\":%u,\"val\":%u}\n", t, n.seq, n.off,
+              n.val);
+    else if (n.kind == Step::read)
         print(TOV_DIAG_PREFIX
-              "{\"ev\":\"wait\",\"call\":\"%x\",\"off\":%u,\"polls\":%u,\"busy\":%u,\"loads\":%u,\"val\":%u,\"busy_"
-              "val\":%u,"
-              "\"settled\":%s,\"done\":%s,\"t\":%s,\"t_end\":%s}\n",
-              t, n.off, n.count, n.busy, n.loads, n.val, n.busy_val, boolean(n.settled), boolean(n.done), first.text,
-              last.text);
+              "{\"ev\":\"read\",\"call\":\"%x\",\"seq\":%u,\"off\":%u,\"val\":%u,\"loads\":%u,\"settled\":%s}\n",
+              t, n.seq, n.off, n.val, n.count, boolean(n.settled));
     else
-        print(TOV_DIAG_PREFIX "{\"ev\":\"%s\",\"call\":\"%x\",\"n\":%u,\"t\":%s,\"t_end\":%s}\n",
-              n.kind == Step::delay_ticks ? "delay_ticks" : "delay_ms", t, n.count, first.text, last.text);
+        print(TOV_DIAG_PREFIX "{\"ev\":\"aux_load\",\"call\":\"%x\",\"seq\":%u,\"val\":%u}\n", t, n.seq, n.val);
 }
 
 // "tovmem: {...}\n" for a step, as print(format, arguments...): a constant
 // format and 32-bit numbers and strings, so that the kernel image hands them
 // to DbgPrintEx with no buffer of its own and the host formats the same line
-// with snprintf.
+// with snprintf. Each kind is printed out of line and this only picks one,
+// so that no step's line is formatted on top of another's frame.
 template <class Print>
 void print_step(const StepNote& n, Print&& print) {
     switch (n.kind) {
     case Step::enter:
     case Step::leave: print_record_step(n, print); return;
     case Step::store:
-        print(TOV_DIAG_PREFIX "{\"ev\":\"store\",\"call\":\"%x\",\"off\":%u,\"val\":%u}\n", tag(n.reg_base), n.off,
-              n.val);
-        return;
     case Step::read:
-        print(TOV_DIAG_PREFIX "{\"ev\":\"read\",\"call\":\"%x\",\"off\":%u,\"val\":%u,\"loads\":%u,\"settled\":%s}\n",
-              tag(n.reg_base), n.off, n.val, n.count, boolean(n.settled));
-        return;
-    case Step::aux_load:
-        print(TOV_DIAG_PREFIX "{\"ev\":\"aux_load\",\"call\":\"%x\",\"val\":%u}\n", tag(n.reg_base), n.val);
-        return;
-    case Step::wait:
+    case Step::aux_load: print_bus_step(n, print); return;
+    case Step::wait: print_wait_step(n, print); return;
     case Step::delay_ticks:
-    case Step::delay_ms: print_timed_step(n, print); return;
+    case Step::delay_ms: print_delay_step(n, print); return;
     }
 }
 
-// "tovmem: {"ev":"trace","call":"1000","msg":"..."}\n" for a trace message and its
+// "tovmem: {"ev":"trace","call":"1000","seq":7,"msg":"..."}\n" for a trace message and its
 // arguments (%d %i %u %x %X %c %s %%, with a 0 flag, a width and an
 // ignored l; anything else is printed as written).
-void format_message(uintptr_t reg_base, const char* format, __builtin_va_list args, Line& out);
+void format_message(uintptr_t reg_base, uint32_t seq, const char* format, __builtin_va_list args, Line& out);
 
 }  // namespace tov::platform::diag

@@ -24,7 +24,7 @@ void mmio_store(uintptr_t addr, uint32_t value) {
 uint64_t interrupt_time() { return KeQueryInterruptTime(); }
 
 #if !defined(TOV_DIAG)  // the diagnostic image prints them (platform/kernel_diag.cpp)
-void trace_message(uintptr_t, const char*, __builtin_va_list) {}
+void trace_message(uintptr_t, uint32_t, const char*, __builtin_va_list) {}
 
 void trace_delay(char, uint32_t) {}
 #endif

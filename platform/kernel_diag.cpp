@@ -16,9 +16,9 @@ extern "C" __declspec(dllimport) unsigned long __cdecl DbgPrintEx(unsigned long 
 
 namespace tov::platform {
 
-void trace_message(uintptr_t reg_base, const char* format, __builtin_va_list args) {
+void trace_message(uintptr_t reg_base, uint32_t seq, const char* format, __builtin_va_list args) {
     diag::Line line;
-    diag::format_message(reg_base, format, args, line);
+    diag::format_message(reg_base, seq, format, args, line);
     DbgPrintEx(diag::component_id, diag::level, "%s", line.text);
 }
 

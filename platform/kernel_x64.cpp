@@ -37,7 +37,7 @@ uint64_t interrupt_time() {
 }
 
 #if !defined(TOV_DIAG)  // the diagnostic image prints them (platform/kernel_diag.cpp)
-void trace_message(uintptr_t, const char*, __builtin_va_list) {}
+void trace_message(uintptr_t, uint32_t, const char*, __builtin_va_list) {}
 
 void trace_delay(char, uint32_t) {}
 #endif

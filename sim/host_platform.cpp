@@ -28,7 +28,7 @@ uint32_t mmio_load(uintptr_t addr) { return target().mmio_load(addr); }
 void mmio_store(uintptr_t addr, uint32_t value) { target().mmio_store(addr, value); }
 uint64_t interrupt_time() { return target().interrupt_time(); }
 
-void trace_message(uintptr_t reg_base, const char* format, __builtin_va_list args) {
+void trace_message(uintptr_t reg_base, uint32_t seq, const char* format, __builtin_va_list args) {
     va_list copy;
     va_copy(copy, args);
     char buf[512];
@@ -39,7 +39,7 @@ void trace_message(uintptr_t reg_base, const char* format, __builtin_va_list arg
     if (!target().keeps_log()) return;
     diag::Line line;
     va_copy(copy, args);
-    diag::format_message(reg_base, format, copy, line);
+    diag::format_message(reg_base, seq, format, copy, line);
     va_end(copy);
     target().record_log_line(line.text);
 }

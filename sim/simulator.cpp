@@ -38,7 +38,7 @@ uint64_t VirtualClock::read() {
 }
 
 Simulator::Simulator(const ChipConfig& chip, const ClockConfig& clock, Keep keep)
-    : ctx_{reg_base, aux_base},
+    : call_{.ctx = {reg_base, aux_base}, .lines = 0, .record = {}},
       chip_(chip),
       clock_(clock),
       keep_(keep),
@@ -52,7 +52,7 @@ Simulator::~Simulator() { t_active = previous_; }
 Simulator* Simulator::active() { return t_active; }
 
 uint32_t Simulator::offset_of(uintptr_t addr) const {
-    const uintptr_t base = ctx_.reg_base;
+    const uintptr_t base = call_.ctx.reg_base;
     if (addr < base || addr - base >= reg_span || (addr & 3) != 0) {
         std::fprintf(stderr, "simulator: access outside the register block at %#llx\n",
                      static_cast<unsigned long long>(addr));

@@ -97,7 +97,10 @@ public:
     // The simulator the host seam routes this thread's accesses to (nullptr: none).
     static Simulator* active();
 
-    RegContext* context() { return &ctx_; }
+    // The chip's register context. It is a NotedCall's, as every context
+    // the library's primitives see in a noting build must be: a routine or
+    // a block called directly numbers its lines from 1 on this simulator.
+    RegContext* context() { return &call_.ctx; }
     Chip& chip() { return chip_; }
     VirtualClock& clock() { return clock_; }
     const std::vector<Event>& events() const { return events_; }
@@ -134,7 +137,7 @@ public:
 private:
     uint32_t offset_of(uintptr_t addr) const;
 
-    RegContext ctx_;
+    NotedCall call_;
     Chip chip_;
     VirtualClock clock_;
     std::vector<Event> events_;

@@ -70,32 +70,34 @@ TEST(DiagnosticLine, StepsPrintAsTheirJsonWithTheWholeClockReading) {
         });
         return out;
     };
-    EXPECT_EQ(line({.kind = Step::delay_ms, .count = 7, .first = 4294967301, .last = 18446744073709551615u}),
-              "tovmem: {\"ev\":\"delay_ms\",\"call\":\"0\",\"n\":7,\"t\":4294967301,\"t_end\":18446744073709551615}\n");
-    EXPECT_EQ(
-        line({.kind = Step::wait,
-              .settled = false,
-              .done = true,
-              .off = 0x828,
-              .val = 5,
-              .count = 3,
-              .busy = 2,
-              .loads = 9,
-              .busy_val = 4,
-              .first = 0,
-              .last = 10}),
-        "tovmem: "
-        "{\"ev\":\"wait\",\"call\":\"0\",\"off\":2088,\"polls\":3,\"busy\":2,\"loads\":9,\"val\":5,\"busy_val\":4,"
-        "\"settled\":false,\"done\":true,\"t\":0,\"t_end\":10}\n");
+    EXPECT_EQ(line({.kind = Step::delay_ms, .count = 7, .first = 4294967301, .last = 18446744073709551615u, .seq = 3}),
+              "tovmem: {\"ev\":\"delay_ms\",\"call\":\"0\",\"seq\":3,\"n\":7,\"t\":4294967301,\"t_end\":"
+              "18446744073709551615}\n");
+    EXPECT_EQ(line({.kind = Step::wait,
+                    .settled = false,
+                    .done = true,
+                    .off = 0x828,
+                    .val = 5,
+                    .count = 3,
+                    .busy = 2,
+                    .loads = 9,
+                    .busy_val = 4,
+                    .first = 0,
+                    .last = 10,
+                    .seq = 12}),
+              "tovmem: "
+              "{\"ev\":\"wait\",\"call\":\"0\",\"seq\":12,\"off\":2088,\"polls\":3,\"busy\":2,\"loads\":9,\"val\":5,"
+              "\"busy_val\":4,"
+              "\"settled\":false,\"done\":true,\"t\":0,\"t_end\":10}\n");
     MemInitParams p{};
     p.config_id = 0xffffffff;
     p.reserved_b[1] = 1;
-    EXPECT_EQ(
-        line({.kind = Step::leave, .record = &p, .result = -1, .reg_base = 0x10000000}),
-        "tovmem: "
-        "{\"ev\":\"result\",\"call\":\"1000\",\"ret\":-1,\"config_id\":4294967295,\"clock_index\":0,\"mem_size\":0,"
-        "\"bus_flag\":0,\"mode_flag\":0,\"power_mode\":0,\"mem_clock_khz\":0,\"mem_size_out\":0,\"map_value\":0,"
-        "\"reserved\":[0,0,0,0,1]}\n");
+    EXPECT_EQ(line({.kind = Step::leave, .record = &p, .result = -1, .seq = 4294967295, .reg_base = 0x10000000}),
+              "tovmem: "
+              "{\"ev\":\"result\",\"call\":\"1000\",\"seq\":4294967295,\"ret\":-1,\"config_id\":4294967295,\"clock_"
+              "index\":0,\"mem_size\":0,"
+              "\"bus_flag\":0,\"mode_flag\":0,\"power_mode\":0,\"mem_clock_khz\":0,\"mem_size_out\":0,\"map_value\":0,"
+              "\"reserved\":[0,0,0,0,1]}\n");
 }
 
 // A call's tag is bits 16 to 31 of its register block's address, in hex:
@@ -105,7 +107,7 @@ TEST(DiagnosticLine, EveryLineCarriesItsCallsTag) {
     using platform::Step;
     const auto store_line = [](uintptr_t reg_base) {
         std::string out;
-        platform::diag::print_step({.kind = Step::store, .off = 4, .val = 5, .reg_base = reg_base},
+        platform::diag::print_step({.kind = Step::store, .off = 4, .val = 5, .seq = 1, .reg_base = reg_base},
                                    [&](const char* format, auto... args) {
                                        char text[platform::diag::step_line_max];
                                        std::snprintf(text, sizeof text, format, args...);
@@ -113,11 +115,11 @@ TEST(DiagnosticLine, EveryLineCarriesItsCallsTag) {
                                    });
         return out;
     };
-    EXPECT_EQ(store_line(0x10000000), "tovmem: {\"ev\":\"store\",\"call\":\"1000\",\"off\":4,\"val\":5}\n");
-    EXPECT_EQ(store_line(0x10010000), "tovmem: {\"ev\":\"store\",\"call\":\"1001\",\"off\":4,\"val\":5}\n");
+    EXPECT_EQ(store_line(0x10000000), "tovmem: {\"ev\":\"store\",\"call\":\"1000\",\"seq\":1,\"off\":4,\"val\":5}\n");
+    EXPECT_EQ(store_line(0x10010000), "tovmem: {\"ev\":\"store\",\"call\":\"1001\",\"seq\":1,\"off\":4,\"val\":5}\n");
     EXPECT_EQ(store_line(uintptr_t(0xffffd00010000000ull)),
-              "tovmem: {\"ev\":\"store\",\"call\":\"1000\",\"off\":4,\"val\":5}\n");
-    EXPECT_EQ(store_line(0xfe05f000), "tovmem: {\"ev\":\"store\",\"call\":\"fe05\",\"off\":4,\"val\":5}\n");
+              "tovmem: {\"ev\":\"store\",\"call\":\"1000\",\"seq\":1,\"off\":4,\"val\":5}\n");
+    EXPECT_EQ(store_line(0xfe05f000), "tovmem: {\"ev\":\"store\",\"call\":\"fe05\",\"seq\":1,\"off\":4,\"val\":5}\n");
     // Every kind of line of a run carries the simulated block's tag.
     sim::RunRequest q = sim::image::request(0x3000099, 10);
     q.reg_base = 0x7ff20000;

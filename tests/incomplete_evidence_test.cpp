@@ -81,15 +81,14 @@ std::string events_of(const tovmem::Bringup& b) {
     return s;
 }
 
-// The lines numbered per call, as an image that numbers them prints them:
-// "seq" after the call's tag, from 1 at the record on entry.
-std::vector<std::string> numbered(const std::vector<std::string>& lines, uint64_t first = 1) {
+// The lines as an image that numbers no line printed them (the images
+// before the numbers): each line's "seq" taken out.
+std::vector<std::string> unnumbered(const std::vector<std::string>& lines) {
     std::vector<std::string> out;
-    uint64_t n = first;
     for (const std::string& l : lines) {
-        const size_t tag = l.find("\"call\":\"");
-        const size_t end = l.find('"', tag + 8);
-        out.push_back(l.substr(0, end + 1) + ",\"seq\":" + std::to_string(n++) + l.substr(end + 1));
+        const size_t at = l.find(",\"seq\":");
+        const size_t end = l.find_first_not_of("0123456789", at + 7);
+        out.push_back(at == std::string::npos ? l : l.substr(0, at) + l.substr(end));
     }
     return out;
 }
@@ -113,7 +112,7 @@ bool loss_shows(const std::vector<std::string>& l, size_t i) {
 // (status 3); the loss of any other line of a log without numbers cannot be
 // seen, and the call still passes.
 TEST(LostLines, NoDroppedLineOfAGoodLogFails) {
-    const std::vector<std::string> l = log_lines(healthy_call());
+    const std::vector<std::string> l = unnumbered(log_lines(healthy_call()));
     ASSERT_GT(l.size(), 150u);
     size_t incomplete = 0;
     for (size_t drop = 0; drop < l.size(); ++drop) {
@@ -143,7 +142,7 @@ TEST(LostLines, NoDroppedLineOfAGoodLogFails) {
 
 // The failing call: whatever line is lost, no rule fails on the steps held.
 TEST(LostLines, NoDroppedLineOfAFailingLogGivesARuleFailure) {
-    const std::vector<std::string> l = log_lines(stuck_call());
+    const std::vector<std::string> l = unnumbered(log_lines(stuck_call()));
     for (size_t drop = 0; drop < l.size(); ++drop) {
         std::vector<std::string> kept = l;
         kept.erase(kept.begin() + long(drop));
@@ -159,7 +158,7 @@ TEST(LostLines, NoDroppedLineOfAFailingLogGivesARuleFailure) {
 // The NOP that raises CKE lost: not "never completed", not "no NOP with CKE
 // high", but where the evidence stops.
 TEST(LostLines, TheCommandBeforeAWaitLostIsNamed) {
-    std::vector<std::string> l = log_lines(healthy_call());
+    std::vector<std::string> l = unnumbered(log_lines(healthy_call()));
     size_t second = 0, commands = 0;
     for (size_t i = 0; i < l.size() && second == 0; ++i)
         if (has(l[i], "\"off\":2080,") && ++commands == 2) second = i;
@@ -183,15 +182,16 @@ TEST(LostLines, TheCommandBeforeAWaitLostIsNamed) {
     EXPECT_TRUE(has(imp.out, "\"ret\":null")) << imp.out.substr(imp.out.size() - 600);
     // The steps before the lost line, and none after it.
     const std::string held = events_of(read_text(text_of(l)));
-    const std::string whole = events_of(read_text(text_of(log_lines(healthy_call()))));
+    const std::string whole = events_of(read_text(text_of(unnumbered(log_lines(healthy_call())))));
     EXPECT_EQ(whole.rfind(held, 0), 0u);
     EXPECT_EQ(read_text(text_of(l)).r.commands, 1u);
 }
 
-// With the lines numbered, every lost line shows, and is named by its
-// number in the call; diff against the run says the same.
+// The lines as the host and the images print them, numbered: every lost
+// line shows, and is named by its number in the call; diff against the run
+// says the same.
 TEST(LostLines, NumberedLinesNameEachGap) {
-    const std::vector<std::string> l = numbered(log_lines(healthy_call()));
+    const std::vector<std::string> l = log_lines(healthy_call());
     const TempFile trace(tool("run --config 0x3000099 --clock 10 --format jsonl").out);
     const Outcome whole = tool("diff " + TempFile(text_of(l)).path + " " + trace.path);
     EXPECT_EQ(whole.status, 0) << whole.out;
@@ -272,7 +272,7 @@ TEST(Reboots, ACutCallThenItsRetry) {
         for (const bool seq : {false, true}) {
             std::vector<std::string> first(bad.begin(), bad.begin() + long(cut));
             std::vector<std::string> retry = good;
-            if (seq) first = numbered(first), retry = numbered(retry);
+            if (!seq) first = unnumbered(first), retry = unnumbered(retry);
             const TempFile log(text_of(first) + text_of(retry));
             const std::string at = "cut after line " + std::to_string(cut) + (seq ? ", numbered" : "");
             const Outcome list = tool("check " + log.path);
@@ -308,7 +308,7 @@ TEST(Reboots, ACutCallThenItsRetry) {
 // Numbered lines that go on for the first call after the second entered:
 // two calls truly in flight on one block, refused as such.
 TEST(Reboots, TwoCallsInFlightOnOneBlockAreRefused) {
-    const std::vector<std::string> a = numbered(log_lines(stuck_call())), b = numbered(log_lines(healthy_call()));
+    const std::vector<std::string> a = log_lines(stuck_call()), b = log_lines(healthy_call());
     std::string text;
     for (size_t k = 0; k < 6; ++k) text += a[k] + "\n" + b[k] + "\n";
     const Outcome o = tool("import " + TempFile(text).path);

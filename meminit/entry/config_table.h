@@ -108,7 +108,7 @@ constexpr uint32_t reported_map(Family f, uint32_t row_map, uint32_t size_out) {
 }
 
 // The family's table, or a table of no rows for Family::none.
-ConfigTable family_table(Family f);
+const ConfigTable& family_table(Family f);
 
 // Row that the dispatcher uses for config_id within its family (row 0 when no row matches).
 const ConfigEntry* lookup(const ConfigTable& t, uint32_t config_id, bool* matched);

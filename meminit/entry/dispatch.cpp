@@ -3,6 +3,7 @@
 // remapping, the second family's fixed clocks and the third family's map rule.
 #include "meminit/entry/config_table.h"
 #include "meminit/entry/routines.h"
+#include "meminit/hw/access.h"
 #include "meminit/hw/platform.h"
 
 namespace tov {
@@ -240,7 +241,7 @@ Family classify(uint32_t config_id) {
     return Family::varnel;
 }
 
-ConfigTable family_table(Family f) {
+const ConfigTable& family_table(Family f) {
     // Indexed by Family; a constant array, not a switch, so that the image
     // keeps no table with relocations in writable data.
     static constexpr ConfigTable tables[] = {
@@ -279,7 +280,7 @@ namespace {
     const Family family = classify(p->config_id);
     if (family == Family::none) return 0;
 
-    const ConfigTable table = family_table(family);
+    const ConfigTable& table = family_table(family);
     bool matched = false;
     const ConfigEntry* row = lookup(table, p->config_id, &matched);
 
@@ -299,12 +300,32 @@ namespace {
     return result;
 }
 
-// The record as it enters and as it leaves, with the result. Out of line,
-// so that the note stays off the stack while the routine runs.
-[[gnu::noinline, maybe_unused]] void note_record(platform::Step kind, const MemInitParams* p, int32_t result) {
-    if (p == nullptr) return;
-    const uintptr_t reg_base = p->reg_ctx != nullptr ? p->reg_ctx->reg_base : 0;
-    platform::note_step({.kind = kind, .record = p, .result = result, .reg_base = reg_base});
+// The record as it enters and as it leaves, with the result: the call's
+// first and last lines. Out of line, so that the note stays off the stack
+// while the routine runs.
+[[gnu::noinline, maybe_unused]] void note_record(platform::Step kind, const MemInitParams* p, int32_t result,
+                                                 const RegContext* call) {
+    if (p != nullptr) note_step(call, {.kind = kind, .record = p, .result = result});
+}
+
+// The routine's copy of the record goes back to the caller's record, each
+// word stored only where the call changed it: the words the release image
+// never stores stay untouched.
+[[gnu::noinline, maybe_unused]] void give_back(MemInitParams* p, const MemInitParams& r) {
+    const auto back = [](unsigned int& to, unsigned int from) {
+        if (to != from) to = from;
+    };
+    back(p->config_id, r.config_id);
+    back(p->clock_index, r.clock_index);
+    back(p->mem_size, r.mem_size);
+    back(p->bus_flag, r.bus_flag);
+    back(p->mode_flag, r.mode_flag);
+    for (int i = 0; i < 3; ++i) back(p->reserved_a[i], r.reserved_a[i]);
+    back(p->power_mode, r.power_mode);
+    for (int i = 0; i < 2; ++i) back(p->reserved_b[i], r.reserved_b[i]);
+    back(p->mem_clock_khz, r.mem_clock_khz);
+    back(p->mem_size_out, r.mem_size_out);
+    back(p->map_value, r.map_value);
 }
 
 }  // namespace
@@ -315,9 +336,22 @@ extern "C" int TOVMEM_CALL tov_mem_init(MemInitParams* p) {
     if constexpr (!platform::steps_noted) {
         return dispatch(p);
     } else {
-        note_record(platform::Step::enter, p, 0);
-        const int32_t result = dispatch(p);
-        note_record(platform::Step::leave, p, result);
+        // The call's lines are numbered in `call` (NotedCall): the routine
+        // runs on its copy of the record, whose reg_ctx points at its copy
+        // of the context. A record the dispatch refuses is passed as it is.
+        NotedCall call;
+        call.ctx = {0, 0};
+        MemInitParams* run = p;
+        if (p != nullptr && p->reg_ctx != nullptr) {
+            call.ctx = *p->reg_ctx;
+            call.record = *p;
+            call.record.reg_ctx = &call.ctx;
+            run = &call.record;
+        }
+        note_record(platform::Step::enter, p, 0, &call.ctx);
+        const int32_t result = dispatch(run);
+        if (run != p) give_back(p, call.record);
+        note_record(platform::Step::leave, p, result, &call.ctx);
         return result;
     }
 }

@@ -145,18 +145,19 @@ void tail(const RegContext* ctx, const HaldenClockSet& s) {
     clock_gen_hold(ctx, s.gens + s.held_again_from, gen_count - s.held_again_from);
 }
 
-int32_t run(MemInitParams* p, const HaldenTraits& t) {
+namespace {
+
+// The sequences after the entry's trace and reset pulse, each reached by a
+// tail call: the reserved clocks' sequences, the deepest of the family, run
+// with no frame of the standard sequence's beneath them.
+[[gnu::noinline]] int32_t run_reserved(MemInitParams* p, const HaldenTraits& t) {
+    const int32_t r = p->clock_index == clock_polled_init ? polled_init(p) : reserved_reinit(p);
+    return r == 1 ? leave(p->reg_ctx, t) : 0;
+}
+
+[[gnu::noinline]] int32_t run_standard(MemInitParams* p, const HaldenTraits& t) {
     const RegContext* ctx = p->reg_ctx;
     const HaldenModeSteps& steps = steps_for(p, t);
-
-    if (t.entering != nullptr) mem_trace(ctx, t.entering);
-    if (t.reset_pulse && steps.reset_pulse) reset_pulse(ctx);
-
-    if (t.reserved_clocks && is_reserved_clock(p->clock_index)) {
-        const int32_t r = p->clock_index == clock_polled_init ? polled_init(p) : reserved_reinit(p);
-        return r == 1 ? leave(ctx, t) : 0;
-    }
-
     const HaldenCaseSettings& row = select_case(t.cases, p->clock_index);
     p->mem_clock_khz = row.khz;
     p->mem_size_out = size_out(p, row.width);
@@ -180,6 +181,16 @@ int32_t run(MemInitParams* p, const HaldenTraits& t) {
     if (steps.tails) tail(ctx, s);
     if (wants_clock_one_tail(p, t, steps)) clock_one_tail(ctx);
     return leave(ctx, t);
+}
+
+}  // namespace
+
+int32_t run(MemInitParams* p, const HaldenTraits& t) {
+    const RegContext* ctx = p->reg_ctx;
+    if (t.entering != nullptr) mem_trace(ctx, t.entering);
+    if (t.reset_pulse && steps_for(p, t).reset_pulse) reset_pulse(ctx);
+    if (t.reserved_clocks && is_reserved_clock(p->clock_index)) return run_reserved(p, t);
+    return run_standard(p, t);
 }
 
 }  // namespace tov::halden

@@ -8,13 +8,12 @@
 namespace tov {
 namespace {
 
-void note(const platform::StepNote& n) {
-    if constexpr (platform::steps_noted) platform::note_step(n);
-}
-
-void note_delay(platform::Step kind, uint32_t n, uint64_t first, uint64_t last, uintptr_t reg_base) {
+// A delay outside a call (ctx null: the release image's plain waits) is
+// not noted. Inlined into the wait, so that its note adds no frame.
+[[gnu::always_inline]] inline void note_delay(platform::Step kind, uint32_t n, uint64_t first, uint64_t last,
+                                              const RegContext* ctx) {
     if constexpr (platform::steps_noted)
-        note({.kind = kind, .count = n, .first = first, .last = last, .reg_base = reg_base});
+        if (ctx != nullptr) note_step(ctx, {.kind = kind, .count = n, .first = first, .last = last});
 }
 
 constexpr uint32_t ticks_per_wrap = 42950;  // tick values 0..42949
@@ -25,7 +24,7 @@ uint32_t tick_of(uint64_t interrupt_time) { return static_cast<uint32_t>(interru
 
 int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value) {
     platform::mmio_store(ctx->reg_base + off, value);
-    note({.kind = platform::Step::store, .off = off, .val = value, .reg_base = ctx->reg_base});
+    note_step(ctx, {.kind = platform::Step::store, .off = off, .val = value});
     return status_ok;
 }
 
@@ -65,12 +64,7 @@ uint32_t load(const RegContext* ctx, uint32_t off) { return platform::mmio_load(
 bool reg_read_stable(const RegContext* ctx, uint32_t off, uint32_t* out) {
     uint32_t loads = 0;
     const bool settled = stable_read(ctx, off, out, &loads);
-    note({.kind = platform::Step::read,
-          .settled = settled,
-          .off = off,
-          .val = *out,
-          .count = loads,
-          .reg_base = ctx->reg_base});
+    note_step(ctx, {.kind = platform::Step::read, .settled = settled, .off = off, .val = *out, .count = loads});
     return settled;
 }
 
@@ -92,7 +86,7 @@ int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t
 
 uint32_t aux_read(const RegContext* ctx) {
     const uint32_t v = platform::mmio_load(ctx->aux_base);
-    note({.kind = platform::Step::aux_load, .val = v, .reg_base = ctx->reg_base});
+    note_step(ctx, {.kind = platform::Step::aux_load, .val = v});
     return v;
 }
 
@@ -110,8 +104,8 @@ uint64_t WaitClock::read() {
 }
 
 namespace {
-// A delay's wait; `reg_base` only names the call in the delay's note.
-[[gnu::always_inline]] inline void ticks_wait(uint32_t n, uintptr_t reg_base) {
+// A delay's wait; `ctx` only names and numbers the delay's note.
+[[gnu::always_inline]] inline void ticks_wait(uint32_t n, const RegContext* ctx) {
     platform::trace_delay('t', n);
     const uint32_t target = n + 1;  // 32-bit, as the hardware timing was specified
     const uint64_t hold = uint64_t{n} * tick_units;
@@ -127,18 +121,18 @@ namespace {
         if (passed < target) passed += t >= prev ? t - prev : (ticks_per_wrap - prev) + t;
         prev = t;
         if (passed >= target && clock.waited(now) >= hold) {
-            note_delay(platform::Step::delay_ticks, n, clock.first, now, reg_base);
+            note_delay(platform::Step::delay_ticks, n, clock.first, now, ctx);
             return;
         }
     }
 }
 
-[[gnu::always_inline]] inline uint32_t ms_wait(uint32_t n, uintptr_t reg_base) {
+[[gnu::always_inline]] inline uint32_t ms_wait(uint32_t n, const RegContext* ctx) {
     platform::trace_delay('m', n);
     WaitClock clock;
     const uint64_t target = static_cast<uint64_t>(n) * 10000u;
     if (target == 0) {
-        note_delay(platform::Step::delay_ms, n, clock.first, clock.first, reg_base);
+        note_delay(platform::Step::delay_ms, n, clock.first, clock.first, ctx);
         return 0;
     }
     uint64_t now;
@@ -146,13 +140,13 @@ namespace {
         spin_pause();
         now = clock.read();
     } while (clock.waited(now) < target);
-    note_delay(platform::Step::delay_ms, n, clock.first, now, reg_base);
+    note_delay(platform::Step::delay_ms, n, clock.first, now, ctx);
     return static_cast<uint32_t>(now - clock.first);
 }
 }  // namespace
 
-void delay_ticks(uint32_t n) { ticks_wait(n, 0); }
-uint32_t delay_ms(uint32_t n) { return ms_wait(n, 0); }
+void delay_ticks(uint32_t n) { ticks_wait(n, nullptr); }
+uint32_t delay_ms(uint32_t n) { return ms_wait(n, nullptr); }
 
 int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks) {
     delay_ticks(ctx, ticks);
@@ -165,7 +159,10 @@ int32_t dram_cmd_wait(const RegContext* ctx, uint32_t ticks) {
 void mem_trace(const RegContext* ctx, const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     __builtin_va_list args;
     __builtin_va_start(args, format);
-    platform::trace_message(platform::steps_noted ? ctx->reg_base : 0, format, args);
+    if constexpr (platform::steps_noted)
+        platform::trace_message(ctx->reg_base, next_line(ctx), format, args);
+    else
+        platform::trace_message(0, 0, format, args);
     __builtin_va_end(args);
 }
 
@@ -175,8 +172,8 @@ void mem_trace(const RegContext* ctx, const char* format, ...) {  // NOLINT(cert
 bool reg_poll_noted(const RegContext* ctx, uint32_t off, uint32_t* out, uint32_t* loads) {
     return stable_read(ctx, off, out, loads);
 }
-void delay_ticks_noted(uintptr_t reg_base, uint32_t n) { ticks_wait(n, reg_base); }
-uint32_t delay_ms_noted(uintptr_t reg_base, uint32_t n) { return ms_wait(n, reg_base); }
+void delay_ticks_noted(const RegContext* ctx, uint32_t n) { ticks_wait(n, ctx); }
+uint32_t delay_ms_noted(const RegContext* ctx, uint32_t n) { return ms_wait(n, ctx); }
 #endif
 
 }  // namespace tov

@@ -23,6 +23,18 @@ constexpr uint32_t tick_units = 100000;
 
 int32_t reg_write(const RegContext* ctx, uint32_t off, uint32_t value);
 
+// A step of the call at ctx goes to the log, named by the call's register
+// block and numbered in the call when it is noted, not when it began. The
+// release image notes nothing.
+[[gnu::always_inline]] inline void note_step(const RegContext* ctx, platform::StepNote& n) {
+    if constexpr (platform::steps_noted) {
+        n.reg_base = ctx->reg_base;
+        n.seq = next_line(ctx);
+        platform::note_step(n);
+    }
+}
+[[gnu::always_inline]] inline void note_step(const RegContext* ctx, platform::StepNote&& n) { note_step(ctx, n); }
+
 // The stable read: successive loads of a register until
 // stable_read_agreeing_loads of them in a row agree, giving up after
 // stable_read_max_loads loads. The low nibble of 0x0f8 moves on its own, so
@@ -104,18 +116,18 @@ void delay_ticks(uint32_t n);
 // first reading. delay_ms(0) returns 0 at once.
 uint32_t delay_ms(uint32_t n);
 
-// The same waits in a call on the block at ctx: a noting build names the
-// call in the delay's note; the release image waits as above.
-void delay_ticks_noted(uintptr_t reg_base, uint32_t n);
-uint32_t delay_ms_noted(uintptr_t reg_base, uint32_t n);
+// The same waits in the call at ctx: a noting build notes the delay as a
+// step of the call; the release image waits as above.
+void delay_ticks_noted(const RegContext* ctx, uint32_t n);
+uint32_t delay_ms_noted(const RegContext* ctx, uint32_t n);
 inline void delay_ticks(const RegContext* ctx, uint32_t n) {
     if constexpr (platform::steps_noted)
-        delay_ticks_noted(ctx->reg_base, n);
+        delay_ticks_noted(ctx, n);
     else
         delay_ticks(n);
 }
 inline uint32_t delay_ms(const RegContext* ctx, uint32_t n) {
-    if constexpr (platform::steps_noted) return delay_ms_noted(ctx->reg_base, n);
+    if constexpr (platform::steps_noted) return delay_ms_noted(ctx, n);
     return delay_ms(n);
 }
 

@@ -20,8 +20,8 @@ void dram_cmd_nc(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t t
 
 namespace {
 // The whole wait is one step of the diagnostic log.
-int32_t noted_wait(platform::StepNote& n, int32_t result) {
-    if constexpr (platform::steps_noted) platform::note_step(n);
+int32_t noted_wait(const RegContext* ctx, platform::StepNote& n, int32_t result) {
+    note_step(ctx, n);
     return result;
 }
 }  // namespace
@@ -29,11 +29,8 @@ int32_t noted_wait(platform::StepNote& n, int32_t result) {
 int32_t dram_wait_done(const RegContext* ctx, bool checked) {
     WaitClock clock;
     // The last reading is the first until the wait reads the clock again.
-    platform::StepNote n{.kind = platform::Step::wait,
-                         .off = reg::DRC_CMD_STATUS,
-                         .first = clock.first,
-                         .last = clock.first,
-                         .reg_base = ctx->reg_base};
+    platform::StepNote n{
+        .kind = platform::Step::wait, .off = reg::DRC_CMD_STATUS, .first = clock.first, .last = clock.first};
     // A time-out is reported only by a poll made after the bound had surely
     // passed: the thread may lose the processor (preemption, an interrupt)
     // between a poll and the clock reading after it, for longer than the
@@ -46,16 +43,16 @@ int32_t dram_wait_done(const RegContext* ctx, bool checked) {
         n.loads += loads;
         n.val = v;
         n.settled = settled;
-        if (!settled && checked) return noted_wait(n, status_fail);
+        if (!settled && checked) return noted_wait(ctx, n, status_fail);
         if (v & dram::status_done) {
             n.done = true;
-            return noted_wait(n, 1);
+            return noted_wait(ctx, n, 1);
         }
         if (settled) {
             ++n.busy;
             n.busy_val = v;
         }
-        if (expired) return noted_wait(n, 0);
+        if (expired) return noted_wait(ctx, n, 0);
         const uint64_t now = clock.read();
         if constexpr (platform::steps_noted) n.last = now;
         expired = clock.waited(now) >= done_wait_bound;

@@ -23,7 +23,8 @@ uint64_t interrupt_time();
 // A message is given the register block's address of the call that
 // prints it, as every step's note is: the diagnostic lines of two chips'
 // calls in flight at once are told apart by it.
-void trace_message(uintptr_t reg_base, const char* format, __builtin_va_list args);
+// `seq` is the message's line number in its call, as a step's (0: none).
+void trace_message(uintptr_t reg_base, uint32_t seq, const char* format, __builtin_va_list args);
 void trace_delay(char kind, uint32_t n);
 
 // A bus step as the library sees it, for the diagnostic image's log: the
@@ -48,6 +49,7 @@ struct StepNote {
     uint64_t last = 0;                      // delays, wait: last clock reading
     const MemInitParams* record = nullptr;  // enter, leave
     int32_t result = 0;                     // leave
+    uint32_t seq = 0;                       // the line's number in its call, from 1 at the record on entry
     uintptr_t reg_base = 0;                 // the call's register block (0: not known)
 };
 

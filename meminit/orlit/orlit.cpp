@@ -196,6 +196,7 @@ constexpr FormTable make_forms() {
         s.word_840 = 0xffffffff;
     });
     f[id63_b135] = form_b(f[id63_a135]);
+    for (OrlitFormSettings& s : t.f) generator_list(s);
     return t;
 }
 

@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "meminit/entry/meminit.h"
+#include "meminit/hw/blocks.h"
 #include "meminit/hw/regs.h"
 #include "meminit/hw/reinit.h"
 
@@ -71,7 +72,19 @@ struct OrlitFormSettings {
     uint32_t word_840 = 0;  // written to 0x840 and 0x844
     bool final_068 = false;
     PulseClear pulse = PulseClear::fresh;
+    // The generator list the sequence programs, from gen_field and released:
+    // filled in by generator_list when the form table is built, so that the
+    // sequence keeps no copy of it on the stack.
+    ClockGenField gens[3] = {};
 };
+
+constexpr void generator_list(OrlitFormSettings& f) {
+    constexpr uint32_t regs[3] = {reg::CLKGEN_010, reg::CLKGEN_018, reg::CLKGEN_030};
+    constexpr uint8_t bits[3] = {gen_010, gen_018, gen_030};
+    constexpr reg::Field rate = reg::clkgen::rate;
+    for (int i = 0; i < 3; ++i)
+        f.gens[i] = {regs[i], rate.mask(), rate.place(f.gen_field[i]), (f.released & bits[i]) != 0};
+}
 
 enum class Path : uint8_t {
     standard,   // the standard sequence with the case's form

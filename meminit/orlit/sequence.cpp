@@ -38,17 +38,11 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     reg_write(ctx, reg::SYS_058,
               f.first_058 == First058::follows_mode && p->mode_flag != 0 ? 0x1000000 | reg::sys_058::mode : 0x1000000);
 
-    constexpr reg::Field rate = reg::clkgen::rate;
-    const ClockGenField gens[3] = {
-        {reg::CLKGEN_010, rate.mask(), rate.place(f.gen_field[0]), (f.released & gen_010) != 0},
-        {reg::CLKGEN_018, rate.mask(), rate.place(f.gen_field[1]), (f.released & gen_018) != 0},
-        {reg::CLKGEN_030, rate.mask(), rate.place(f.gen_field[2]), (f.released & gen_030) != 0},
-    };
-    clock_gen_hold(ctx, gens, 3);
+    clock_gen_hold(ctx, f.gens, 3);
     reg_write(ctx, reg::SYS_05C, 0xfffd);
     reg_write(ctx, reg::SYS_070, f.word_070);
-    clock_gen_set_fields(ctx, gens, 3);
-    clock_gen_release(ctx, gens, 3, f.settle_ticks);
+    clock_gen_set_fields(ctx, f.gens, 3);
+    clock_gen_release(ctx, f.gens, 3, f.settle_ticks);
 
     reg_write(ctx, reg::SYS_050, f.word_050);
     reg_modify(ctx, reg::SYS_058, 0, 0x26f);
