@@ -333,7 +333,7 @@ constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B =
 constexpr ControllerReinit reinit_25000 = {
     .khz = 25000, .size_out = 0x4000000, .checked = true,
     .blk_43c_held_first = true, .pads_all_ones = true, .pads_read_back = true,
-    .cfg_kept = 0xcaeae9b6, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
+    .cfg_kept = reg::drc_cfg::reinit_kept | 0x26a0936, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
     .drc_81c_replaced = 0x1de, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
     .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };
@@ -397,13 +397,13 @@ constexpr Profile high_1down_EDD1216AATA_5C = derive(high_1down_EDD1216AATA_5B, 
 
 // Generator fields that differ from the standard ones.
 constexpr ClockGenField gens_low[3] = {
-    {.reg = reg::CLKGEN_010, .clear = 0x2702, .set = 0x1800, .release = true},
+    gen(reg::CLKGEN_010, 0x18, false),
     gens_standard[1],
     gens_standard[2],
 };
 constexpr ClockGenField gens_esmt[3] = {
-    {.reg = reg::CLKGEN_010, .clear = 0x1900, .set = 0x2602, .release = true},
-    {.reg = reg::CLKGEN_018, .clear = 0x1700, .set = 0x2802, .release = true},
+    gen(reg::CLKGEN_010, 0x26, true),
+    gen(reg::CLKGEN_018, 0x28, true),
     gens_standard[2],
 };
 
