@@ -8,9 +8,9 @@
 #
 #   bash scripts/loop.sh library [FILTER]   # after a library edit: tov_library_tests, without CallTime.*
 #                                           # unless FILTER (a gtest filter) asks for them ('*': everything)
-#   bash scripts/loop.sh tool [REGEX]       # after a tool or test edit: tovmem and tov_tests, then ctest
-#                                           # (only the tests matching REGEX when given) less the tests that
-#                                           # run the kernel builds (their images and the kit)
+#   bash scripts/loop.sh tool [REGEX]       # after a tool or test edit: tovmem and the test programs, then
+#                                           # ctest (only the tests matching REGEX when given) less the tests
+#                                           # that load the kernel builds (their images and the kit)
 #   TOV_BUILD=DIR TOV_JOBS=N bash scripts/loop.sh ...   # build/host and 2 jobs unless set
 #
 # The tests of the kernel builds are left out: they run the images built by
@@ -54,6 +54,7 @@ fi
 bash scripts/format.sh --changed
 if [[ $mode == library ]]; then
   cmake --build "$build" -j"$jobs" --target tov_library_tests
+  built=$SECONDS
   if [[ -n ${2:-} ]]; then
     "$build/tov_library_tests" --gtest_brief=1 --gtest_filter="$2"
   else
@@ -62,6 +63,7 @@ if [[ $mode == library ]]; then
   fi
 else
   cmake --build "$build" -j"$jobs" --target tovmem tov_tests tov_thread_tests host_bring_up
+  built=$SECONDS
   ctest --test-dir "$build" -j"$jobs" --output-on-failure -E "$kernel_tests" ${2:+-R "$2"}
 fi
-echo "loop: $mode: built and passed in ${SECONDS} s"
+echo "loop: $mode: built in $built s, passed in $SECONDS s"
