@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
 # Formats the C and C++ sources with .clang-format (clang-format 14), or with
-# --check only reports the files that differ and fails.
-# Usage: scripts/format.sh [--check]
+# --check only reports the files that differ and fails. --changed formats
+# only the files that differ from the last commit and the new ones (the edit
+# loop's step: the committed files are formatted already, CI checks them).
+# Usage: scripts/format.sh [--check | --changed]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -t files < <(git ls-files '*.c' '*.h' '*.cpp')
+sources=('*.c' '*.h' '*.cpp')
+if [[ ${1:-} == --changed ]]; then
+  mapfile -t files < <(git diff --name-only --diff-filter=d HEAD -- "${sources[@]}"
+    git ls-files --others --exclude-standard -- "${sources[@]}")
+  ((${#files[@]} == 0)) && exit 0
+else
+  mapfile -t files < <(git ls-files "${sources[@]}")
+fi
 if [[ ${1:-} == --check ]]; then
   bad=0
   for f in "${files[@]}"; do

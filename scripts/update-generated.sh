@@ -12,9 +12,30 @@
 #   bash scripts/update-generated.sh             # build/host, configured with the host preset
 #   bash scripts/update-generated.sh --library   # only what the library tests write (seconds after a
 #                                                # library edit; the rule table moves only with check.cpp)
+#   bash scripts/update-generated.sh --summary   # only the list of what changed, nothing built
 #   TOV_BUILD=DIR bash scripts/update-generated.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+generated=(tests/golden docs README.md)
+
+# What the files differ from the last commit in: changed and removed files
+# (a routine's trace goes when the routine does), and new ones, which git
+# diff leaves out (a new routine's trace).
+summary() {
+  echo "update-generated: the generated files as the build gives them; changed (git diff --stat):"
+  git diff --stat -- "${generated[@]}" || true
+  local new
+  new=$(git ls-files --others --exclude-standard -- "${generated[@]}")
+  if [[ -n $new ]]; then
+    echo "new files, not yet in git (git add them with the change):"
+    sed 's/^/  /' <<<"$new"
+  fi
+}
+if [[ ${1:-} == --summary ]]; then
+  summary
+  exit 0
+fi
+
 build=${TOV_BUILD:-build/host}
 jobs=${TOV_JOBS:-2}
 if [[ ! -f $build/CMakeCache.txt ]]; then
@@ -36,5 +57,4 @@ if [[ ${1:-} != --library ]]; then
 fi
 
 echo
-echo "update-generated: the generated files as the build gives them; changed (git diff --stat):"
-git diff --stat -- tests/golden docs README.md || true
+summary

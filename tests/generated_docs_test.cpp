@@ -12,7 +12,6 @@
 #include <string>
 
 #include "meminit/entry/config_table.h"
-#include "meminit/hw/regs.h"
 #include "tests/generated_file.h"
 #include "tools/tovmem/configurations.h"
 
@@ -173,7 +172,7 @@ TEST(GeneratedDocs, DocumentsNameRegistersOfTheMap) {
         std::smatch m;
         if (std::regex_search(l, m, std::regex(R"(^namespace (\w+) \{)"))) ns = m[1];
         if (l.rfind("}  // namespace", 0) == 0) ns.clear();
-        if (!ns.empty() && std::regex_search(l, m, std::regex(R"(^constexpr \w+ (\w+)[{ =])")))
+        if (!ns.empty() && std::regex_search(l, m, std::regex(R"(^constexpr \w+ (\w+)(\[\])?[{ =])")))
             named.insert(ns + "::" + m[1].str());
     }
     ASSERT_TRUE(named.count("clkgen::rate")) << "regs.h read wrongly";

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 // The register fields of regs.h: a constant that does not fit its field does
 // not compile, a run-time value is cut to the field's width and never reaches
-// the bits beside it, and of() reads back what place() put.
+// the bits beside it, of() reads back what place() put, and no two fields of a
+// register share a bit.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -18,8 +19,9 @@ concept places = requires {
     typename std::integral_constant<uint32_t, f.place(v)>;
 };
 
-constexpr reg::Field fields[] = {reg::sys_058::per_clock, reg::clkgen::rate,  reg::blk_43c::before_check,
-                                 reg::lane::pads,         reg::drc_890::tail, reg::drc_test_ctrl::slot};
+constexpr reg::Field fields[] = {reg::sys_050::low,          reg::sys_058::per_clock, reg::clkgen::rate,
+                                 reg::blk_43c::before_check, reg::lane::pads,         reg::drc_890::tail,
+                                 reg::drc_test_ctrl::slot};
 
 // Each field at the top of its width and one past it.
 static_assert(places<reg::sys_058::per_clock, 0x7f> && !places<reg::sys_058::per_clock, 0x80>);
@@ -49,6 +51,46 @@ TEST(RegisterFields, RunTimeValuesAreCutToTheField) {
             EXPECT_EQ(f.of(placed | ~f.mask()), f.of(placed)) << "of() reads the field alone";
         }
     }
+}
+
+// The check that no two fields of a register share a bit: each register's
+// list with one more bit added refuses exactly the bits one of its fields
+// holds, and a field listed twice or a bit inside a wider field is refused.
+template <uint32_t N>
+void expect_overlaps_refused(const char* reg_name, const uint32_t (&fields)[N]) {
+    ASSERT_TRUE(reg::disjoint(fields)) << reg_name;
+    uint32_t held = 0;
+    int bits = 0;
+    for (uint32_t f : fields) {
+        held |= f;
+        bits += __builtin_popcount(f);
+    }
+    ASSERT_EQ(__builtin_popcount(held), bits) << reg_name << ": its fields overlap";
+    for (uint32_t b = 0; b < 32; ++b) {
+        uint32_t with[N + 1];
+        for (uint32_t i = 0; i < N; ++i) with[i] = fields[i];
+        with[N] = 1u << b;
+        EXPECT_EQ(reg::disjoint(with), (held >> b & 1u) == 0) << reg_name << " with bit " << b;
+    }
+    for (uint32_t i = 0; i < N; ++i) {
+        uint32_t twice[N + 1];
+        for (uint32_t k = 0; k < N; ++k) twice[k] = fields[k];
+        twice[N] = fields[i];
+        EXPECT_FALSE(reg::disjoint(twice)) << reg_name << ": field " << i << " listed twice";
+    }
+}
+
+TEST(RegisterFields, NoTwoFieldsOfARegisterOverlap) {
+    constexpr uint32_t inside[] = {reg::Field{.shift = 8, .width = 6}.mask(), reg::bit(13)};
+    constexpr uint32_t beside[] = {reg::Field{.shift = 8, .width = 6}.mask(), reg::bit(14), reg::bit(7)};
+    static_assert(!reg::disjoint(inside) && reg::disjoint(beside));
+    expect_overlaps_refused("SYS_058", reg::sys_058::fields);
+    expect_overlaps_refused("CLKGEN", reg::clkgen::fields);
+    expect_overlaps_refused("BLK_43C", reg::blk_43c::fields);
+    expect_overlaps_refused("DRC_CFG", reg::drc_cfg::fields);
+    expect_overlaps_refused("lanes", reg::lane::fields);
+    expect_overlaps_refused("DRC_890", reg::drc_890::fields);
+    expect_overlaps_refused("DRC_TEST_CTRL", reg::drc_test_ctrl::fields);
 }
 
 }  // namespace

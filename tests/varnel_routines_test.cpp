@@ -7,6 +7,8 @@
 
 #include "meminit/entry/config_table.h"
 #include "meminit/entry/routines.h"
+#include "meminit/hw/dram.h"
+#include "meminit/hw/regs.h"
 #include "sim/simulator.h"
 #include "tests/harness.h"
 #include "tests/register_model.h"
@@ -72,7 +74,7 @@ TEST(VarnelSweep, EveryIdAndClockRunsToASaneEnd) {
 // First 0x810 value: bit 28 set means the half-width form ran.
 bool half_width(const RunResult& r) {
     const auto cfg = stores_to(r, 0x810);
-    return !cfg.empty() && (cfg[0] & 0x10000000) != 0;
+    return !cfg.empty() && (cfg[0] & reg::drc_cfg::half_width) != 0;
 }
 
 TEST(VarnelForms, AlternateClockSetsPerRoutine) {
@@ -378,16 +380,16 @@ TEST(VarnelChecked, StuckCommandReturnsZeroAtOnce) {
 Lines reinit_expected(const std::map<uint32_t, uint32_t>& presets) {
     RegisterModel m(presets);
     m.x("mem init, meminit_varnel_high_1down_K4D551638F_TC40\n");
-    m.rmw(0x43c, 0x20000, 0);
+    m.rmw(0x43c, reg::blk_43c::enable, 0);
     m.w(0x000, 0xffffffff);
     m.r(0x000);
     reinit_steps(m, {.lanes = {0x860, 0x864},
-                     .cfg_kept = 0xcaeae9b6,
+                     .cfg_kept = reg::drc_cfg::reinit_kept | 0x26a0936,
                      .cfg = 0x26a0936,
                      .drc_818_kept = 0,
                      .drc_818 = 0x11222104,
                      .drc_81c_clear = 0x1de,
-                     .cmd_field = 0x31f7,
+                     .cmd_field = dram::code_fields_with_bit2,
                      .cmds = {{0x20000, 0x3171},
                               {0x27100000, 0x31f1},
                               {0x10400, 0x30a1},

@@ -94,14 +94,46 @@ struct Field {
     constexpr uint32_t of(uint32_t word) const { return (word & mask()) >> shift; }
 };
 
+// True when no two of a register's fields (each as its mask) share a bit.
+// Every register with more than one field lists them and checks this below,
+// so that a field added over another's bits does not compile.
+template <uint32_t N>
+constexpr bool disjoint(const uint32_t (&fields)[N]) {
+    uint32_t seen = 0;
+    for (uint32_t f : fields) {
+        if ((seen & f) != 0) return false;
+        seen |= f;
+    }
+    return true;
+}
+
 namespace sys_000 {
 constexpr uint32_t pads_reset = bit(4);  // pads held in reset while clocks change; released before the controller
 }  // namespace sys_000
 
+namespace sys_050 {
+constexpr Field low{.shift = 0, .width = 8};  // the second family's short sequence: := 0xee
+}  // namespace sys_050
+
 namespace sys_058 {
 constexpr uint32_t mode = bit(25);                  // set in the first write when the caller's mode_flag asks for it
 constexpr Field per_clock{.shift = 0, .width = 7};  // first family: from the clock set
+constexpr uint32_t bit7 = bit(7);
+constexpr uint32_t bit9 = bit(9);  // third family: set once the generators are released
+constexpr uint32_t bit10 = bit(10);
+constexpr uint32_t bit11 = bit(11);
+constexpr uint32_t fields[] = {mode, per_clock.mask(), bit7, bit9, bit10, bit11};
+// What the second and third families set (the first writes per_clock): the
+// second after its generators (its short sequence clears these bits, then
+// sets orlit_short_on at its end), the third at its end.
+constexpr uint32_t orlit_on = bit9 | per_clock.place(0x6f);
+constexpr uint32_t orlit_short_on = per_clock.place(6);
+constexpr uint32_t varnel_done = bit11 | bit10 | bit9 | bit7 | per_clock.mask();
 }  // namespace sys_058
+
+namespace sys_070 {
+constexpr uint32_t bit24 = bit(24);  // third family: cleared once the generators are released
+}  // namespace sys_070
 
 // CLKGEN_010 ... CLKGEN_030: one clock generator each.
 namespace clkgen {
@@ -109,19 +141,25 @@ constexpr uint32_t hold_first = bit(23);             // released first
 constexpr uint32_t hold_second = bit(22);            // released after it
 constexpr uint32_t held = hold_first | hold_second;  // set together before the generator is programmed
 constexpr Field rate{.shift = 8, .width = 6};        // per clock case
+constexpr uint32_t bit1 = bit(1);                    // third family: set or cleared with the rate
+constexpr uint32_t fields[] = {hold_first, hold_second, rate.mask(), bit1};
 }  // namespace clkgen
 
 namespace blk_43c {
 constexpr uint32_t enable = bit(17);                   // the blocks run; cleared while clocks and controller change
-constexpr uint32_t reinit_enable = bit(16) | enable;   // what a re-initialisation sets when it is done
+constexpr uint32_t bit16 = bit(16);                    // set with enable by a re-initialisation
 constexpr Field before_check{.shift = 8, .width = 7};  // cleared before the frame-buffer check
+constexpr uint32_t fields[] = {enable, bit16, before_check.mask()};
+constexpr uint32_t reinit_enable = bit16 | enable;  // what a re-initialisation sets when it is done
 }  // namespace blk_43c
 
 namespace drc_cfg {
-constexpr uint32_t half_width = bit(28);              // the alternate clock with half the data width
-constexpr uint32_t pulse_low = bit(30);               // pulsed once the controller is set up
-constexpr uint32_t pulse_both = bit(31) | pulse_low;  // the third family pulses both
-constexpr uint32_t reinit_kept = 0xc880e080;          // bits a re-initialisation's field write leaves alone
+constexpr uint32_t half_width = bit(28);  // the alternate clock with half the data width
+constexpr uint32_t pulse_low = bit(30);   // pulsed once the controller is set up
+constexpr uint32_t pulse_high = bit(31);  // the third family pulses it with pulse_low
+constexpr uint32_t fields[] = {half_width, pulse_low, pulse_high};
+constexpr uint32_t pulse_both = pulse_high | pulse_low;
+constexpr uint32_t reinit_kept = 0xc880e080;  // bits a re-initialisation's field write leaves alone
 }  // namespace drc_cfg
 
 // DRC_LANE0 ... DRC_LANE3; DRC_880 has the same low bits.
@@ -130,19 +168,30 @@ constexpr uint32_t off = bit(0);                // lane parked
 constexpr uint32_t on = bit(1);                 // set once the lane has settled
 constexpr uint32_t bit6 = bit(6);               // set with the lane words (DRC_880 with bit 0 cleared)
 constexpr Field pads{.shift = 12, .width = 4};  // third family: a one-hot pad setting
+constexpr uint32_t fields[] = {off, on, bit6, pads.mask()};
 }  // namespace lane
 
 namespace drc_890 {
 constexpr uint32_t lanes_follow = bit(2);       // set before the lane words
 constexpr uint32_t bit1 = bit(1);               // the third family clears it after bit 2
 constexpr Field tail{.shift = 20, .width = 8};  // first family, after the last command
+constexpr uint32_t fields[] = {lanes_follow, bit1, tail.mask()};
 }  // namespace drc_890
 
 // The register test client: a control store moves one test slot.
 namespace drc_test_ctrl {
 constexpr uint32_t write = bit(2);             // DRC_TEST_DATA into the slot; without it, the slot into DRC_TEST_DATA
 constexpr Field slot{.shift = 4, .width = 1};  // slot 0 or slot 0x10
+constexpr uint32_t fields[] = {write, slot.mask()};
 }  // namespace drc_test_ctrl
+
+static_assert(disjoint(sys_058::fields), "two fields of SYS_058 share a bit");
+static_assert(disjoint(clkgen::fields), "two fields of the CLKGEN registers share a bit");
+static_assert(disjoint(blk_43c::fields), "two fields of BLK_43C share a bit");
+static_assert(disjoint(drc_cfg::fields), "two fields of DRC_CFG share a bit");
+static_assert(disjoint(lane::fields), "two fields of the lane registers share a bit");
+static_assert(disjoint(drc_890::fields), "two fields of DRC_890 share a bit");
+static_assert(disjoint(drc_test_ctrl::fields), "two fields of DRC_TEST_CTRL share a bit");
 
 static_assert(clkgen::rate.mask() == 0x3f00 && blk_43c::before_check.mask() == 0x7f00 &&
               drc_890::tail.mask() == 0xff00000 && lane::pads.mask() == 0xf000);

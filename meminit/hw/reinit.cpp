@@ -14,24 +14,6 @@ constexpr uint32_t pad_reset_ticks = 100;  // pads held in reset for about a sec
 constexpr uint32_t drc_814_slow = 0x1860413;
 constexpr uint32_t drc_81c_slow = 0x21;
 
-// The lists the controllers are sent, bursts of 8 from P1 and bursts of 4
-// from P0.
-constexpr dram::Command sent_burst_8[] = {
-    {0x31f1, 0x27100000}, {0x30a1, 0x10400}, {0x1081, 0x10000}, {0x81, 0x20123},  {0xa1, 0x20400},
-    {0x91, 0x10000},      {0x91, 0x40000},   {0x81, 0x40023},   {0x1f3, 0x20000},
-};
-constexpr dram::Command sent_burst_4[] = {
-    {0x3171, 0x20000}, {0x31f1, 0x27100000}, {0x30a1, 0x10400}, {0x1081, 0x10000}, {0x81, 0x20122},
-    {0xa1, 0x20400},   {0x91, 0x10000},      {0x91, 0x40000},   {0x81, 0x40022},   {0x1f3, 0x20000},
-};
-constexpr bool sends(const dram::PowerUpList& l, uint32_t from, const dram::Command* expected) {
-    for (uint32_t i = from; i < dram::power_up_len; ++i)
-        if (dram::power_up_command(l, i) != expected[i - from]) return false;
-    return true;
-}
-static_assert(sends(slow_power_up(dram::mode_register(dram::cas_2, dram::burst_8)), 1, sent_burst_8));
-static_assert(sends(slow_power_up(dram::mode_register(dram::cas_2, dram::burst_4)), 0, sent_burst_4));
-
 bool ok(int32_t status) { return status == status_ok; }
 
 // A stable read whose value is not used; status-checked, it must settle.

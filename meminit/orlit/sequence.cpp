@@ -45,7 +45,7 @@ int32_t run_standard(MemInitParams* p, const OrlitFormSettings& f, SizeRule size
     clock_gen_release(ctx, f.gens, 3, f.settle_ticks);
 
     reg_write(ctx, reg::SYS_050, f.word_050);
-    reg_modify(ctx, reg::SYS_058, 0, 0x26f);
+    reg_modify(ctx, reg::SYS_058, 0, reg::sys_058::orlit_on);
     reg_write(ctx, reg::SYS_05C, 0xf000000);
     reg_write(ctx, reg::SYS_060, f.word_060);
     reg_write(ctx, reg::SYS_008, 0x800ffab7);
@@ -90,7 +90,7 @@ int32_t run_short(MemInitParams* p) {
     reg_write(ctx, reg::SYS_000, 0xf2a6);
     reg_write(ctx, reg::SYS_05C, 0x69);
     reg_write(ctx, reg::SYS_060, 0xffffffff);
-    reg_modify(ctx, reg::SYS_058, 0x26f, 0);
+    reg_modify(ctx, reg::SYS_058, reg::sys_058::orlit_on, 0);
     delay_ticks(ctx, 1);
     reg_write(ctx, reg::CLKGEN_010, reg::clkgen::held);
     reg_write(ctx, reg::CLKGEN_018, reg::clkgen::held);
@@ -98,8 +98,9 @@ int32_t run_short(MemInitParams* p) {
     reg_write(ctx, reg::DRC_880, 1);
     reg_write(ctx, reg::SYS_070, 0x1000000);
     reg_write(ctx, reg::SYS_070, 2);
-    reg_modify(ctx, reg::SYS_050, 0x11, 0xee);
-    reg_modify(ctx, reg::SYS_058, 0, 6);
+    constexpr uint32_t low_050 = reg::sys_050::low.place(0xee);
+    reg_modify(ctx, reg::SYS_050, reg::sys_050::low.mask() & ~low_050, low_050);
+    reg_modify(ctx, reg::SYS_058, 0, reg::sys_058::orlit_short_on);
     delay_ticks(ctx, 1);
     reg_write(ctx, reg::SYS_000, 0);
     delay_ticks(ctx, 1);

@@ -138,10 +138,10 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     bus.write(reg::SYS_070, 0x1010002);
     bus.fields(v.gens);
     bus.release(v.gens);
-    bus.modify(reg::SYS_070, 0x1000000, 0);
+    bus.modify(reg::SYS_070, reg::sys_070::bit24, 0);
     bus.write(reg::SYS_050, v.sys_050[form]);  // per form
     bus.write(reg::SYS_054, 0xf6);
-    bus.modify(reg::SYS_058, 0, 0x200);
+    bus.modify(reg::SYS_058, 0, reg::sys_058::bit9);
     bus.write(reg::SYS_05C, 0xf000000);
     bus.write(reg::SYS_060, 0);
     bus.write(reg::SYS_008, 0xffffffff);
@@ -196,10 +196,10 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     const Ending ending = v.ending[form];
     if (ending == Ending::direct) {
         bus.write(reg::DRC_CFG, w & ~reg::drc_cfg::pulse_both);  // the set-up word without the pulse bits
-        bus.modify(reg::SYS_058, 0, 0xeff);
+        bus.modify(reg::SYS_058, 0, reg::sys_058::varnel_done);
         return 1;
     }
-    bus.modify(reg::SYS_058, 0, 0xeff);
+    bus.modify(reg::SYS_058, 0, reg::sys_058::varnel_done);
     bus.pulse(w, v.pulse_ticks);  // the controller pulse
     if (ending == Ending::pulse) return 1;
     bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);  // blocks running again

@@ -333,7 +333,7 @@ constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B =
 constexpr ControllerReinit reinit_25000 = {
     .khz = 25000, .size_out = 0x4000000, .checked = true,
     .blk_43c_held_first = true, .pads_all_ones = true, .pads_read_back = true,
-    .cfg_kept = 0xcaeae9b6, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
+    .cfg_kept = reg::drc_cfg::reinit_kept | 0x26a0936, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
     .drc_81c_replaced = 0x1de, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
     .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };
@@ -397,13 +397,13 @@ constexpr Profile high_1down_EDD1216AATA_5C = derive(high_1down_EDD1216AATA_5B, 
 
 // Generator fields that differ from the standard ones.
 constexpr ClockGenField gens_low[3] = {
-    {.reg = reg::CLKGEN_010, .clear = 0x2702, .set = 0x1800, .release = true},
+    gen(reg::CLKGEN_010, 0x18, false),
     gens_standard[1],
     gens_standard[2],
 };
 constexpr ClockGenField gens_esmt[3] = {
-    {.reg = reg::CLKGEN_010, .clear = 0x1900, .set = 0x2602, .release = true},
-    {.reg = reg::CLKGEN_018, .clear = 0x1700, .set = 0x2802, .release = true},
+    gen(reg::CLKGEN_010, 0x26, true),
+    gen(reg::CLKGEN_018, 0x28, true),
     gens_standard[2],
 };
 
@@ -522,62 +522,6 @@ constexpr Profile K4D551638F_TC40_2 = {
     .pulse_ticks = 5,
 };
 // clang-format on
-
-// The power-up words each profile has always sent: long count, then the
-// words of P3 (= P6), P4, P5, P7, P8.
-struct SentWords {
-    const Profile& profile;
-    uint32_t word[6];
-};
-// clang-format off
-constexpr SentWords sent_words[] = {
-    {high_1down_V58C2256164SCI5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {EDD2516AETA_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_MT46V16M16BG_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_HYB25D128160CE_5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032}},
-    {high_1down_EM6AA160TS_5G, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_HY5DU561622CT_4, {0x98ef, 0x50000, 0x20142, 0x2ffff, 0x120000, 0x120042}},
-    {high_1down_EDD5116AFTA_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_HY5DU561622ETP_4, {0x98ef, 0x50000, 0x20142, 0x2ffff, 0x120000, 0x120042}},
-    {high_1down_V58C2128164SBI5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_HY5DU121622CTP_D43, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_EDD2516AETA_5B, {0x98ef, 0x30000, 0x20142, 0x2ffff, 0xe0000, 0xe0042}},
-    {high_1down_HYB25D256160CE_5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032}},
-    {high_1down_K4D551638F_LC50, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_HYB25DC256160CE_5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xd0000, 0xd0032}},
-    {high_1down_HY5DU281622ETP_5, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_NT5DS16M16CS_5T, {0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032}},
-    {high_1down_V58C2128164SBI5_2, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_NT5DS8M16FS_5T, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_HY5DU561622LF_D43, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_W9425G6CH_5, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_MT46V16M16P_5B, {0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032}},
-    {high_1down_HY5DU561622CT_5, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_NT5DS16M16CG_5T, {0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032}},
-    {common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B, {0x98ef, 0x30000, 0x30132, 0x3ffff, 0xe0000, 0xe0032}},
-    {high_1down_K4D551638F_TC40, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032}},
-    {high_1down_K4H561638H_UCCC, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_EDD1216AATA_5B, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_EDD1216AATA_5C, {0x98ef, 0x40000, 0x20142, 0x2ffff, 0xe0000, 0xe0042}},
-    {low_EDD1216AATA, {0x7e91, 0x30000, 0x20162, 0x2ffff, 0xc0000, 0xc0062}},
-    {high_EDD1216AATA, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_K4H561638H, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {K4D551638F_TC40, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_EM6AA320BI_5MSG, {0x98ef, 0x30000, 0x20132, 0x2ffff, 0xe0000, 0xe0032}},
-    {high_1down_ESMT_121, {0x6433, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032}},
-    {K4D551638F_TC40_2, {0x98ef, 0x40000, 0x20132, 0x2ffff, 0xf0000, 0xf0032}},
-};
-// clang-format on
-constexpr bool words_as_sent() {
-    for (const SentWords& s : sent_words) {
-        const uint32_t w[power_up_len] = {0x10000,   s.word[0] << 16, 0x1ffff,   s.word[1], s.word[2],
-                                          s.word[3], s.word[1],       s.word[4], s.word[5], 0xc80000};
-        for (uint32_t i = 0; i < power_up_len; ++i)
-            if (power_up_command(s.profile.power_up, i).word != w[i]) return false;
-    }
-    return true;
-}
-static_assert(words_as_sent());
 
 }  // namespace
 }  // namespace tov::varnel

@@ -44,8 +44,8 @@ struct SizeRule {
 
 // What follows the BLK_400 word.
 enum class Ending : uint8_t {
-    direct,       // 0x810 := set-up word without the pulse bits; 0x058 |= 0xeff
-    pulse,        // 0x058 |= 0xeff, then the controller pulse
+    direct,       // 0x810 := set-up word without the pulse bits; SYS_058 |= varnel_done
+    pulse,        // SYS_058 |= varnel_done, then the controller pulse
     pulse_check,  // the pulse, the blocks running again, then the frame-buffer check
 };
 
@@ -58,11 +58,18 @@ struct Timing {
     uint32_t drc_80c = 0x24c00c4;
 };
 
+// A generator's rate and bit 1, written as one field write (the mask clears
+// only the bits the new value leaves 0), then released.
+constexpr ClockGenField gen(uint32_t r, uint32_t rate, bool bit1) {
+    const uint32_t set = reg::clkgen::rate.place(rate) | (bit1 ? reg::clkgen::bit1 : 0);
+    return {.reg = r, .clear = (reg::clkgen::rate.mask() | reg::clkgen::bit1) & ~set, .set = set, .release = true};
+}
+
 // Clock generator fields (0x030 is the same in every routine).
 constexpr ClockGenField gens_standard[3] = {
-    {.reg = reg::CLKGEN_010, .clear = 0x500, .set = 0x3a02, .release = true},
-    {.reg = reg::CLKGEN_018, .clear = 0x900, .set = 0x3602, .release = true},
-    {.reg = reg::CLKGEN_030, .clear = 0x2702, .set = 0x1800, .release = true},
+    gen(reg::CLKGEN_010, 0x3a, true),
+    gen(reg::CLKGEN_018, 0x36, true),
+    gen(reg::CLKGEN_030, 0x18, false),
 };
 
 // 0x810 set-up word per form.
