@@ -306,7 +306,7 @@ TEST_F(ImageTest, BaseThatOverlapsTheCallersMemoryIsRefused) {
     // The refusal names the one region that applies.
     for (const auto& [base, region] :
          {std::pair{0x0u, "overlaps the low 64 KiB"}, std::pair{0x10000000u, "overlaps the register block"},
-          std::pair{0x80e00000u, "overlaps the record"}}) {
+          std::pair{0x80e00000u, "overlaps the runner's page for the caller's record"}}) {
         try {
             ImageRunner runner(shipped_image(), {.image_base = base});
             ADD_FAILURE() << "loaded at " << base;

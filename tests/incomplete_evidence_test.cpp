@@ -107,6 +107,17 @@ bool loss_shows(const std::vector<std::string>& l, size_t i) {
 
 // ---- a lost line ----
 
+// `check` of the log with one line dropped, and the line named for a
+// failure's message; whatever line is lost, no rule fails.
+std::pair<Outcome, std::string> check_without(const std::vector<std::string>& l, size_t drop) {
+    std::vector<std::string> kept = l;
+    kept.erase(kept.begin() + long(drop));
+    Outcome o = tool("check " + TempFile(text_of(kept)).path);
+    std::string at = "dropped line " + std::to_string(drop + 1) + ": " + l[drop];
+    EXPECT_FALSE(has(o.out, "FAIL")) << at << "\n" << o.out;
+    return {std::move(o), std::move(at)};
+}
+
 // Each line of a good log dropped in turn: never a failure, never status 1.
 // The loss of a line the steps around it show makes the evidence incomplete
 // (status 3); the loss of any other line of a log without numbers cannot be
@@ -116,12 +127,7 @@ TEST(LostLines, NoDroppedLineOfAGoodLogFails) {
     ASSERT_GT(l.size(), 150u);
     size_t incomplete = 0;
     for (size_t drop = 0; drop < l.size(); ++drop) {
-        std::vector<std::string> kept = l;
-        kept.erase(kept.begin() + long(drop));
-        const TempFile log(text_of(kept));
-        const Outcome o = tool("check " + log.path);
-        const std::string at = "dropped line " + std::to_string(drop + 1) + ": " + l[drop];
-        EXPECT_FALSE(has(o.out, "FAIL")) << at << "\n" << o.out;
+        const auto [o, at] = check_without(l, drop);
         if (loss_shows(l, drop)) {
             ++incomplete;
             EXPECT_EQ(o.status, 3) << at << "\n" << o.out;
@@ -144,12 +150,7 @@ TEST(LostLines, NoDroppedLineOfAGoodLogFails) {
 TEST(LostLines, NoDroppedLineOfAFailingLogGivesARuleFailure) {
     const std::vector<std::string> l = unnumbered(log_lines(stuck_call()));
     for (size_t drop = 0; drop < l.size(); ++drop) {
-        std::vector<std::string> kept = l;
-        kept.erase(kept.begin() + long(drop));
-        const TempFile log(text_of(kept));
-        const Outcome o = tool("check " + log.path);
-        const std::string at = "dropped line " + std::to_string(drop + 1) + ": " + l[drop];
-        EXPECT_FALSE(has(o.out, "FAIL")) << at << "\n" << o.out;
+        const auto [o, at] = check_without(l, drop);
         // Without its record on entry the call still says it failed.
         EXPECT_EQ(o.status, loss_shows(l, drop) && !is(l[drop], "enter") ? 3 : 1) << at << "\n" << o.out;
     }

@@ -99,16 +99,18 @@ struct HaldenCaseSettings {
 enum class ClockOneTail : uint8_t { none, full_modes, every_mode };
 
 // What sets one routine apart from its siblings.
+// The defaults are what most routines do; a routine's traits name only
+// where it differs.
 struct HaldenTraits {
-    const HaldenCaseSettings* cases;  // ends with its any_other row
-    bool sys_058_follows_mode;        // first 0x058 value: bit 25 from mode_flag, else fixed 0x1000000
-    uint32_t sys_0c0;                 // written after the pads are released; 0: not written
-    bool reset_pulse;                 // pulse in power modes 2 and 3
-    bool power_mode_honoured;         // false: every call is a full bring-up
-    ClockOneTail clock_one_tail;
-    bool reserved_clocks;  // 0xffff0001..0xffff0003 select their own sequences
-    const char* entering;  // trace at entry, or nullptr
-    const char* leaving;   // trace before returning 1, or nullptr
+    const HaldenCaseSettings* cases = nullptr;  // ends with its any_other row
+    bool sys_058_follows_mode = false;          // first 0x058 value: bit 25 from mode_flag, else fixed 0x1000000
+    uint32_t sys_0c0 = 0;                       // written after the pads are released; 0: not written
+    bool reset_pulse = true;                    // pulse in power modes 2 and 3
+    bool power_mode_honoured = true;            // false: every call is a full bring-up
+    ClockOneTail clock_one_tail = ClockOneTail::none;
+    bool reserved_clocks = false;    // 0xffff0001..0xffff0003 select their own sequences
+    const char* entering = nullptr;  // trace at entry, or nullptr
+    const char* leaving = nullptr;   // trace before returning 1, or nullptr
 };
 
 // The family sequence for one routine.

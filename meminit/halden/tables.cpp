@@ -454,80 +454,28 @@ constexpr HaldenCaseSettings cases_K4H511638C_UCCC[] = {
 };
 // clang-format on
 // Traits: first 0x058 value, 0x0c0 value, reset pulse, power modes, the
-// clock_index 1 tail, reserved clock values and trace messages.
-constexpr uint32_t no_0c0 = 0;
-
+// clock_index 1 tail, reserved clock values and trace messages, where a
+// routine differs from HaldenTraits' defaults.
 // clang-format off
 constexpr HaldenTraits traits_K4H561638F_TCCC = {
-    .cases = cases_K4H561638F_TCCC, .sys_058_follows_mode = true, .sys_0c0 = no_0c0, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::full_modes, .reserved_clocks = true,
-    .entering = "entering meminit_halden_K4H561638F_TCCC\n", .leaving = "leaving meminit_halden_K4H561638F_TCCC\n",
-};
-constexpr HaldenTraits traits_id28 = {
-    .cases = cases_id28, .sys_058_follows_mode = true, .sys_0c0 = 0x23333, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id3b = {
-    .cases = cases_id3b, .sys_058_follows_mode = true, .sys_0c0 = no_0c0, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::every_mode, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id1f = {
-    .cases = cases_id1f, .sys_058_follows_mode = false, .sys_0c0 = 0x2222, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id2a = {
-    .cases = cases_id2a, .sys_058_follows_mode = true, .sys_0c0 = 0x2222, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id38 = {
-    .cases = cases_id38, .sys_058_follows_mode = false, .sys_0c0 = 0x2222, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id30 = {
-    .cases = cases_id30, .sys_058_follows_mode = true, .sys_0c0 = no_0c0, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::full_modes, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id24 = {
-    .cases = cases_id24, .sys_058_follows_mode = false, .sys_0c0 = no_0c0, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id36 = {
-    .cases = cases_id36, .sys_058_follows_mode = false, .sys_0c0 = 0x2222, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id39 = {
-    .cases = cases_id39, .sys_058_follows_mode = false, .sys_0c0 = 0x2222, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id32 = {
-    .cases = cases_id32, .sys_058_follows_mode = true, .sys_0c0 = no_0c0, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::full_modes, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id33 = {
-    .cases = cases_id33, .sys_058_follows_mode = true, .sys_0c0 = no_0c0, .reset_pulse = true,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::full_modes, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
-constexpr HaldenTraits traits_id12 = {
-    .cases = cases_id12, .sys_058_follows_mode = false, .sys_0c0 = no_0c0, .reset_pulse = false,
-    .power_mode_honoured = true, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = nullptr, .leaving = nullptr,
-};
+    .cases = cases_K4H561638F_TCCC, .sys_058_follows_mode = true, .clock_one_tail = ClockOneTail::full_modes,
+    .reserved_clocks = true, .entering = "entering meminit_halden_K4H561638F_TCCC\n",
+    .leaving = "leaving meminit_halden_K4H561638F_TCCC\n"};
+constexpr HaldenTraits traits_id28 = {.cases = cases_id28, .sys_058_follows_mode = true, .sys_0c0 = 0x23333};
+constexpr HaldenTraits traits_id3b = {.cases = cases_id3b, .sys_058_follows_mode = true, .clock_one_tail = ClockOneTail::every_mode};
+constexpr HaldenTraits traits_id1f = {.cases = cases_id1f, .sys_0c0 = 0x2222};
+constexpr HaldenTraits traits_id2a = {.cases = cases_id2a, .sys_058_follows_mode = true, .sys_0c0 = 0x2222};
+constexpr HaldenTraits traits_id38 = {.cases = cases_id38, .sys_0c0 = 0x2222};
+constexpr HaldenTraits traits_id30 = {.cases = cases_id30, .sys_058_follows_mode = true, .clock_one_tail = ClockOneTail::full_modes};
+constexpr HaldenTraits traits_id24 = {.cases = cases_id24};
+constexpr HaldenTraits traits_id36 = {.cases = cases_id36, .sys_0c0 = 0x2222};
+constexpr HaldenTraits traits_id39 = {.cases = cases_id39, .sys_0c0 = 0x2222};
+constexpr HaldenTraits traits_id32 = {.cases = cases_id32, .sys_058_follows_mode = true, .clock_one_tail = ClockOneTail::full_modes};
+constexpr HaldenTraits traits_id33 = {.cases = cases_id33, .sys_058_follows_mode = true, .clock_one_tail = ClockOneTail::full_modes};
+constexpr HaldenTraits traits_id12 = {.cases = cases_id12, .reset_pulse = false};
 constexpr HaldenTraits traits_K4H511638C_UCCC = {
-    .cases = cases_K4H511638C_UCCC, .sys_058_follows_mode = false, .sys_0c0 = 0x2222, .reset_pulse = false,
-    .power_mode_honoured = false, .clock_one_tail = ClockOneTail::none, .reserved_clocks = false,
-    .entering = "entering meminit_halden_K4H511638C_UCCC\n", .leaving = nullptr,
-};
+    .cases = cases_K4H511638C_UCCC, .sys_0c0 = 0x2222, .reset_pulse = false, .power_mode_honoured = false,
+    .entering = "entering meminit_halden_K4H511638C_UCCC\n"};
 // clang-format on
 
 }  // namespace

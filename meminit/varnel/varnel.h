@@ -88,16 +88,16 @@ struct Profile {
     bool alt_unsupported = false;        // alternate clocks: trace, report sizes, touch nothing
     const char* default_note = nullptr;  // traced in the default form before the outputs
     SizeRule size = {.other = Size::full, .alt = Size::half_if_bus};
-    bool mode_058 = true;                       // the SYS_058 start word follows mode_flag (else always 0x11000000)
-    uint32_t sys_050[2];                        // per form
-    const ClockGenField* gens = gens_standard;  // held, programmed and released
-    uint32_t pad = 1;                           // one-hot value of 0x860/0x864 bits 12-15
-    uint32_t pad_85c = 0x110000;                // DRC_85C beside the pads
-    uint8_t lane_settle_ticks[2];               // lanes settling: delay_ticks(1) count
-    CfgPair cfg;                                // 0x810 set-up word W
-    Timing timing;                              // after W
-    dram::PowerUpList power_up;                 // after the timing words
-    bool early_43c_enable = true;               // 0x43c bit 17 set before 0x400
+    bool mode_058 = true;                          // the SYS_058 start word follows mode_flag (else always 0x11000000)
+    uint32_t sys_050[2] = {0xf006700, 0xf006700};  // per form
+    const ClockGenField* gens = gens_standard;     // held, programmed and released
+    uint32_t pad = 1;                              // one-hot value of 0x860/0x864 bits 12-15
+    uint32_t pad_85c = 0x110000;                   // DRC_85C beside the pads
+    uint8_t lane_settle_ticks[2] = {1, 1};         // lanes settling: delay_ticks(1) count
+    CfgPair cfg;                                   // 0x810 set-up word W
+    Timing timing;                                 // after W
+    dram::PowerUpList power_up;                    // after the timing words
+    bool early_43c_enable = true;                  // 0x43c bit 17 set before 0x400
     Ending ending[2] = {Ending::pulse_check, Ending::pulse_check};
     uint32_t pulse_ticks = 1;  // delay_ticks after each half of the pulse
     FbCheck check[2] = {FbCheck::plain, FbCheck::plain};

@@ -995,40 +995,55 @@ struct ImageRunner::Impl {
 
 namespace {
 
+struct Region {
+    uint64_t lo, hi;
+    const char* what;
+};
+
+// The pages the runner maps for itself, which neither a module nor the
+// register block may cover.
+std::array<Region, 5> runner_pages(const Places& at) {
+    return {{
+        {at.aux_block, at.aux_block + page, "the aux region"},
+        {at.thunk_page, at.thunk_page + page, "the runner's import thunks"},
+        {at.caller_page, at.caller_page + page, "the runner's page for the caller's record"},
+        {at.stack_bottom(), at.stack_top, "the stack the runner gives a call"},
+        {shared_user_data, shared_user_data + page, "the shared user data page"},
+    }};
+}
+
+// "overlaps R (lo to hi)" for the first region [lo, hi) overlaps, those
+// given first, then the runner's pages; or "".
+std::string overlap(uint64_t lo, uint64_t hi, std::initializer_list<Region> first,
+                    const std::array<Region, 5>& runner) {
+    const auto named = [](const Region& r) {
+        return std::string("overlaps ") + r.what + " (" + hex(r.lo) + " to " + hex(r.hi) + ")";
+    };
+    for (const Region& r : first)
+        if (lo < r.hi && r.lo < hi) return named(r);
+    for (const Region& r : runner)
+        if (lo < r.hi && r.lo < hi) return named(r);
+    return {};
+}
+
 // A module's place must leave the runner's own pages, the register block and
 // the low 64 KiB free; the refusal names the first region it overlaps.
 void check_place(const LoadedImage& img, const Places& at, const std::string& label) {
     const uint64_t end = img.base + img.size;
-    const std::tuple<uint64_t, uint64_t, const char*> regions[] = {
-        {0, 0x10000, "the low 64 KiB"},
-        {at.reg_block, at.reg_block + Simulator::reg_span, "the register block"},
-        {at.aux_block, at.aux_block + page, "the aux region"},
-        {at.thunk_page, at.thunk_page + page, "the import thunks"},
-        {at.caller_page, at.caller_page + page, "the record"},
-        {at.stack_bottom(), at.stack_top, "the stack"},
-        {shared_user_data, shared_user_data + page, "the shared user data page"},
-    };
-    for (const auto& [lo, hi, what] : regions)
-        if (img.base < hi && lo < end)
-            throw ImageError(label + " at " + hex(img.base) + " to " + hex(end) + " overlaps " + what + " (" + hex(lo) +
-                             " to " + hex(hi) + ")");
+    const std::string o = overlap(
+        img.base, end,
+        {{0, 0x10000, "the low 64 KiB"}, {at.reg_block, at.reg_block + Simulator::reg_span, "the register block"}},
+        runner_pages(at));
+    if (!o.empty()) throw ImageError(label + " at " + hex(img.base) + " to " + hex(end) + " " + o);
 }
 
 // The register block must leave the runner's own pages free, as a module
 // must: the refusal names what it would cover.
 void check_block_place(const Places& at) {
     const uint64_t lo = at.reg_block, hi = at.reg_block + Simulator::reg_span;
-    const std::tuple<uint64_t, uint64_t, const char*> regions[] = {
-        {at.aux_block, at.aux_block + page, "the aux region"},
-        {at.thunk_page, at.thunk_page + page, "the runner's import thunks"},
-        {at.caller_page, at.caller_page + page, "the runner's page for the caller's record"},
-        {at.stack_bottom(), at.stack_top, "the stack the runner gives a call"},
-        {shared_user_data, shared_user_data + page, "the shared user data page"},
-    };
-    for (const auto& [rlo, rhi, what] : regions)
-        if (lo < rhi && rlo < hi)
-            throw ImageError("the register block at " + hex(lo) + " to " + hex(hi) + " overlaps " + what + " (" +
-                             hex(rlo) + " to " + hex(rhi) + "): map it elsewhere");
+    const std::string o = overlap(lo, hi, {}, runner_pages(at));
+    if (!o.empty())
+        throw ImageError("the register block at " + hex(lo) + " to " + hex(hi) + " " + o + ": map it elsewhere");
 }
 
 uint64_t code_address(const LoadedImage& img, uint64_t a, const std::string& what) {

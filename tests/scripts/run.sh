@@ -13,17 +13,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 scripts=$here/../../scripts
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fails=0
-expect() {  # expect STATUS PATTERN -- command...
-  local want=$1 pattern=$2 out status=0
-  shift 3
-  out=$("$@" 2>&1) || status=$?
-  if ((want == 0 && status != 0)) || ((want != 0 && status == 0)) || ! grep -q -- "$pattern" <<<"$out"; then
-    echo "FAILED: $* (status $status, wanted $( ((want == 0)) && echo 0 || echo nonzero), pattern '$pattern'):"
-    echo "$out"
-    fails=$((fails + 1))
-  fi
-}
+source "$here/../lib/expect.sh"
 refute() {  # refute FILE WHAT: FILE must not exist
   if [[ -e $1 ]]; then
     echo "FAILED: $2"

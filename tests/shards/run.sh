@@ -9,17 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 script=$here/../../scripts/gtest_shards.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-fails=0
-expect() {  # expect STATUS PATTERN -- command...
-  local want=$1 pattern=$2 out status=0
-  shift 3
-  out=$("$@" 2>&1) || status=$?
-  if ((want == 0 && status != 0)) || ((want != 0 && status == 0)) || ! grep -q -- "$pattern" <<<"$out"; then
-    echo "FAILED: $* (status $status, wanted $( ((want == 0)) && echo 0 || echo nonzero), pattern '$pattern'):"
-    echo "$out"
-    fails=$((fails + 1))
-  fi
-}
+source "$here/../lib/expect.sh"
 fake=$here/fake_gtest.sh
 expect 0 "8 tests passed in 4 processes" -- "$script" "$fake" "$work/a" 2 3 'Long.*' '-Slow.*'
 expect 1 "shard 1 of .* failed" -- env FAIL_SHARD=1 "$script" "$fake" "$work/b" 2 3 'Long.*' '-Slow.*'

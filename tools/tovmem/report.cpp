@@ -1161,18 +1161,17 @@ std::string comparison_page(const ReportCall& ca, const ReportCall& cb) {
              : cmp.results_known ? ""
                                  : "; a result is unknown, so not compared");
     o += "<div class=\"banner diff chk\">" + esc(verdict) + (first.empty() ? "" : "<br>" + esc(first)) + "</div>\n";
+    const auto paragraph = [&o](const std::string& text) { o += "<p>" + esc(text) + "</p>\n"; };
     if (cmp.beyond_a || cmp.beyond_b)
-        o += "<p>" +
-             esc(strf("%zu bus steps of B lie outside A's capture and %zu of A outside B's: drawn hatched, as not "
-                      "captured, and not compared.",
-                      cmp.beyond_a, cmp.beyond_b)) +
-             "</p>\n";
+        paragraph(
+            strf("%zu bus steps of B lie outside A's capture and %zu of A outside B's: drawn hatched, as not "
+                 "captured, and not compared.",
+                 cmp.beyond_a, cmp.beyond_b));
     if (cmp.gave_up_a || cmp.gave_up_b)
-        o += "<p>" +
-             esc(strf("The traces differ too widely to align in bounded time: %zu steps of A and %zu of B are shown "
-                      "as only in A and only in B.",
-                      cmp.gave_up_a, cmp.gave_up_b)) +
-             "</p>\n";
+        paragraph(
+            strf("The traces differ too widely to align in bounded time: %zu steps of A and %zu of B are shown "
+                 "as only in A and only in B.",
+                 cmp.gave_up_a, cmp.gave_up_b));
     o += "<table class=\"sides\"><tr><th>A</th><th>B</th></tr><tr><td>" + header_table(a) + banner(a) + "</td><td>" +
          header_table(b) + banner(b) + "</td></tr></table>\n";
     o += legend() +
