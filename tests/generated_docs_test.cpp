@@ -130,6 +130,95 @@ TEST(GeneratedDocs, RowRecipeAddsANewThirdFamilyId) {
         << "the recipe should name the update command, " << generated::update_command;
 }
 
+// Whether `name` is declared as a member (a word followed by an optional
+// initialiser and ";") in one of the headers' texts.
+bool declares(const std::vector<std::string>& headers, const std::string& name) {
+    const std::regex member("\\b" + name + R"((\[[0-9a-z_]+\])?( = [^;\n]*)?;)");
+    for (const std::string& h : headers)
+        if (std::regex_search(h, member)) return true;
+    return false;
+}
+
+// The routine recipe, as written, names what the code has: its routine
+// line has the form of routines.def's, its profile derives from a profile
+// that exists and sets fields that Profile has, its entry message and its
+// row name its routine, and its row is a third-family row.
+TEST(GeneratedDocs, RoutineRecipeNamesWhatTheCodeHas) {
+    const std::string recipe = section(generated::read_text(generated::source_path("docs/maintaining.md")),
+                                       "### A third-family routine for a new DRAM part");
+    ASSERT_FALSE(recipe.empty()) << "docs/maintaining.md has no routine recipe";
+    const std::string def = generated::read_text(generated::source_path("meminit/entry/routines.def"));
+    const std::string varnel = generated::read_text(generated::source_path("meminit/varnel/varnel.cpp"));
+    const std::vector<std::string> headers = {generated::read_text(generated::source_path("meminit/varnel/varnel.h")),
+                                              generated::read_text(generated::source_path("meminit/hw/dram.h"))};
+
+    std::smatch line;
+    ASSERT_TRUE(std::regex_search(recipe, line, std::regex(R"(TOV_ROUTINE\((\w+), (\w+), (\w+)\))")));
+    const std::string routine = line[2], profile = line[3];
+    EXPECT_EQ(line[1], "varnel");
+    // The list's own lines: family, routine, and the profile the routine's name ends in.
+    size_t listed = 0;
+    for (const std::string& l : generated::split_lines(def)) {
+        std::smatch m;
+        if (!std::regex_match(l, m, std::regex(R"(TOV_ROUTINE\(varnel, meminit_varnel_(\w+), (\w+)\))"))) continue;
+        ++listed;
+        EXPECT_EQ(m[1], m[2]) << "routines.def: " << l;
+    }
+    EXPECT_GT(listed, 20u);
+    EXPECT_EQ(routine, "meminit_varnel_" + profile) << "the recipe's line: " << line[0];
+
+    std::smatch derived;
+    ASSERT_TRUE(std::regex_search(recipe, derived,
+                                  std::regex(R"(constexpr Profile (\w+) = derive\((\w+), \[\]\(Profile& p\))")))
+        << "the recipe derives no profile";
+    EXPECT_EQ(derived[1], profile);
+    EXPECT_NE(varnel.find("constexpr Profile " + std::string(derived[2]) + " ="), std::string::npos)
+        << "the recipe derives from " << derived[2] << ", which varnel.cpp does not define";
+    const std::regex set(R"(p\.([a-z_0-9.]+) = ([^;]+);)");
+    size_t fields = 0;
+    for (auto m = std::sregex_iterator(recipe.begin(), recipe.end(), set); m != std::sregex_iterator(); ++m, ++fields) {
+        std::string path = (*m)[1];
+        for (size_t at = 0; at != std::string::npos;) {
+            const size_t dot = path.find('.', at);
+            const std::string name = path.substr(at, dot == std::string::npos ? std::string::npos : dot - at);
+            EXPECT_TRUE(declares(headers, name)) << "the recipe sets p." << path << ": no member " << name;
+            at = dot == std::string::npos ? dot : dot + 1;
+        }
+        if (path == "entry") EXPECT_NE((*m)[2].str().find(routine), std::string::npos) << (*m)[0];
+    }
+    EXPECT_GE(fields, 2u);
+
+    std::smatch row;
+    ASSERT_TRUE(std::regex_search(recipe, row, std::regex(R"(\{\.id = (0x[0-9a-f]+), \.routine = (\w+),)")));
+    EXPECT_EQ(row[2], routine);
+    EXPECT_EQ(classify(static_cast<uint32_t>(std::stoul(row[1], nullptr, 16))), Family::varnel);
+}
+
+// The field recipe's names are the code's: the field it greps for, the
+// check that refuses two fields sharing a bit, and the suite that names a
+// document still using an old field.
+TEST(GeneratedDocs, FieldRecipeNamesWhatTheCodeHas) {
+    const std::string recipe =
+        section(generated::read_text(generated::source_path("docs/maintaining.md")), "### A register field");
+    ASSERT_FALSE(recipe.empty()) << "docs/maintaining.md has no field recipe";
+    const std::string regs = generated::read_text(generated::source_path("meminit/hw/regs.h"));
+    std::smatch grep;
+    ASSERT_TRUE(std::regex_search(recipe, grep, std::regex(R"(grep -rn '(\w+)::(\w+)')")));
+    const size_t ns = regs.find("namespace " + std::string(grep[1]) + " {");
+    ASSERT_NE(ns, std::string::npos) << "regs.h has no register " << grep[1];
+    EXPECT_NE(regs.find("constexpr Field " + std::string(grep[2]) + "{", ns), std::string::npos)
+        << "regs.h has no field " << grep[0];
+    EXPECT_NE(recipe.find("Field::place"), std::string::npos);
+    EXPECT_NE(regs.find("constexpr uint32_t place("), std::string::npos) << "regs.h's Field has no place()";
+    EXPECT_NE(regs.find("share a bit"), std::string::npos) << "the recipe quotes a check regs.h does not make";
+    std::smatch suite;
+    ASSERT_TRUE(std::regex_search(recipe, suite, std::regex(R"(`GeneratedDocs\.(\w+)`)")));
+    EXPECT_NE(generated::read_text(generated::source_path("tests/generated_docs_test.cpp"))
+                  .find("TEST(GeneratedDocs, " + std::string(suite[1]) + ")"),
+              std::string::npos)
+        << "the recipe names GeneratedDocs." << suite[1] << ", which no test is";
+}
+
 // A figure that a new row moves (the number of IDs, of check --all's
 // configurations) belongs to no document but the generated table: a row
 // then adds lines and changes none.
