@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/tovmem/check.h"
 #include "tools/tovmem/commands.h"
 #include "tools/tovmem/report.h"
+#include "tools/tovmem/rules.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #
 #   bash scripts/update-generated.sh             # build/host, configured with the host preset
 #   bash scripts/update-generated.sh --library   # only what the library tests write (seconds after a
-#                                                # library edit; the rule table moves only with check.cpp)
+#                                                # library edit; the rule table moves only with rules.cpp)
 #   bash scripts/update-generated.sh --summary   # only the list of what changed, nothing built
 #   TOV_BUILD=DIR bash scripts/update-generated.sh
 set -euo pipefail

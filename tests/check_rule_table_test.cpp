@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/generated_file.h"
-#include "tools/tovmem/check.h"
+#include "tools/tovmem/rules.h"
 
 namespace tov::test::check_rule_table_test {
 namespace {

@@ -14,7 +14,7 @@
 #include "sim/command_decode.h"
 #include "sim/simulator.h"
 #include "tools/tovmem/analysis.h"
-#include "tools/tovmem/check.h"
+#include "tools/tovmem/rules.h"
 
 namespace tov::test::check_rules_fire {
 namespace {

@@ -20,8 +20,8 @@
 #include "tests/captured_calls.h"
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/analysis.h"
-#include "tools/tovmem/check.h"
 #include "tools/tovmem/commands.h"
+#include "tools/tovmem/rules.h"
 #include "tools/tovmem/tool.h"
 
 namespace tov::test::incomplete_evidence_test {

@@ -16,8 +16,8 @@
 #include "tests/captured_calls.h"
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/analysis.h"
-#include "tools/tovmem/check.h"
 #include "tools/tovmem/commands.h"
+#include "tools/tovmem/rules.h"
 
 namespace tov::test::log_capture_test {
 

@@ -14,8 +14,8 @@
 #include "tests/harness.h"
 #include "tools/tovmem/align.h"
 #include "tools/tovmem/analysis.h"
-#include "tools/tovmem/check.h"
 #include "tools/tovmem/commands.h"
+#include "tools/tovmem/rules.h"
 
 namespace tov::test::tovmem_analysis_test {
 namespace {

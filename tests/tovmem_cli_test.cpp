@@ -22,7 +22,7 @@
 
 #include "tests/table_facts.h"
 #include "tests/tovmem_process.h"
-#include "tools/tovmem/check.h"
+#include "tools/tovmem/rules.h"
 
 namespace tov::test::tovmem_cli_test {
 namespace {

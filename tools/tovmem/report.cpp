@@ -22,8 +22,8 @@
 #include "sim/command_decode.h"
 #include "sim/printable.h"
 #include "tools/tovmem/analysis.h"
-#include "tools/tovmem/check.h"
 #include "tools/tovmem/commands.h"
+#include "tools/tovmem/rules.h"
 #include "tov_version.h"
 
 namespace tovmem {
@@ -669,7 +669,7 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
             if (at < 0) at = long(s.a.commands.front().step);
             const size_t i = size_t(at);
             const char* cls = r.verdict == Verdict::pass   ? "rule ok"
-                              : r.verdict == Verdict::fail ? (s.j.expected[k] ? "rule exp" : "rule bad")
+                              : r.verdict == Verdict::fail ? (r.expected ? "rule exp" : "rule bad")
                                                            : "rule nr";
             std::string lbl = strf("%s %s",
                                    r.verdict == Verdict::pass   ? "ok"
@@ -685,7 +685,7 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
             int shelf = cv.rule_shelves[s.strip[i]]->take(s.x[i], text_w(lbl) + 8);
             const double y = rules->y + 2 + 11 * (shelf >= 0 ? shelf : 3);
             const std::string tip = strf("rule %s: %s%s\n%s", r.name, verdict_word(r.verdict),
-                                         s.j.expected[k] ? " (expected for this family)" : "", r.finding.c_str());
+                                         r.expected ? " (expected for this family)" : "", r.finding.c_str());
             cv.strips[s.strip[i]] +=
                 strf("<g class=\"%s\" data-rule=\"%s\"><rect x=\"%.1f\" y=\"%.1f\" width=\"6\" height=\"9\"/>%s%s</g>",
                      cls, r.name, X(s.x[i]) - 3, y, title(tip).c_str(),
@@ -925,7 +925,7 @@ std::string tables(const Side& s) {
                 at = strf("<a href=\"#%ss%zu\">%ld (bus step %zu)</a>", s.id.c_str(), bn, c, bn);
             }
             o += strf("<tr><td class=\"mono\">%s</td><td>%s%s</td><td>%s</td><td>%s</td></tr>", r.name,
-                      verdict_word(r.verdict), s.j.expected[k] ? " (expected for this family)" : "", at.c_str(),
+                      verdict_word(r.verdict), r.expected ? " (expected for this family)" : "", at.c_str(),
                       esc(r.finding).c_str());
         }
         o += "</table>";
