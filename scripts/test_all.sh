@@ -133,8 +133,9 @@ fi
 step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 # The GCC, x64 and diagnostic images' sweeps drive the same host code as the
 # shipped image's (and the x64 runner's own tests run here); the shipped
-# image's table and coarse-clock sweeps, its capture driver's and check --all
-# the same as its fault sweep and a single check (the coarse clock itself
+# image's table and coarse-clock sweeps, its capture driver's, check --all
+# and the review of every table ID's findings and invariants the same as its
+# fault sweep and a single check (the coarse clock itself
 # runs under the sanitizers at Windows' period, CoarseClock.*15625us; the
 # other periods drive the same code); the call-time table, the layout
 # rebuild, the generated documents, the include layering, the CMake
@@ -150,7 +151,7 @@ plain_only='Sweeps/*gcc*:Sweeps/*x64*:Sweeps/*diag*:Sweeps/*_table*:Sweeps/*_coa
 plain_only+=':*CheckAll*:CallTime.*:CallerRefusals.RecordLayout*:Clocks/Preemption.*'
 plain_only+=':*CoarseClock.*_500us:*CoarseClock.*_1000us:*CoarseClock.*_7300us'
 plain_only+=':GeneratedDocs.*:GeneratedToolDocs.*:Layering.*:DiagnosticLog.RebuildsEveryForm*'
-plain_only+=':LostLines.NoDroppedLine*:LostNewlines.TwoObjectsOnALine*:Images/WorstOptions.*'
+plain_only+=':LostLines.NoDroppedLine*:LostNewlines.TwoObjectsOnALine*:Images/WorstOptions.*:KnownFindings.*'
 # A few processes rather than one per test (see scripts/gtest_shards.sh);
 # the image sweep, the longest, first.
 bash scripts/gtest_shards.sh build/host-asan/tov_tests build/host-asan/shards $((cores + 1)) 12 'Sweeps/*' "-$plain_only"
