@@ -430,6 +430,17 @@ TEST(TovmemCli, ShowListsEveryClockIndexWithClockSizeAndResult) {
     EXPECT_EQ(clocks, 15);  // 0..13 and the reserved 0xffff0004
     EXPECT_TRUE(has(o.out, "         10          10    182250 kHz  32 MiB         5  1 memory up"));
 
+    // The forms: the half-width clocks 10 and 11 apart from the rest, each
+    // with its controller words and its commands, a count also as time at
+    // the memory clock (39151 cycles at 182.25 MHz: 214.82 us).
+    EXPECT_TRUE(has(o.out, "\nform 1 (clock_index 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 0xffff0004)\n")) << o.out;
+    EXPECT_TRUE(has(o.out, "\nform 2 (clock_index 10, 11)\n")) << o.out;
+    EXPECT_FALSE(has(o.out, "\nform 3 ")) << o.out;
+    EXPECT_TRUE(has(o.out, "  controller   DRC_CFG 0x2ea0936, 0xc2ea0936, 0x2ea0936; DRC_814 0x5f70b38;")) << o.out;
+    EXPECT_TRUE(has(o.out, "  controller   DRC_CFG 0x12ea0936, 0xd2ea0936, 0x12ea0936;")) << o.out;
+    EXPECT_TRUE(has(o.out, "   2  NOP, CKE high, count 39151 = 214.8 us\n")) << o.out;
+    EXPECT_TRUE(has(o.out, "   5  mode register set: CAS latency 3, burst 4, DLL reset, count 2 = 11.0 ns\n")) << o.out;
+
     const Outcome j = run_tovmem("show 0x10 --format jsonl");
     const auto l = lines(j.out);
     ASSERT_EQ(l.size(), 1u + 14 + 3);
