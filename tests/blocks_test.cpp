@@ -21,12 +21,14 @@ Lines folded(const sim::Simulator& s) {
 TEST(CommandBlocks, IssueFormsStoreExactly) {
     {
         sim::Simulator s;
-        dram_cmd(s.context(), 0x1ffff, 0x10a1);
+        Bus bus(s.context(), false);
+        dram_cmd(bus, 0x1ffff, 0x10a1);
         EXPECT_EQ(compact(s.events()), (Lines{"W 820 0", "W 824 1ffff", "W 820 10a1", "T 1"}));
     }
     {
         sim::Simulator s;
-        dram_cmd_nc(s.context(), 0x98ef0000, 0x11f1, 3);
+        Bus bus(s.context(), false);
+        dram_cmd_nc(bus, 0x98ef0000, 0x11f1, 3);
         EXPECT_EQ(compact(s.events()), (Lines{"W 824 98ef0000", "W 820 11f1", "T 3"}));
     }
     {
@@ -34,7 +36,9 @@ TEST(CommandBlocks, IssueFormsStoreExactly) {
         sim::ChipConfig c;
         c.cmd_latency = 2;
         sim::Simulator s(c);
-        EXPECT_EQ(dram_cmd_poll(s.context(), 0x20132, 0x81), 1);
+        Bus bus(s.context(), false);
+        EXPECT_TRUE(dram_cmd_poll(bus, 0x20132, 0x81));
+        EXPECT_EQ(bus.result(), 1);
         EXPECT_EQ(compact(s.events()),
                   (Lines{"W 824 20132", "W 820 81", "R 828 0", "R 828 0", "R 828 1", "R 828 1", "R 828 1"}));
     }
@@ -46,7 +50,9 @@ TEST(CommandBlocks, DoneWaitGivesUpWithinItsBound) {
         c.cmd_stuck_at = 1;
         sim::Simulator s(c);
         const uint64_t t0 = s.clock().now();
-        EXPECT_EQ(dram_cmd_poll(s.context(), 0x10000, 0x1171, checked), 0);
+        Bus bus(s.context(), checked);
+        EXPECT_FALSE(dram_cmd_poll(bus, 0x10000, 0x1171));
+        EXPECT_EQ(bus.result(), 0);
         const uint64_t waited = s.clock().now() - t0;
         EXPECT_GE(waited, done_wait_bound);
         EXPECT_LE(waited, done_wait_bound + 2 * sim::ClockConfig::default_step);
@@ -62,13 +68,20 @@ TEST(CommandBlocks, CheckedWaitFailsOnAStatusThatNeverSettles) {
     c.unstable.insert(0x828);
     {
         sim::Simulator s(c);
-        EXPECT_EQ(dram_wait_done(s.context(), true), -1);
+        Bus bus(s.context(), true);
+        EXPECT_FALSE(dram_wait_done(bus));
+        EXPECT_EQ(bus.result(), -1);
+        EXPECT_EQ(s.events().size(), 32u);
+        // Halted, a further wait touches nothing.
+        EXPECT_FALSE(dram_wait_done(bus));
         EXPECT_EQ(s.events().size(), 32u);
     }
     {
         // Unchecked, the 32nd load (the true value, done) ends the wait.
         sim::Simulator s(c);
-        EXPECT_EQ(dram_wait_done(s.context(), false), 1);
+        Bus bus(s.context(), false);
+        EXPECT_TRUE(dram_wait_done(bus));
+        EXPECT_EQ(bus.result(), 1);
     }
 }
 
@@ -77,7 +90,9 @@ TEST(PowerUp, ListPositionsAndIssueForms) {
         .cke_high_cycles = 0x98ef, .emrs_cycles = 2, .dll_reset_cycles = 2, .mode = 0x32, .final_cycles = 0x14};
     {
         sim::Simulator s;
-        EXPECT_EQ(dram_power_up_polled(s.context(), w), 1);
+        Bus bus(s.context(), false);
+        dram_power_up_polled(bus, w);
+        EXPECT_EQ(bus.result(), 1);
         RunResult r;
         r.events = s.events();
         EXPECT_EQ(commands(r), (std::vector<Command>{{0x1171, 0x10000},
@@ -96,7 +111,9 @@ TEST(PowerUp, ListPositionsAndIssueForms) {
     {
         // Second family: P1 without the zero write, P2..P9 with it, a wait after each.
         sim::Simulator s;
-        EXPECT_EQ(dram_power_up_waited(s.context(), w), 1);
+        Bus bus(s.context(), false);
+        dram_power_up_waited(bus, w);
+        EXPECT_EQ(bus.result(), 1);
         const Lines f = folded(s);
         EXPECT_EQ((Lines{f.begin(), f.begin() + 9}), (Lines{"W 824 98ef0000", "W 820 11f1", "T 1", "R 828 1", "W 820 0",
                                                             "W 824 1ffff", "W 820 10a1", "T 1", "R 828 1"}));
@@ -109,8 +126,12 @@ TEST(PowerUp, ListPositionsAndIssueForms) {
         sim::ChipConfig c;
         c.cmd_stuck_at = 4;
         sim::Simulator s(c);
-        EXPECT_EQ(dram_power_up_waited(s.context(), w), 0);
+        Bus bus(s.context(), false);
+        dram_power_up_waited(bus, w);
+        EXPECT_EQ(bus.result(), 0);
         EXPECT_EQ(s.chip().commands_started(), 4u);
+        // The fourth command's wait is the last event: nothing follows the halt.
+        EXPECT_EQ(s.events().back().off, 0x828u);
     }
 }
 
@@ -121,9 +142,11 @@ TEST(ClockGen, HoldFieldReleaseInListOrder) {
         {.reg = 0x030, .clear = reg::clkgen::rate.mask(), .set = reg::clkgen::rate.place(0x14), .release = true},
     };
     sim::Simulator s;
-    EXPECT_EQ(clock_gen_hold(s.context(), gens, 3), status_ok);
-    EXPECT_EQ(clock_gen_set_fields(s.context(), gens, 3), status_ok);
-    EXPECT_EQ(clock_gen_release(s.context(), gens, 3), status_ok);
+    Bus bus(s.context(), false);
+    clock_gen_hold(bus, gens, 3);
+    clock_gen_set_fields(bus, gens, 3);
+    clock_gen_release(bus, gens, 3);
+    EXPECT_EQ(bus.result(), 1);
     EXPECT_EQ(
         folded(s),
         (Lines{"R 10 0",      "W 10 c00000", "R 18 0",      "W 18 c00000", "R 30 0",      "W 30 c00000", "R 10 c00000",
@@ -136,14 +159,16 @@ TEST(ClockGen, HoldFieldReleaseInListOrder) {
 TEST(ConfigPulse, BothForms) {
     {
         sim::Simulator s;
-        config_pulse_high(s.context(), 0x26a0936);
+        Bus bus(s.context(), false);
+        config_pulse_high(bus, 0x26a0936);
         EXPECT_EQ(compact(s.events()), (Lines{"W 810 c26a0936", "T 1", "W 810 26a0936", "T 1"}));
     }
     for (bool fresh : {false, true}) {
         sim::ChipConfig c;
         c.presets[0x810] = 0x126a0936;
         sim::Simulator s(c);
-        config_pulse_bit30(s.context(), 3, fresh);
+        Bus bus(s.context(), false);
+        config_pulse_bit30(bus, 3, fresh);
         Lines expect{"R 810 126a0936", "W 810 526a0936", "T 3"};
         if (fresh) expect.push_back("R 810 526a0936");
         expect.push_back("W 810 126a0936");
@@ -156,7 +181,9 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
                        "W 878 1f00",     "M 2", "W 870 14",   "M 2", "W 870 0", "M 2", "W 878 0",        "M 2"};
     {
         sim::Simulator s;
-        EXPECT_EQ(fb_register_test(s.context()), 1);
+        Bus bus(s.context(), false);
+        fb_register_test(bus, FbCheck::plain);
+        EXPECT_EQ(bus.result(), 1);
         Lines expect = writes;
         expect.insert(expect.end(),
                       {"R 874 12345678", "M 2", "W 870 10", "M 2", "W 878 0", "M 2", "R 874 87654321", "M 2"});
@@ -169,7 +196,9 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
         sim::ChipConfig c;
         c.fb_corrupt[0] = 1;
         sim::Simulator s(c);
-        EXPECT_EQ(fb_register_test(s.context()), 0);
+        Bus bus(s.context(), false);
+        fb_register_test(bus, FbCheck::plain);
+        EXPECT_EQ(bus.result(), 0);
         Lines expect = writes;
         expect.insert(expect.end(), {"R 874 12345679", "M 2"});
         EXPECT_EQ(folded(s), expect);
@@ -179,7 +208,9 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
         sim::ChipConfig c;
         c.fb_corrupt[1] = 0x80000000;
         sim::Simulator s(c);
-        EXPECT_EQ(fb_register_test(s.context(), FbCheck::traced), 0);
+        Bus bus(s.context(), false);
+        fb_register_test(bus, FbCheck::traced);
+        EXPECT_EQ(bus.result(), 0);
         RunResult r;
         r.events = s.events();
         EXPECT_EQ(messages(r), (Lines{"Frame Buffer Read/Write using Register test client 0x87654321 failed\n",
@@ -190,7 +221,15 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
         sim::ChipConfig c;
         c.unstable.insert(0x874);
         sim::Simulator s(c);
-        EXPECT_EQ(fb_register_test(s.context(), FbCheck::plain, true), -1);
+        Bus bus(s.context(), true);
+        fb_register_test(bus, FbCheck::traced);
+        EXPECT_EQ(bus.result(), -1);
+        // Halted at the first read-back: no wait after it, no message, no further step.
+        RunResult r;
+        r.events = s.events();
+        EXPECT_TRUE(messages(r).empty());
+        EXPECT_EQ(s.events().back().kind, EventKind::load);
+        EXPECT_EQ(stores_to(r, 0x870), (std::vector<uint32_t>{4, 0x14, 0}));
     }
 }
 

@@ -2,6 +2,7 @@
 // Register access and timing primitives on the simulated chip and a scripted
 // interrupt-time clock.
 #include "meminit/hw/access.h"
+#include "meminit/hw/bus.h"
 #include "meminit/hw/regs.h"
 #include "tests/harness.h"
 
@@ -79,7 +80,9 @@ TEST(StableRead, ModifyIsOneReadAndOneStore) {
     c.presets[0x010] = 0xffffffff;
     sim::Simulator s(c);
     // Field write of 0x17 into bits 8-13 keeps every other bit.
-    EXPECT_EQ(reg_modify(s.context(), 0x010, 0x3f00, 0x1700), status_ok);
+    Bus bus(s.context(), false);
+    bus.modify(0x010, 0x3f00, 0x1700);
+    EXPECT_EQ(bus.result(), 1);
     EXPECT_EQ(s.chip().word(0x010), 0xffffd7ffu);
     EXPECT_EQ(compact(s.events()),
               (std::vector<std::string>{"R 10 ffffffff", "R 10 ffffffff", "R 10 ffffffff", "W 10 ffffd7ff"}));
@@ -90,8 +93,58 @@ TEST(StableRead, CheckedModifyStoresNothingWhenTheRegisterNeverSettles) {
     sim::ChipConfig c;
     c.unstable.insert(0x010);
     sim::Simulator s(c);
-    EXPECT_EQ(reg_modify(s.context(), 0x010, 0, 1, true), status_fail);
+    Bus bus(s.context(), true);
+    bus.modify(0x010, 0, 1);
+    EXPECT_EQ(bus.result(), status_fail);
     for (const Event& e : s.events()) EXPECT_NE(e.kind, EventKind::store);
+}
+
+TEST(Bus, UncheckedNeverFailsOnARegisterThatNeverSettles) {
+    sim::ChipConfig c;
+    c.unstable.insert(0x010);
+    sim::Simulator s(c);
+    Bus bus(s.context(), false);
+    bus.modify(0x010, 0, 1);
+    bus.read(0x010);
+    bus.write(0x820, 0x81);
+    EXPECT_FALSE(bus.halted());
+    EXPECT_EQ(bus.result(), 1);
+    size_t stores = 0;
+    for (const Event& e : s.events()) stores += e.kind == EventKind::store;
+    EXPECT_EQ(stores, 2u);  // the modify's store and the write
+}
+
+TEST(Bus, NothingReachesTheChipAfterAHalt) {
+    sim::ChipConfig c;
+    c.unstable.insert(0x010);
+    sim::Simulator s(c);
+    Bus bus(s.context(), true);
+    bus.write(0x820, 0x81);
+    bus.read(0x010);  // never settles: the halt
+    EXPECT_TRUE(bus.halted());
+    EXPECT_EQ(s.events().back().kind, EventKind::load);
+    const size_t before = s.events().size();
+    bus.write(0x820, 0x91);
+    bus.modify(0x014, 0, 1);
+    EXPECT_EQ(bus.read(0x828), 0u);
+    bus.aux();
+    bus.ticks(1);
+    bus.ms(1);
+    bus.trace("not traced\n");
+    EXPECT_EQ(s.events().size(), before);
+    // The first halt's result stands.
+    bus.halt(0);
+    EXPECT_EQ(bus.result(), status_fail);
+}
+
+TEST(Bus, ACommandNotDoneHaltsEitherBusWithZero) {
+    for (bool checked : {false, true}) {
+        Bus bus(nullptr, checked);
+        EXPECT_TRUE(bus.done(1));
+        EXPECT_FALSE(bus.halted());
+        EXPECT_FALSE(bus.done(0));
+        EXPECT_EQ(bus.result(), 0) << checked;
+    }
 }
 
 // Virtual time a delay took: first clock reading to the clock after the call.

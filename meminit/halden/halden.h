@@ -118,17 +118,17 @@ int32_t run(MemInitParams* p, const HaldenTraits& t);
 
 // Steps shared by the sequence and the reserved sequences.
 uint32_t first_058(const MemInitParams* p, bool follows_mode);
-void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClockSet& s);
-void clock_words(const RegContext* ctx, const HaldenClockSet& s);
-void controller_words(const RegContext* ctx, const HaldenCaseSettings& row);
+void start_generators(Bus& bus, uint32_t first_058, const HaldenClockSet& s);
+void clock_words(Bus& bus, const HaldenClockSet& s);
+void controller_words(Bus& bus, const HaldenCaseSettings& row);
 dram::PowerUpList power_up_list(const HaldenCaseSettings& row);
-void controller_finish(const RegContext* ctx, uint8_t field_890);
-void tail(const RegContext* ctx, const HaldenClockSet& s);
+void controller_finish(Bus& bus, uint8_t field_890);
+void tail(Bus& bus, const HaldenClockSet& s);
 
 // Reserved clock values of the default routine (after its entry trace and
-// reset pulse). Both return 1, or 0 when the controller never reported done.
-int32_t polled_init(MemInitParams* p);
-int32_t reserved_reinit(MemInitParams* p);
+// reset pulse); a command the controller never reported done halts the bus.
+void polled_init(Bus& bus, MemInitParams* p);
+void reserved_reinit(Bus& bus, MemInitParams* p);
 constexpr uint32_t clock_polled_init = 0xffff0001;
 constexpr uint32_t clock_reinit_97875 = 0xffff0002;
 constexpr uint32_t clock_reinit_25000 = 0xffff0003;

@@ -47,26 +47,24 @@ constexpr ControllerReinit reinit_25000 = {
 
 }  // namespace
 
-int32_t polled_init(MemInitParams* p) {
-    const RegContext* ctx = p->reg_ctx;
+void polled_init(Bus& bus, MemInitParams* p) {
     p->mem_clock_khz = polled_case.khz;
     p->mem_size_out = polled_size;
 
-    reg_modify(ctx, reg::BLK_43C, reg::blk_43c::enable, 0);
-    start_generators(ctx, first_058(p, true), polled_clocks);
-    clock_gen_release(ctx, polled_clocks.gens, gen_count, 1, false, true);  // a tick between the stages
-    clock_words(ctx, polled_clocks);
-    lanes_on(ctx, {.lanes = 4, .half = false, .read_back = false, .settle_ticks = 1});
-    delay_ticks(ctx, 1);
-    controller_words(ctx, polled_case);
-    if (dram_power_up_waited(ctx, power_up_list(polled_case)) != 1) return 0;
-    controller_finish(ctx, polled_case.field_890);
-    tail(ctx, polled_clocks);
-    return 1;
+    bus.modify(reg::BLK_43C, reg::blk_43c::enable, 0);
+    start_generators(bus, first_058(p, true), polled_clocks);
+    clock_gen_release(bus, polled_clocks.gens, gen_count, 1, true);  // a tick between the stages
+    clock_words(bus, polled_clocks);
+    lanes_on(bus, {.lanes = 4, .half = false, .read_back = false, .settle_ticks = 1});
+    bus.ticks(1);
+    controller_words(bus, polled_case);
+    dram_power_up_waited(bus, power_up_list(polled_case));
+    controller_finish(bus, polled_case.field_890);
+    tail(bus, polled_clocks);
 }
 
-int32_t reserved_reinit(MemInitParams* p) {
-    return controller_reinit(p, p->clock_index == clock_reinit_97875 ? reinit_97875 : reinit_25000);
+void reserved_reinit(Bus& bus, MemInitParams* p) {
+    controller_reinit(bus, p, p->clock_index == clock_reinit_97875 ? reinit_97875 : reinit_25000);
 }
 
 }  // namespace tov::halden

@@ -37,13 +37,13 @@ const HaldenModeSteps& steps_for(const MemInitParams* p, const HaldenTraits& t) 
 // (both edges written from the same value, nothing in between). The aux value
 // is never used, so a caller that maps no aux region (aux_base 0) gets the
 // pulse without that load instead of a load from address 0.
-void reset_pulse(const RegContext* ctx) {
-    reg_write(ctx, reg::DRC_CFG, 0x16a0936);
-    reg_read(ctx, reg::DRC_CFG);
-    if (ctx->aux_base != 0) aux_read(ctx);
-    const uint32_t v = reg_read(ctx, reg::SYS_000);
-    reg_write(ctx, reg::SYS_000, v | reg::sys_000::pads_reset);
-    reg_write(ctx, reg::SYS_000, v & ~reg::sys_000::pads_reset);
+void reset_pulse(Bus& bus) {
+    bus.write(reg::DRC_CFG, 0x16a0936);
+    bus.read(reg::DRC_CFG);
+    if (bus.ctx()->aux_base != 0) bus.aux();
+    const uint32_t v = bus.read(reg::SYS_000);
+    bus.write(reg::SYS_000, v | reg::sys_000::pads_reset);
+    bus.write(reg::SYS_000, v & ~reg::sys_000::pads_reset);
 }
 
 const HaldenCaseSettings& select_case(const HaldenCaseSettings* rows, uint32_t clock) {
@@ -58,24 +58,24 @@ uint32_t size_out(const MemInitParams* p, Width w) {
     return p->mem_size >> 1;
 }
 
-void clocks_and_pads(const RegContext* ctx, const MemInitParams* p, const HaldenTraits& t, const HaldenClockSet& s) {
-    reg_modify(ctx, reg::BLK_43C, reg::blk_43c::enable, 0);
-    reg_write(ctx, reg::BLK_418, 0);
-    reg_write(ctx, reg::BLK_420, 0);
-    reg_write(ctx, reg::BLK_428, 0);
-    reg_write(ctx, reg::BLK_430, 0);
-    start_generators(ctx, first_058(p, t.sys_058_follows_mode), s);
-    clock_gen_release(ctx, s.gens, gen_count);
-    clock_words(ctx, s);
-    if (t.sys_0c0 != 0) reg_write(ctx, reg::SYS_0C0, t.sys_0c0);
+void clocks_and_pads(Bus& bus, const MemInitParams* p, const HaldenTraits& t, const HaldenClockSet& s) {
+    bus.modify(reg::BLK_43C, reg::blk_43c::enable, 0);
+    bus.write(reg::BLK_418, 0);
+    bus.write(reg::BLK_420, 0);
+    bus.write(reg::BLK_428, 0);
+    bus.write(reg::BLK_430, 0);
+    start_generators(bus, first_058(p, t.sys_058_follows_mode), s);
+    clock_gen_release(bus, s.gens, gen_count);
+    clock_words(bus, s);
+    if (t.sys_0c0 != 0) bus.write(reg::SYS_0C0, t.sys_0c0);
 }
 
-void clock_one_tail(const RegContext* ctx) {
-    delay_ticks(ctx, 1);
-    reg_write(ctx, reg::SYS_060, 0x701df0);
-    delay_ticks(ctx, 1);
-    reg_write(ctx, reg::SYS_05C, 0x18);
-    delay_ticks(ctx, 1);
+void clock_one_tail(Bus& bus) {
+    bus.ticks(1);
+    bus.write(reg::SYS_060, 0x701df0);
+    bus.ticks(1);
+    bus.write(reg::SYS_05C, 0x18);
+    bus.ticks(1);
 }
 
 bool wants_clock_one_tail(const MemInitParams* p, const HaldenTraits& t, const HaldenModeSteps& steps) {
@@ -84,9 +84,16 @@ bool wants_clock_one_tail(const MemInitParams* p, const HaldenTraits& t, const H
            (t.clock_one_tail == ClockOneTail::full_modes && steps.tails);
 }
 
-int32_t leave(const RegContext* ctx, const HaldenTraits& t) {
-    if (t.leaving != nullptr) mem_trace(ctx, t.leaving);
-    return 1;
+// The entry steps of every call: the entry trace, then the reset pulse
+// where the trait and the power mode ask for it.
+void enter(Bus& bus, const MemInitParams* p, const HaldenTraits& t) {
+    if (t.entering != nullptr) bus.trace(t.entering);
+    if (t.reset_pulse && steps_for(p, t).reset_pulse) reset_pulse(bus);
+}
+
+int32_t leave(Bus& bus, const HaldenTraits& t) {
+    if (t.leaving != nullptr) bus.trace(t.leaving);
+    return bus.result();
 }
 
 }  // namespace
@@ -95,28 +102,28 @@ uint32_t first_058(const MemInitParams* p, bool follows_mode) {
     return follows_mode && p->mode_flag != 0 ? 0x1000000 | reg::sys_058::mode : 0x1000000;
 }
 
-void start_generators(const RegContext* ctx, uint32_t first_058, const HaldenClockSet& s) {
-    reg_write(ctx, reg::SYS_000, 0xffffffff);
-    reg_write(ctx, reg::SYS_058, first_058);
-    clock_gen_hold(ctx, s.gens, gen_count);
-    reg_write(ctx, reg::SYS_05C, 0xfffd);
-    clock_gen_set_fields(ctx, s.gens, gen_count);
+void start_generators(Bus& bus, uint32_t first_058, const HaldenClockSet& s) {
+    bus.write(reg::SYS_000, 0xffffffff);
+    bus.write(reg::SYS_058, first_058);
+    clock_gen_hold(bus, s.gens, gen_count);
+    bus.write(reg::SYS_05C, 0xfffd);
+    clock_gen_set_fields(bus, s.gens, gen_count);
 }
 
-void clock_words(const RegContext* ctx, const HaldenClockSet& s) {
-    reg_write(ctx, reg::SYS_050, s.sys_050);
-    reg_modify(ctx, reg::SYS_058, reg::sys_058::per_clock.mask(), s.field_058);
-    reg_write(ctx, reg::SYS_05C, 0xf000000);
-    reg_write(ctx, reg::SYS_060, 0);
-    reg_write(ctx, reg::SYS_008, 0x800ffeff);
-    reg_modify(ctx, reg::SYS_000, reg::sys_000::pads_reset, 0);
+void clock_words(Bus& bus, const HaldenClockSet& s) {
+    bus.write(reg::SYS_050, s.sys_050);
+    bus.modify(reg::SYS_058, reg::sys_058::per_clock.mask(), s.field_058);
+    bus.write(reg::SYS_05C, 0xf000000);
+    bus.write(reg::SYS_060, 0);
+    bus.write(reg::SYS_008, 0x800ffeff);
+    bus.modify(reg::SYS_000, reg::sys_000::pads_reset, 0);
 }
 
-void controller_words(const RegContext* ctx, const HaldenCaseSettings& row) {
-    reg_write(ctx, reg::DRC_CFG, row.drc_810);
-    reg_write(ctx, reg::DRC_814, row.drc_814);
-    reg_write(ctx, reg::DRC_818, row.drc_818);
-    reg_write(ctx, reg::DRC_81C, row.drc_81c);
+void controller_words(Bus& bus, const HaldenCaseSettings& row) {
+    bus.write(reg::DRC_CFG, row.drc_810);
+    bus.write(reg::DRC_814, row.drc_814);
+    bus.write(reg::DRC_818, row.drc_818);
+    bus.write(reg::DRC_81C, row.drc_81c);
 }
 
 // The JEDEC power-up list from the row's counts and modes and the clock set's
@@ -130,65 +137,69 @@ dram::PowerUpList power_up_list(const HaldenCaseSettings& row) {
             .final_cycles = row.final_cycles};
 }
 
-void controller_finish(const RegContext* ctx, uint8_t field_890) {
-    reg_write(ctx, reg::DRC_CMD, dram::idle);
-    reg_write(ctx, reg::DRC_850, 0);
-    reg_write(ctx, reg::DRC_840, 0x88888888);
-    reg_write(ctx, reg::DRC_844, 0x88888888);
-    reg_write(ctx, reg::DRC_848, 0xf);
-    reg_modify(ctx, reg::DRC_890, reg::drc_890::tail.mask(), reg::drc_890::tail.place(field_890));
+void controller_finish(Bus& bus, uint8_t field_890) {
+    bus.write(reg::DRC_CMD, dram::idle);
+    bus.write(reg::DRC_850, 0);
+    bus.write(reg::DRC_840, 0x88888888);
+    bus.write(reg::DRC_844, 0x88888888);
+    bus.write(reg::DRC_848, 0xf);
+    bus.modify(reg::DRC_890, reg::drc_890::tail.mask(), reg::drc_890::tail.place(field_890));
 }
 
-void tail(const RegContext* ctx, const HaldenClockSet& s) {
-    reg_modify(ctx, reg::BLK_43C, 0, reg::blk_43c::enable);
-    reg_write(ctx, reg::BLK_400, 0x39c);
-    clock_gen_hold(ctx, s.gens + s.held_again_from, gen_count - s.held_again_from);
+void tail(Bus& bus, const HaldenClockSet& s) {
+    bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);
+    bus.write(reg::BLK_400, 0x39c);
+    clock_gen_hold(bus, s.gens + s.held_again_from, gen_count - s.held_again_from);
 }
 
 namespace {
 
 // The sequences after the entry's trace and reset pulse, each reached by a
-// tail call: the reserved clocks' sequences, the deepest of the family, run
-// with no frame of the standard sequence's beneath them.
+// tail call with its own bus: the reserved clocks' sequences, the deepest of
+// the family, run with no frame of the standard sequence's beneath them. The
+// family's routines are never status-checked.
 [[gnu::noinline]] int32_t run_reserved(MemInitParams* p, const HaldenTraits& t) {
-    const int32_t r = p->clock_index == clock_polled_init ? polled_init(p) : reserved_reinit(p);
-    return r == 1 ? leave(p->reg_ctx, t) : 0;
+    Bus bus(p->reg_ctx, false);
+    enter(bus, p, t);
+    if (p->clock_index == clock_polled_init)
+        polled_init(bus, p);
+    else
+        reserved_reinit(bus, p);
+    return leave(bus, t);
 }
 
 [[gnu::noinline]] int32_t run_standard(MemInitParams* p, const HaldenTraits& t) {
-    const RegContext* ctx = p->reg_ctx;
+    Bus bus(p->reg_ctx, false);
+    enter(bus, p, t);
     const HaldenModeSteps& steps = steps_for(p, t);
     const HaldenCaseSettings& row = select_case(t.cases, p->clock_index);
     p->mem_clock_khz = row.khz;
     p->mem_size_out = size_out(p, row.width);
     const HaldenClockSet& s = *row.clocks;
 
-    if (steps.clocks_and_pads) clocks_and_pads(ctx, p, t, s);
+    if (steps.clocks_and_pads) clocks_and_pads(bus, p, t, s);
     // Lanes and controller words in every power mode.
-    lanes_on(ctx, {.lanes = 4, .half = row.width == Width::half, .read_back = true, .settle_ticks = 1});
-    controller_words(ctx, row);
+    lanes_on(bus, {.lanes = 4, .half = row.width == Width::half, .read_back = true, .settle_ticks = 1});
+    controller_words(bus, row);
     if (steps.power_up) {
         // P1..P8, or P9 too; each command must report done before the next.
         const uint32_t last = row.closing_in_list ? 9 : 8;
-        if (dram_power_up_waited(ctx, power_up_list(row), 1, last, DoneCheck::after_tick) != 1) return 0;
-        reg_write(ctx, reg::DRC_CMD, dram::idle);
+        dram_power_up_waited(bus, power_up_list(row), 1, last, DoneCheck::after_tick);
+        bus.write(reg::DRC_CMD, dram::idle);
     }
     // The closing command in every power mode; in the short ones 0x820 still
     // holds its last value.
-    dram_cmd_nc(ctx, dram::word(dram::closing_cycles), dram::closing());
-    if (dram_cmd_wait(ctx) != 1) return 0;
-    controller_finish(ctx, row.field_890);
-    if (steps.tails) tail(ctx, s);
-    if (wants_clock_one_tail(p, t, steps)) clock_one_tail(ctx);
-    return leave(ctx, t);
+    dram_cmd_nc(bus, dram::word(dram::closing_cycles), dram::closing());
+    dram_done_after(bus, 1);
+    controller_finish(bus, row.field_890);
+    if (steps.tails) tail(bus, s);
+    if (wants_clock_one_tail(p, t, steps)) clock_one_tail(bus);
+    return leave(bus, t);
 }
 
 }  // namespace
 
 int32_t run(MemInitParams* p, const HaldenTraits& t) {
-    const RegContext* ctx = p->reg_ctx;
-    if (t.entering != nullptr) mem_trace(ctx, t.entering);
-    if (t.reset_pulse && steps_for(p, t).reset_pulse) reset_pulse(ctx);
     if (t.reserved_clocks && is_reserved_clock(p->clock_index)) return run_reserved(p, t);
     return run_standard(p, t);
 }

@@ -78,12 +78,6 @@ int32_t reg_read_to(const RegContext* ctx, uint32_t* out, uint32_t off) {
     return reg_read_stable(ctx, off, out) ? status_ok : status_fail;
 }
 
-int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set, bool checked) {
-    uint32_t v = 0;
-    if (!reg_read_stable(ctx, off, &v) && checked) return status_fail;
-    return reg_write(ctx, off, (v & ~clear) | set);
-}
-
 uint32_t aux_read(const RegContext* ctx) {
     const uint32_t v = platform::mmio_load(ctx->aux_base);
     note_step(ctx, {.kind = platform::Step::aux_load, .val = v});

@@ -70,10 +70,6 @@ uint32_t reg_read(const RegContext* ctx, uint32_t off);
 // Stable read with a status: 0, or -1 when the register never settled.
 int32_t reg_read_to(const RegContext* ctx, uint32_t* out, uint32_t off);
 
-// One stable read and one store: off := (value & ~clear) | set. With checked
-// set, a read that never settles stores nothing and returns -1.
-int32_t reg_modify(const RegContext* ctx, uint32_t off, uint32_t clear, uint32_t set, bool checked = false);
-
 // One 32-bit load of the first word behind aux_base (the value is the
 // caller's; the first family's reset pulse only needs the access).
 uint32_t aux_read(const RegContext* ctx);

@@ -7,26 +7,29 @@
 
 namespace tov {
 
-void dram_cmd(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks) {
-    reg_write(ctx, reg::DRC_CMD, dram::idle);
-    dram_cmd_nc(ctx, word, code, ticks);
+void dram_cmd(Bus& bus, uint32_t word, uint32_t code, uint32_t ticks) {
+    bus.write(reg::DRC_CMD, dram::idle);
+    dram_cmd_nc(bus, word, code, ticks);
 }
 
-void dram_cmd_nc(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks) {
-    reg_write(ctx, reg::DRC_CMD_WORD, word);
-    reg_write(ctx, reg::DRC_CMD, code);
-    delay_ticks(ctx, ticks);
+void dram_cmd_nc(Bus& bus, uint32_t word, uint32_t code, uint32_t ticks) {
+    bus.write(reg::DRC_CMD_WORD, word);
+    bus.write(reg::DRC_CMD, code);
+    bus.ticks(ticks);
 }
 
 namespace {
-// The whole wait is one step of the diagnostic log.
-int32_t noted_wait(const RegContext* ctx, platform::StepNote& n, int32_t result) {
-    note_step(ctx, n);
-    return result;
+// The whole wait is one step of the diagnostic log; its result goes to the
+// bus. Inlined: the release image keeps no note on the stack.
+[[gnu::always_inline]] inline bool noted_wait(Bus& bus, platform::StepNote& n, int32_t result) {
+    note_step(bus.ctx(), n);
+    return bus.done(result);
 }
 }  // namespace
 
-int32_t dram_wait_done(const RegContext* ctx, bool checked) {
+bool dram_wait_done(Bus& bus) {
+    if (bus.halted()) return false;
+    const RegContext* ctx = bus.ctx();
     WaitClock clock;
     // The last reading is the first until the wait reads the clock again.
     platform::StepNote n{
@@ -43,16 +46,16 @@ int32_t dram_wait_done(const RegContext* ctx, bool checked) {
         n.loads += loads;
         n.val = v;
         n.settled = settled;
-        if (!settled && checked) return noted_wait(ctx, n, status_fail);
+        if (!settled && bus.checked()) return noted_wait(bus, n, status_fail);
         if (v & dram::status_done) {
             n.done = true;
-            return noted_wait(ctx, n, 1);
+            return noted_wait(bus, n, 1);
         }
         if (settled) {
             ++n.busy;
             n.busy_val = v;
         }
-        if (expired) return noted_wait(ctx, n, 0);
+        if (expired) return noted_wait(bus, n, 0);
         const uint64_t now = clock.read();
         if constexpr (platform::steps_noted) n.last = now;
         expired = clock.waited(now) >= done_wait_bound;
@@ -60,75 +63,63 @@ int32_t dram_wait_done(const RegContext* ctx, bool checked) {
     }
 }
 
-int32_t dram_cmd_poll(const RegContext* ctx, uint32_t word, uint32_t code, bool checked) {
-    reg_write(ctx, reg::DRC_CMD_WORD, word);
-    reg_write(ctx, reg::DRC_CMD, code);
-    return dram_wait_done(ctx, checked);
+bool dram_cmd_poll(Bus& bus, uint32_t word, uint32_t code) {
+    bus.write(reg::DRC_CMD_WORD, word);
+    bus.write(reg::DRC_CMD, code);
+    return dram_wait_done(bus);
 }
 
-int32_t dram_power_up_polled(const RegContext* ctx, const dram::PowerUpList& l, bool checked) {
+void dram_power_up_polled(Bus& bus, const dram::PowerUpList& l) {
     for (uint32_t i = 0; i < dram::power_up_len; ++i) {
         const dram::Command c = dram::power_up_command(l, i);
-        const int32_t r = dram_cmd_poll(ctx, c.word, c.code, checked);
-        if (r != 1) return r;
+        if (!dram_cmd_poll(bus, c.word, c.code)) return;
     }
-    return 1;
 }
 
-int32_t dram_power_up_waited(const RegContext* ctx, const dram::PowerUpList& l, uint32_t ticks, uint32_t last,
-                             DoneCheck check) {
+void dram_power_up_waited(Bus& bus, const dram::PowerUpList& l, uint32_t ticks, uint32_t last, DoneCheck check) {
     for (uint32_t i = 1; i <= last; ++i) {
         const dram::Command c = dram::power_up_command(l, i);
         if (i == 1)
-            dram_cmd_nc(ctx, c.word, c.code, ticks);
+            dram_cmd_nc(bus, c.word, c.code, ticks);
         else
-            dram_cmd(ctx, c.word, c.code, ticks);
-        const int32_t done = check == DoneCheck::poll ? dram_wait_done(ctx) : dram_cmd_wait(ctx);
-        if (done != 1) return 0;
+            dram_cmd(bus, c.word, c.code, ticks);
+        const bool done = check == DoneCheck::poll ? dram_wait_done(bus) : dram_done_after(bus, 1);
+        if (!done) return;
     }
-    return 1;
 }
 
-int32_t clock_gen_hold(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked) {
-    for (uint32_t i = 0; i < n; ++i)
-        if (reg_modify(ctx, g[i].reg, 0, reg::clkgen::held, checked) != status_ok) return status_fail;
-    return status_ok;
+void clock_gen_hold(Bus& bus, const ClockGenField* g, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) bus.modify(g[i].reg, 0, reg::clkgen::held);
 }
 
-int32_t clock_gen_set_fields(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked) {
-    for (uint32_t i = 0; i < n; ++i)
-        if (reg_modify(ctx, g[i].reg, g[i].clear, g[i].set, checked) != status_ok) return status_fail;
-    return status_ok;
+void clock_gen_set_fields(Bus& bus, const ClockGenField* g, uint32_t n) {
+    for (uint32_t i = 0; i < n; ++i) bus.modify(g[i].reg, g[i].clear, g[i].set);
 }
 
-int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks, bool checked,
-                          bool pause) {
+void clock_gen_release(Bus& bus, const ClockGenField* g, uint32_t n, uint32_t ticks, bool pause) {
     // Bit 23 first, then bit 22: the generator must leave hold in that order.
     constexpr uint32_t stages[2] = {reg::clkgen::hold_first, reg::clkgen::hold_second};
     for (uint32_t bit : stages) {
-        for (uint32_t i = 0; i < n; ++i) {
-            if (!g[i].release) continue;
-            if (reg_modify(ctx, g[i].reg, bit, 0, checked) != status_ok) return status_fail;
-        }
-        if (pause && bit == stages[0]) delay_ticks(ctx, ticks);
+        for (uint32_t i = 0; i < n; ++i)
+            if (g[i].release) bus.modify(g[i].reg, bit, 0);
+        if (pause && bit == stages[0]) bus.ticks(ticks);
     }
-    delay_ticks(ctx, ticks);
-    return status_ok;
+    bus.ticks(ticks);
 }
 
-void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks) {
-    reg_write(ctx, reg::DRC_CFG, w | reg::drc_cfg::pulse_both);
-    delay_ticks(ctx, ticks);
-    reg_write(ctx, reg::DRC_CFG, w);
-    delay_ticks(ctx, ticks);
+void config_pulse_high(Bus& bus, uint32_t w, uint32_t ticks) {
+    bus.write(reg::DRC_CFG, w | reg::drc_cfg::pulse_both);
+    bus.ticks(ticks);
+    bus.write(reg::DRC_CFG, w);
+    bus.ticks(ticks);
 }
 
-void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear) {
-    const uint32_t v = reg_read(ctx, reg::DRC_CFG);
-    reg_write(ctx, reg::DRC_CFG, v | reg::drc_cfg::pulse_low);
-    delay_ticks(ctx, ticks);
-    const uint32_t base = fresh_clear ? reg_read(ctx, reg::DRC_CFG) : v;
-    reg_write(ctx, reg::DRC_CFG, base & ~reg::drc_cfg::pulse_low);
+void config_pulse_bit30(Bus& bus, uint32_t ticks, bool fresh_clear) {
+    const uint32_t v = bus.read(reg::DRC_CFG);
+    bus.write(reg::DRC_CFG, v | reg::drc_cfg::pulse_low);
+    bus.ticks(ticks);
+    const uint32_t base = fresh_clear ? bus.read(reg::DRC_CFG) : v;
+    bus.write(reg::DRC_CFG, base & ~reg::drc_cfg::pulse_low);
 }
 
 namespace {
@@ -172,42 +163,40 @@ constexpr uint32_t check_tail_from = 9;  // steps 10..12
 
 }  // namespace
 
-int32_t fb_register_test(const RegContext* ctx, FbCheck flavour, bool checked) {
-    for (uint32_t i = 0; i < 12; ++i) {
+void fb_register_test(Bus& bus, FbCheck flavour) {
+    for (uint32_t i = 0; i < 12 && !bus.halted(); ++i) {
         const CheckStep& s = check_steps[i];
         uint32_t v = 0;
-        if (s.read_back) {
-            if (!reg_read_stable(ctx, s.off, &v) && checked) return status_fail;
-        } else {
-            reg_write(ctx, s.off, s.value);
-        }
-        if (flavour == FbCheck::tick_tail && i >= check_tail_from)
-            delay_ticks(ctx, 1);
+        if (s.read_back)
+            v = bus.read(s.off);
         else
-            delay_ms(ctx, 2);
-        if (s.read_back && v != s.value) {
+            bus.write(s.off, s.value);
+        if (flavour == FbCheck::tick_tail && i >= check_tail_from)
+            bus.ticks(1);
+        else
+            bus.ms(2);
+        if (s.read_back && v != s.value && !bus.halted()) {
             if (flavour == FbCheck::traced) {
-                mem_trace(ctx, s.failed);
-                mem_trace(ctx, s.expected, v);
+                mem_trace(bus.ctx(), s.failed);
+                mem_trace(bus.ctx(), s.expected, v);
             }
-            return 0;
+            bus.halt(0);
         }
     }
-    return 1;
 }
 
-void lanes_on(const RegContext* ctx, LaneBringUp l) {
+void lanes_on(Bus& bus, LaneBringUp l) {
     static constexpr uint32_t lane[] = {reg::DRC_LANE0, reg::DRC_LANE1, reg::DRC_LANE2, reg::DRC_LANE3};
     auto parked = [&l](uint32_t i) { return l.half && i >= 2; };
-    reg_modify(ctx, reg::DRC_890, 0, reg::drc_890::lanes_follow);
+    bus.modify(reg::DRC_890, 0, reg::drc_890::lanes_follow);
     for (uint32_t i = 0; i < l.lanes; ++i)
-        reg_modify(ctx, lane[i], parked(i) ? 0 : reg::lane::off, parked(i) ? reg::lane::off : 0);
-    reg_modify(ctx, reg::DRC_880, reg::lane::off, reg::lane::bit6);
-    if (l.read_back) reg_read(ctx, reg::DRC_880);  // the controller needs the read before the delay
-    delay_ticks(ctx, l.settle_ticks);
+        bus.modify(lane[i], parked(i) ? 0 : reg::lane::off, parked(i) ? reg::lane::off : 0);
+    bus.modify(reg::DRC_880, reg::lane::off, reg::lane::bit6);
+    if (l.read_back) bus.read(reg::DRC_880);  // the controller needs the read before the delay
+    bus.ticks(l.settle_ticks);
     for (uint32_t i = 0; i < l.lanes; ++i)
-        if (!parked(i)) reg_modify(ctx, lane[i], 0, reg::lane::on);
-    reg_modify(ctx, reg::DRC_880, 0, reg::lane::on);
+        if (!parked(i)) bus.modify(lane[i], 0, reg::lane::on);
+    bus.modify(reg::DRC_880, 0, reg::lane::on);
 }
 
 }  // namespace tov

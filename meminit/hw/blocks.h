@@ -6,41 +6,52 @@
 
 #include <stdint.h>
 
+#include "meminit/hw/bus.h"
 #include "meminit/hw/dram.h"
-#include "meminit/hw/record.h"
 
 namespace tov {
 
+// Every block drives the chip through the call's Bus and does nothing once
+// it has halted.
+
 // DRC_CMD := 0; DRC_CMD_WORD := word; DRC_CMD := code; delay_ticks(ticks).
-void dram_cmd(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks = 1);
+void dram_cmd(Bus& bus, uint32_t word, uint32_t code, uint32_t ticks = 1);
 // DRC_CMD_WORD := word; DRC_CMD := code; delay_ticks(ticks).
-void dram_cmd_nc(const RegContext* ctx, uint32_t word, uint32_t code, uint32_t ticks = 1);
+void dram_cmd_nc(Bus& bus, uint32_t word, uint32_t code, uint32_t ticks = 1);
 
 // Polls the done bit of DRC_CMD_STATUS with stable reads, no delay between
 // them (only the spin-wait hint), and gives up when a poll made after
 // done_wait_bound of interrupt time had surely passed (WaitClock) still sees
-// the command in flight. 1 done, 0 timed out, -1 (checked only) a read that
-// never settled.
-int32_t dram_wait_done(const RegContext* ctx, bool checked = false);
+// the command in flight. True when done; a time-out halts the bus with 0, a
+// status-checked read that never settled with -1.
+bool dram_wait_done(Bus& bus);
 
 // DRC_CMD_WORD := word; DRC_CMD := code; dram_wait_done.
-int32_t dram_cmd_poll(const RegContext* ctx, uint32_t word, uint32_t code, bool checked = false);
+bool dram_cmd_poll(Bus& bus, uint32_t word, uint32_t code);
+
+// delay_ticks(ticks), then a single look at the done bit (dram_cmd_wait);
+// true when done, else the bus halts with 0. Inline: the wait's frame is
+// the primitive's.
+inline bool dram_done_after(Bus& bus, uint32_t ticks) {
+    if (bus.halted()) return false;
+    return bus.done(dram_cmd_wait(bus.ctx(), ticks));
+}
 
 // How an issuing sequence learns that a command completed.
 enum class DoneCheck : uint8_t {
     poll,        // dram_wait_done
-    after_tick,  // dram_cmd_wait: one tick more, then a single look at the done bit
+    after_tick,  // dram_done_after: one tick more, then a single look at the done bit
 };
 
-// Third-family form: P0..P9 each by dram_cmd_poll. 1, 0 or -1 from the
-// first command that did not complete.
-int32_t dram_power_up_polled(const RegContext* ctx, const dram::PowerUpList& l, bool checked = false);
+// Third-family form: P0..P9 each by dram_cmd_poll, up to the first command
+// that did not complete.
+void dram_power_up_polled(Bus& bus, const dram::PowerUpList& l);
 
 // First- and second-family form: P1 by dram_cmd_nc, P2..last by
-// dram_cmd, each followed by the done check. 1, or 0 at the first command
-// that was not done.
-int32_t dram_power_up_waited(const RegContext* ctx, const dram::PowerUpList& l, uint32_t ticks = 1,
-                             uint32_t last = dram::power_up_len - 1, DoneCheck check = DoneCheck::poll);
+// dram_cmd, each followed by the done check, up to the first command that
+// was not done.
+void dram_power_up_waited(Bus& bus, const dram::PowerUpList& l, uint32_t ticks = 1,
+                          uint32_t last = dram::power_up_len - 1, DoneCheck check = DoneCheck::poll);
 
 // One clock generator: its register (CLKGEN_*), the masks of its field write
 // and whether this sequence releases it.
@@ -52,19 +63,18 @@ struct ClockGenField {
 };
 
 // Step 1: each register |= 0xc00000 (both hold bits), in list order.
-int32_t clock_gen_hold(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked = false);
+void clock_gen_hold(Bus& bus, const ClockGenField* g, uint32_t n);
 // Step 3: each register := (x & ~clear) | set, in list order.
-int32_t clock_gen_set_fields(const RegContext* ctx, const ClockGenField* g, uint32_t n, bool checked = false);
+void clock_gen_set_fields(Bus& bus, const ClockGenField* g, uint32_t n);
 // Steps 4-6: bit 23 off for each released register, then bit 22, then
 // delay_ticks(ticks); with pause set, delay_ticks(ticks) between the two stages too.
-int32_t clock_gen_release(const RegContext* ctx, const ClockGenField* g, uint32_t n, uint32_t ticks = 1,
-                          bool checked = false, bool pause = false);
+void clock_gen_release(Bus& bus, const ClockGenField* g, uint32_t n, uint32_t ticks = 1, bool pause = false);
 // Third-family pulse: DRC_CFG := w | 0xc0000000; delay_ticks(ticks); DRC_CFG := w;
 // delay_ticks(ticks).
-void config_pulse_high(const RegContext* ctx, uint32_t w, uint32_t ticks = 1);
+void config_pulse_high(Bus& bus, uint32_t w, uint32_t ticks = 1);
 // Second-family pulse on bit 30: v := DRC_CFG; DRC_CFG := v | bit 30; delay_ticks(ticks);
 // DRC_CFG := v & ~bit 30, or a fresh read & ~bit 30 when fresh_clear is set.
-void config_pulse_bit30(const RegContext* ctx, uint32_t ticks, bool fresh_clear);
+void config_pulse_bit30(Bus& bus, uint32_t ticks, bool fresh_clear);
 
 // The data lanes and the 0x880 word switched off, then on after a settle
 // delay (DRC_890 bit 2 first). `lanes` is 2 (LANE0-1) or 4 (LANE0-3); in a
@@ -77,7 +87,7 @@ struct LaneBringUp {
     bool read_back;
     uint32_t settle_ticks;
 };
-void lanes_on(const RegContext* ctx, LaneBringUp l);
+void lanes_on(Bus& bus, LaneBringUp l);
 
 // How the frame-buffer check waits and reports.
 enum class FbCheck : uint8_t {
@@ -88,8 +98,8 @@ enum class FbCheck : uint8_t {
 
 // Frame-buffer check through the register test client: two patterns written
 // to test slots 0 and 0x10 and read back, a wait after every step, reads
-// included, the comparison after it. 1 pass, 0 a wrong read-back (the check
-// stops there), -1 (checked only) a read-back that never settled.
-int32_t fb_register_test(const RegContext* ctx, FbCheck flavour = FbCheck::plain, bool checked = false);
+// included, the comparison after it. A wrong read-back halts the bus with 0
+// (the check stops there).
+void fb_register_test(Bus& bus, FbCheck flavour);
 
 }  // namespace tov

@@ -8,6 +8,7 @@
 
 #include <stdint.h>
 
+#include "meminit/hw/bus.h"
 #include "meminit/hw/dram.h"
 #include "meminit/hw/record.h"
 
@@ -32,7 +33,6 @@ constexpr dram::PowerUpList slow_power_up(uint8_t mode) {
 struct ControllerReinit {
     uint32_t khz;                     // reported memory clock
     uint32_t size_out;                // reported size
-    bool checked = false;             // every read must settle: -1 at the first that does not
     bool blk_43c_held_first = false;  // BLK_43C bit 17 cleared before the pads are touched
     bool pads_all_ones = false;       // SYS_000 := 0xffffffff (else only its bit 4 set)
     bool pads_read_back = false;      // one read of SYS_000 after that store
@@ -51,9 +51,8 @@ struct ControllerReinit {
     bool blk_43c_merged = false;   // BLK_43C |= 0x30000 (else := 0x30000, the value read dropped)
 };
 
-// Runs one variant: 1, 0 when the controller never reported a command done,
-// -1 (checked only) at the first read that never settled. Nothing reaches
-// the chip after a failure.
-int32_t controller_reinit(MemInitParams* p, const ControllerReinit& r);
+// Runs one variant on the call's bus; a command the controller never
+// reported done halts it.
+void controller_reinit(Bus& bus, MemInitParams* p, const ControllerReinit& r);
 
 }  // namespace tov

@@ -9,85 +9,6 @@
 namespace tov::varnel {
 namespace {
 
-// Register access for one run. In status-checked mode every read must settle;
-// the first one that does not, and any done-bit wait that times out in
-// either mode, halts the run: from then on nothing reaches the chip (no
-// access, no delay, no message) and the routine returns the halt result.
-class Bus {
-public:
-    Bus(const RegContext* ctx, bool checked) : ctx_(ctx), checked_(checked) {}
-
-    bool halted() const { return halted_; }
-    int32_t result() const { return result_; }
-
-    void write(uint32_t off, uint32_t v) {
-        if (!halted_) absorb(reg_write(ctx_, off, v));
-    }
-    void modify(uint32_t off, uint32_t clear, uint32_t set) {
-        if (!halted_) absorb(reg_modify(ctx_, off, clear, set, checked_));
-    }
-    uint32_t read(uint32_t off) {
-        uint32_t v = 0;
-        if (halted_) return v;
-        if (checked_)
-            absorb(reg_read_to(ctx_, &v, off));
-        else
-            v = reg_read(ctx_, off);
-        return v;
-    }
-    void ticks(uint32_t n) {
-        if (!halted_) delay_ticks(ctx_, n);
-    }
-    void ms(uint32_t n) {
-        if (!halted_) delay_ms(ctx_, n);
-    }
-
-    // Clock generator stages of the shared block.
-    void hold(const ClockGenField* g) {
-        if (!halted_) absorb(clock_gen_hold(ctx_, g, 3, checked_));
-    }
-    void fields(const ClockGenField* g) {
-        if (!halted_) absorb(clock_gen_set_fields(ctx_, g, 3, checked_));
-    }
-    void release(const ClockGenField* g) {
-        if (!halted_) absorb(clock_gen_release(ctx_, g, 3, 1, checked_));
-    }
-
-    // P0..P9, each polled to completion.
-    void power_up(const dram::PowerUpList& l) {
-        if (!halted_) done(dram_power_up_polled(ctx_, l, checked_));
-    }
-    // Configuration-word pulse with `ticks` after each half.
-    void pulse(uint32_t w, uint32_t ticks) {
-        if (!halted_) config_pulse_high(ctx_, w, ticks);
-    }
-    // Frame-buffer check: 1 pass, 0 a wrong word or an earlier halt.
-    int32_t fb_check(FbCheck flavour) {
-        if (halted_) return 0;
-        const int32_t r = fb_register_test(ctx_, flavour, checked_);
-        absorb(r);
-        return r == 1 ? 1 : 0;
-    }
-
-private:
-    void absorb(int32_t status) {
-        if (status == status_fail && checked_) halt(status_fail);
-    }
-    // 1 done; 0 timed out; -1 a status-checked read never settled.
-    void done(int32_t r) {
-        if (r != 1) halt(r);
-    }
-    void halt(int32_t r) {
-        halted_ = true;
-        result_ = r;
-    }
-
-    const RegContext* ctx_;
-    bool checked_;
-    bool halted_ = false;
-    int32_t result_ = 0;
-};
-
 bool alt_form(AltSet set, uint32_t clock) {
     switch (set) {
     case AltSet::clocks_10_11: return clock - 10u <= 1u;
@@ -117,10 +38,8 @@ uint32_t sized(const SizeRule& rule, const MemInitParams* p, bool alt) {
     return p->mem_size;
 }
 
-// Everything up to the BLK_400 word, then the ending. Returns the
-// sequence's own result (the caller substitutes the halt result when the
-// bus halted).
-int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t form) {
+// Everything up to the BLK_400 word, then the ending.
+void sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t form) {
     const bool alt = form != 0;
     const uint32_t w = v.cfg.word[form];
 
@@ -132,12 +51,12 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     bus.write(reg::SYS_000, 0xfffffdff);
     // The start word, with the mode bit when the caller asks for it.
     bus.write(reg::SYS_058, v.mode_058 && p->mode_flag ? 0x11000000 | reg::sys_058::mode : 0x11000000);
-    bus.hold(v.gens);
+    clock_gen_hold(bus, v.gens, 3);
     bus.write(reg::SYS_05C, 0xf8ffff79);
     bus.write(reg::SYS_070, 0x10103fe);
     bus.write(reg::SYS_070, 0x1010002);
-    bus.fields(v.gens);
-    bus.release(v.gens);
+    clock_gen_set_fields(bus, v.gens, 3);
+    clock_gen_release(bus, v.gens, 3);
     bus.modify(reg::SYS_070, reg::sys_070::bit24, 0);
     bus.write(reg::SYS_050, v.sys_050[form]);  // per form
     bus.write(reg::SYS_054, 0xf6);
@@ -178,7 +97,7 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     bus.write(reg::DRC_81C, v.timing.drc_81c);
     bus.write(reg::DRC_808, v.timing.drc_808);
     bus.write(reg::DRC_80C, v.timing.drc_80c);
-    bus.power_up(v.power_up);  // the DRAM power-up list
+    dram_power_up_polled(bus, v.power_up);  // the DRAM power-up list
     bus.write(reg::DRC_850, 0);
     bus.write(reg::DRC_840, 0xffffffff);
     bus.write(reg::DRC_844, 0xffffffff);
@@ -197,35 +116,38 @@ int32_t sequence(Bus& bus, const MemInitParams* p, const Profile& v, uint32_t fo
     if (ending == Ending::direct) {
         bus.write(reg::DRC_CFG, w & ~reg::drc_cfg::pulse_both);  // the set-up word without the pulse bits
         bus.modify(reg::SYS_058, 0, reg::sys_058::varnel_done);
-        return 1;
+        return;
     }
     bus.modify(reg::SYS_058, 0, reg::sys_058::varnel_done);
-    bus.pulse(w, v.pulse_ticks);  // the controller pulse
-    if (ending == Ending::pulse) return 1;
+    config_pulse_high(bus, w, v.pulse_ticks);  // the controller pulse
+    if (ending == Ending::pulse) return;
     bus.modify(reg::BLK_43C, 0, reg::blk_43c::enable);  // blocks running again
     bus.modify(reg::BLK_43C, reg::blk_43c::before_check.mask(), 0);
-    return bus.fb_check(v.check[form]);  // the form's frame-buffer check
+    fb_register_test(bus, v.check[form]);  // the form's frame-buffer check
 }
 
 }  // namespace
 
 int32_t run(MemInitParams* p, const Profile& v) {
-    mem_trace(p->reg_ctx, v.entry);
-    if (v.reinit != nullptr && p->clock_index == reinit_clock) return controller_reinit(p, *v.reinit);
+    Bus bus(p->reg_ctx, v.checked);
+    bus.trace(v.entry);
+    if (v.reinit != nullptr && p->clock_index == reinit_clock) {
+        controller_reinit(bus, p, *v.reinit);
+        return bus.result();
+    }
     const bool alt = alt_form(v.alt, p->clock_index);
-    if (!alt && v.default_note) mem_trace(p->reg_ctx, v.default_note);
+    if (!alt && v.default_note) bus.trace(v.default_note);
     // Outputs before the first register access: they hold whatever the result.
     p->mem_clock_khz = mem_clock_khz;
     p->mem_size_out = sized(v.size, p, alt);
     if (alt && v.alt_unsupported) {
         // Nothing is set up for this clock: report failure, so that the
         // caller never uses the memory.
-        mem_trace(p->reg_ctx, "Don't support this power mode yet\n");
+        bus.trace("Don't support this power mode yet\n");
         return 0;
     }
-    Bus bus(p->reg_ctx, v.checked);
-    const int32_t r = sequence(bus, p, v, alt ? 1 : 0);
-    return bus.halted() ? bus.result() : r;
+    sequence(bus, p, v, alt ? 1 : 0);
+    return bus.result();
 }
 
 }  // namespace tov::varnel

@@ -314,9 +314,10 @@ constexpr Profile common_NT5DS16M16CS_5T_HY5DU561622ETP_D43_EDD2516AETA_5B =
 // Status-checked routines: the same sequence with every access checked.
 // ---------------------------------------------------------------------------
 
-// The controller-only re-initialisation at 25000 kHz, status-checked.
+// The controller-only re-initialisation at 25000 kHz, run on its routine's
+// status-checked bus.
 constexpr ControllerReinit reinit_25000 = {
-    .khz = 25000, .size_out = 0x4000000, .checked = true,
+    .khz = 25000, .size_out = 0x4000000,
     .blk_43c_held_first = true, .pads_all_ones = true, .pads_read_back = true,
     .cfg_kept = reg::drc_cfg::reinit_kept | 0x26a0936, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
     .drc_81c_replaced = 0x1de, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,

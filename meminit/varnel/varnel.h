@@ -83,7 +83,7 @@ constexpr CfgPair both_widths(uint32_t w) { return {{w, w | reg::drc_cfg::half_w
 // default form, [1] the alternate form.
 struct Profile {
     const char* entry;     // entry trace message
-    bool checked = false;  // status-checked access: a failing primitive returns -1
+    bool checked = false;  // a status-checked bus: a read that never settles returns -1
     AltSet alt = AltSet::clocks_10_11;
     bool alt_unsupported = false;        // alternate clocks: trace, report sizes, touch nothing
     const char* default_note = nullptr;  // traced in the default form before the outputs
@@ -101,7 +101,7 @@ struct Profile {
     Ending ending[2] = {Ending::pulse_check, Ending::pulse_check};
     uint32_t pulse_ticks = 1;  // delay_ticks after each half of the pulse
     FbCheck check[2] = {FbCheck::plain, FbCheck::plain};
-    const ControllerReinit* reinit = nullptr;  // what clock_index 0xffff0004 runs instead
+    const ControllerReinit* reinit = nullptr;  // what clock_index 0xffff0004 runs instead, on the same bus
 };
 
 // clock_index that selects a profile's controller-only re-initialisation.
