@@ -10,6 +10,13 @@
 namespace tov::test::blocks_test {
 namespace {
 
+// A chip whose register test client flips `bits` of what is written to its slot.
+sim::ChipConfig fb_corrupt(int slot, uint32_t bits) {
+    sim::ChipConfig c;
+    c.fb_corrupt[slot] = bits;
+    return c;
+}
+
 using Lines = std::vector<std::string>;
 
 Lines folded(const sim::Simulator& s) {
@@ -193,9 +200,7 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
     }
     {
         // Wrong first word: nine steps, no further write to the control register.
-        sim::ChipConfig c;
-        c.fb_corrupt[0] = 1;
-        sim::Simulator s(c);
+        sim::Simulator s(fb_corrupt(0, 1));
         Bus bus(s.context(), false);
         fb_register_test(bus, FbCheck::plain);
         EXPECT_EQ(bus.result(), 0);
@@ -205,9 +210,7 @@ TEST(FrameBufferCheck, PassesAndFailsPerWord) {
     }
     {
         // Wrong second word: all twelve steps; failures traced when asked.
-        sim::ChipConfig c;
-        c.fb_corrupt[1] = 0x80000000;
-        sim::Simulator s(c);
+        sim::Simulator s(fb_corrupt(1, 0x80000000));
         Bus bus(s.context(), false);
         fb_register_test(bus, FbCheck::traced);
         EXPECT_EQ(bus.result(), 0);

@@ -9,6 +9,13 @@
 namespace tov::test::primitives_test {
 namespace {
 
+// A chip whose CLKGEN_010 never reads the same twice.
+sim::ChipConfig unsettled_010() {
+    sim::ChipConfig c;
+    c.unstable.insert(0x010);
+    return c;
+}
+
 sim::ChipConfig scripted(uint32_t off, std::deque<uint32_t> values) {
     sim::ChipConfig c;
     c.load_script[off] = std::move(values);
@@ -90,9 +97,7 @@ TEST(StableRead, ModifyIsOneReadAndOneStore) {
 }
 
 TEST(StableRead, CheckedModifyStoresNothingWhenTheRegisterNeverSettles) {
-    sim::ChipConfig c;
-    c.unstable.insert(0x010);
-    sim::Simulator s(c);
+    sim::Simulator s(unsettled_010());
     Bus bus(s.context(), true);
     bus.modify(0x010, 0, 1);
     EXPECT_EQ(bus.result(), status_fail);
@@ -100,9 +105,7 @@ TEST(StableRead, CheckedModifyStoresNothingWhenTheRegisterNeverSettles) {
 }
 
 TEST(Bus, UncheckedNeverFailsOnARegisterThatNeverSettles) {
-    sim::ChipConfig c;
-    c.unstable.insert(0x010);
-    sim::Simulator s(c);
+    sim::Simulator s(unsettled_010());
     Bus bus(s.context(), false);
     bus.modify(0x010, 0, 1);
     bus.read(0x010);
@@ -115,9 +118,7 @@ TEST(Bus, UncheckedNeverFailsOnARegisterThatNeverSettles) {
 }
 
 TEST(Bus, NothingReachesTheChipAfterAHalt) {
-    sim::ChipConfig c;
-    c.unstable.insert(0x010);
-    sim::Simulator s(c);
+    sim::Simulator s(unsettled_010());
     Bus bus(s.context(), true);
     bus.write(0x820, 0x81);
     bus.read(0x010);  // never settles: the halt
