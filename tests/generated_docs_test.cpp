@@ -219,6 +219,42 @@ TEST(GeneratedDocs, FieldRecipeNamesWhatTheCodeHas) {
         << "the recipe names GeneratedDocs." << suite[1] << ", which no test is";
 }
 
+// The rule recipe's names are the code's: every identifier it quotes is
+// declared in the rule engine, every file it names exists, and every test
+// suite it names is a suite of the tests.
+TEST(GeneratedDocs, RuleRecipeNamesWhatTheCodeHas) {
+    const std::string recipe =
+        section(generated::read_text(generated::source_path("docs/maintaining.md")), "### A `tovmem check` rule");
+    ASSERT_FALSE(recipe.empty()) << "docs/maintaining.md has no rule recipe";
+    const std::string engine = generated::read_text(generated::source_path("tools/tovmem/rules.h")) +
+                               generated::read_text(generated::source_path("tools/tovmem/rules.cpp"));
+    std::string tests;
+    for (const auto& f : std::filesystem::directory_iterator(generated::source_path("tests")))
+        if (f.path().extension() == ".cpp") tests += generated::read_text(f.path().string());
+    size_t names = 0, files = 0, suites = 0;
+    const std::regex quoted("`([^`\n]+)`");
+    for (auto m = std::sregex_iterator(recipe.begin(), recipe.end(), quoted); m != std::sregex_iterator(); ++m) {
+        const std::string q = (*m)[1];
+        std::smatch part;
+        if (std::regex_match(q, part, std::regex(R"(([A-Za-z_][A-Za-z0-9_]*)(\[\])?)"))) {
+            ++names;
+            EXPECT_TRUE(std::regex_search(engine, std::regex("\\b" + std::string(part[1]) + "\\b")))
+                << "the rule recipe quotes `" << q << "`, which the rule engine does not declare";
+        } else if (std::regex_match(q, std::regex(R"([a-z_/]+\.(cpp|h|md|sh))"))) {
+            ++files;
+            EXPECT_TRUE(std::filesystem::exists(generated::source_path(q))) << "the rule recipe names " << q;
+        } else if (std::regex_match(q, part, std::regex(R"(([A-Za-z]+)\.\*)"))) {
+            ++suites;
+            EXPECT_TRUE(tests.find("TEST(" + std::string(part[1]) + ",") != std::string::npos ||
+                        tests.find("TEST_P(" + std::string(part[1]) + ",") != std::string::npos)
+                << "the rule recipe names the suite " << q << ", which no test is";
+        }
+    }
+    EXPECT_GE(names, 4u);
+    EXPECT_GE(files, 2u);
+    EXPECT_GE(suites, 2u);
+}
+
 // A figure that a new row moves (the number of IDs, of check --all's
 // configurations) belongs to no document but the generated table: a row
 // then adds lines and changes none.
