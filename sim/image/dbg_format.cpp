@@ -42,10 +42,6 @@ struct Formatter {
     // Argument `i` (0 = ComponentId) as its slot holds it: 32 bits on x86,
     // 64 on x64.
     bool slot(size_t i, uint64_t& v, std::string_view conversion) {
-        // The format is the third argument; the conversions take the rest.
-        const std::string what = i == 2
-                                     ? std::string("the format (argument 3)")
-                                     : "argument " + std::to_string(i + 1) + " (for '" + printable(conversion) + "')";
         if (c.x64 && i < 4) {
             v = c.regs[i];
             return true;
@@ -56,9 +52,14 @@ struct Formatter {
         uint8_t b[8] = {};
         std::string why;
         const bool wraps = addr < c.sp || (!c.x64 && addr + size > 0x100000000);
-        if (wraps || c.read(addr, size, b, why) != size)
+        if (wraps || c.read(addr, size, b, why) != size) {
+            // The format is the third argument; the conversions take the rest.
+            const std::string what =
+                i == 2 ? std::string("the format (argument 3)")
+                       : "argument " + std::to_string(i + 1) + " (for '" + printable(conversion) + "')";
             return refuse("with " + what + " at " + hex(addr) + " in " + (wraps ? std::string("no address") : why) +
                           (i > 2 ? ": more conversions than the caller's stack holds arguments" : ""));
+        }
         v = 0;
         for (uint64_t k = 0; k < size; ++k) v |= uint64_t(b[k]) << (8 * k);
         return true;
@@ -79,15 +80,17 @@ struct Formatter {
 
     // A NUL-terminated string of `unit`-byte characters at `addr`, at most
     // `max` characters, narrowed as the kernel does for a wide one (ASCII
-    // and Latin-1 kept, anything else '?').
-    bool string_at(uint64_t addr, unsigned unit, size_t max, std::string& out, const std::string& what) {
+    // and Latin-1 kept, anything else '?'). `what` names the string in a
+    // refusal; it is only built for one.
+    template <typename What>
+    bool string_at(uint64_t addr, unsigned unit, size_t max, std::string& out, const What& what) {
         out.clear();
         uint8_t piece[256];
         size_t units = 0;
         while (units < max) {
             const uint64_t at = addr + units * unit;
             if (at < addr || (!c.x64 && at >= 0x100000000))
-                return refuse(what + " at " + hex(addr) + " runs past the end of the address space");
+                return refuse(what() + " at " + hex(addr) + " runs past the end of the address space");
             const size_t want = std::min(sizeof piece / unit, max - units) * unit;
             std::string why;
             const size_t got = std::min(c.read(at, want, piece, why), want);
@@ -99,7 +102,7 @@ struct Formatter {
             }
             if (got < want) {
                 const uint64_t stop = at + got;
-                std::string msg = what;
+                std::string msg = what();
                 msg += " at ";
                 msg += hex(addr);
                 if (stop == addr) {
@@ -285,14 +288,16 @@ struct Formatter {
                 // characters; without one it reads the string to its NUL
                 // (and faults where there is none before unmapped memory),
                 // however little of it fits the line.
-                const std::string what =
-                    "with a '" + printable(conv_text()) + "' argument (argument " + std::to_string(next) + ")";
+                const size_t arg = next;
+                auto what = [&] {
+                    return "with a '" + printable(conv_text()) + "' argument (argument " + std::to_string(arg) + ")";
+                };
                 if (s.has_precision) {
                     if (!string_at(v, wide ? 2 : 1, std::min(s.precision, room()), str, what)) return false;
                 } else {
                     if (!string_at(v, wide ? 2 : 1, dbg_string_max + 1, str, what)) return false;
                     if (str.size() > dbg_string_max)
-                        return refuse(what + " at " + hex(v) + " has no terminating NUL in its first " +
+                        return refuse(what() + " at " + hex(v) + " has no terminating NUL in its first " +
                                       std::to_string(dbg_string_max) + " characters");
                 }
             }
@@ -332,7 +337,7 @@ DbgPrinted format_dbg_print(const DbgPrintCall& call) {
         std::string format;
         if (at == 0)
             f.refuse("with a NULL format");
-        else if (f.string_at(at, 1, dbg_format_max + 1, format, "with a format")) {
+        else if (f.string_at(at, 1, dbg_format_max + 1, format, [] { return std::string("with a format"); })) {
             if (format.size() > dbg_format_max)
                 f.refuse("with a format of more than " + std::to_string(dbg_format_max) + " bytes at " + hex(at));
             else
