@@ -21,7 +21,8 @@ concept places = requires {
 
 constexpr reg::Field fields[] = {reg::sys_050::low,          reg::sys_058::per_clock, reg::clkgen::rate,
                                  reg::blk_43c::before_check, reg::lane::pads,         reg::drc_890::tail,
-                                 reg::drc_test_ctrl::slot};
+                                 reg::drc_test_ctrl::slot,   reg::sys_0f8::moving,    reg::drc_818::reinit,
+                                 reg::drc_81c::reinit};
 
 // Each field at the top of its width and one past it.
 static_assert(places<reg::sys_058::per_clock, 0x7f> && !places<reg::sys_058::per_clock, 0x80>);
@@ -30,6 +31,9 @@ static_assert(places<reg::blk_43c::before_check, 0x7f> && !places<reg::blk_43c::
 static_assert(places<reg::lane::pads, 0xf> && !places<reg::lane::pads, 0x10>);
 static_assert(places<reg::drc_890::tail, 0xff> && !places<reg::drc_890::tail, 0x100>);
 static_assert(places<reg::drc_test_ctrl::slot, 1> && !places<reg::drc_test_ctrl::slot, 2>);
+static_assert(places<reg::sys_0f8::moving, 0xf> && !places<reg::sys_0f8::moving, 0x10>);
+static_assert(places<reg::drc_818::reinit, 0xfffffff> && !places<reg::drc_818::reinit, 0x10000000>);
+static_assert(places<reg::drc_81c::reinit, 0x1ff> && !places<reg::drc_81c::reinit, 0x200>);
 static_assert(!places<reg::clkgen::rate, 0xffffffff>);
 
 // The field's bits of v, placed bit by bit.
@@ -84,6 +88,7 @@ TEST(RegisterFields, NoTwoFieldsOfARegisterOverlap) {
     constexpr uint32_t inside[] = {reg::Field{.shift = 8, .width = 6}.mask(), reg::bit(13)};
     constexpr uint32_t beside[] = {reg::Field{.shift = 8, .width = 6}.mask(), reg::bit(14), reg::bit(7)};
     static_assert(!reg::disjoint(inside) && reg::disjoint(beside));
+    expect_overlaps_refused("SYS_000", reg::sys_000::fields);
     expect_overlaps_refused("SYS_058", reg::sys_058::fields);
     expect_overlaps_refused("CLKGEN", reg::clkgen::fields);
     expect_overlaps_refused("BLK_43C", reg::blk_43c::fields);

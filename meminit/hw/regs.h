@@ -109,6 +109,8 @@ constexpr bool disjoint(const uint32_t (&fields)[N]) {
 
 namespace sys_000 {
 constexpr uint32_t pads_reset = bit(4);  // pads held in reset while clocks change; released before the controller
+constexpr uint32_t bit9 = bit(9);        // the second family's form A holds it clear and releases it with the pads
+constexpr uint32_t fields[] = {pads_reset, bit9};
 }  // namespace sys_000
 
 namespace sys_050 {
@@ -134,6 +136,10 @@ constexpr uint32_t varnel_done = bit11 | bit10 | bit9 | bit7 | per_clock.mask();
 namespace sys_070 {
 constexpr uint32_t bit24 = bit(24);  // third family: cleared once the generators are released
 }  // namespace sys_070
+
+namespace sys_0f8 {
+constexpr Field moving{.shift = 0, .width = 4};  // changes on its own: a stable read compares only the bits above
+}  // namespace sys_0f8
 
 // CLKGEN_010 ... CLKGEN_030: one clock generator each.
 namespace clkgen {
@@ -162,6 +168,21 @@ constexpr uint32_t pulse_both = pulse_high | pulse_low;
 constexpr uint32_t reinit_kept = 0xc880e080;  // bits a re-initialisation's field write leaves alone
 }  // namespace drc_cfg
 
+namespace drc_818 {
+// The bits a re-initialisation writes. The first two families' first
+// variants keep the others (reinit_kept); the rest drop the value read.
+constexpr Field reinit{.shift = 0, .width = 28};
+constexpr uint32_t reinit_kept = ~reinit.mask();
+}  // namespace drc_818
+
+namespace drc_81c {
+constexpr Field reinit{.shift = 0, .width = 9};       // what a re-initialisation replaces ...
+constexpr uint32_t reinit_slow = reinit.place(0x21);  // ... with the slow clock's setting
+// The third family clears only the bits of that field the slow setting
+// leaves clear before it sets the setting: the same word.
+constexpr uint32_t reinit_cleared = reinit.mask() & ~reinit_slow;
+}  // namespace drc_81c
+
 // DRC_LANE0 ... DRC_LANE3; DRC_880 has the same low bits.
 namespace lane {
 constexpr uint32_t off = bit(0);                // lane parked
@@ -185,6 +206,7 @@ constexpr Field slot{.shift = 4, .width = 1};  // slot 0 or slot 0x10
 constexpr uint32_t fields[] = {write, slot.mask()};
 }  // namespace drc_test_ctrl
 
+static_assert(disjoint(sys_000::fields), "two fields of SYS_000 share a bit");
 static_assert(disjoint(sys_058::fields), "two fields of SYS_058 share a bit");
 static_assert(disjoint(clkgen::fields), "two fields of the CLKGEN registers share a bit");
 static_assert(disjoint(blk_43c::fields), "two fields of BLK_43C share a bit");
@@ -195,6 +217,8 @@ static_assert(disjoint(drc_test_ctrl::fields), "two fields of DRC_TEST_CTRL shar
 
 static_assert(clkgen::rate.mask() == 0x3f00 && blk_43c::before_check.mask() == 0x7f00 &&
               drc_890::tail.mask() == 0xff00000 && lane::pads.mask() == 0xf000);
+static_assert(drc_818::reinit_kept == 0xf0000000 && drc_81c::reinit.mask() == 0x1ff &&
+              drc_81c::reinit_cleared == 0x1de && sys_0f8::moving.mask() == 0xf);
 
 struct RegName {
     uint32_t off;
