@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -626,11 +625,7 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
                                    : r.verdict == Verdict::fail ? "FAIL"
                                                                 : "--",
                                    r.name);
-            if (std::strcmp(r.name, "cke-high-200us") == 0) {
-                const size_t eq = r.finding.find("= ");
-                if (eq != std::string::npos)
-                    lbl += " " + r.finding.substr(eq + 2, r.finding.find(' ', eq + 2) - eq - 2) + " us";
-            }
+            if (!r.measured.empty()) lbl += " " + r.measured;
             // Three rows of labelled marks; a mark without room for its label below them.
             int shelf = cv.rule_shelves[s.strip[i]]->take(s.x[i], text_w(lbl) + 8);
             const double y = rules->y + 2 + 11 * (shelf >= 0 ? shelf : 3);
