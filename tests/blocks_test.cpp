@@ -144,7 +144,10 @@ TEST(PowerUp, ListPositionsAndIssueForms) {
 
 TEST(ClockGen, HoldFieldReleaseInListOrder) {
     const ClockGenField gens[] = {
-        {.reg = 0x010, .clear = 0x3f02, .set = 0x3a02, .release = true},
+        {.reg = 0x010,
+         .clear = reg::clkgen::rate.mask() | reg::clkgen::bit1,
+         .set = reg::clkgen::rate.place(0x3a) | reg::clkgen::bit1,
+         .release = true},
         {.reg = 0x018, .clear = reg::clkgen::rate.mask(), .set = reg::clkgen::rate.place(0x17), .release = false},
         {.reg = 0x030, .clear = reg::clkgen::rate.mask(), .set = reg::clkgen::rate.place(0x14), .release = true},
     };

@@ -93,8 +93,8 @@ inline void reset_pulse(Bus& b, uint32_t mode) {
     b.r(0x810);
     b.a();
     const uint32_t v = b.r(0x000);
-    b.w(0x000, v | 0x10);
-    b.w(0x000, v & ~0x10u);
+    b.w(0x000, v | reg::sys_000::pads_reset);
+    b.w(0x000, v & ~reg::sys_000::pads_reset);
 }
 
 inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row, uint32_t clock, uint32_t mode,
@@ -123,29 +123,29 @@ inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row,
         b.w(0x05c, 0xf000000);
         b.w(0x060, 0);
         b.w(0x008, 0x800ffeff);
-        b.rmw(0x000, 0x10, 0);
+        b.rmw(0x000, reg::sys_000::pads_reset, 0);
         if (t.c0) b.w(0x0c0, t.c0);
     }
-    b.rmw(0x890, 0, 0x4);
-    b.rmw(0x860, 1, 0);
-    b.rmw(0x864, 1, 0);
+    b.rmw(0x890, 0, reg::drc_890::lanes_follow);
+    b.rmw(0x860, reg::lane::off, 0);
+    b.rmw(0x864, reg::lane::off, 0);
     if (half) {
-        b.rmw(0x868, 0, 1);
-        b.rmw(0x86c, 0, 1);
+        b.rmw(0x868, 0, reg::lane::off);
+        b.rmw(0x86c, 0, reg::lane::off);
     } else {
-        b.rmw(0x868, 1, 0);
-        b.rmw(0x86c, 1, 0);
+        b.rmw(0x868, reg::lane::off, 0);
+        b.rmw(0x86c, reg::lane::off, 0);
     }
-    b.rmw(0x880, 1, 0x40);
+    b.rmw(0x880, reg::lane::off, reg::lane::bit6);
     b.r(0x880);
     b.t(1);
-    b.rmw(0x860, 0, 2);
-    b.rmw(0x864, 0, 2);
+    b.rmw(0x860, 0, reg::lane::on);
+    b.rmw(0x864, 0, reg::lane::on);
     if (!half) {
-        b.rmw(0x868, 0, 2);
-        b.rmw(0x86c, 0, 2);
+        b.rmw(0x868, 0, reg::lane::on);
+        b.rmw(0x86c, 0, reg::lane::on);
     }
-    b.rmw(0x880, 0, 2);
+    b.rmw(0x880, 0, reg::lane::on);
     b.w(0x810, row.r810);
     b.w(0x814, row.r814);
     b.w(0x818, row.r818);
@@ -168,9 +168,9 @@ inline std::vector<std::string> expected(const TraitSpec& t, const RowSpec& row,
     b.w(0x840, 0x88888888);
     b.w(0x844, 0x88888888);
     b.w(0x848, 0xf);
-    b.rmw(0x890, 0xff00000, row.f890 << 20);
+    b.rmw(0x890, reg::drc_890::tail.mask(), row.f890 << reg::drc_890::tail.shift);
     if (full) {
-        b.rmw(0x43c, 0, 0x20000);
+        b.rmw(0x43c, 0, reg::blk_43c::enable);
         b.w(0x400, 0x39c);
         for (int i = 0; i < 5; ++i)
             if (row.cs.held_again & (1u << i)) b.rmw(gens[i], 0, reg::clkgen::held);

@@ -48,13 +48,13 @@ std::vector<std::string> expected_polled(uint32_t mode, uint32_t mode_flag,
     b.w(0x05c, 0xf000000);
     b.w(0x060, 0);
     b.w(0x008, 0x800ffeff);
-    b.rmw(0x000, 0x10, 0);
-    b.rmw(0x890, 0, 0x4);
-    for (uint32_t lane : {0x860u, 0x864u, 0x868u, 0x86cu}) b.rmw(lane, 1, 0);
-    b.rmw(0x880, 1, 0x40);
+    b.rmw(0x000, reg::sys_000::pads_reset, 0);
+    b.rmw(0x890, 0, reg::drc_890::lanes_follow);
+    for (uint32_t lane : {0x860u, 0x864u, 0x868u, 0x86cu}) b.rmw(lane, reg::lane::off, 0);
+    b.rmw(0x880, reg::lane::off, reg::lane::bit6);
     b.t(1);
-    for (uint32_t lane : {0x860u, 0x864u, 0x868u, 0x86cu}) b.rmw(lane, 0, 2);
-    b.rmw(0x880, 0, 2);
+    for (uint32_t lane : {0x860u, 0x864u, 0x868u, 0x86cu}) b.rmw(lane, 0, reg::lane::on);
+    b.rmw(0x880, 0, reg::lane::on);
     b.t(1);
     b.w(0x810, 0x26a0936);
     b.w(0x814, 0x2fc0624);
@@ -74,8 +74,8 @@ std::vector<std::string> expected_polled(uint32_t mode, uint32_t mode_flag,
     b.w(0x840, 0x88888888);
     b.w(0x844, 0x88888888);
     b.w(0x848, 0xf);
-    b.rmw(0x890, 0xff00000, 0x8000000);
-    b.rmw(0x43c, 0, 0x20000);
+    b.rmw(0x890, reg::drc_890::tail.mask(), 0x8000000);
+    b.rmw(0x43c, 0, reg::blk_43c::enable);
     b.w(0x400, 0x39c);
     b.x(halden_model::leave_tccc);
     return b.out();
@@ -87,15 +87,15 @@ std::vector<std::string> expected_reinit(uint32_t clock, uint32_t mode,
     Bus b(presets);
     b.x(halden_model::enter_tccc);
     halden_model::reset_pulse(b, mode);
-    b.rmw(0x000, 0, 0x10);
+    b.rmw(0x000, 0, reg::sys_000::pads_reset);
     reinit_steps(
         b, {.lanes = four ? std::vector<uint32_t>{0x860, 0x864, 0x868, 0x86c} : std::vector<uint32_t>{0x860, 0x864},
-            .cfg_kept = 0xc880e080,
+            .cfg_kept = reg::drc_cfg::reinit_kept,
             .cfg = four ? 0x36a0936u : 0x136a0936u,
-            .drc_818_kept = 0xf0000000,
+            .drc_818_kept = reg::drc_818::reinit_kept,
             .drc_818 = 0x1222104,
-            .drc_81c_clear = 0x1ff,
-            .cmd_field = 0x31f3,
+            .drc_81c_clear = reg::drc_81c::reinit.mask(),
+            .cmd_field = dram::code_fields,
             .cmds = {{0x27100000, 0x31f1},
                      {0x10400, 0x30a1},
                      {0x10000, 0x1081},
@@ -107,7 +107,7 @@ std::vector<std::string> expected_reinit(uint32_t clock, uint32_t mode,
                      {0x20000, 0x1f3}},
             .cleared_cmds = 9,
             .settle_before_close = true});
-    b.rmw(0x43c, 0, 0x30000);
+    b.rmw(0x43c, 0, reg::blk_43c::reinit_enable);
     b.x(halden_model::leave_tccc);
     return b.out();
 }

@@ -102,13 +102,12 @@ std::string hex(uint32_t v) {
     return b;
 }
 
-std::string form_text(const tovmem::SweptRun& s) {
+// The form a finding shows in, as show prints it, under its routine.
+std::string form_of(const tovmem::SweptRun& s) {
     std::string t = std::string(routine_name(s.row.routine)) + " at clock_index " +
-                    std::to_string(s.result.record.clock_index) +
-                    " after dispatch: " + std::to_string(s.analysis.commands.size()) + " DRAM commands at " +
-                    std::to_string(s.khz) + " kHz:";
-    for (const tovmem::CommandInfo& c : s.analysis.commands)
-        t += "\n      " + std::to_string(c.number) + "  " + sim::describe(c.cmd);
+                    std::to_string(s.result.record.clock_index) + " after dispatch:\n" +
+                    tovmem::form_text(s.result, s.analysis);
+    t.pop_back();  // the last line's break: the message goes on after it
     return t;
 }
 
@@ -152,7 +151,7 @@ const SweepOutcome& sweep() {
                     Unlisted& u = o.unlisted[key];
                     if (u.where.empty()) {
                         u.rule = r.name;
-                        u.form = form_text(s);
+                        u.form = form_of(s);
                     }
                     u.where.push_back(where);
                 }

@@ -36,16 +36,16 @@ std::string t(uint32_t n) { return "T " + std::to_string(n); }
 static std::vector<std::string> form_a(const std::map<uint32_t, uint32_t>& presets) {
     RegisterModel m(presets);
     m.x(entering.substr(2));
-    m.rmw(0x43c, 0x20000, 0);
+    m.rmw(0x43c, reg::blk_43c::enable, 0);
     for (uint32_t off : {0x418u, 0x420u, 0x430u}) m.w(off, 0);
     m.w(0x000, 0xfffffdff);
-    m.w(0x058, 0x3000000);                                               // mode_flag 1
-    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0, 0xc00000);  // held
+    m.w(0x058, 0x3000000);  // mode_flag 1
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0, reg::clkgen::held);
     m.w(0x05c, 0xfffd);
     m.w(0x070, 0x1000000);
     for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, reg::clkgen::rate.mask(), reg::clkgen::rate.place(0x17));
-    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0x800000, 0);
-    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, 0x400000, 0);
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, reg::clkgen::hold_first, 0);
+    for (uint32_t off : {0x10u, 0x18u, 0x30u}) m.rmw(off, reg::clkgen::hold_second, 0);
     m.t(1);
     m.w(0x050, 0x9b0fd0);
     m.rmw(0x058, 0, 0x26f);
@@ -53,16 +53,16 @@ static std::vector<std::string> form_a(const std::map<uint32_t, uint32_t>& prese
     m.w(0x060, 0);
     m.w(0x008, 0x800ffab7);
     m.w(0x068, 0x478);
-    m.rmw(0x000, 0x210, 0);  // pads (bit 4) and bit 9 released
-    m.rmw(0x890, 0, 4);
-    m.rmw(0x860, 1, 0);  // lanes off
-    m.rmw(0x864, 1, 0);
-    m.rmw(0x880, 1, 0x40);
+    m.rmw(0x000, reg::sys_000::pads_reset | reg::sys_000::bit9, 0);
+    m.rmw(0x890, 0, reg::drc_890::lanes_follow);
+    m.rmw(0x860, reg::lane::off, 0);
+    m.rmw(0x864, reg::lane::off, 0);
+    m.rmw(0x880, reg::lane::off, reg::lane::bit6);
     m.r(0x880);
     m.t(1);
-    m.rmw(0x860, 0, 2);
-    m.rmw(0x864, 0, 2);
-    m.rmw(0x880, 0, 2);
+    m.rmw(0x860, 0, reg::lane::on);
+    m.rmw(0x864, 0, reg::lane::on);
+    m.rmw(0x880, 0, reg::lane::on);
     m.w(0x810, 0x26a0936);
     m.w(0x814, 0x4bb0937);
     m.w(0x818, 0x223230b);
@@ -82,10 +82,10 @@ static std::vector<std::string> form_a(const std::map<uint32_t, uint32_t>& prese
     m.w(0x840, 0x88888888);
     m.w(0x844, 0x88888888);
     m.w(0x848, 0xf);
-    m.rmw(0x810, 0, 0x40000000);
+    m.rmw(0x810, 0, reg::drc_cfg::pulse_low);
     m.t(1);
-    m.rmw(0x810, 0x40000000, 0);  // fresh clear
-    m.rmw(0x43c, 0, 0x20000);
+    m.rmw(0x810, reg::drc_cfg::pulse_low, 0);  // fresh clear
+    m.rmw(0x43c, 0, reg::blk_43c::enable);
     m.w(0x400, 0xf9c);
     m.w(0x068, 0x478);
     m.x(leaving.substr(2));
@@ -245,29 +245,29 @@ std::vector<std::string> reinit_traffic(const Variant& v, const std::map<uint32_
     RegisterModel m(presets);
     m.x(entering.substr(2));
     if (v.clock == 0xffff0004) {
-        m.rmw(0x43c, 0x20000, 0);
+        m.rmw(0x43c, reg::blk_43c::enable, 0);
         m.w(0x000, 0xffffffff);
         m.r(0x000);
     } else if (v.clock == 0xffff0005) {
         m.w(0x000, 0xffffffff);
     } else {
-        m.rmw(0x000, 0, 0x10);
+        m.rmw(0x000, 0, reg::sys_000::pads_reset);
     }
-    const bool keeps_818_top = v.field == 0x31f3;  // bits 28-31 kept
+    const bool keeps_818_top = v.field == dram::code_fields;  // bits 28-31 kept
     reinit_steps(m, {.lanes = {0x860, 0x864},
-                     .cfg_kept = 0xc880e080,
+                     .cfg_kept = reg::drc_cfg::reinit_kept,
                      .cfg = v.cfg,
-                     .drc_818_kept = keeps_818_top ? 0xf0000000u : 0u,
+                     .drc_818_kept = keeps_818_top ? reg::drc_818::reinit_kept : 0u,
                      .drc_818 = keeps_818_top ? 0x1222104u : 0x11222104u,
-                     .drc_81c_clear = 0x1ff,
+                     .drc_81c_clear = reg::drc_81c::reinit.mask(),
                      .cmd_field = v.field,
                      .cmds = v.cmds,
                      .cleared_cmds = 7});
-    if (v.field == 0x31f7)
+    if (v.field == dram::code_fields_with_bit2)
         for (auto [off, val] :
              {std::pair{0x840u, 0x44444444u}, {0x844u, 0x44444444u}, {0x8a0u, 0xccccccccu}, {0x8a4u, 0xccccccccu}})
             m.w(off, val);
-    m.rmw(0x43c, ~0u, 0x30000);
+    m.rmw(0x43c, ~0u, reg::blk_43c::reinit_enable);
     m.w(0x068, 0x478);
     m.x(leaving.substr(2));
     return m.lines;
@@ -284,10 +284,10 @@ const std::vector<std::pair<uint32_t, uint32_t>> cmds_2 = {
 
 TEST(OrlitReinit, ThreeVariantsExactTraffic) {
     const Variant variants[] = {
-        {0x1000000, 0x2000000, 0x36a0936, 0x31f3, cmds_1},
-        {0xffff0003, 0x2000000, 0x36a0936, 0x31f3, cmds_1},
-        {0xffff0004, 0x4000000, 0x26a0936, 0x31f7, cmds_2},
-        {0xffff0005, 0x1000000, 0x126a0936, 0x31f7, cmds_2},
+        {0x1000000, 0x2000000, 0x36a0936, dram::code_fields, cmds_1},
+        {0xffff0003, 0x2000000, 0x36a0936, dram::code_fields, cmds_1},
+        {0xffff0004, 0x4000000, 0x26a0936, dram::code_fields_with_bit2, cmds_2},
+        {0xffff0005, 0x1000000, 0x126a0936, dram::code_fields_with_bit2, cmds_2},
     };
     for (const Variant& v : variants) {
         SCOPED_TRACE(v.clock);

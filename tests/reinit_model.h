@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "meminit/hw/dram.h"
+#include "meminit/hw/regs.h"
 #include "tests/register_model.h"
 
 namespace tov::test {
@@ -26,10 +28,10 @@ struct ReinitSteps {
 
 inline void reinit_steps(RegisterModel& m, const ReinitSteps& s) {
     m.t(100);
-    m.rmw(0x000, 0x10, 0);  // pads released
-    m.rmw(0x890, 0, 4);
-    for (uint32_t lane : s.lanes) m.rmw(lane, 1, 2);
-    m.rmw(0x880, 1, 2);
+    m.rmw(0x000, reg::sys_000::pads_reset, 0);
+    m.rmw(0x890, 0, reg::drc_890::lanes_follow);
+    for (uint32_t lane : s.lanes) m.rmw(lane, reg::lane::off, reg::lane::on);
+    m.rmw(0x880, reg::lane::off, reg::lane::on);
     m.rmw(0x810, ~s.cfg_kept, s.cfg);
     m.rmw(0x814, ~0u, 0x1860413);
     m.rmw(0x818, ~s.drc_818_kept, s.drc_818);
@@ -37,7 +39,7 @@ inline void reinit_steps(RegisterModel& m, const ReinitSteps& s) {
     m.t(20);
     for (size_t i = 0; i < s.cmds.size(); ++i) {
         m.r(0x828);
-        m.rmw(0x824, ~0xe000u, s.cmds[i].first);  // bits 13-15 of the word kept
+        m.rmw(0x824, ~dram::word_kept, s.cmds[i].first);
         m.rmw(0x820, s.cmd_field, s.cmds[i].second);
         m.t(20);
         if (i < s.cleared_cmds) m.w(0x820, 0);

@@ -12,12 +12,14 @@
 #include <zlib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
 
 #include "meminit/entry/config_table.h"
+#include "meminit/hw/regs.h"
 #include "tests/generated_file.h"
 #include "tests/tovmem_process.h"
 #include "tools/tovmem/report.h"
@@ -199,6 +201,47 @@ std::string hostile_log(size_t keep_lines) {
 }
 
 // A capture that starts late and ends early holds no record: the configuration is unknown, never 0.
+// The fields a step names on hover are regs.h's: a few registers written
+// out by hand, every field of every register of the map named with its
+// value, and a bring-up's page naming every field of each register it writes.
+TEST(TovmemReport, HoverNamesTheFieldsOfTheRegisterMap) {
+    EXPECT_EQ(tovmem::fields_text(0x810, 0x50000000), "\nfields: half_width 1, pulse_low 1, pulse_high 0");
+    EXPECT_EQ(tovmem::fields_text(0x018, 0xc01700), "\nfields: hold_first 1, hold_second 1, rate 0x17, bit1 0");
+    EXPECT_EQ(tovmem::fields_text(0x820, 0x11f1),
+              "\nfields: start 1, closing 0, RAS#/CAS#/WE# 0x7, CKE 1, deselect 1, bank 0x1");
+    EXPECT_EQ(tovmem::fields_text(0x824, 0x27100400), "\nfields: cycles 0x2710, address 0x400");
+    EXPECT_EQ(tovmem::fields_text(0x880, 0x2042), "\nfields: off 0, on 1, bit6 1, pads 0x2");
+    EXPECT_EQ(tovmem::fields_text(0x814, 0x5f70b38), "") << "a word written whole names no field";
+    for (const reg::RegFields& r : reg::field_map)
+        for (uint32_t i = 0; i < r.count; ++i) {
+            const reg::NamedField& f = r.fields[i];
+            const uint32_t top = f.mask >> __builtin_ctz(f.mask);
+            char want[64];
+            std::snprintf(want, sizeof want, top == 1 ? "%s 1" : "%s 0x%x", f.name, top);
+            const std::string all = tovmem::fields_text(r.off, 0xffffffff);
+            EXPECT_TRUE(has(all + ",", " " + std::string(want) + ",")) << reg::name_of(r.off) << ": " << all;
+        }
+    // On the page: each store to a register of the map names every field of it.
+    const Outcome page = run_tovmem("report " + healthy);
+    ASSERT_EQ(page.status, 0) << page.err;
+    std::set<std::string> seen;
+    for (size_t at = page.out.find("<title>"); at != std::string::npos; at = page.out.find("<title>", at + 1)) {
+        const std::string tip = page.out.substr(at, page.out.find("</title>", at) - at);
+        for (const reg::RegName& n : reg::names) {
+            if (!has(tip, std::string("write ") + n.name + " ")) continue;
+            const reg::RegFields r = reg::named_fields(n.off);
+            if (r.count == 0) continue;
+            seen.insert(n.name);
+            for (uint32_t i = 0; i < r.count; ++i)
+                EXPECT_TRUE(has(tip, std::string(i == 0 ? "fields: " : ", ") + r.fields[i].name + " "))
+                    << n.name << " " << r.fields[i].name << ": " << tip;
+        }
+    }
+    for (const char* name : {"SYS_000", "SYS_058", "CLKGEN_010", "BLK_43C", "DRC_CFG", "DRC_CMD", "DRC_CMD_WORD",
+                             "DRC_LANE0", "DRC_880", "DRC_890", "DRC_TEST_CTRL"})
+        EXPECT_TRUE(seen.count(name)) << "the bring-up writes " << name;
+}
+
 TEST(TovmemReport, ACaptureWithoutItsRecordHasNoConfiguration) {
     const std::vector<std::string> log = lines(run_tovmem("run " + healthy + " --format log").out);
     std::string middle;

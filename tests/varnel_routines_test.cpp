@@ -388,7 +388,7 @@ Lines reinit_expected(const std::map<uint32_t, uint32_t>& presets) {
                      .cfg = 0x26a0936,
                      .drc_818_kept = 0,
                      .drc_818 = 0x11222104,
-                     .drc_81c_clear = 0x1de,
+                     .drc_81c_clear = reg::drc_81c::reinit_cleared,
                      .cmd_field = dram::code_fields_with_bit2,
                      .cmds = {{0x20000, 0x3171},
                               {0x27100000, 0x31f1},

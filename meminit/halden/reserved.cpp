@@ -33,14 +33,14 @@ constexpr uint32_t polled_size = 0x8000000;
 // clang-format off
 constexpr ControllerReinit reinit_97875 = {
     .khz = 97875, .size_out = 0x8000000, .all_lanes = true,
-    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
-    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
+    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x36a0936, .drc_818_kept = reg::drc_818::reinit_kept, .drc_818 = 0x1222104,
+    .drc_81c_replaced = reg::drc_81c::reinit.mask(), .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
     .code_replaced = code_fields, .returned_to_idle = power_up_len, .hold_after_list = true, .blk_43c_merged = true,
 };
 constexpr ControllerReinit reinit_25000 = {
     .khz = 25000, .size_out = 0x2000000, .all_lanes = false,
-    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x136a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
-    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
+    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x136a0936, .drc_818_kept = reg::drc_818::reinit_kept, .drc_818 = 0x1222104,
+    .drc_81c_replaced = reg::drc_81c::reinit.mask(), .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
     .code_replaced = code_fields, .returned_to_idle = power_up_len, .hold_after_list = true, .blk_43c_merged = true,
 };
 // clang-format on

@@ -48,7 +48,7 @@ constexpr uint32_t read_twice_loads = 2;
 constexpr bool read_twice(uint32_t off) {
     return off == reg::BLK_414 || off == reg::BLK_418 || off == reg::REG_6130 || off == reg::REG_6134;
 }
-constexpr uint32_t stable_read_mask(uint32_t off) { return off == reg::SYS_0F8 ? ~0xfu : ~0u; }
+constexpr uint32_t stable_read_mask(uint32_t off) { return off == reg::SYS_0F8 ? ~reg::sys_0f8::moving.mask() : ~0u; }
 
 // The value of one stable read, or false and the last load's value in *out
 // when the register never settles.

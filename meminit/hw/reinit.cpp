@@ -12,7 +12,6 @@ namespace {
 constexpr uint32_t hold_ticks = 20;        // every command and settle step at the slow clock
 constexpr uint32_t pad_reset_ticks = 100;  // pads held in reset for about a second
 constexpr uint32_t drc_814_slow = 0x1860413;
-constexpr uint32_t drc_81c_slow = 0x21;
 
 }  // namespace
 
@@ -39,7 +38,7 @@ void controller_reinit(Bus& bus, MemInitParams* p, const ControllerReinit& r) {
     bus.modify(reg::DRC_CFG, ~r.cfg_kept, r.cfg);
     bus.modify(reg::DRC_814, ~0u, drc_814_slow);
     bus.modify(reg::DRC_818, ~r.drc_818_kept, r.drc_818);
-    bus.modify(reg::DRC_81C, r.drc_81c_replaced, drc_81c_slow);
+    bus.modify(reg::DRC_81C, r.drc_81c_replaced, reg::drc_81c::reinit_slow);
     bus.ticks(hold_ticks);
 
     // The power-up list, each command waiting for the one before.

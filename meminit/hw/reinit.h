@@ -41,7 +41,7 @@ struct ControllerReinit {
     uint32_t cfg;                     // ... and the value merged into the others
     uint32_t drc_818_kept;            // DRC_818 bits kept (0: the value read is dropped) ...
     uint32_t drc_818;                 // ... and the value merged into the others
-    uint32_t drc_81c_replaced;        // DRC_81C bits replaced by 0x21
+    uint32_t drc_81c_replaced;        // DRC_81C bits cleared before its slow setting is set
     dram::PowerUpList commands;
     bool cke_low_first;            // the list starts at P0 (else at P1)
     uint32_t code_replaced;        // DRC_CMD bits each command code replaces

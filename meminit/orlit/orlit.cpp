@@ -150,7 +150,7 @@ constexpr FormTable make_forms() {
     });
     f[tccc_a] = derive(f[tccc_a], [](S& s) {
         s.hold_word = 0xfffffdff;
-        s.release_mask = reg::sys_000::pads_reset | reg::bit(9);
+        s.release_mask = reg::sys_000::pads_reset | reg::sys_000::bit9;
     });
 
     f[uccc_b].pulse = PulseClear::held;
@@ -217,20 +217,20 @@ constexpr const OrlitFormSettings* form(Form id) { return &forms.f[id]; }
 // clang-format off
 constexpr ControllerReinit reinit_1 = {
     .khz = 25000, .size_out = 0x2000000,
-    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x36a0936, .drc_818_kept = 0xf0000000, .drc_818 = 0x1222104,
-    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
+    .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x36a0936, .drc_818_kept = reg::drc_818::reinit_kept, .drc_818 = 0x1222104,
+    .drc_81c_replaced = reg::drc_81c::reinit.mask(), .commands = slow_power_up(mode_register(cas_2, burst_8)), .cke_low_first = false,
     .code_replaced = code_fields, .returned_to_idle = 7,
 };
 constexpr ControllerReinit reinit_2 = {
     .khz = 25000, .size_out = 0x4000000, .blk_43c_held_first = true, .pads_all_ones = true, .pads_read_back = true,
     .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
-    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
+    .drc_81c_replaced = reg::drc_81c::reinit.mask(), .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
     .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };
 constexpr ControllerReinit reinit_3 = {
     .khz = 25000, .size_out = 0x1000000, .pads_all_ones = true,
     .cfg_kept = reg::drc_cfg::reinit_kept, .cfg = 0x126a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
-    .drc_81c_replaced = 0x1ff, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
+    .drc_81c_replaced = reg::drc_81c::reinit.mask(), .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
     .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };
 // clang-format on

@@ -320,7 +320,7 @@ constexpr ControllerReinit reinit_25000 = {
     .khz = 25000, .size_out = 0x4000000,
     .blk_43c_held_first = true, .pads_all_ones = true, .pads_read_back = true,
     .cfg_kept = reg::drc_cfg::reinit_kept | 0x26a0936, .cfg = 0x26a0936, .drc_818_kept = 0, .drc_818 = 0x11222104,
-    .drc_81c_replaced = 0x1de, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
+    .drc_81c_replaced = reg::drc_81c::reinit_cleared, .commands = slow_power_up(mode_register(cas_2, burst_4)), .cke_low_first = true,
     .code_replaced = code_fields_with_bit2, .returned_to_idle = 7, .drc_840_8a4 = true,
 };
 

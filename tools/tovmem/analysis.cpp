@@ -346,4 +346,33 @@ std::vector<std::string> notes_of(const Bringup& b, const Analysis& a) {
     return notes;
 }
 
+std::string form_text(const tov::sim::RunResult& r, const Analysis& a) {
+    // The controller's set-up words: what a wrong timing value changes.
+    static constexpr uint32_t controller_words[] = {reg::DRC_CFG, reg::DRC_814, reg::DRC_818,
+                                                    reg::DRC_81C, reg::DRC_808, reg::DRC_80C};
+    std::string words;
+    for (uint32_t off : controller_words) {
+        std::string values;
+        for (const Event& e : r.events)
+            if (e.kind == EventKind::store && e.off == off)
+                values += (values.empty() ? "" : ", ") + strf("0x%x", e.val);
+        if (!values.empty()) words += (words.empty() ? "" : "; ") + reg_name(off) + " " + values;
+    }
+    const uint32_t khz = r.record.mem_clock_khz;
+    std::string out =
+        strf("  memory clock %s\n", khz == tov::sim::fill_word ? "not written" : strf("%u kHz", khz).c_str());
+    out += "  controller   " + (words.empty() ? std::string("not written") : words) + "\n";
+    for (const CommandInfo& c : a.commands) {
+        // A command's count is in memory-clock cycles: at kHz, count * 10^6 / kHz ns.
+        std::string held;
+        if (khz != 0 && khz != tov::sim::fill_word) {
+            const double ns = double(c.cmd.count) * 1e6 / khz;
+            held = ns < 1000 ? strf(" = %.1f ns", ns) : strf(" = %.1f us", ns / 1000);
+        }
+        out += strf("  %2d  %s%s\n", c.number, tov::sim::describe(c.cmd).c_str(), held.c_str());
+    }
+    if (a.commands.empty()) out += "  no DRAM command\n";
+    return out;
+}
+
 }  // namespace tovmem

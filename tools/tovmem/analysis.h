@@ -82,6 +82,16 @@ std::string loads_text(uint32_t n);  // "1 load", "6 loads"
 // "DRAM command 5: mode register set: CAS latency 3, burst 4, DLL reset, count 2 (word 0x20132)"
 std::string command_text(const CommandInfo& c);
 
+// What one bring-up sets up, the form it takes: its memory clock, the
+// values it stores to the controller's set-up words (in order) and its DRAM
+// commands decoded, each count also as time at that clock, one per line:
+//   "  memory clock 182250 kHz\n"
+//   "  controller   DRC_CFG 0x2ea0936, 0xc2ea0936, 0x2ea0936; DRC_814 0x5f70b38; ...\n"
+//   "   2  NOP, CKE high, count 39151 = 214.8 us\n"
+// Two bring-ups that give the same text run the same form (show groups
+// clock_index values by it; the known-findings sweep names it).
+std::string form_text(const tov::sim::RunResult& r, const Analysis& a);
+
 // Why a failed bring-up failed, in one sentence, from its bus events; empty
 // when the run returned 1. `step`, when given, is set to the step (index in
 // a.steps) that the cause names, or to a.steps.size() when it names none.

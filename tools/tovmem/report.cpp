@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <string_view>
@@ -32,6 +31,20 @@ using tov::sim::Event;
 using tov::sim::EventKind;
 namespace reg = tov::reg;
 namespace dram = tov::dram;
+
+std::string fields_text(uint32_t off, uint32_t v) {
+    const reg::RegFields r = reg::named_fields(off);
+    std::string t;
+    for (uint32_t i = 0; i < r.count; ++i) {
+        const reg::NamedField& f = r.fields[i];
+        const uint32_t shift = static_cast<uint32_t>(__builtin_ctz(f.mask));
+        const uint32_t x = (v & f.mask) >> shift;
+        const bool one_bit = (f.mask >> shift) == 1;
+        t += strf("%s%s %s", t.empty() ? "\nfields: " : ", ", f.name,
+                  one_bit ? strf("%u", x).c_str() : strf("0x%x", x).c_str());
+    }
+    return t;
+}
 
 namespace report_page {
 namespace {
@@ -67,70 +80,6 @@ std::string num(double v) {
     std::string s = strf("%.1f", v);
     if (s.size() > 2 && s.compare(s.size() - 2, 2, ".0") == 0) s.resize(s.size() - 2);
     return s;
-}
-
-// ---- register fields named on hover ----
-
-struct FieldName {
-    uint32_t off;
-    const char* name;
-    uint32_t mask;
-};
-
-constexpr uint32_t lanes[] = {reg::DRC_LANE0, reg::DRC_LANE1, reg::DRC_LANE2, reg::DRC_LANE3, reg::DRC_880};
-constexpr uint32_t clock_gens[] = {reg::CLKGEN_010, reg::CLKGEN_018, reg::CLKGEN_020, reg::CLKGEN_028, reg::CLKGEN_030};
-
-std::vector<FieldName> field_names() {
-    std::vector<FieldName> f = {
-        {reg::SYS_000, "pads_reset", reg::sys_000::pads_reset},
-        {reg::SYS_058, "mode", reg::sys_058::mode},
-        {reg::SYS_058, "per_clock", reg::sys_058::per_clock.mask()},
-        {reg::BLK_43C, "enable", reg::blk_43c::enable},
-        {reg::BLK_43C, "before_check", reg::blk_43c::before_check.mask()},
-        {reg::DRC_CFG, "half_width", reg::drc_cfg::half_width},
-        {reg::DRC_CFG, "pulse", reg::drc_cfg::pulse_both},
-        {reg::DRC_890, "lanes_follow", reg::drc_890::lanes_follow},
-        {reg::DRC_890, "bit1", reg::drc_890::bit1},
-        {reg::DRC_890, "tail", reg::drc_890::tail.mask()},
-        {reg::DRC_TEST_CTRL, "write", reg::drc_test_ctrl::write},
-        {reg::DRC_TEST_CTRL, "slot", reg::drc_test_ctrl::slot.mask()},
-        {reg::DRC_CMD, "start", dram::code_start},
-        {reg::DRC_CMD, "closing", dram::code_closing},
-        {reg::DRC_CMD, "RAS#/CAS#/WE#", dram::lines_mask},
-        {reg::DRC_CMD, "CKE", dram::code_cke},
-        {reg::DRC_CMD, "deselect", dram::code_deselect},
-        {reg::DRC_CMD, "bank", dram::bank_mask},
-        {reg::DRC_CMD_WORD, "cycles", ~uint32_t(0) << dram::cycles_shift},
-        {reg::DRC_CMD_WORD, "address", dram::address_mask},
-        {reg::DRC_CMD_STATUS, "done", dram::status_done},
-    };
-    for (uint32_t g : clock_gens) {
-        f.push_back({g, "hold_first", reg::clkgen::hold_first});
-        f.push_back({g, "hold_second", reg::clkgen::hold_second});
-        f.push_back({g, "rate", reg::clkgen::rate.mask()});
-    }
-    for (uint32_t l : lanes) {
-        f.push_back({l, "off", reg::lane::off});
-        f.push_back({l, "on", reg::lane::on});
-        f.push_back({l, "bit6", reg::lane::bit6});
-        f.push_back({l, "pads", reg::lane::pads.mask()});
-    }
-    return f;
-}
-
-// "fields: half_width 1, pulse 0x0" for a register the code names fields of.
-std::string fields_text(uint32_t off, uint32_t v) {
-    static const std::vector<FieldName> all = field_names();
-    std::string t;
-    for (const FieldName& f : all) {
-        if (f.off != off) continue;
-        const uint32_t shift = static_cast<uint32_t>(__builtin_ctz(f.mask));
-        const uint32_t x = (v & f.mask) >> shift;
-        const bool one_bit = (f.mask >> shift) == 1;
-        t += strf("%s%s %s", t.empty() ? "\nfields: " : ", ", f.name,
-                  one_bit ? strf("%u", x).c_str() : strf("0x%x", x).c_str());
-    }
-    return t;
 }
 
 // The block a register belongs to: its map name up to the first '_'.
@@ -676,11 +625,7 @@ void draw_side(Canvas& cv, const Side& s, size_t strips, bool compared = false) 
                                    : r.verdict == Verdict::fail ? "FAIL"
                                                                 : "--",
                                    r.name);
-            if (std::strcmp(r.name, "cke-high-200us") == 0) {
-                const size_t eq = r.finding.find("= ");
-                if (eq != std::string::npos)
-                    lbl += " " + r.finding.substr(eq + 2, r.finding.find(' ', eq + 2) - eq - 2) + " us";
-            }
+            if (!r.measured.empty()) lbl += " " + r.measured;
             // Three rows of labelled marks; a mark without room for its label below them.
             int shelf = cv.rule_shelves[s.strip[i]]->take(s.x[i], text_w(lbl) + 8);
             const double y = rules->y + 2 + 11 * (shelf >= 0 ? shelf : 3);

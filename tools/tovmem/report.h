@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ std::string report_html(const std::vector<ReportCall>& calls, const std::string&
 
 // The page of two bring-ups drawn one above the other, aligned as diff aligns them.
 std::string comparison_html(const ReportCall& a, const ReportCall& b);
+
+// The named fields of the register at `off` holding `v`, as the page shows
+// them on hover under the step: "\nfields: half_width 1, pulse_low 1,
+// pulse_high 0" (a one-bit field as 0 or 1, a wider one in hex); empty for
+// a register whose bits the code does not name.
+std::string fields_text(uint32_t off, uint32_t v);
 
 // The SHA-256 digest of `bytes` in base64, as a Content-Security-Policy hash names an inline style or script.
 std::string sha256_base64(const std::string& bytes);

@@ -46,7 +46,8 @@ struct Finding {
     Verdict verdict;
     std::string text;
     bool absent = false;
-    bool before = false;  // fails for want of a command before another
+    bool before = false;     // fails for want of a command before another
+    std::string measured{};  // the figure judged, with its unit, when the rule measures one
 };
 Finding pass(std::string t) { return {Verdict::pass, std::move(t)}; }
 Finding fail(std::string t) { return {Verdict::fail, std::move(t)}; }
@@ -73,8 +74,10 @@ Finding cke_high_200us(const Commands& c) {
     if (c.khz == 0)
         return {Verdict::not_applicable, strf("count %u cycles, but the run reported no memory clock", count)};
     const double us = count * 1000.0 / c.khz;
-    return pass_if(us >= 200.0, strf("command %d: count %u cycles at %u kHz = %.1f us (need 200 us)", c[wait].number,
-                                     count, c.khz, us));
+    Finding f = pass_if(us >= 200.0, strf("command %d: count %u cycles at %u kHz = %.1f us (need 200 us)",
+                                          c[wait].number, count, c.khz, us));
+    f.measured = strf("%.1f us", us);
+    return f;
 }
 
 // Precharge all between CKE high and the first mode register.
@@ -259,7 +262,7 @@ std::vector<RuleResult> check_rules(const std::vector<CommandInfo>& cmds, uint32
     std::vector<RuleResult> out;
     for (const Rule& rule : rules) {
         Finding f = rule.check(c);
-        out.push_back({rule.name, f.verdict, std::move(f.text), f.absent, f.before});
+        out.push_back({rule.name, f.verdict, std::move(f.text), f.absent, f.before, false, std::move(f.measured)});
     }
     return out;
 }

@@ -29,6 +29,9 @@ struct RuleResult {
     // A failure the family's controller explains (the rule's table entry
     // names the family): still a failure, and counted.
     bool expected = false;
+    // The figure the rule measured, with its unit ("214.8 us"), which the
+    // report shows beside the rule's name; empty when it measured none.
+    std::string measured{};
 };
 
 // Every rule's verdict, in power-up order (the rule table of rules.cpp).

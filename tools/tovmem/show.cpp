@@ -8,7 +8,6 @@
 #include <nlohmann/json.hpp>
 
 #include "meminit/entry/config_table.h"
-#include "meminit/hw/regs.h"
 #include "tools/tovmem/analysis.h"
 #include "tools/tovmem/commands.h"
 
@@ -17,40 +16,6 @@ namespace tovmem {
 namespace {
 
 const char* result_text(int32_t r) { return r == 1 ? "memory up" : r == 0 ? "failed" : "register failure"; }
-
-// The controller's set-up words: what a wrong timing value changes.
-constexpr uint32_t controller_words[] = {tov::reg::DRC_CFG, tov::reg::DRC_814, tov::reg::DRC_818,
-                                         tov::reg::DRC_81C, tov::reg::DRC_808, tov::reg::DRC_80C};
-
-// What one bring-up sets up: its memory clock, the values it stores to the
-// controller's set-up words (in order) and its DRAM commands decoded. Two
-// clock_index values that give the same text run the same form.
-std::string form_of(const tov::sim::RunResult& r) {
-    const Analysis a = analyse(r);
-    std::string words;
-    for (uint32_t off : controller_words) {
-        std::string values;
-        for (const tov::sim::Event& e : r.events)
-            if (e.kind == tov::sim::EventKind::store && e.off == off)
-                values += (values.empty() ? "" : ", ") + strf("0x%x", e.val);
-        if (!values.empty()) words += (words.empty() ? "" : "; ") + reg_name(off) + " " + values;
-    }
-    const uint32_t khz = r.record.mem_clock_khz;
-    std::string out =
-        strf("  memory clock %s\n", khz == tov::sim::fill_word ? "not written" : strf("%u kHz", khz).c_str());
-    out += "  controller   " + (words.empty() ? std::string("not written") : words) + "\n";
-    for (const CommandInfo& c : a.commands) {
-        // A command's count is in memory-clock cycles: at kHz, count * 10^6 / kHz ns.
-        std::string held;
-        if (khz != 0 && khz != tov::sim::fill_word) {
-            const double ns = double(c.cmd.count) * 1e6 / khz;
-            held = ns < 1000 ? strf(" = %.1f ns", ns) : strf(" = %.1f us", ns / 1000);
-        }
-        out += strf("  %2d  %s%s\n", c.number, tov::sim::describe(c.cmd).c_str(), held.c_str());
-    }
-    if (a.commands.empty()) out += "  no DRAM command\n";
-    return out;
-}
 
 }  // namespace
 
@@ -149,7 +114,7 @@ Command add_show(CLI::App& app) {
                     out("%11s  %10s  %12s  %-11s  %3s  %-18s  %10.3f\n", clock_text(c).c_str(),
                         clock_text(p.clock_index).c_str(), khz.c_str(), size.c_str(), map.c_str(),
                         strf("%d %s", r.ret, result_text(r.ret)).c_str(), time);
-                    const std::string form = form_of(r);
+                    const std::string form = form_text(r, analyse(r));
                     auto f = std::find_if(forms.begin(), forms.end(), [&](const auto& x) { return x.first == form; });
                     if (f == forms.end()) f = forms.insert(forms.end(), {form, {}});
                     f->second.push_back(c);
