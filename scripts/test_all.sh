@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine64 \
-  libcli11-dev nlohmann-json3-dev gtkwave libunicorn-dev libcapstone-dev \
+  libcli11-dev nlohmann-json3-dev gtkwave libunicorn-dev libcapstone-dev libgoogle-perftools-dev \
   clang-14 clang-tools-14 clang-format-14 lld-14 libclang-rt-14-dev llvm-14 osslsigncode openssl zip \
   chromium zlib1g-dev
 
@@ -65,6 +65,12 @@ cmake --build --preset host
   cmake --build --preset host-asan -j1 --target tov_tests tov_thread_tests tovmem host_bring_up \
     tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format) >build/asan-build.log 2>&1 &
 asan_build=$!
+# clang-tidy over the kernel code and the image loader beside it, at a low
+# priority: it takes the time the steps below leave idle (a test waiting on
+# Wine or the browser, a step's last long test) and gives its verdict at
+# the end.
+nice -n 10 bash scripts/tidy.sh >build/tidy.out 2>&1 &
+tidy=$!
 
 step "host tests"
 # The image and caller sweeps and the kit checks run below, where their
@@ -165,12 +171,9 @@ bash scripts/gtest_shards.sh build/host-asan/tov_tests build/host-asan/shards $(
 build/host-asan/tov_thread_tests --gtest_brief=1
 ctest --preset host-asan -R '^host_bring_up_example$'
 
-step "fuzzing for 60 s, and clang-tidy over the kernel code and the image loader beside it"
-# libFuzzer keeps one core busy, clang-tidy takes the other.
-status=0
-bash scripts/tidy.sh >build/tidy.out 2>&1 &
-tidy=$!
+step "fuzzing for 60 s (two targets at a time), and clang-tidy's verdict"
 bash scripts/fuzz.sh 60 --no-coverage
+status=0
 wait "$tidy" || status=$?
 tidy=
 cat build/tidy.out
