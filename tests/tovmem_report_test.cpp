@@ -200,7 +200,6 @@ std::string hostile_log(size_t keep_lines) {
     return out;
 }
 
-// A capture that starts late and ends early holds no record: the configuration is unknown, never 0.
 // The fields a step names on hover are regs.h's: a few registers written
 // out by hand, every field of every register of the map named with its
 // value, and a bring-up's page naming every field of each register it writes.
@@ -242,6 +241,7 @@ TEST(TovmemReport, HoverNamesTheFieldsOfTheRegisterMap) {
         EXPECT_TRUE(seen.count(name)) << "the bring-up writes " << name;
 }
 
+// A capture that starts late and ends early holds no record: the configuration is unknown, never 0.
 TEST(TovmemReport, ACaptureWithoutItsRecordHasNoConfiguration) {
     const std::vector<std::string> log = lines(run_tovmem("run " + healthy + " --format log").out);
     std::string middle;
