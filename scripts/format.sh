@@ -16,11 +16,19 @@ else
   mapfile -t files < <(git ls-files "${sources[@]}")
 fi
 if [[ ${1:-} == --check ]]; then
-  bad=0
-  for f in "${files[@]}"; do
-    clang-format-14 "$f" | cmp -s - "$f" || { echo "format: $f differs from .clang-format" >&2; bad=1; }
-  done
-  ((bad == 0)) || { echo "format: scripts/format.sh applies it" >&2; exit 1; }
+  # Batches of files, one clang-format each, side by side: a process per
+  # file took most of the check's time starting them.
+  status=0
+  out=$(printf '%s\0' "${files[@]}" | xargs -0 -n 40 -P "$(nproc)" clang-format-14 --dry-run --Werror 2>&1) ||
+    status=$?
+  mapfile -t bad < <(sed -n 's/^\(.*\):[0-9]*:[0-9]*: error: code should be clang-formatted.*/\1/p' <<<"$out" | sort -u)
+  for f in "${bad[@]}"; do echo "format: $f differs from .clang-format" >&2; done
+  if ((status != 0 || ${#bad[@]} != 0)); then
+    # Anything else clang-format said (a file it could not read), as it said it.
+    ((${#bad[@]} != 0)) || head -n 20 <<<"$out" >&2
+    echo "format: scripts/format.sh applies it" >&2
+    exit 1
+  fi
   echo "format: ${#files[@]} files as .clang-format has them"
 else
   clang-format-14 -i "${files[@]}"

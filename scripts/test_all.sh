@@ -32,8 +32,8 @@ step "the kit is reproducible: the same sources at another path, built again bes
 # longest piece, tovmem.exe's one large source, takes one core for a
 # minute); its verdict comes before the sanitizer suite.
 repro=$(mktemp -d)
-asan_build= tidy= repro_build=
-trap 'rm -rf "$repro"; for job in $asan_build $tidy $repro_build; do kill "$job" 2>/dev/null || true; done' EXIT
+asan_build= tidy= repro_build= programs=
+trap 'rm -rf "$repro"; for job in $asan_build $tidy $repro_build $programs; do kill "$job" 2>/dev/null || true; done' EXIT
 tar -cf - --exclude=./build --exclude=./.git . | (mkdir -p "$repro/elsewhere/tov" && cd "$repro/elsewhere/tov" && tar -xf -)
 here=$PWD
 kit=$(cd build/kernel && ls tovmem-*.zip)
@@ -73,9 +73,23 @@ nice -n 10 bash scripts/tidy.sh >build/tidy.out 2>&1 &
 tidy=$!
 
 step "host tests"
-# The image and caller sweeps and the kit checks run below, where their
-# counts show.
-ctest --preset host -j"$cores" -E '^(Sweeps/|Callers/|Arch/ShippedImage\.|ReleaseArchive\.|X64Image\.|Arch/KitCaller\.|ImportLibraries\.|CallerRefusals\.|Clocks/Preemption\.|FaultMatrixSize\.|WindowsTool\.)'
+# The tests that are programs of their own (the CMake consumers, the
+# header's compiles, the scripts' verdicts: every ctest name without a dot)
+# through ctest; GoogleTest's in a few processes (scripts/gtest_shards.sh),
+# where one process per test spent a fifth of the step starting them. The
+# image and caller sweeps and the kit checks run below, where their counts
+# show.
+ctest --preset host -j"$cores" -E '[.]' >build/ctest-programs.log 2>&1 &
+programs=$!
+bash scripts/gtest_shards.sh build/host/tov_tests build/host/shards $((cores + 1)) 12 \
+  '*CheckAll*:CallTime.*:DiagnosticLog.RebuildsEveryForm*' \
+  '-Sweeps/*:Callers/*:Arch/ShippedImage.*:ReleaseArchive.*:X64Image.*:Arch/KitCaller.*:ImportLibraries.*:CallerRefusals.*:Clocks/Preemption.*:FaultMatrixSize.*:WindowsTool.*'
+build/host/tov_thread_tests --gtest_brief=1
+status=0
+wait "$programs" || status=$?
+programs=
+tail -n 3 build/ctest-programs.log
+((status == 0)) || { cat build/ctest-programs.log; exit 1; }
 build/host/tov_tests --gtest_filter='FaultMatrixSize.*' | grep '^fault matrix:'
 
 step "preempted waits: every routine form, preempted 1 to 500 ms at each clock reading of its first wait"
@@ -103,7 +117,8 @@ build/host/tov_tests --gtest_filter='Sweeps/DiagnosticImageAgainstHost.*' --gtes
 
 # ThreadSanitizer only where threads run: two bring-ups at once.
 step "two chips at once under ThreadSanitizer"
-cmake --preset host-tsan
+# Line tables only, as the host build: a report still names each line.
+cmake --preset host-tsan -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 cmake --build --preset host-tsan -j1 --target tov_thread_tests
 ctest --preset host-tsan -j"$cores" -R '^TwoChips\.'
 

@@ -7,7 +7,9 @@
 #   that fails fails the loop; a passing build and test pass it; formatting
 #   runs before the build;
 # - scripts/update-generated.sh --summary lists a changed, a removed and a
-#   new (untracked) generated file.
+#   new (untracked) generated file;
+# - scripts/format.sh --check, with the real clang-format, names each file
+#   that differs and fails, and passes the tree once formatted.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scripts=$here/../../scripts
@@ -100,6 +102,29 @@ expect 0 "tests/golden/traces/meminit_new.txt" -- in_tree "$t" bash scripts/upda
 expect 0 "table_sweep.txt" -- in_tree "$t" bash scripts/update-generated.sh --summary
 expect 0 "meminit_old.txt" -- in_tree "$t" bash scripts/update-generated.sh --summary
 refute "$t/log" "the summary built or ran something"
+
+# The format check, with the real clang-format over more files than one
+# batch: it names each file that differs, and only those, and fails; the
+# tree once formatted passes.
+t=$work/format_check
+mkdir -p "$t/scripts" "$t/sub"
+cp "$scripts/format.sh" "$t/scripts/"
+cp "$here/../../.clang-format" "$t/"
+for i in $(seq 1 90); do printf 'int c%d;\n' "$i" >"$t/sub/ok$i.h"; done
+printf 'int  b( ){return 1;}\n' >"$t/sub/bad.cpp"
+printf 'int   d ;\n' >"$t/z.c"
+(cd "$t" && git init -q && git add -A && git -c user.name=t -c user.email=t@t commit -qm scratch)
+out=$(cd "$t" && bash scripts/format.sh --check 2>&1)
+status=$?
+differs=$(grep -c 'differs from .clang-format' <<<"$out")
+if ((status == 0)) || ((differs != 2)) || ! grep -q '^format: sub/bad.cpp differs' <<<"$out" ||
+  ! grep -q '^format: z.c differs' <<<"$out"; then
+  echo "FAILED: the format check (status $status, $differs files named, sub/bad.cpp and z.c expected):"
+  echo "$out"
+  fails=$((fails + 1))
+fi
+(cd "$t" && bash scripts/format.sh >/dev/null 2>&1)
+expect 0 "format: 92 files as .clang-format has them" -- bash -c "cd '$t' && bash scripts/format.sh --check"
 
 ((fails == 0)) && echo "maintainer scripts: every verdict as expected"
 exit $((fails != 0))
