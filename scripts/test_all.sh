@@ -56,6 +56,13 @@ step "host build"
 # The test sources at -O0, half their compile time: a test's run time is
 # spent in the library, the simulator and the tool, which stay at -O2.
 cmake --preset host -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DTOV_TEST_COMPILE_OPTIONS="-g1;-O0"
+# clang-tidy over the kernel code and the image loader beside it, from the
+# compile databases the configure steps wrote, at a low priority: it takes
+# the time the steps below leave idle (the build's last long source and its
+# links, a test waiting on Wine or the browser, a step's last long test)
+# and gives its verdict at the end.
+nice -n 10 bash scripts/tidy.sh >build/tidy.out 2>&1 &
+tidy=$!
 cmake --build --preset host
 # From here the sanitizer build (ASan and UBSan, with the fuzz targets from
 # the same objects) takes one core; the plain build's tests, the image
@@ -65,12 +72,6 @@ cmake --build --preset host
   cmake --build --preset host-asan -j1 --target tov_tests tov_thread_tests tovmem host_bring_up \
     tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format) >build/asan-build.log 2>&1 &
 asan_build=$!
-# clang-tidy over the kernel code and the image loader beside it, at a low
-# priority: it takes the time the steps below leave idle (a test waiting on
-# Wine or the browser, a step's last long test) and gives its verdict at
-# the end.
-nice -n 10 bash scripts/tidy.sh >build/tidy.out 2>&1 &
-tidy=$!
 
 step "host tests"
 # The tests that are programs of their own (the CMake consumers, the
