@@ -63,15 +63,17 @@ cmake --preset host -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DTOV_TE
 # and gives its verdict at the end.
 nice -n 10 bash scripts/tidy.sh >build/tidy.out 2>&1 &
 tidy=$!
-cmake --build --preset host
 # From here the sanitizer build (ASan and UBSan, with the fuzz targets from
-# the same objects) takes one core; the plain build's tests, the image
-# sweeps, the kit checks, the diagnostic images' sweeps and the
-# ThreadSanitizer build take the other. Its log: build/asan-build.log.
+# the same objects) takes one job beside the plain build's two, and then
+# beside the plain build's tests, the image sweeps, the kit checks, the
+# diagnostic images' sweeps and the ThreadSanitizer build. It is the
+# longest chain (the build, then the sanitizer suite and the fuzzing), so
+# it starts first. Its log: build/asan-build.log.
 (cmake --preset host-asan &&
   cmake --build --preset host-asan -j1 --target tov_tests tov_thread_tests tovmem host_bring_up \
     tov_fuzz tov_fuzz_pe tov_fuzz_trace tov_fuzz_dbg_format) >build/asan-build.log 2>&1 &
 asan_build=$!
+cmake --build --preset host
 
 step "host tests"
 # The tests that are programs of their own (the CMake consumers, the
