@@ -74,9 +74,10 @@ Finding cke_high_200us(const Commands& c) {
     if (c.khz == 0)
         return {Verdict::not_applicable, strf("count %u cycles, but the run reported no memory clock", count)};
     const double us = count * 1000.0 / c.khz;
-    Finding f = pass_if(us >= 200.0, strf("command %d: count %u cycles at %u kHz = %.1f us (need 200 us)",
-                                          c[wait].number, count, c.khz, us));
-    f.measured = strf("%.1f us", us);
+    const std::string measured = strf("%.1f us", us);
+    Finding f = pass_if(us >= 200.0, strf("command %d: count %u cycles at %u kHz = %s (need 200 us)", c[wait].number,
+                                          count, c.khz, measured.c_str()));
+    f.measured = measured;
     return f;
 }
 
