@@ -15,7 +15,13 @@ bash scripts/deps.sh cmake ninja-build g++ pkg-config googletest libgtest-dev li
   chromium zlib1g-dev
 
 cores=$(nproc)
-step() { echo; echo "=== $* (at ${SECONDS} s)"; }
+# Each step's heading gives the wall time and the processor time the
+# machine has spent since the start (every job, the background ones
+# included: what bounds this command on a small machine is work).
+ticks=$(getconf CLK_TCK)
+busy() { awk '/^cpu /{print $2 + $3 + $4 + $7 + $8 + $9}' /proc/stat 2>/dev/null || echo 0; }
+busy_at_start=$(busy)
+step() { echo; echo "=== $* (at ${SECONDS} s, $((($(busy) - busy_at_start) / ticks)) processor-seconds)"; }
 
 step "source format (.clang-format)"
 bash scripts/format.sh --check
