@@ -35,7 +35,7 @@ step "the kit is reproducible: the same sources at another path, built again bes
 # The copy takes the first build's test-signing key (the one input that is
 # not the sources) and is built with the kernel preset as it stands. It
 # runs in the background, filling the cores the next steps leave idle (its
-# longest piece, tovmem.exe's one large source, takes one core for a
+# longest piece, tovmem.exe's commands as one unity source, takes one core for half a
 # minute); its verdict comes before the sanitizer suite.
 repro=$(mktemp -d)
 asan_build= tidy= repro_build= programs=
