@@ -271,3 +271,81 @@ TEST(RegisterBlockPlace, OverTheRunnersOwnPagesIsRefusedByName) {
 
 }  // namespace
 }  // namespace tov::sim::image::bus_instruction
+
+namespace tov::sim::image::bus_instruction {
+namespace {
+
+// The stack the runner gives a call is ordinary memory to the image,
+// whatever the width and alignment of the access: unaligned words and
+// halves, single bytes (stored and loaded), 8- and 16-byte SSE moves, a string store, a push
+// and a pop, and on x64 an unaligned 64-bit load. Each value read back is
+// written to the chip by a plain store, so the bus shows what the stack
+// held.
+TEST(StackMemory, HoldsWhatEveryWidthAndAlignmentWrites) {
+    TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
+    TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE_X64);
+    const Bytes to_chip = {0x89, 0x82, 0x00, 0x08, 0x00, 0x00};  // mov [edx/rdx + 0x800], eax
+    // Eight known bytes at SP+1 (44 33 22 11 66 55 77 88), then read back
+    // across the pieces they were written in.
+    const Bytes pattern = Bytes{0xc7, 0x44, 0x24, 0x01, 0x44, 0x33, 0x22, 0x11} +  // mov dword [sp+1], 0x11223344
+                          Bytes{0x66, 0xc7, 0x44, 0x24, 0x05, 0x66, 0x55} +        // mov word [sp+5], 0x5566
+                          Bytes{0xc6, 0x44, 0x24, 0x07, 0x77} +                    // mov byte [sp+7], 0x77
+                          Bytes{0xc6, 0x44, 0x24, 0x08, 0x88} +                    // mov byte [sp+8], 0x88
+                          Bytes{0x8b, 0x44, 0x24, 0x02} + to_chip +                // mov eax, [sp+2]
+                          Bytes{0x0f, 0xb6, 0x44, 0x24, 0x07} + to_chip +          // movzx eax, byte [sp+7]
+                          Bytes{0x0f, 0xb7, 0x44, 0x24, 0x05} + to_chip +          // movzx eax, word [sp+5]
+                          Bytes{0x0f, 0xb7, 0x44, 0x24, 0x06} + to_chip +          // movzx eax, word [sp+6]
+                          Bytes{0xf3, 0x0f, 0x7e, 0x44, 0x24, 0x01} +              // movq xmm0, [sp+1]
+                          Bytes{0x66, 0x0f, 0xd6, 0x44, 0x24, 0x09} +              // movq [sp+9], xmm0
+                          Bytes{0x66, 0x0f, 0xd6, 0x44, 0x24, 0x13} +              // movq [sp+0x13], xmm0
+                          Bytes{0x8b, 0x44, 0x24, 0x17} + to_chip +                // mov eax, [sp+0x17]
+                          Bytes{0xf3, 0x0f, 0x6f, 0x4c, 0x24, 0x01} +              // movdqu xmm1, [sp+1]
+                          Bytes{0xf3, 0x0f, 0x7f, 0x4c, 0x24, 0x21} +              // movdqu [sp+0x21], xmm1
+                          Bytes{0x8b, 0x44, 0x24, 0x2b} + to_chip;                 // mov eax, [sp+0x2b]
+    const Bytes string_store = Bytes{0xb9, 0x05, 0x00, 0x00, 0x00, 0xb8, 0x99, 0x00, 0x00, 0x00} +  // ecx 5, eax 0x99
+                               Bytes{0xfc, 0xf3, 0xaa} +                                            // cld; rep stosb
+                               Bytes{0x8b, 0x44, 0x24, 0x32} + to_chip;          // mov eax, [sp+0x32]
+    const Bytes push_pop = Bytes{0x68, 0xdd, 0xcc, 0xbb, 0xaa, 0x58} + to_chip;  // push 0xaabbccdd; pop eax
+    // x86: EDI saved; the record is the argument, reg_base two loads from it.
+    const Bytes x86 = Bytes{0x57, 0x8b, 0x54, 0x24, 0x08, 0x8b, 0x12, 0x8b, 0x12, 0x83, 0xec, 0x40} + pattern +
+                      Bytes{0x8d, 0x7c, 0x24, 0x31} + string_store + push_pop +  // lea edi, [esp+0x31]
+                      Bytes{0x83, 0xc4, 0x40, 0x5f, 0x31, 0xc0, 0xc2, 0x04, 0x00};
+    // x64: RDI saved; the record in RCX.
+    const Bytes x64 = Bytes{0x57, 0x48, 0x8b, 0x11, 0x48, 0x8b, 0x12, 0x48, 0x83, 0xec, 0x40} + pattern +
+                      Bytes{0x48, 0x8b, 0x44, 0x24, 0x03} + to_chip +                  // mov rax, [rsp+3]
+                      Bytes{0x48, 0xc1, 0xe8, 0x20} + to_chip +                        // shr rax, 32
+                      Bytes{0x48, 0x8d, 0x7c, 0x24, 0x31} + string_store + push_pop +  // lea rdi, [rsp+0x31]
+                      Bytes{0x48, 0x83, 0xc4, 0x40, 0x5f, 0x31, 0xc0, 0xc3};
+    const std::vector<uint32_t> from_pattern = {0x66112233, 0x77, 0x5566, 0x7755, 0x88775566, 0x55661122};
+    const std::vector<uint32_t> rest = {0x99999999, 0xaabbccdd};
+    for (const bool on_x64 : {false, true}) {
+        SCOPED_TRACE(on_x64 ? "x64" : "x86");
+        std::vector<uint32_t> want = from_pattern;
+        if (on_x64) want.insert(want.end(), {0x55661122, 0x33448877});
+        want.insert(want.end(), rest.begin(), rest.end());
+        // The image's preferred base set to where the runner loads it: the
+        // base relocations then change nothing, and the code may run over
+        // the words they name.
+        Patched at_base;
+        at_base.file = test::file_bytes(on_x64 ? TOV_KERNEL_IMAGE_X64 : TOV_KERNEL_IMAGE);
+        if (on_x64) {
+            at_base.write32(at_base.optional_header() + 24, uint32_t(default_image_base_x64));
+            at_base.write32(at_base.optional_header() + 28, uint32_t(default_image_base_x64 >> 32));
+        } else {
+            at_base.write32(at_base.optional_header() + 28, uint32_t(default_image_base));
+        }
+        at_base.fix_checksum();
+        const Outcome o = run_with(at_base.file, on_x64, on_x64 ? x64 : x86);
+        EXPECT_EQ(o.error, "");
+        std::vector<uint32_t> got;
+        for (const Event& e : o.r.events) {
+            EXPECT_EQ(e.kind, EventKind::store);
+            EXPECT_EQ(e.off, 0x800u);
+            got.push_back(e.val);
+        }
+        EXPECT_EQ(got, want);
+    }
+}
+
+}  // namespace
+}  // namespace tov::sim::image::bus_instruction

@@ -663,6 +663,41 @@ struct ImageRunner::Impl {
         });
     }
 
+    // The stack is mapped as device memory backed by `stack`. Unicorn 2.0.1
+    // sends every store to ordinary RAM through its code-invalidation path
+    // (a search tree allocated and freed per store), four to five times the
+    // cost of a callback, and nearly all of a routine's stores go to its
+    // stack. Loads, nearly free from RAM, cost a callback here too; still
+    // the shipped images run about an eighth faster this way, and the
+    // diagnostic ones, which push a line's arguments at every step, a
+    // third. The emulator splits an access that is unaligned or wider than
+    // 4 bytes into ones the callbacks take, each inside the mapping; the
+    // image sees ordinary memory (tests/bus_instruction_test.cpp,
+    // StackMemory).
+    template <unsigned N>
+    static uint64_t load_n(const uint8_t* p) {
+        uint64_t v = 0;
+        std::memcpy(&v, p, N);  // little-endian host, as the image
+        return v;
+    }
+    static uint64_t on_stack_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
+        const std::vector<uint8_t>& stack = static_cast<Impl*>(user)->stack;
+        if (offset > stack.size() || size > stack.size() - offset) return 0;
+        const uint8_t* p = stack.data() + offset;
+        switch (size) {
+        case 1: return load_n<1>(p);
+        case 2: return load_n<2>(p);
+        case 4: return load_n<4>(p);
+        case 8: return load_n<8>(p);
+        default: return 0;
+        }
+    }
+    static void on_stack_write(uc_engine*, uint64_t offset, unsigned size, uint64_t value, void* user) {
+        std::vector<uint8_t>& stack = static_cast<Impl*>(user)->stack;
+        if (offset > stack.size() || size > stack.size() - offset || size > sizeof value) return;
+        std::memcpy(stack.data() + offset, &value, size);  // little-endian host, as the image
+    }
+
     void map_ptr(uint64_t addr, std::vector<uint8_t>& mem, uint32_t perms, const std::string& what) {
         check(uc_mem_map_ptr(uc, addr, mem.size(), perms, mem.data()), "mapping " + what + " at " + hex(addr));
     }
@@ -688,7 +723,8 @@ struct ImageRunner::Impl {
         if (!x64) thunks[at.ke_query_interrupt_time() - at.thunk_page] = 0xc3;  // ret
         thunks[at.sentinel() - at.thunk_page] = 0xf4;                           // hlt
         thunks[at.dbg_print_ex() - at.thunk_page] = 0xc3;                       // ret (the caller pops)
-        map_ptr(at.stack_bottom(), stack, UC_PROT_READ | UC_PROT_WRITE, "the stack");
+        check(uc_mmio_map(uc, at.stack_bottom(), stack.size(), on_stack_read, this, on_stack_write, this),
+              "mapping the stack at " + hex(at.stack_bottom()));
         map_ptr(at.caller_page, caller, UC_PROT_READ | UC_PROT_WRITE, "the caller's record");
         map_ptr(at.thunk_page, thunks, UC_PROT_READ | UC_PROT_EXEC, "the import thunks");
         check(uc_mmio_map(uc, at.reg_block, Simulator::reg_span, on_reg_read, this, on_reg_write, this),
