@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev \
-  libcli11-dev nlohmann-json3-dev libunicorn-dev libcapstone-dev >&2
+  libcli11-dev nlohmann-json3-dev libunicorn-dev libcapstone-dev libgoogle-perftools-dev >&2
 # The preset as it is (a -D here would stay in the build's cache and drop
 # the tests and examples from later builds); only tovmem is built.
 echo "demo: configuring the host build" >&2

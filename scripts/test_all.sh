@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev \
   g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686 \
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 wine64 \
-  libcli11-dev nlohmann-json3-dev gtkwave libunicorn-dev libcapstone-dev \
+  libcli11-dev nlohmann-json3-dev gtkwave libunicorn-dev libcapstone-dev libgoogle-perftools-dev \
   clang-14 clang-tools-14 clang-format-14 lld-14 libclang-rt-14-dev llvm-14 osslsigncode openssl zip \
   chromium zlib1g-dev
 

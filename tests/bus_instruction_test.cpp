@@ -277,10 +277,10 @@ namespace {
 
 // The stack the runner gives a call is ordinary memory to the image,
 // whatever the width and alignment of the access: unaligned words and
-// halves, single bytes (stored and loaded), 8- and 16-byte SSE moves, a string store, a push
-// and a pop, and on x64 an unaligned 64-bit load. Each value read back is
-// written to the chip by a plain store, so the bus shows what the stack
-// held.
+// halves, single bytes stored and loaded, 8- and 16-byte SSE moves, a
+// string store, a push and a pop, and on x64 an unaligned 64-bit load.
+// Each value read back is written to the chip by a plain store, so the bus
+// shows what the stack held.
 TEST(StackMemory, HoldsWhatEveryWidthAndAlignmentWrites) {
     TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE);
     TOV_REQUIRE_BUILD(TOV_KERNEL_IMAGE_X64);
