@@ -674,28 +674,18 @@ struct ImageRunner::Impl {
     // 4 bytes into ones the callbacks take, each inside the mapping; the
     // image sees ordinary memory (tests/bus_instruction_test.cpp,
     // StackMemory).
-    template <unsigned N>
-    static uint64_t load_n(const uint8_t* p) {
-        uint64_t v = 0;
-        std::memcpy(&v, p, N);  // little-endian host, as the image
-        return v;
+    uint8_t* stack_at(uint64_t offset, unsigned size) {
+        const bool inside = offset <= stack.size() && size <= sizeof(uint64_t) && size <= stack.size() - offset;
+        return inside ? stack.data() + offset : nullptr;
     }
     static uint64_t on_stack_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
-        const std::vector<uint8_t>& stack = static_cast<Impl*>(user)->stack;
-        if (offset > stack.size() || size > stack.size() - offset) return 0;
-        const uint8_t* p = stack.data() + offset;
-        switch (size) {
-        case 1: return load_n<1>(p);
-        case 2: return load_n<2>(p);
-        case 4: return load_n<4>(p);
-        case 8: return load_n<8>(p);
-        default: return 0;
-        }
+        uint64_t v = 0;
+        if (const uint8_t* p = static_cast<Impl*>(user)->stack_at(offset, size))
+            std::memcpy(&v, p, size);  // little-endian host, as the image
+        return v;
     }
     static void on_stack_write(uc_engine*, uint64_t offset, unsigned size, uint64_t value, void* user) {
-        std::vector<uint8_t>& stack = static_cast<Impl*>(user)->stack;
-        if (offset > stack.size() || size > stack.size() - offset || size > sizeof value) return;
-        std::memcpy(stack.data() + offset, &value, size);  // little-endian host, as the image
+        if (uint8_t* p = static_cast<Impl*>(user)->stack_at(offset, size)) std::memcpy(p, &value, size);
     }
 
     void map_ptr(uint64_t addr, std::vector<uint8_t>& mem, uint32_t perms, const std::string& what) {
