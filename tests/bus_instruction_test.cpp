@@ -107,6 +107,21 @@ const std::vector<Case>& cases() {
              false,
              "push",
              "with the stack pointer"},
+        // enter's push, which the disassembler does not list as a stack
+        // access, is still the instruction named.
+        Case{"enter_with_the_stack_in_the_block",
+             {0x8d, 0xa0, 0x00, 0x08, 0x00, 0x00, 0xc8, 0x00, 0x00, 0x00},
+             {0x48, 0x8d, 0xa0, 0x00, 0x08, 0x00, 0x00, 0xc8, 0x00, 0x00, 0x00},
+             false,
+             "enter 0, 0",
+             "with the stack pointer"},
+        // enter at nesting level 2 copies the enclosing frame's pointer from
+        // just below the frame pointer: here the block's word at 0x800.
+        Case{"enter_copying_a_frame_pointer_from_the_block",
+             {0x8d, 0xa8, 0x04, 0x08, 0x00, 0x00, 0xc8, 0x08, 0x00, 0x02},
+             {0x48, 0x8d, 0xa8, 0x08, 0x08, 0x00, 0x00, 0xc8, 0x08, 0x00, 0x02},
+             false,
+             "by 'enter 8, 2'"},
         // The aux word is held to the same rule.
         Case{"aux_or", {0x83, 0x08, 0x01}, {0x83, 0x08, 0x01}, true, "or dword ptr [eax], 1", "in the aux region"},
         // Plain moves reach the chip: a load, a store of a register and of

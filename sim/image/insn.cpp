@@ -62,6 +62,29 @@ bool touches_no_memory(unsigned id) {
     }
 }
 
+// Instructions that move the stack pointer and touch the stack without
+// the disassembler listing the stack pointer among their registers (its
+// tables leave it out for these): enter's push of the frame pointer, the
+// far returns and interrupt returns' pops, a segment register's push or
+// pop, and an interrupt's frame.
+bool stack_unlisted(unsigned id) {
+    switch (id) {
+    case X86_INS_ENTER:
+    case X86_INS_PUSH:
+    case X86_INS_POP:
+    case X86_INS_RETF:
+    case X86_INS_RETFQ:
+    case X86_INS_IRET:
+    case X86_INS_IRETD:
+    case X86_INS_IRETQ:
+    case X86_INS_INT:
+    case X86_INS_INT1:
+    case X86_INS_INT3:
+    case X86_INS_INTO: return true;
+    default: return false;
+    }
+}
+
 // Bit-string instructions with the bit offset in a register reach any
 // byte from their operand on.
 bool bit_string(unsigned id) { return id == X86_INS_BT || id == X86_INS_BTS || id == X86_INS_BTR || id == X86_INS_BTC; }
@@ -129,7 +152,7 @@ Insn describe(const cs_insn& ci, bool x64) {
     // or moves the stack pointer implicitly; an explicit operand on it, as
     // in mov [esp+4], eax, is an operand like any other); leave's load at
     // EBP; xlat's table; the implicit destination of maskmov.
-    bool implicit_stack = false;
+    bool implicit_stack = stack_unlisted(ci.id);
     for (uint8_t i = 0; i < ci.detail->regs_read_count; ++i)
         if (is_stack_pointer(ci.detail->regs_read[i])) implicit_stack = true;
     for (uint8_t i = 0; i < ci.detail->regs_write_count; ++i)
@@ -139,6 +162,20 @@ Insn describe(const cs_insn& ci, bool x64) {
         r.kind = MemRef::Kind::stack;
         r.read = r.write = true;
         r.size = uint32_t(2 * stack_reach);
+        in.refs.push_back(r);
+    }
+    // enter with a nesting level above one copies the enclosing frames'
+    // pointers from below the frame pointer before it pushes them.
+    if (ci.id == X86_INS_ENTER && x.op_count == 2 && x.operands[1].type == X86_OP_IMM && (x.operands[1].imm & 31) > 1) {
+        const uint32_t word = x64 ? 8 : 4;
+        const uint32_t copied = uint32_t((x.operands[1].imm & 31) - 1) * word;
+        MemRef r;
+        r.base = gpr_bp;
+        r.base_bits = x64 ? 64 : 32;
+        r.addr_bits = uint8_t(addr_bits);
+        r.disp = -int64_t(copied);
+        r.size = copied;
+        r.read = true;
         in.refs.push_back(r);
     }
     if (ci.id == X86_INS_LEAVE) {
