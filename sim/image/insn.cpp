@@ -164,28 +164,25 @@ Insn describe(const cs_insn& ci, bool x64) {
         r.size = uint32_t(2 * stack_reach);
         in.refs.push_back(r);
     }
-    // enter with a nesting level above one copies the enclosing frames'
-    // pointers from below the frame pointer before it pushes them.
+    // Loads at the frame pointer that no operand names: leave's pop of the
+    // saved frame pointer, and enter's copies of the enclosing frames'
+    // pointers from below it (at a nesting level above one, before it
+    // pushes them).
+    const uint32_t word = x64 ? 8 : 4;
+    const auto frame_load = [&](int64_t disp, uint32_t size) {
+        MemRef r;
+        r.base = gpr_bp;
+        r.base_bits = x64 ? 64 : 32;
+        r.addr_bits = uint8_t(addr_bits);
+        r.disp = disp;
+        r.size = size;
+        r.read = true;
+        in.refs.push_back(r);
+    };
+    if (ci.id == X86_INS_LEAVE) frame_load(0, word);
     if (ci.id == X86_INS_ENTER && x.op_count == 2 && x.operands[1].type == X86_OP_IMM && (x.operands[1].imm & 31) > 1) {
-        const uint32_t word = x64 ? 8 : 4;
         const uint32_t copied = uint32_t((x.operands[1].imm & 31) - 1) * word;
-        MemRef r;
-        r.base = gpr_bp;
-        r.base_bits = x64 ? 64 : 32;
-        r.addr_bits = uint8_t(addr_bits);
-        r.disp = -int64_t(copied);
-        r.size = copied;
-        r.read = true;
-        in.refs.push_back(r);
-    }
-    if (ci.id == X86_INS_LEAVE) {
-        MemRef r;
-        r.base = gpr_bp;
-        r.base_bits = x64 ? 64 : 32;
-        r.addr_bits = uint8_t(addr_bits);
-        r.size = x64 ? 8 : 4;
-        r.read = true;
-        in.refs.push_back(r);
+        frame_load(-int64_t(copied), copied);
     }
     if (ci.id == X86_INS_XLATB || ci.id == X86_INS_MASKMOVQ || ci.id == X86_INS_MASKMOVDQU ||
         ci.id == X86_INS_VMASKMOVDQU) {
