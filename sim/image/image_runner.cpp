@@ -678,11 +678,27 @@ struct ImageRunner::Impl {
         const bool inside = offset <= stack.size() && size <= sizeof(uint64_t) && size <= stack.size() - offset;
         return inside ? stack.data() + offset : nullptr;
     }
+    // One load of the access's own width (little-endian host, as the
+    // image): copying `size` bytes into a wider variable and reading that
+    // back stalls the host's store forwarding on every pop and return.
     static uint64_t on_stack_read(uc_engine*, uint64_t offset, unsigned size, void* user) {
-        uint64_t v = 0;
-        if (const uint8_t* p = static_cast<Impl*>(user)->stack_at(offset, size))
-            std::memcpy(&v, p, size);  // little-endian host, as the image
-        return v;
+        const uint8_t* p = static_cast<Impl*>(user)->stack_at(offset, size);
+        if (!p) return 0;
+        const auto load = [p]<typename T>(T v) -> uint64_t {
+            std::memcpy(&v, p, sizeof v);
+            return v;
+        };
+        switch (size) {
+        case 1: return load(uint8_t{});
+        case 2: return load(uint16_t{});
+        case 4: return load(uint32_t{});
+        case 8: return load(uint64_t{});
+        default: {
+            uint64_t v = 0;
+            std::memcpy(&v, p, size);
+            return v;
+        }
+        }
     }
     static void on_stack_write(uc_engine*, uint64_t offset, unsigned size, uint64_t value, void* user) {
         if (uint8_t* p = static_cast<Impl*>(user)->stack_at(offset, size)) std::memcpy(p, &value, size);
