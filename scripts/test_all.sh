@@ -170,7 +170,10 @@ step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 # and the review of every table ID's findings and invariants the same as its
 # fault sweep and a single check (the coarse clock itself
 # runs under the sanitizers at Windows' period, CoarseClock.*15625us; the
-# other periods drive the same code); the call-time table, the layout
+# other periods drive the same code); the recorded digests of every healthy
+# table bring-up and every routine called directly, and the reference
+# traces, the same bring-ups as the ID sweeps (HaldenSweep, VarnelSweep...),
+# the fault matrix and the trace tests; the call-time table, the layout
 # rebuild, the generated documents, the include layering, the CMake
 # consumers and the header's compiles check documents, sources and a
 # compile: they run in the plain build above. The log reader's read-back of
@@ -192,6 +195,8 @@ plain_only+=':GeneratedDocs.*:GeneratedToolDocs.*:Layering.*:DiagnosticLog.Rebui
 plain_only+=':LostLines.NoDroppedLine*:LostNewlines.TwoObjectsOnALine*:Images/WorstOptions.*:KnownFindings.*'
 plain_only+=':WindowsTool.*:ReleaseArchive.*:Docs/DocExamples.*:ReportScreenshot.*:Pages/ReportInBrowser.*'
 plain_only+=':LostLines.NumberedLinesNameEachGap'
+plain_only+=':GoldenTraces.EveryHealthyBringUpAsRecorded:GoldenTraces.EveryRoutineCalledDirectlyAsRecorded'
+plain_only+=':GoldenTraces.ReferenceTracesAsRecorded'
 # A few processes rather than one per test (see scripts/gtest_shards.sh);
 # the image sweep, the longest, first.
 bash scripts/gtest_shards.sh build/host-asan/tov_tests build/host-asan/shards $((cores + 1)) 12 'Sweeps/*' "-$plain_only"
