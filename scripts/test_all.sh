@@ -172,8 +172,8 @@ step "host tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 # runs under the sanitizers at Windows' period, CoarseClock.*15625us; the
 # other periods drive the same code); the recorded digests of every healthy
 # table bring-up and every routine called directly, and the reference
-# traces, the same bring-ups as the ID sweeps (HaldenSweep, VarnelSweep...),
-# the fault matrix and the trace tests; the call-time table, the layout
+# traces, drive the same bring-ups as the ID sweeps (HaldenSweep,
+# VarnelSweep...), the fault matrix and the trace tests; the call-time table, the layout
 # rebuild, the generated documents, the include layering, the CMake
 # consumers and the header's compiles check documents, sources and a
 # compile: they run in the plain build above. The log reader's read-back of
